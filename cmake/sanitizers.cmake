@@ -1,0 +1,10 @@
+# GM_SANITIZE selects one sanitizer set for the whole build (tests included).
+if(GM_SANITIZE STREQUAL "address")
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+elseif(GM_SANITIZE STREQUAL "thread")
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+elseif(NOT GM_SANITIZE STREQUAL "none" AND NOT GM_SANITIZE STREQUAL "OFF")
+  message(FATAL_ERROR "GM_SANITIZE must be none, address or thread")
+endif()

@@ -1,0 +1,198 @@
+#include "engine/device/fake/fake_device.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+#include "engine/system_error.h"
+
+CFakeDisk::CFakeDisk(std::vector<uint8_t> contents) : m_contents(std::move(contents)) {}
+
+std::shared_ptr<CFakeDisk> CFakeDisk::WithPattern(uint64_t nSize, uint32_t nSeed)
+{
+    std::vector<uint8_t> data(static_cast<size_t>(nSize));
+    uint32_t x = nSeed * 2654435761u + 12345u;
+    for (auto& b : data) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+    return std::make_shared<CFakeDisk>(std::move(data));
+}
+
+void CFakeDisk::FailReads(uint64_t nFrom, uint64_t nTo, uint32_t nError, uint32_t nTimes)
+{
+    std::lock_guard lock(m_mutex);
+    m_failRead = T_REGION{nFrom, nTo, nError, true};
+    m_nFailReadsLeft = nTimes;
+}
+
+void CFakeDisk::UnstableReads(uint64_t nFrom, uint64_t nTo, uint32_t nStableAfter)
+{
+    std::lock_guard lock(m_mutex);
+    m_unstable = T_REGION{nFrom, nTo, 0, true};
+    m_nStableAfter = nStableAfter;
+}
+
+void CFakeDisk::EndEarlyAt(uint64_t nEnd)
+{
+    std::lock_guard lock(m_mutex);
+    m_nEnd = nEnd;
+}
+
+void CFakeDisk::FailWrites(uint64_t nFrom, uint64_t nTo, uint32_t nError)
+{
+    std::lock_guard lock(m_mutex);
+    m_failWrite = T_REGION{nFrom, nTo, nError, true};
+}
+
+void CFakeDisk::ShortWrites(uint64_t nFrom, uint64_t nTo)
+{
+    std::lock_guard lock(m_mutex);
+    m_shortWrite = T_REGION{nFrom, nTo, 0, true};
+}
+
+void CFakeDisk::FailOpen(uint32_t nError)
+{
+    std::lock_guard lock(m_mutex);
+    m_nOpenError = nError;
+}
+
+void CFakeDisk::FailLengthRequest(uint32_t nError, bool bGeometryToo)
+{
+    std::lock_guard lock(m_mutex);
+    m_nLengthError = nError;
+    m_bGeometryFails = bGeometryToo;
+}
+
+void CFakeDisk::SetReadDelayMs(uint32_t nMs)
+{
+    std::lock_guard lock(m_mutex);
+    m_nReadDelayMs = nMs;
+}
+
+uint32_t CFakeDisk::ReadsAt(uint64_t nOffset)
+{
+    std::lock_guard lock(m_mutex);
+    auto it = m_readsAt.find(nOffset);
+    return it == m_readsAt.end() ? 0 : it->second;
+}
+
+uint32_t CFakeDisk::TotalReads()
+{
+    std::lock_guard lock(m_mutex);
+    return m_nTotalReads;
+}
+
+bool CFakeDisk::Touches(const T_REGION& region, uint64_t nOffset, uint64_t nLength)
+{
+    return region.bSet && nLength > 0 && nOffset < region.nTo && nOffset + nLength > region.nFrom;
+}
+
+// One open handle on a fake disk.
+class CFakeDeviceHandle : public IDevice {
+public:
+    explicit CFakeDeviceHandle(std::shared_ptr<CFakeDisk> pDisk) : m_pDisk(std::move(pDisk)) { ++m_pDisk->m_nOpen; }
+    ~CFakeDeviceHandle() override { ++m_pDisk->m_nClosed; }
+    CFakeDeviceHandle(const CFakeDeviceHandle&) = delete;
+    CFakeDeviceHandle& operator=(const CFakeDeviceHandle&) = delete;
+
+    T_IO_RESULT ReadAt(uint64_t nOffset, void* pData, uint32_t nLength) override
+    {
+        uint32_t nDelay = 0;
+        T_IO_RESULT result = ReadLocked(nOffset, pData, nLength, nDelay);
+        if (nDelay) std::this_thread::sleep_for(std::chrono::milliseconds(nDelay));
+        return result;
+    }
+
+    T_IO_RESULT WriteAt(uint64_t nOffset, const void* pData, uint32_t nLength) override
+    {
+        CFakeDisk& d = *m_pDisk;
+        std::lock_guard lock(d.m_mutex);
+        if (CFakeDisk::Touches(d.m_failWrite, nOffset, nLength)) return T_IO_RESULT{false, 0, d.m_failWrite.nError};
+        const uint64_t nSize = d.m_contents.size();
+        if (nOffset >= nSize) return T_IO_RESULT{true, 0, 0};
+        uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(nLength, nSize - nOffset));
+        if (CFakeDisk::Touches(d.m_shortWrite, nOffset, nLength)) n /= 2;
+        std::memcpy(d.m_contents.data() + nOffset, pData, n);
+        return T_IO_RESULT{true, n, 0};
+    }
+
+    bool GetLengthInfo(uint64_t& nLength, uint32_t& nError) override
+    {
+        std::lock_guard lock(m_pDisk->m_mutex);
+        if (m_pDisk->m_nLengthError) {
+            nError = m_pDisk->m_nLengthError;
+            return false;
+        }
+        nLength = m_pDisk->m_contents.size();
+        return true;
+    }
+
+    bool GetDriveGeometry(T_DISK_GEOMETRY& geometry, uint32_t& nError) override
+    {
+        std::lock_guard lock(m_pDisk->m_mutex);
+        if (m_pDisk->m_bGeometryFails) {
+            nError = m_pDisk->m_nLengthError;
+            return false;
+        }
+        geometry = T_DISK_GEOMETRY{static_cast<int64_t>(m_pDisk->m_contents.size() / 512), 0, 1, 1, 512};
+        return true;
+    }
+
+    bool Flush(uint32_t&) override { return true; }
+
+private:
+    T_IO_RESULT ReadLocked(uint64_t nOffset, void* pData, uint32_t nLength, uint32_t& nDelay)
+    {
+        CFakeDisk& d = *m_pDisk;
+        std::lock_guard lock(d.m_mutex);
+        nDelay = d.m_nReadDelayMs;
+        ++d.m_readsAt[nOffset];
+        ++d.m_nTotalReads;
+        if (CFakeDisk::Touches(d.m_failRead, nOffset, nLength) && d.m_nFailReadsLeft > 0) {
+            --d.m_nFailReadsLeft;
+            return T_IO_RESULT{false, 0, d.m_failRead.nError};
+        }
+        const uint64_t nLimit = std::min<uint64_t>(d.m_contents.size(), d.m_nEnd);
+        if (nOffset >= nLimit) return T_IO_RESULT{true, 0, 0};
+        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(nLength, nLimit - nOffset));
+        std::memcpy(pData, d.m_contents.data() + nOffset, n);
+        if (CFakeDisk::Touches(d.m_unstable, nOffset, n)) MixUnstable(nOffset, static_cast<uint8_t*>(pData), n);
+        return T_IO_RESULT{true, n, 0};
+    }
+
+    // Called with the disk's mutex held.
+    void MixUnstable(uint64_t nOffset, uint8_t* pData, uint32_t n)
+    {
+        CFakeDisk& d = *m_pDisk;
+        const uint32_t nRead = ++d.m_nUnstableReads;
+        if (d.m_nStableAfter && nRead > d.m_nStableAfter) return;
+        const uint64_t nFrom = std::max(nOffset, d.m_unstable.nFrom);
+        const uint64_t nTo = std::min(nOffset + n, d.m_unstable.nTo);
+        for (uint64_t i = nFrom; i < nTo; ++i) pData[i - nOffset] ^= static_cast<uint8_t>(nRead * 37 + 1);
+    }
+
+    std::shared_ptr<CFakeDisk> m_pDisk;
+};
+
+void CFakeDeviceProvider::Add(const std::string& strPath, std::shared_ptr<CFakeDisk> pDisk)
+{
+    m_disks[strPath] = std::move(pDisk);
+}
+
+std::unique_ptr<IDevice> CFakeDeviceProvider::Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError)
+{
+    auto it = m_disks.find(strPath);
+    if (it == m_disks.end()) return GetPlatformDevices().Open(strPath, eMode, nError);
+    {
+        std::lock_guard lock(it->second->m_mutex);
+        if (it->second->m_nOpenError) {
+            nError = it->second->m_nOpenError;
+            return nullptr;
+        }
+    }
+    return std::make_unique<CFakeDeviceHandle>(it->second);
+}

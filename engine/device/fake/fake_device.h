@@ -1,0 +1,84 @@
+#pragma once
+// Fake devices for tests: a disk held in memory that can fail reads in a
+// region, return unstable data in a region, end before its reported size,
+// fail writes, refuse to open or to tell its size, and go slowly. A
+// provider maps paths to fake disks and hands every other path to the
+// platform (so images can be real temporary files).
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/device/device.h"
+
+class CFakeDisk {
+public:
+    explicit CFakeDisk(std::vector<uint8_t> contents);
+    // A disk of nSize bytes whose byte i is a fixed function of i.
+    static std::shared_ptr<CFakeDisk> WithPattern(uint64_t nSize, uint32_t nSeed = 1);
+
+    // Reads that touch [nFrom, nTo) fail with nError; with nTimes, only the
+    // first nTimes of them fail.
+    void FailReads(uint64_t nFrom, uint64_t nTo, uint32_t nError, uint32_t nTimes = UINT32_MAX);
+    // Reads that touch [nFrom, nTo) return different data on every read
+    // (a counter is mixed into the bytes of that region); with nStableAfter
+    // > 0 the data settle after that many reads of the region.
+    void UnstableReads(uint64_t nFrom, uint64_t nTo, uint32_t nStableAfter = 0);
+    // Reads at or past nEnd return 0 bytes, while the size stays reported.
+    void EndEarlyAt(uint64_t nEnd);
+    // Writes that touch [nFrom, nTo) fail with nError.
+    void FailWrites(uint64_t nFrom, uint64_t nTo, uint32_t nError);
+    // Writes that touch [nFrom, nTo) store only half of what they are given.
+    void ShortWrites(uint64_t nFrom, uint64_t nTo);
+    void FailOpen(uint32_t nError);
+    // The length request fails; with bGeometryToo the geometry one as well.
+    void FailLengthRequest(uint32_t nError, bool bGeometryToo);
+    void SetReadDelayMs(uint32_t nMs);
+
+    const std::vector<uint8_t>& Contents() const { return m_contents; }
+    uint64_t ReportedSize() const { return m_contents.size(); }
+    // How many reads started at this offset so far.
+    uint32_t ReadsAt(uint64_t nOffset);
+    uint32_t TotalReads();
+    uint32_t OpenCount() const { return m_nOpen.load(); }
+    uint32_t CloseCount() const { return m_nClosed.load(); }
+
+private:
+    friend class CFakeDeviceHandle;
+    friend class CFakeDeviceProvider;
+    struct T_REGION {
+        uint64_t nFrom = 0;
+        uint64_t nTo = 0;
+        uint32_t nError = 0;
+        bool bSet = false;
+    };
+    static bool Touches(const T_REGION& region, uint64_t nOffset, uint64_t nLength);
+
+    std::mutex m_mutex;
+    std::vector<uint8_t> m_contents;
+    T_REGION m_failRead, m_unstable, m_failWrite, m_shortWrite;
+    uint32_t m_nFailReadsLeft = 0;
+    uint32_t m_nStableAfter = 0;
+    uint32_t m_nUnstableReads = 0;
+    uint64_t m_nEnd = UINT64_MAX;
+    uint32_t m_nOpenError = 0;
+    uint32_t m_nLengthError = 0;
+    bool m_bGeometryFails = false;
+    uint32_t m_nReadDelayMs = 0;
+    std::map<uint64_t, uint32_t> m_readsAt;
+    uint32_t m_nTotalReads = 0;
+    std::atomic<uint32_t> m_nOpen{0};
+    std::atomic<uint32_t> m_nClosed{0};
+};
+
+class CFakeDeviceProvider : public IDeviceProvider {
+public:
+    void Add(const std::string& strPath, std::shared_ptr<CFakeDisk> pDisk);
+    std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override;
+
+private:
+    std::map<std::string, std::shared_ptr<CFakeDisk>> m_disks;
+};

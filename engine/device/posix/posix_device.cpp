@@ -1,0 +1,137 @@
+// POSIX adapter of the device port. Drives are read with O_DIRECT straight
+// into the aligned pool blocks; regular files are opened without it (tmpfs
+// refuses it, and a file's length need not be a sector multiple).
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "engine/device/device.h"
+
+namespace {
+
+class CPosixDevice : public IDevice {
+public:
+    explicit CPosixDevice(int fd) : m_fd(fd) {}
+    ~CPosixDevice() override { ::close(m_fd); }
+    CPosixDevice(const CPosixDevice&) = delete;
+    CPosixDevice& operator=(const CPosixDevice&) = delete;
+
+    T_IO_RESULT ReadAt(uint64_t nOffset, void* pData, uint32_t nLength) override
+    {
+        ssize_t n;
+        do {
+            n = ::pread(m_fd, pData, nLength, static_cast<off_t>(nOffset));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) return T_IO_RESULT{false, 0, static_cast<uint32_t>(errno)};
+        return T_IO_RESULT{true, static_cast<uint32_t>(n), 0};
+    }
+
+    T_IO_RESULT WriteAt(uint64_t nOffset, const void* pData, uint32_t nLength) override
+    {
+        ssize_t n;
+        do {
+            n = ::pwrite(m_fd, pData, nLength, static_cast<off_t>(nOffset));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) return T_IO_RESULT{false, 0, static_cast<uint32_t>(errno)};
+        return T_IO_RESULT{true, static_cast<uint32_t>(n), 0};
+    }
+
+    bool GetLengthInfo(uint64_t& nLength, uint32_t& nError) override
+    {
+        struct stat st {};
+        if (::fstat(m_fd, &st) != 0) return Fail(nError);
+        if (S_ISREG(st.st_mode)) {
+            nLength = static_cast<uint64_t>(st.st_size);
+            return true;
+        }
+        if (!S_ISBLK(st.st_mode)) {
+            nError = ENOTTY;
+            return false;
+        }
+        return ::ioctl(m_fd, BLKGETSIZE64, &nLength) == 0 || Fail(nError);
+    }
+
+    bool GetDriveGeometry(T_DISK_GEOMETRY& geometry, uint32_t& nError) override
+    {
+        // Linux keeps no true geometry; 512-byte sectors as one long track
+        // give the same product.
+        unsigned long nSectors = 0;
+        if (::ioctl(m_fd, BLKGETSIZE, &nSectors) != 0) return Fail(nError);
+        geometry = T_DISK_GEOMETRY{static_cast<int64_t>(nSectors), 0, 1, 1, 512};
+        return true;
+    }
+
+    bool Flush(uint32_t& nError) override
+    {
+        return ::fsync(m_fd) == 0 || errno == EINVAL || Fail(nError);
+    }
+
+private:
+    static bool Fail(uint32_t& nError)
+    {
+        nError = static_cast<uint32_t>(errno);
+        return false;
+    }
+    int m_fd;
+};
+
+bool IsDriveMode(EOpenMode eMode)
+{
+    return eMode == EOpenMode::ReadDrive || eMode == EOpenMode::ReadDriveShared || eMode == EOpenMode::WriteDrive ||
+           eMode == EOpenMode::WriteDriveShared;
+}
+
+int OpenFlags(EOpenMode eMode)
+{
+    switch (eMode) {
+    case EOpenMode::ReadDrive:
+    case EOpenMode::ReadDriveShared: return O_RDONLY | O_DIRECT;
+    case EOpenMode::WriteDrive: return O_RDWR | O_DIRECT | O_SYNC | O_EXCL;
+    case EOpenMode::WriteDriveShared: return O_RDWR | O_DIRECT | O_SYNC;
+    case EOpenMode::Volume:
+    case EOpenMode::ProbeDrive:
+    case EOpenMode::ReadImage: return O_RDONLY;
+    case EOpenMode::CreateImageNew: return O_WRONLY | O_CREAT | O_EXCL;
+    case EOpenMode::CreateImageAlways: return O_WRONLY | O_CREAT | O_TRUNC;
+    }
+    return O_RDONLY;
+}
+
+// Drive modes on something that is not a block device (a regular file
+// standing in for a drive) go without O_DIRECT and O_EXCL.
+int AdjustForTarget(const std::string& strPath, EOpenMode eMode, int nFlags)
+{
+    if (!IsDriveMode(eMode)) return nFlags;
+    struct stat st {};
+    if (::stat(strPath.c_str(), &st) == 0 && S_ISBLK(st.st_mode)) return nFlags;
+    return nFlags & ~(O_DIRECT | O_EXCL);
+}
+
+class CPosixDeviceProvider : public IDeviceProvider {
+public:
+    std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override
+    {
+        const int nFlags = AdjustForTarget(strPath, eMode, OpenFlags(eMode)) | O_CLOEXEC;
+        int fd;
+        do {
+            fd = ::open(strPath.c_str(), nFlags, 0666);
+        } while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            nError = static_cast<uint32_t>(errno);
+            return nullptr;
+        }
+        return std::make_unique<CPosixDevice>(fd);
+    }
+};
+
+}  // namespace
+
+IDeviceProvider& GetPlatformDevices()
+{
+    static CPosixDeviceProvider provider;
+    return provider;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// MD5 (RFC 1321), computed incrementally, over the platform's library.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+using T_MD5_DIGEST = std::array<uint8_t, 16>;
+
+class CMd5 {
+public:
+    CMd5();  // ready for the first Update
+    virtual ~CMd5();
+    CMd5(const CMd5&) = delete;
+    CMd5& operator=(const CMd5&) = delete;
+
+    bool IsValid() const;  // false when the platform refused the hash object
+    void Init();
+    void Update(const void* pData, size_t nSize);
+    T_MD5_DIGEST Final();
+
+private:
+    struct TImpl;
+    std::unique_ptr<TImpl> m_pImpl;
+};
+
+// 32 lower-case hexadecimal digits, "%02x" per byte in digest order.
+std::string Md5Text(const T_MD5_DIGEST& digest);

@@ -1,0 +1,43 @@
+#pragma once
+// How workers tell the front end what happens: posted messages only, never a
+// call into the window. A message is (id, wParam, lParam) as on Windows;
+// heap strings travel in lParam and belong to the receiver.
+#include <cstdint>
+#include <string_view>
+
+using WPARAM_T = uintptr_t;
+using LPARAM_T = intptr_t;
+
+// Message ids the main window chooses and hands to every job.
+constexpr uint32_t WM_ENGINE_PROGRESS = 0x1400;
+constexpr uint32_t WM_ENGINE_LOG = 0x1401;
+constexpr uint32_t WM_USER_ERROR = 0x1402;
+constexpr uint32_t WM_DUMPTASK_END = 0x1403;
+constexpr uint32_t WM_SHELL_CHANGE = 0x1404;
+constexpr uint32_t WM_CHECKSUM_RESULT = 0x1405;
+
+// Defaults an engine's constructor sets before a job fills in the real ids.
+constexpr uint32_t DEFAULT_PROGRESS_MSG = 0x400;
+constexpr uint32_t DEFAULT_LOG_MSG = 0x401;
+constexpr uint32_t DEFAULT_ERROR_MSG = 0x402;
+
+// The port that stands for a window handle plus PostMessageW.
+class INotifyTarget {
+public:
+    virtual ~INotifyTarget() = default;
+    // Queues the message and returns at once; false when it was lost.
+    virtual bool Post(uint32_t uMsg, WPARAM_T wParam, LPARAM_T lParam) = 0;
+};
+
+// Posts a message, tolerating a missing target (then nothing is sent).
+bool PostNotify(INotifyTarget* pTarget, uint32_t uMsg, WPARAM_T wParam, LPARAM_T lParam);
+
+// Heap strings for messages: a copy of the text in an array of
+// (length + 2) characters, terminator included. The receiver frees it.
+char* NewHeapString(std::string_view strText);
+void FreeHeapString(LPARAM_T lParam);
+const char* HeapStringOf(LPARAM_T lParam);
+
+// Posts a heap copy of the text; when the posting fails the copy is lost
+// with it, as a lost window message would lose it.
+bool PostHeapString(INotifyTarget* pTarget, uint32_t uMsg, WPARAM_T wParam, std::string_view strText);

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian package the project needs to build and test both
+# the Linux and the Windows (MinGW-w64 + Wine) builds. Safe to run again.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  zlib1g-dev libssl-dev googletest libgtest-dev
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
+  libz-mingw-w64 libz-mingw-w64-dev
+  wine wine64
+  xvfb fonts-ipafont-gothic
+  util-linux e2fsprogs dosfstools coreutils time
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
