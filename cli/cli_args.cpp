@@ -1,0 +1,117 @@
+#include "cli/cli_args.h"
+
+#include <charconv>
+
+namespace {
+
+bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strError)
+{
+    uint64_t n = 0;
+    const char* pEnd = strValue.data() + strValue.size();
+    auto [ptr, ec] = std::from_chars(strValue.data(), pEnd, n);
+    if (strValue.empty() || ec != std::errc() || ptr != pEnd) {
+        strError = "--buffer needs a whole number of MiB, not \"" + strValue + "\"";
+        return false;
+    }
+    if (n < MIN_BUFFER_MIB || n > MAX_BUFFER_MIB) {
+        strError = "--buffer must be between 16 and 65536 MiB";
+        return false;
+    }
+    nMiB = static_cast<uint32_t>(n);
+    return true;
+}
+
+// Reads the options and operands of "read".
+T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
+{
+    T_PARSE_RESULT result;
+    result.args.eCommand = ECliCommand::Read;
+    std::vector<std::string> operands;
+    bool bOptionsEnd = false;
+    for (size_t i = 2; i < argv.size(); ++i) {
+        const std::string& a = argv[i];
+        if (bOptionsEnd || a.empty() || a[0] != '-' || a == "-") {
+            operands.push_back(a);
+        } else if (a == "--") {
+            bOptionsEnd = true;
+        } else if (a == "--unstable") {
+            result.args.bUnstable = true;
+        } else if (a == "--yes" || a == "-y") {
+            result.args.bYes = true;
+        } else if (a == "--help" || a == "-h") {
+            result.args.eCommand = ECliCommand::Help;
+            result.bOk = true;
+            return result;
+        } else if (a == "--buffer" || a.starts_with("--buffer=")) {
+            std::string strValue;
+            if (a == "--buffer") {
+                if (++i >= argv.size()) {
+                    result.strError = "--buffer needs a value";
+                    return result;
+                }
+                strValue = argv[i];
+            } else {
+                strValue = a.substr(9);
+            }
+            if (!ParseBuffer(strValue, result.args.nBufferMiB, result.strError)) return result;
+        } else {
+            result.strError = "unknown option " + a;
+            return result;
+        }
+    }
+    if (operands.size() != 2) {
+        result.strError = "read needs a DRIVE and an IMAGE";
+        return result;
+    }
+    result.args.strDrive = operands[0];
+    result.args.strImage = operands[1];
+    result.bOk = true;
+    return result;
+}
+
+}  // namespace
+
+T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
+{
+    T_PARSE_RESULT result;
+    if (argv.size() < 2) {
+        result.strError = "no command given";
+        return result;
+    }
+    const std::string& strCommand = argv[1];
+    if (strCommand == "--help" || strCommand == "-h" || strCommand == "help") {
+        result.args.eCommand = ECliCommand::Help;
+        result.bOk = true;
+        return result;
+    }
+    if (strCommand == "read") return ParseRead(argv);
+    result.strError = "unknown command " + strCommand;
+    return result;
+}
+
+std::string CliUsage()
+{
+    return "Usage: gravelmoor-cli read [--unstable] [--yes] [--buffer MIB] DRIVE IMAGE\n"
+           "\n"
+           "Reads the whole DRIVE into the raw image file IMAGE and prints the\n"
+           "drive's MD5 digest (\"DISK MD5SUM=...\").\n"
+           "\n"
+           "  DRIVE         a whole-disk device (for example /dev/sdb) or a regular file\n"
+           "  IMAGE         the image file to create (.gmi or .dd); it must not be the\n"
+           "                drive itself, nor a device\n"
+           "\n"
+           "Options:\n"
+           "  --unstable    unstable-media mode: read 4096 bytes at a time and accept\n"
+           "                a block only when 4 consecutive reads agree\n"
+           "  --yes, -y     answer Yes to the question whether to overwrite an existing\n"
+           "                IMAGE; without it, and without a terminal to ask on, the\n"
+           "                answer is No and the image is left as it is\n"
+           "  --buffer MIB  memory for blocks in flight, in MiB (1 MiB blocks; 16 to\n"
+           "                65536, default 16, at most 75% of the available memory)\n"
+           "  --help, -h    show this help\n"
+           "\n"
+           "Log lines go to standard output; progress goes to standard error when it\n"
+           "is a terminal. Ctrl-C stops the read (the partial image is kept).\n"
+           "\n"
+           "Exit status: 0 the read succeeded, 1 it failed, 2 usage error.\n";
+}

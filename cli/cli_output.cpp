@@ -1,0 +1,124 @@
+#include "cli/cli_output.h"
+
+#include "cli/console.h"
+#include "engine/format.h"
+#include "engine/log.h"
+#include "engine/progress.h"
+
+namespace {
+
+// The nearest of the eight terminal colours: 1 red, 2 green, 4 blue bits.
+unsigned AnsiColourIndex(uint32_t dwColorRef)
+{
+    const unsigned r = dwColorRef & 0xFF, g = (dwColorRef >> 8) & 0xFF, b = (dwColorRef >> 16) & 0xFF;
+    return (r >= 0x80 ? 1u : 0u) | (g >= 0x80 ? 2u : 0u) | (b >= 0x80 ? 4u : 0u);
+}
+
+void AddCode(std::string& strCodes, unsigned nCode)
+{
+    if (!strCodes.empty()) strCodes += ';';
+    strCodes += std::to_string(nCode);
+}
+
+std::string FormatDuration(int64_t nSeconds)
+{
+    return FormatText("%d:%02d:%02d", nSeconds / 3600, (nSeconds / 60) % 60, nSeconds % 60);
+}
+
+const char RESET[] = "\033[0m";
+const char CLEAR_LINE[] = "\r\033[K";
+
+}  // namespace
+
+std::string AnsiStyleOf(uint32_t dwWord)
+{
+    std::string strCodes;
+    if (dwWord & LOG_WORD_BOLD) AddCode(strCodes, 1);
+    if (dwWord & LOG_WORD_ITALIC) AddCode(strCodes, 3);
+    if (dwWord & LOG_WORD_UNDERLINE) AddCode(strCodes, 4);
+    if (dwWord & LOG_WORD_STRIKEOUT) AddCode(strCodes, 9);
+    const unsigned nIndex = AnsiColourIndex(dwWord & 0xFFFFFF);
+    if (dwWord & LOG_WORD_BACKGROUND) {
+        AddCode(strCodes, 40 + nIndex);
+        AddCode(strCodes, 97);  // light text on the coloured background
+    } else if (nIndex != 0 && nIndex != 7) {
+        // Black and white are left to the terminal's own text colour.
+        AddCode(strCodes, 30 + nIndex);
+    }
+    return strCodes.empty() ? std::string() : "\033[" + strCodes + "m";
+}
+
+std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour)
+{
+    std::string strPlain(LogPrefixText(LogPrefixOf(dwWord)));
+    strPlain += strText;
+    const std::string strStyle = bColour ? AnsiStyleOf(dwWord) : std::string();
+    if (strStyle.empty()) return strPlain;
+    // Each line is styled on its own, so the style never leaks past a line end.
+    std::string strOut;
+    size_t nPos = 0;
+    while (nPos < strPlain.size()) {
+        size_t nEnd = strPlain.find('\n', nPos);
+        const bool bNewline = nEnd != std::string::npos;
+        if (!bNewline) nEnd = strPlain.size();
+        if (nEnd > nPos) strOut.append(strStyle).append(strPlain, nPos, nEnd - nPos).append(RESET);
+        if (bNewline) strOut += '\n';
+        nPos = nEnd + 1;
+    }
+    return strOut;
+}
+
+std::string RenderProgress(int64_t nPerMille, std::string_view strSpeed, int64_t nRemainSeconds)
+{
+    std::string strLine = FormatText("%5.1f%%", nPerMille < 0 ? 0.0 : static_cast<double>(nPerMille) / 10.0);
+    const size_t nFirst = strSpeed.find_first_not_of(' ');
+    if (nFirst != std::string_view::npos) strLine.append("  ").append(strSpeed.substr(nFirst));
+    if (nRemainSeconds >= 0) strLine.append("  remaining ").append(FormatDuration(nRemainSeconds));
+    return strLine;
+}
+
+CCliPrinter::CCliPrinter(bool bColour, bool bShowProgress, uint32_t nRow)
+    : m_bColour(bColour), m_bShowProgress(bShowProgress), m_nRow(nRow)
+{
+}
+
+void CCliPrinter::Handle(const T_NOTIFY_MSG& msg)
+{
+    if (msg.uMsg == WM_ENGINE_LOG) {
+        ClearProgress();
+        WriteOut(EStream::Output, RenderLogLine(static_cast<uint32_t>(msg.wParam), HeapStringOf(msg.lParam), m_bColour));
+        FreeHeapString(msg.lParam);
+        DrawProgress();
+    } else if (msg.uMsg == WM_ENGINE_PROGRESS) {
+        HandleProgress(static_cast<uint32_t>(msg.wParam), msg.lParam);
+    }
+}
+
+void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
+{
+    if (IsProgressText(nCode)) {
+        if (nCode == PROGRESS_DRIVE_SPEED + m_nRow) m_strSpeed = HeapStringOf(lParam);
+        FreeHeapString(lParam);
+        return;
+    }
+    if (nCode == PROGRESS_TOTAL) {
+        m_nPerMille = static_cast<int64_t>(lParam);
+        DrawProgress();
+    } else if (nCode == PROGRESS_REMAIN) {
+        m_nRemain = static_cast<int64_t>(lParam);
+    }
+}
+
+void CCliPrinter::DrawProgress()
+{
+    if (!m_bShowProgress || m_nPerMille < 0) return;
+    WriteOut(EStream::Error, CLEAR_LINE + RenderProgress(m_nPerMille, m_strSpeed, m_nRemain));
+    m_bProgressShown = true;
+}
+
+void CCliPrinter::ClearProgress()
+{
+    if (!m_bProgressShown) return;
+    WriteOut(EStream::Error, CLEAR_LINE);
+    m_bProgressShown = false;
+}

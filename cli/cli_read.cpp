@@ -1,0 +1,116 @@
+#include "cli/cli_read.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <thread>
+
+#include "cli/cli_output.h"
+#include "cli/cli_prompt.h"
+#include "cli/console.h"
+#include "cli/memory.h"
+#include "engine/disk_to_image.h"
+#include "engine/job_options.h"
+#include "engine/log.h"
+#include "engine/notify_queue.h"
+
+namespace {
+
+std::atomic<bool> g_bInterrupted{false};
+
+void OnInterrupt()
+{
+    g_bInterrupted = true;
+}
+
+void PublishOptions(const T_CLI_ARGS& args)
+{
+    ResetJobOptions();
+    g_bOptUnstableRead = args.bUnstable;
+    g_nUnstableReadCount = args.bUnstable ? UNSTABLE_READ_AGREEMENT : 0;
+}
+
+// Drains the queue on the main thread until the job thread has ended,
+// stopping the engine once when the operator presses Ctrl-C.
+void PumpMessages(CNotifyQueue& queue, CCliPrinter& printer, CDiskToImage& engine, const T_CLI_ARGS& args,
+                  const std::atomic<bool>& bJobEnded)
+{
+    bool bAbortSent = false;
+    for (;;) {
+        if (g_bInterrupted && !bAbortSent) {
+            bAbortSent = true;
+            engine.Abort();
+            LogWarning("stopped by the operator.\n");
+        }
+        T_NOTIFY_MSG msg;
+        if (!queue.Wait(msg, std::chrono::milliseconds(100))) {
+            if (bJobEnded) return;
+            continue;
+        }
+        if (msg.uMsg == WM_CLI_PROMPT) {
+            auto* pRequest = reinterpret_cast<T_PROMPT_REQUEST*>(msg.lParam);
+            printer.ClearProgress();
+            AnswerPrompt(*pRequest, args.bYes && !g_bInterrupted);
+            delete pRequest;
+        } else {
+            printer.Handle(msg);
+        }
+    }
+}
+
+}  // namespace
+
+std::string CheckImageTarget(const std::string& strDrive, const std::string& strImage)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status status = fs::status(strImage, ec);
+    if (ec || !fs::exists(status)) return std::string();
+    if (fs::equivalent(strDrive, strImage, ec) && !ec) return "the image " + strImage + " is the drive itself.";
+    if (!fs::is_regular_file(status)) return "the image " + strImage + " exists and is not a regular file.";
+    return std::string();
+}
+
+uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
+{
+    uint64_t nBlocks = nAskedMiB;
+    if (nAvailableMiB > 0) nBlocks = std::min<uint64_t>(nBlocks, nAvailableMiB * 3 / 4);
+    return static_cast<uint32_t>(std::max<uint64_t>(nBlocks, MIN_BUFFER_MIB));
+}
+
+int RunReadCommand(const T_CLI_ARGS& args)
+{
+    PrepareConsole();
+    CNotifyQueue queue;
+    SetLogTarget(&queue, WM_ENGINE_LOG);
+    CCliPrinter printer(IsTerminal(EStream::Output), IsTerminal(EStream::Error), 0);
+    InstallInterruptHandler(OnInterrupt);
+
+    bool bResult = false;
+    const std::string strRefusal = CheckImageTarget(args.strDrive, args.strImage);
+    if (!strRefusal.empty()) {
+        LogError("can't create file %s.\n%s\n", args.strImage, strRefusal);
+    } else {
+        PublishOptions(args);
+        CCliPrompt prompt(queue);
+        CDiskToImage engine;
+        engine.m_hNotifyWnd = &queue;
+        engine.m_uProgressMsg = WM_ENGINE_PROGRESS;
+        engine.m_uErrorMsg = WM_USER_ERROR;
+        engine.m_dwInterval = 250;
+        engine.m_pPrompt = &prompt;
+        std::atomic<bool> bJobEnded{false};
+        const uint32_t nBlocks = ChooseBlockCount(args.nBufferMiB, AvailableMemoryMiB());
+        std::thread job([&] {
+            bResult = engine.Run(args.strDrive, args.strImage, nBlocks);
+            bJobEnded = true;
+        });
+        PumpMessages(queue, printer, engine, args, bJobEnded);
+        job.join();
+    }
+    T_NOTIFY_MSG msg;
+    while (queue.TryTake(msg)) printer.Handle(msg);
+    printer.ClearProgress();
+    SetLogTarget(nullptr, DEFAULT_LOG_MSG);
+    return bResult ? 0 : 1;
+}
