@@ -1,0 +1,79 @@
+// The command line: what is accepted, and what is a usage error.
+#include <gtest/gtest.h>
+
+#include "cli/cli_args.h"
+
+namespace {
+
+T_PARSE_RESULT Parse(std::vector<std::string> args)
+{
+    args.insert(args.begin(), "gravelmoor-cli");
+    return ParseCliArgs(args);
+}
+
+TEST(CliArgs, ReadWithEveryOption)
+{
+    const T_PARSE_RESULT r = Parse({"read", "--unstable", "--yes", "--buffer", "64", "/dev/sdb", "disk.gmi"});
+    ASSERT_TRUE(r.bOk) << r.strError;
+    EXPECT_EQ(r.args.eCommand, ECliCommand::Read);
+    EXPECT_TRUE(r.args.bUnstable);
+    EXPECT_TRUE(r.args.bYes);
+    EXPECT_EQ(r.args.nBufferMiB, 64u);
+    EXPECT_EQ(r.args.strDrive, "/dev/sdb");
+    EXPECT_EQ(r.args.strImage, "disk.gmi");
+}
+
+TEST(CliArgs, DefaultsAreSafe)
+{
+    const T_PARSE_RESULT r = Parse({"read", "a", "b"});
+    ASSERT_TRUE(r.bOk);
+    EXPECT_FALSE(r.args.bYes);
+    EXPECT_FALSE(r.args.bUnstable);
+    EXPECT_EQ(r.args.nBufferMiB, 16u);
+}
+
+TEST(CliArgs, OptionsMayFollowOperandsAndDoubleDashEndsThem)
+{
+    T_PARSE_RESULT r = Parse({"read", "a", "b", "--buffer=32"});
+    ASSERT_TRUE(r.bOk);
+    EXPECT_EQ(r.args.nBufferMiB, 32u);
+    r = Parse({"read", "--", "-odd-drive", "--yes"});
+    ASSERT_TRUE(r.bOk);
+    EXPECT_EQ(r.args.strDrive, "-odd-drive");
+    EXPECT_EQ(r.args.strImage, "--yes");
+    EXPECT_FALSE(r.args.bYes);
+}
+
+TEST(CliArgs, UsageErrors)
+{
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {},
+             {"copy", "a", "b"},
+             {"read"},
+             {"read", "a"},
+             {"read", "a", "b", "c"},
+             {"read", "--buffer"},
+             {"read", "--buffer", "lots", "a", "b"},
+             {"read", "--buffer", "15", "a", "b"},
+             {"read", "--buffer", "16x", "a", "b"},
+             {"read", "--buffer", "-1", "a", "b"},
+             {"read", "--buffer", "99999999999999999999", "a", "b"},
+             {"read", "--force", "a", "b"},
+         }) {
+        const T_PARSE_RESULT r = Parse(args);
+        EXPECT_FALSE(r.bOk) << ::testing::PrintToString(args);
+        EXPECT_FALSE(r.strError.empty());
+    }
+}
+
+TEST(CliArgs, HelpAnywhere)
+{
+    EXPECT_EQ(Parse({"--help"}).args.eCommand, ECliCommand::Help);
+    EXPECT_EQ(Parse({"read", "--help"}).args.eCommand, ECliCommand::Help);
+    const std::string strUsage = CliUsage();
+    for (const char* pOption : {"--unstable", "--yes", "--buffer", "--help", "DRIVE", "IMAGE"}) {
+        EXPECT_NE(strUsage.find(pOption), std::string::npos) << pOption;
+    }
+}
+
+}  // namespace
