@@ -111,7 +111,8 @@ std::string CliUsage()
            "  --help, -h    show this help\n"
            "\n"
            "Log lines go to standard output; progress goes to standard error when it\n"
-           "is a terminal. Ctrl-C stops the read (the partial image is kept).\n"
+           "is a terminal. Ctrl-C stops the read (the partial image is kept); a\n"
+           "second Ctrl-C ends the program at once.\n"
            "\n"
            "Exit status: 0 the read succeeded, 1 it failed, 2 usage error.\n";
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <thread>
 
@@ -18,9 +19,11 @@ namespace {
 
 std::atomic<bool> g_bInterrupted{false};
 
+// The first Ctrl-C stops the job cleanly; a second one, for a drive that
+// hangs in a read, ends the program at once.
 void OnInterrupt()
 {
-    g_bInterrupted = true;
+    if (g_bInterrupted.exchange(true)) std::_Exit(130);
 }
 
 void PublishOptions(const T_CLI_ARGS& args)
@@ -60,13 +63,24 @@ void PumpMessages(CNotifyQueue& queue, CCliPrinter& printer, CDiskToImage& engin
 
 }  // namespace
 
+namespace {
+
+// Paths are UTF-8 inside; a path object made from a plain string would read
+// it in the system's narrow code page on Windows.
+std::filesystem::path PathOf(const std::string& strUtf8)
+{
+    return std::filesystem::path(std::u8string(strUtf8.begin(), strUtf8.end()));
+}
+
+}  // namespace
+
 std::string CheckImageTarget(const std::string& strDrive, const std::string& strImage)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::file_status status = fs::status(strImage, ec);
+    const fs::file_status status = fs::status(PathOf(strImage), ec);
     if (ec || !fs::exists(status)) return std::string();
-    if (fs::equivalent(strDrive, strImage, ec) && !ec) return "the image " + strImage + " is the drive itself.";
+    if (fs::equivalent(PathOf(strDrive), PathOf(strImage), ec) && !ec) return "the image " + strImage + " is the drive itself.";
     if (!fs::is_regular_file(status)) return "the image " + strImage + " exists and is not a regular file.";
     return std::string();
 }

@@ -3,6 +3,7 @@
 // POSIX and a Win32 adapter.
 #include <string>
 #include <string_view>
+#include <vector>
 
 enum class EStream { Input = 0, Output = 1, Error = 2 };
 
@@ -18,3 +19,6 @@ bool ReadTerminalLine(std::string& strLine);
 // set flags) when the operator presses Ctrl-C.
 void InstallInterruptHandler(void (*pfnHandler)());
 void WriteOut(EStream eStream, std::string_view strText);
+// The program's arguments as UTF-8 (on Windows from the wide command line,
+// since argv there is in the ANSI code page).
+std::vector<std::string> GetUtf8Arguments(int argc, char** argv);

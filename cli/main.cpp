@@ -8,7 +8,7 @@
 
 int main(int argc, char** argv)
 {
-    const std::vector<std::string> args(argv, argv + argc);
+    const std::vector<std::string> args = GetUtf8Arguments(argc, argv);
     const T_PARSE_RESULT parsed = ParseCliArgs(args);
     if (!parsed.bOk) {
         WriteOut(EStream::Error, "gravelmoor-cli: " + parsed.strError + "\n\n" + CliUsage());

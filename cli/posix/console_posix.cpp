@@ -20,7 +20,12 @@ bool IsTerminal(EStream eStream)
     return ::isatty(static_cast<int>(eStream)) == 1;
 }
 
-void PrepareConsole() {}
+// A reader of our output that goes away (a closed pipe) must not end the
+// job halfway: writes then fail quietly and the job runs to its end.
+void PrepareConsole()
+{
+    ::signal(SIGPIPE, SIG_IGN);
+}
 
 bool ReadTerminalLine(std::string& strLine)
 {
@@ -52,4 +57,9 @@ void WriteOut(EStream eStream, std::string_view strText)
     FILE* pFile = eStream == EStream::Error ? stderr : stdout;
     std::fwrite(strText.data(), 1, strText.size(), pFile);
     std::fflush(pFile);
+}
+
+std::vector<std::string> GetUtf8Arguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
 }

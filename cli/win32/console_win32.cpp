@@ -4,6 +4,7 @@
 // the console outlives the program (cmd.exe shares it).
 #include <windows.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -168,4 +169,15 @@ void WriteOut(EStream eStream, std::string_view strText)
         WriteToConsole(hStream, strText);
     else
         WriteToFile(hStream, strText);
+}
+
+std::vector<std::string> GetUtf8Arguments(int argc, char** argv)
+{
+    int nArgs = 0;
+    LPWSTR* ppArgs = ::CommandLineToArgvW(::GetCommandLineW(), &nArgs);
+    if (!ppArgs) return std::vector<std::string>(argv, argv + argc);
+    std::vector<std::string> args;
+    for (int i = 0; i < nArgs; ++i) args.push_back(WideToUtf8(ppArgs[i]));
+    ::LocalFree(ppArgs);
+    return args;
 }

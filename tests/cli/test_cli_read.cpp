@@ -52,3 +52,17 @@ TEST(CliRead, PromptWithYesAnswersYesWithoutATerminal)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliRead, ImageGuardsReadUtf8Paths)
+{
+    CTempDir dir;
+    const std::string strDrive = dir.File("ドライブ.bin");
+    WriteWholeFile(strDrive, {1, 2, 3});
+    EXPECT_EQ(ReadWholeFile(strDrive), (std::vector<uint8_t>{1, 2, 3}));
+    EXPECT_NE(CheckImageTarget(strDrive, strDrive), "");
+    EXPECT_EQ(CheckImageTarget(strDrive, dir.File("イメージ.gmi")), "");
+}
+
+}  // namespace

@@ -14,6 +14,12 @@ CTempDir::CTempDir()
     std::filesystem::create_directories(m_path);
 }
 
+std::string CTempDir::File(const std::string& strName) const
+{
+    const std::u8string strPath = (m_path / std::u8string(strName.begin(), strName.end())).u8string();
+    return std::string(strPath.begin(), strPath.end());
+}
+
 CTempDir::~CTempDir()
 {
     std::error_code ec;
@@ -22,12 +28,13 @@ CTempDir::~CTempDir()
 
 std::vector<uint8_t> ReadWholeFile(const std::string& strPath)
 {
-    std::ifstream in(strPath, std::ios::binary);
+    std::ifstream in(std::filesystem::path(std::u8string(strPath.begin(), strPath.end())), std::ios::binary);
     return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 void WriteWholeFile(const std::string& strPath, const std::vector<uint8_t>& data)
 {
-    std::ofstream out(strPath, std::ios::binary | std::ios::trunc);
+    std::ofstream out(std::filesystem::path(std::u8string(strPath.begin(), strPath.end())),
+                      std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
 }

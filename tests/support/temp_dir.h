@@ -12,7 +12,8 @@ public:
     CTempDir& operator=(const CTempDir&) = delete;
 
     std::filesystem::path Path() const { return m_path; }
-    std::string File(const std::string& strName) const { return (m_path / strName).string(); }
+    // The UTF-8 path of a file in the folder (names are UTF-8 too).
+    std::string File(const std::string& strName) const;
 
 private:
     std::filesystem::path m_path;
