@@ -1,5 +1,6 @@
 #include "engine/fixed_buffer.h"
 
+#include <cstdint>
 #include <new>
 
 #include "engine/debug_trace.h"
@@ -12,6 +13,8 @@ constexpr size_t HEADER_ROOM = BLOCK_ALIGNMENT;
 
 void* AllocRegion(uint64_t nSize)
 {
+    // A size so large that the header room would wrap the total around.
+    if (nSize > SIZE_MAX - HEADER_ROOM) return nullptr;
     return ::operator new(static_cast<size_t>(HEADER_ROOM + nSize), std::align_val_t(BLOCK_ALIGNMENT), std::nothrow);
 }
 

@@ -24,6 +24,10 @@ public:
     CFormatArg(double v) : m_eKind(EKind::Real), m_dReal(v) {}
     CFormatArg(float v) : m_eKind(EKind::Real), m_dReal(v) {}
     CFormatArg(const char* s) : m_eKind(EKind::Text), m_strText(s ? s : "(null)") {}
+    CFormatArg(char* s) : CFormatArg(static_cast<const char*>(s)) {}
+    // Any other pointer would silently turn into a bool: refuse it.
+    template <class T>
+    CFormatArg(const T*) = delete;
     CFormatArg(const std::string& s) : m_eKind(EKind::Text), m_strText(s) {}
     CFormatArg(std::string_view s) : m_eKind(EKind::Text), m_strText(s) {}
 

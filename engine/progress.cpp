@@ -1,5 +1,7 @@
 #include "engine/progress.h"
 
+#include <algorithm>
+
 #include "engine/format.h"
 
 bool IsProgressText(uint32_t nCode)
@@ -9,7 +11,21 @@ bool IsProgressText(uint32_t nCode)
 
 namespace {
 
-int64_t Truncate(double d) { return static_cast<int64_t>(d); }
+// Truncates towards zero, saturating where a speed near zero would give a
+// figure beyond the 64-bit range.
+int64_t Truncate(double d)
+{
+    if (d >= 9.2e18) return INT64_MAX;
+    if (d <= -9.2e18) return INT64_MIN;
+    return static_cast<int64_t>(d);
+}
+
+// Per mille of a fraction, kept within 0..1000: a remaining count above the
+// size gives 0, never a negative or wrapped-around figure.
+int64_t PerMille(double dFraction)
+{
+    return Truncate(std::clamp(dFraction * 1000.0, 0.0, 1000.0));
+}
 
 }  // namespace
 
@@ -22,11 +38,11 @@ T_JOB_FIGURES ComputeJobFigures(uint64_t nSize, uint64_t nRemain, uint64_t nElap
     if (nSize == 0) {
         fig.nPerMille = 1000;
     } else if (ePass == EPass::One) {
-        fig.nPerMille = Truncate(done / size * 1000.0);
+        fig.nPerMille = PerMille(done / size);
     } else if (ePass == EPass::ReadThenVerify) {
-        fig.nPerMille = Truncate(done / (2.0 * size) * 1000.0);
+        fig.nPerMille = PerMille(done / (2.0 * size));
     } else {
-        fig.nPerMille = Truncate((2.0 * size - remain) / (2.0 * size) * 1000.0);
+        fig.nPerMille = PerMille((2.0 * size - remain) / (2.0 * size));
     }
     const double speed = nElapsedMs == 0 ? 0.0 : done / static_cast<double>(nElapsedMs) * 1000.0;
     if (speed > 0.0) {
@@ -40,7 +56,8 @@ T_JOB_FIGURES ComputeJobFigures(uint64_t nSize, uint64_t nRemain, uint64_t nElap
 int64_t StagePerMille(uint64_t nSize, uint64_t nRemain)
 {
     if (nSize == 0) return 1000;
-    return Truncate(static_cast<double>(nSize - nRemain) / static_cast<double>(nSize) * 1000.0);
+    const double size = static_cast<double>(nSize);
+    return PerMille((size - static_cast<double>(nRemain)) / size);
 }
 
 std::string SpeedText(double dBytesPerSecond)
