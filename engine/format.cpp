@@ -5,7 +5,7 @@
 namespace {
 
 // One conversion of the format: "%[flags][width][.precision][size]type".
-struct TSpec {
+struct TConversion {
     std::string strFlags;
     std::string strWidth;
     std::string strPrecision;  // with its dot, or empty
@@ -22,25 +22,25 @@ bool IsFlag(char c) { return c == '-' || c == '+' || c == ' ' || c == '#' || c =
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Reads the size prefix at pos; returns the characters it used.
-size_t ReadSizePrefix(std::string_view f, size_t pos, TSpec& spec)
+size_t ReadSizePrefix(std::string_view f, size_t pos, TConversion& conv)
 {
     std::string_view rest = f.substr(pos);
     if (rest.starts_with("I64") || rest.starts_with("ll")) {
-        spec.bWide64 = true;
+        conv.bWide64 = true;
         return rest[0] == 'I' ? 3 : 2;
     }
     if (rest.starts_with("I32")) return 3;
     if (rest.starts_with("hh")) {
-        spec.bShort = spec.bChar = true;
+        conv.bShort = conv.bChar = true;
         return 2;
     }
     if (rest.empty()) return 0;
     switch (rest[0]) {
     case 'l': case 'j': case 'z': case 't': case 'I': case 'L': case 'q':
-        spec.bWide64 = true;
+        conv.bWide64 = true;
         return 1;
     case 'h':
-        spec.bShort = true;
+        conv.bShort = true;
         return 1;
     case 'w':
         return 1;
@@ -51,64 +51,64 @@ size_t ReadSizePrefix(std::string_view f, size_t pos, TSpec& spec)
 
 // Parses the conversion that starts after '%' at pos; returns the index
 // just past it, or npos when the format ends inside it.
-size_t ParseSpec(std::string_view f, size_t pos, TSpec& spec)
+size_t ParseConversion(std::string_view f, size_t pos, TConversion& conv)
 {
-    while (pos < f.size() && IsFlag(f[pos])) spec.strFlags.push_back(f[pos++]);
-    while (pos < f.size() && IsDigit(f[pos])) spec.strWidth.push_back(f[pos++]);
+    while (pos < f.size() && IsFlag(f[pos])) conv.strFlags.push_back(f[pos++]);
+    while (pos < f.size() && IsDigit(f[pos])) conv.strWidth.push_back(f[pos++]);
     if (pos < f.size() && f[pos] == '.') {
-        spec.strPrecision.push_back('.');
+        conv.strPrecision.push_back('.');
         ++pos;
-        while (pos < f.size() && IsDigit(f[pos])) spec.strPrecision.push_back(f[pos++]);
+        while (pos < f.size() && IsDigit(f[pos])) conv.strPrecision.push_back(f[pos++]);
     }
-    pos += ReadSizePrefix(f, pos, spec);
+    pos += ReadSizePrefix(f, pos, conv);
     if (pos >= f.size()) return std::string_view::npos;
-    spec.cType = f[pos];
+    conv.cType = f[pos];
     return pos + 1;
 }
 
-std::string Printf(const std::string& strSpec, auto value)
+std::string Printf(const std::string& strPattern, auto value)
 {
     char small[128];
-    int n = std::snprintf(small, sizeof small, strSpec.c_str(), value);
+    int n = std::snprintf(small, sizeof small, strPattern.c_str(), value);
     if (n < 0) return BAD_ARG;
     if (static_cast<size_t>(n) < sizeof small) return std::string(small, static_cast<size_t>(n));
     std::string big(static_cast<size_t>(n) + 1, '\0');
-    std::snprintf(big.data(), big.size(), strSpec.c_str(), value);
+    std::snprintf(big.data(), big.size(), strPattern.c_str(), value);
     big.resize(static_cast<size_t>(n));
     return big;
 }
 
 // "%" with the flags, width and precision, ready for the conversion.
-std::string Head(const TSpec& spec, std::string_view strConversion)
+std::string Head(const TConversion& conv, std::string_view strConversion)
 {
-    std::string strSpec;
-    strSpec.reserve(8 + spec.strFlags.size() + spec.strWidth.size() + spec.strPrecision.size());
-    strSpec.append(1, '%').append(spec.strFlags).append(spec.strWidth).append(spec.strPrecision);
-    strSpec.append(strConversion);
-    return strSpec;
+    std::string strPattern;
+    strPattern.reserve(8 + conv.strFlags.size() + conv.strWidth.size() + conv.strPrecision.size());
+    strPattern.append(1, '%').append(conv.strFlags).append(conv.strWidth).append(conv.strPrecision);
+    strPattern.append(strConversion);
+    return strPattern;
 }
 
-std::string FormatInteger(const TSpec& spec, const CFormatArg& arg)
+std::string FormatInteger(const TConversion& conv, const CFormatArg& arg)
 {
     if (arg.Kind() != CFormatArg::EKind::Signed && arg.Kind() != CFormatArg::EKind::Unsigned) return BAD_ARG;
-    const bool bSigned = spec.cType == 'd' || spec.cType == 'i';
-    const char conversion[] = {'l', 'l', spec.cType, '\0'};
-    const std::string strSpec = Head(spec, conversion);
+    const bool bSigned = conv.cType == 'd' || conv.cType == 'i';
+    const char conversion[] = {'l', 'l', conv.cType, '\0'};
+    const std::string strPattern = Head(conv, conversion);
     if (bSigned) {
         int64_t v = arg.Signed();
-        if (spec.bChar) v = static_cast<int8_t>(v);
-        else if (spec.bShort) v = static_cast<int16_t>(v);
-        else if (!spec.bWide64) v = static_cast<int32_t>(v);
-        return Printf(strSpec, static_cast<long long>(v));
+        if (conv.bChar) v = static_cast<int8_t>(v);
+        else if (conv.bShort) v = static_cast<int16_t>(v);
+        else if (!conv.bWide64) v = static_cast<int32_t>(v);
+        return Printf(strPattern, static_cast<long long>(v));
     }
     uint64_t v = arg.Unsigned();
-    if (spec.bChar) v = static_cast<uint8_t>(v);
-    else if (spec.bShort) v = static_cast<uint16_t>(v);
-    else if (!spec.bWide64) v = static_cast<uint32_t>(v);
-    return Printf(strSpec, static_cast<unsigned long long>(v));
+    if (conv.bChar) v = static_cast<uint8_t>(v);
+    else if (conv.bShort) v = static_cast<uint16_t>(v);
+    else if (!conv.bWide64) v = static_cast<uint32_t>(v);
+    return Printf(strPattern, static_cast<unsigned long long>(v));
 }
 
-std::string FormatReal(const TSpec& spec, const CFormatArg& arg)
+std::string FormatReal(const TConversion& conv, const CFormatArg& arg)
 {
     double v = 0.0;
     switch (arg.Kind()) {
@@ -117,35 +117,35 @@ std::string FormatReal(const TSpec& spec, const CFormatArg& arg)
     case CFormatArg::EKind::Unsigned: v = static_cast<double>(arg.Unsigned()); break;
     default: return BAD_ARG;
     }
-    const char conversion[] = {spec.cType, '\0'};
-    return Printf(Head(spec, conversion), v);
+    const char conversion[] = {conv.cType, '\0'};
+    return Printf(Head(conv, conversion), v);
 }
 
-std::string FormatTextArg(const TSpec& spec, const CFormatArg& arg)
+std::string FormatTextArg(const TConversion& conv, const CFormatArg& arg)
 {
     if (arg.Kind() != CFormatArg::EKind::Text) return BAD_ARG;
     std::string strText(arg.Text());
-    return Printf(Head(spec, "s"), strText.c_str());
+    return Printf(Head(conv, "s"), strText.c_str());
 }
 
-std::string FormatChar(const TSpec& spec, const CFormatArg& arg)
+std::string FormatChar(const TConversion& conv, const CFormatArg& arg)
 {
     if (arg.Kind() != CFormatArg::EKind::Signed && arg.Kind() != CFormatArg::EKind::Unsigned) return BAD_ARG;
-    return Printf(Head(spec, "c"), static_cast<int>(static_cast<unsigned char>(arg.Unsigned())));
+    return Printf(Head(conv, "c"), static_cast<int>(static_cast<unsigned char>(arg.Unsigned())));
 }
 
-std::string FormatOne(const TSpec& spec, const CFormatArg* pArg)
+std::string FormatOne(const TConversion& conv, const CFormatArg* pArg)
 {
     if (!pArg) return MISSING_ARG;
-    switch (spec.cType) {
+    switch (conv.cType) {
     case 'd': case 'i': case 'u': case 'x': case 'X': case 'o':
-        return FormatInteger(spec, *pArg);
+        return FormatInteger(conv, *pArg);
     case 'f': case 'F': case 'e': case 'E': case 'g': case 'G':
-        return FormatReal(spec, *pArg);
+        return FormatReal(conv, *pArg);
     case 's': case 'S':
-        return FormatTextArg(spec, *pArg);
+        return FormatTextArg(conv, *pArg);
     case 'c': case 'C':
-        return FormatChar(spec, *pArg);
+        return FormatChar(conv, *pArg);
     default:
         return BAD_ARG;
     }
@@ -171,15 +171,15 @@ std::string FormatTextV(std::string_view strFormat, std::span<const CFormatArg> 
             pos = pct + 2;
             continue;
         }
-        TSpec spec;
-        size_t end = ParseSpec(strFormat, pct + 1, spec);
+        TConversion conv;
+        size_t end = ParseConversion(strFormat, pct + 1, conv);
         if (end == std::string_view::npos) {
             out.append(strFormat.substr(pct));  // a lone '%' at the end stays as it is
             break;
         }
         const CFormatArg* pArg = nextArg < args.size() ? &args[nextArg] : nullptr;
         ++nextArg;
-        out += FormatOne(spec, pArg);
+        out += FormatOne(conv, pArg);
         pos = end;
     }
     return out;
