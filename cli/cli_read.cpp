@@ -35,8 +35,7 @@ void PublishOptions(const T_CLI_ARGS& args)
 
 // Drains the queue on the main thread until the job thread has ended,
 // stopping the engine once when the operator presses Ctrl-C.
-void PumpMessages(CNotifyQueue& queue, CCliPrinter& printer, CDiskToImage& engine, const T_CLI_ARGS& args,
-                  const std::atomic<bool>& bJobEnded)
+void PumpMessages(CNotifyQueue& queue, CCliPrinter& printer, CDiskToImage& engine, const T_CLI_ARGS& args)
 {
     bool bAbortSent = false;
     for (;;) {
@@ -46,10 +45,8 @@ void PumpMessages(CNotifyQueue& queue, CCliPrinter& printer, CDiskToImage& engin
             LogWarning("stopped by the operator.\n");
         }
         T_NOTIFY_MSG msg;
-        if (!queue.Wait(msg, std::chrono::milliseconds(100))) {
-            if (bJobEnded) return;
-            continue;
-        }
+        if (!queue.Wait(msg, std::chrono::milliseconds(100))) continue;
+        if (msg.uMsg == WM_DUMPTASK_END) return;
         if (msg.uMsg == WM_CLI_PROMPT) {
             auto* pRequest = reinterpret_cast<T_PROMPT_REQUEST*>(msg.lParam);
             printer.ClearProgress();
@@ -113,13 +110,12 @@ int RunReadCommand(const T_CLI_ARGS& args)
         engine.m_uErrorMsg = WM_USER_ERROR;
         engine.m_dwInterval = 250;
         engine.m_pPrompt = &prompt;
-        std::atomic<bool> bJobEnded{false};
         const uint32_t nBlocks = ChooseBlockCount(args.nBufferMiB, AvailableMemoryMiB());
         std::thread job([&] {
             bResult = engine.Run(args.strDrive, args.strImage, nBlocks);
-            bJobEnded = true;
+            queue.Post(WM_DUMPTASK_END, 0, 0);
         });
-        PumpMessages(queue, printer, engine, args, bJobEnded);
+        PumpMessages(queue, printer, engine, args);
         job.join();
     }
     T_NOTIFY_MSG msg;
