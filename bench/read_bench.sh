@@ -97,31 +97,10 @@ need=$(( 3 * SIZE + 64 * 1024 * 1024 ))
 avail=$(df --output=avail -B1 /dev/shm | tail -n 1 | tr -d ' ')
 [ "$avail" -ge "$need" ] || die "/dev/shm has $avail bytes free, needs $need"
 
-WORK=""
-LOOP_DEV=""
-RUN_PID=""
-# shellcheck disable=SC2317  # called from the EXIT trap only
-cleanup() {
-  trap - ERR
-  set +eE
-  if [ -n "$RUN_PID" ]; then
-    kill -TERM "$RUN_PID" 2>/dev/null
-    wait "$RUN_PID" 2>/dev/null
-    RUN_PID=""
-  fi
-  if [ -n "$LOOP_DEV" ]; then
-    losetup -d "$LOOP_DEV" || echo "read_bench: could not detach $LOOP_DEV" >&2
-    LOOP_DEV=""
-  fi
-  if [ -n "$WORK" ]; then
-    rm -rf -- "$WORK"
-    WORK=""
-  fi
-}
-trap cleanup EXIT
-trap 'echo "read_bench: unexpected failure at line $LINENO" >&2; exit 2' ERR
-trap 'exit 130' INT
-trap 'exit 143' TERM
+SCRATCH_NAME=read_bench
+SCRATCH_FAIL=2
+# shellcheck source=scripts/scratch.sh
+source "$ROOT/scripts/scratch.sh"
 
 WORK=$(mktemp -d /dev/shm/gm-read-bench.XXXXXX)
 BACKING=$WORK/backing.bin
@@ -162,10 +141,10 @@ timed() {
   t0=$EPOCHREALTIME
   /usr/bin/time -v -o "$WORK/$name.$run.time" "$@" \
     </dev/null >"$WORK/$name.$run.out" 2>"$WORK/$name.$run.err" &
-  RUN_PID=$!
-  wait "$RUN_PID" || rc=$?
+  CHILD_PID=$!
+  wait "$CHILD_PID" || rc=$?
   t1=$EPOCHREALTIME
-  RUN_PID=""
+  CHILD_PID=""
   if [ "$rc" -ne 0 ]; then
     echo "read_bench: $name (run $run) failed with exit status $rc:" >&2
     sed 's/^/  /' "$WORK/$name.$run.out" "$WORK/$name.$run.err" >&2

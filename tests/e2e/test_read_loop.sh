@@ -28,31 +28,10 @@ for tool in losetup mkfs.ext4 blockdev md5sum cmp setsid timeout; do
 done
 [ -e /dev/loop-control ] || skip "no /dev/loop-control (loop driver not loaded)"
 
-WORK=""
-LOOP_DEV=""
-CLI_PID=""
-
-cleanup() {
-  trap - ERR
-  set +eE
-  if [ -n "$CLI_PID" ]; then
-    kill -TERM "$CLI_PID" 2>/dev/null
-    wait "$CLI_PID" 2>/dev/null
-    CLI_PID=""
-  fi
-  if [ -n "$LOOP_DEV" ]; then
-    losetup -d "$LOOP_DEV" || echo "WARNING: could not detach $LOOP_DEV" >&2
-    LOOP_DEV=""
-  fi
-  if [ -n "$WORK" ]; then
-    rm -rf -- "$WORK"
-    WORK=""
-  fi
-}
-trap cleanup EXIT
-trap 'echo "FATAL: unexpected failure at line $LINENO" >&2; exit 1' ERR
-trap 'exit 130' INT
-trap 'exit 143' TERM
+SCRATCH_NAME=test_read_loop
+SCRATCH_FAIL=1
+# shellcheck source=scripts/scratch.sh
+source "$(dirname "$0")/../../scripts/scratch.sh"
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gm-e2e-read.XXXXXX")
 BACKING=$WORK/backing.bin
@@ -101,9 +80,9 @@ run_cli() {
   RC=0
   LC_ALL=C timeout --kill-after=10 "$CLI_TIMEOUT" setsid -w "$CLI" "$@" \
     </dev/null >"$OUT" 2>"$ERR" &
-  CLI_PID=$!
-  wait "$CLI_PID" || RC=$?
-  CLI_PID=""
+  CHILD_PID=$!
+  wait "$CHILD_PID" || RC=$?
+  CHILD_PID=""
   if [ "$RC" -eq 124 ] || [ "$RC" -eq 137 ]; then
     fail "$name: gravelmoor-cli $* did not finish within ${CLI_TIMEOUT}s (hung?)"
   fi
