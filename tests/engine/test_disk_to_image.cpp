@@ -39,25 +39,24 @@ public:
 
 class DiskToImageTest : public ::testing::Test {
 protected:
-    void SetUp() override { ResetJobOptions(); }
+    void SetUp() override
+    {
+        ResetJobOptions();
+        m_engine.m_pDevices = &m_devices;
+        m_engine.m_hNotifyWnd = &m_recorder;
+        m_engine.m_uProgressMsg = WM_ENGINE_PROGRESS;
+        m_engine.m_dwInterval = 20;
+        m_engine.m_nRow = 2;
+    }
     void TearDown() override { ResetJobOptions(); }
 
     // Runs the engine on the fake drive into image.gmi of the temp folder.
     bool RunRead(std::shared_ptr<CFakeDisk> pDisk, IPrompt* pPrompt = nullptr)
     {
         m_devices.Add(DRIVE, pDisk);
-        CDiskToImage engine;
-        engine.m_pDevices = &m_devices;
-        engine.m_pPrompt = pPrompt;
-        engine.m_hNotifyWnd = &m_recorder;
-        engine.m_uProgressMsg = WM_ENGINE_PROGRESS;
-        engine.m_dwInterval = 20;
-        engine.m_nRow = 2;
-        const bool bResult = engine.Run(DRIVE, Image(), 16);
-        m_bDigestValid = engine.m_bDigestValid;
-        m_strDigest = Md5Text(engine.m_digest);
-        m_bReaderOk = engine.m_reader.bSuccess;
-        m_bWriterOk = engine.m_writer.bSuccess;
+        m_engine.m_pPrompt = pPrompt;
+        const bool bResult = m_engine.Run(DRIVE, Image(), 16);
+        m_strDigest = Md5Text(m_engine.m_digest);
         return bResult;
     }
     std::string Image() const { return m_dir.File("image.gmi"); }
@@ -66,9 +65,7 @@ protected:
     CRecorder m_recorder;
     CLogCapture m_capture{m_recorder};
     CFakeDeviceProvider m_devices;
-    bool m_bDigestValid = false;
-    bool m_bReaderOk = false;
-    bool m_bWriterOk = false;
+    CDiskToImage m_engine;
     std::string m_strDigest;
 };
 
@@ -77,7 +74,7 @@ TEST_F(DiskToImageTest, CopiesTheWholeDriveAndItsDigest)
     auto pDisk = CFakeDisk::WithPattern(5 * MIB + 512);  // a last block shorter than 1 MiB
     ASSERT_TRUE(RunRead(pDisk));
     EXPECT_EQ(ReadWholeFile(Image()), pDisk->Contents());
-    EXPECT_TRUE(m_bDigestValid);
+    EXPECT_TRUE(m_engine.m_bDigestValid);
     EXPECT_EQ(m_strDigest, Md5Of(pDisk->Contents()));
     EXPECT_EQ(m_recorder.CountLines("DISK MD5SUM=" + Md5Of(pDisk->Contents()) + "\n"), 1u);
     EXPECT_EQ(m_recorder.CountLines("READ " + DRIVE + " => " + Image() + "\n"), 1u);
@@ -103,15 +100,8 @@ TEST_F(DiskToImageTest, PostsProgressForImageAndDriveRow)
 
 TEST_F(DiskToImageTest, HalfTheBarWhenAVerifyPassFollows)
 {
-    auto pDisk = CFakeDisk::WithPattern(2 * MIB);
-    m_devices.Add(DRIVE, pDisk);
-    CDiskToImage engine;
-    engine.m_pDevices = &m_devices;
-    engine.m_hNotifyWnd = &m_recorder;
-    engine.m_uProgressMsg = WM_ENGINE_PROGRESS;
-    engine.m_bVerifyFollows = true;
-    engine.m_dwInterval = 20;
-    ASSERT_TRUE(engine.Run(DRIVE, Image(), 16));
+    m_engine.m_bVerifyFollows = true;
+    ASSERT_TRUE(RunRead(CFakeDisk::WithPattern(2 * MIB)));
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 500);
 }
 
@@ -134,8 +124,8 @@ TEST_F(DiskToImageTest, RegionThatAlwaysFailsIsReadElevenTimesThenGivenUp)
                                    GetSystemErrorText(SystemError::IoError()) + "\n";
     EXPECT_EQ(m_recorder.CountLines(strWarning), 11u);
     EXPECT_EQ(m_recorder.CountLines("disk read retry out.\n"), 1u);
-    EXPECT_FALSE(m_bReaderOk);
-    EXPECT_FALSE(m_bDigestValid);
+    EXPECT_FALSE(m_engine.m_reader.bSuccess);
+    EXPECT_FALSE(m_engine.m_bDigestValid);
     // What came before the bad block is in the image, nothing after it.
     const auto image = ReadWholeFile(Image());
     ASSERT_LE(image.size(), 2 * MIB);
@@ -260,10 +250,8 @@ TEST_F(DiskToImageTest, NoSizeAtAllFails)
 TEST_F(DiskToImageTest, ImageThatCannotBeCreatedFails)
 {
     m_devices.Add(DRIVE, CFakeDisk::WithPattern(MIB));
-    CDiskToImage engine;
-    engine.m_pDevices = &m_devices;
     const std::string strImage = m_dir.File("no-such-folder/image.gmi");
-    EXPECT_FALSE(engine.Run(DRIVE, strImage, 16));
+    EXPECT_FALSE(m_engine.Run(DRIVE, strImage, 16));
     EXPECT_NE(m_recorder.LogText().find("can't create file " + strImage + ".\n"), std::string::npos);
 }
 
@@ -271,15 +259,11 @@ TEST_F(DiskToImageTest, AbortFromAnotherThreadEndsTheRunPromptly)
 {
     auto pDisk = CFakeDisk::WithPattern(64 * MIB);
     pDisk->SetReadDelayMs(20);
-    m_devices.Add(DRIVE, pDisk);
-    CDiskToImage engine;
-    engine.m_pDevices = &m_devices;
-    engine.m_dwInterval = 20;
     std::thread stopper([&] {
         while (pDisk->TotalReads() < 3) std::this_thread::yield();
-        engine.Abort();
+        m_engine.Abort();
     });
-    EXPECT_FALSE(engine.Run(DRIVE, Image(), 16));
+    EXPECT_FALSE(RunRead(pDisk));
     stopper.join();
     EXPECT_LT(pDisk->TotalReads(), 64u);
     EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
