@@ -22,12 +22,12 @@ configure_and_build() {  # DIR [cmake args...]
 
 stage "Linux build and tests"
 configure_and_build build/linux -DCMAKE_BUILD_TYPE=RelWithDebInfo
-ctest --test-dir build/linux --output-on-failure -j "$JOBS"
+ctest --test-dir build/linux --output-on-failure -j "$JOBS" --timeout 900
 
 stage "Linux tests under AddressSanitizer + UBSan"
 configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DGM_SANITIZE=address
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan --output-on-failure -j "$JOBS"
+  ctest --test-dir build/asan --output-on-failure -j "$JOBS" --timeout 900
 
 stage "Engine tests under ThreadSanitizer"
 cmake -S "$ROOT" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGM_SANITIZE=thread >/dev/null
@@ -40,8 +40,12 @@ stage "Windows build and tests under Wine"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh "$ROOT/build/windows/wineprefix"
 configure_and_build build/windows -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
-wineserver -p 60 </dev/null >/dev/null 2>&1 || true  # keep one server for all programs
-ctest --test-dir build/windows --output-on-failure
-wineserver -k </dev/null >/dev/null 2>&1 || true
+# One Wine server and its services for all test programs, started here with
+# no terminal or pipe of ours: services that a test program started would
+# inherit CTest's output pipe and keep it open after the program ended.
+trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
+wineserver -p </dev/null >/dev/null 2>&1
+wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+ctest --test-dir build/windows --output-on-failure --timeout 600
 
 stage "All tests passed"
