@@ -58,10 +58,6 @@ void PumpMessages(CNotifyQueue& queue, CCliPrinter& printer, CDiskToImage& engin
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Paths are UTF-8 inside; a path object made from a plain string would read
 // it in the system's narrow code page on Windows.
 std::filesystem::path PathOf(const std::string& strUtf8)
