@@ -188,6 +188,37 @@ TEST_F(DiskToImageTest, MediumThatEndsEarlyIsASuccessOverWhatWasRead)
     EXPECT_EQ(m_recorder.CountLines("  disk size=6291456 bytes.\n"), 1u);
 }
 
+TEST_F(DiskToImageTest, ImageWritesThatKeepFailingEndTheJob)
+{
+    // The image is a fake too; the drive is larger than the pool, so the
+    // reader is still busy when the writer gives up.
+    const std::string strImage = "fake:image";
+    auto pImage = std::make_shared<CFakeDisk>(std::vector<uint8_t>(64 * MIB));
+    pImage->FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError());
+    m_devices.Add(strImage, pImage);
+    m_devices.Add(DRIVE, CFakeDisk::WithPattern(48 * MIB));
+    EXPECT_FALSE(m_engine.Run(DRIVE, strImage, 16));
+    const std::string strWarning =
+        "file write error (00200000-002FFFFF).\n" + GetSystemErrorText(SystemError::IoError()) + "\n";
+    EXPECT_EQ(m_recorder.CountLines(strWarning), 11u);
+    EXPECT_EQ(m_recorder.CountLines("file write retry out.\n"), 1u);
+    EXPECT_FALSE(m_engine.m_writer.bSuccess);
+    EXPECT_EQ(m_recorder.LogText().find("bytes dumped"), std::string::npos);
+    EXPECT_EQ(pImage->OpenCount(), pImage->CloseCount());
+}
+
+TEST_F(DiskToImageTest, ShortImageWritesAreRetriedThenGivenUp)
+{
+    const std::string strImage = "fake:image";
+    auto pImage = std::make_shared<CFakeDisk>(std::vector<uint8_t>(4 * MIB));
+    pImage->ShortWrites(MIB, MIB + 1);
+    m_devices.Add(strImage, pImage);
+    m_devices.Add(DRIVE, CFakeDisk::WithPattern(3 * MIB));
+    EXPECT_FALSE(m_engine.Run(DRIVE, strImage, 16));
+    EXPECT_EQ(m_recorder.CountLines("write count mismatch 00100000:00080000.\n"), 11u);
+    EXPECT_EQ(m_recorder.CountLines("file write retry out.\n"), 1u);
+}
+
 TEST_F(DiskToImageTest, ExistingImageAndAnswerNoLeavesItUntouched)
 {
     const std::vector<uint8_t> previous = {'k', 'e', 'e', 'p'};
