@@ -190,14 +190,12 @@ void CDiskToImage::DeletePipeline()
     m_pDigestQueue.reset();
 }
 
+// The image writer flushes the image on every way out, and nothing is
+// written to it without the writer; closing is all that is left.
 void CDiskToImage::CloseHandles()
 {
     m_hDisk.reset();
-    if (m_hImage) {
-        uint32_t nError = 0;
-        m_hImage->Flush(nError);
-        m_hImage.reset();
-    }
+    m_hImage.reset();
 }
 
 void CDiskToImage::PostProgress()
