@@ -166,6 +166,18 @@ void CDiskToImage::Abort()
     SetAbort();
 }
 
+// A consumer's next block. False ends the consumer: the queue failed or
+// gave a null block, or the drive ended early (an item of 0 bytes, after
+// which nRemain is 0: everything the drive had has come through).
+bool CDiskToImage::TakeBlock(CQueue& queue, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain)
+{
+    if (!queue.Get(pData, nCount) || !pData) return false;
+    if (nCount > 0) return true;
+    m_pBuffer->Free(pData);
+    nRemain = 0;
+    return false;
+}
+
 void CDiskToImage::StageFinished(T_STAGE& stage)
 {
     stage.dSpeed = 0.0;

@@ -37,6 +37,7 @@ public:
         std::thread::id idThread;
         uint32_t dwError = 0;
         bool bSuccess = false;
+        uint32_t dwStartTick = 0;  // written and read by the stage's own thread
         std::atomic<uint64_t> nRemain{0};
         std::atomic<double> dSpeed{0.0};
         std::atomic<bool> bDone{false};
@@ -85,18 +86,16 @@ private:
     void StageFinished(T_STAGE& stage);
 
     void ReaderThread();
-    bool ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore, uint32_t& nGot);
-    bool AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, int& nAgree);
+    struct T_AGREEMENT;  // the unstable-media mode's reference read
+    bool ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore, T_AGREEMENT& agreement,
+                   uint32_t& nGot);
+    bool AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, T_AGREEMENT& agreement);
+    bool TakeBlock(CQueue& queue, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
     void WriterThread();
     bool WriteRawBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, uint64_t nDoneBefore);
     void DigestThread();
 
     int m_nAgreement = 0;  // reads that must agree in the unstable-media mode
-    std::unique_ptr<uint8_t[]> m_pReference;
-    uint32_t m_nReferenceLength = 0;
-    uint32_t m_dwReaderStart = 0;
-    uint32_t m_dwWriterStart = 0;
-    uint32_t m_dwDigestStart = 0;
 
     std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort
     std::mutex m_mutexPoll;

@@ -7,27 +7,21 @@
 void CDiskToImage::DigestThread()
 {
     uint64_t r = m_nTotal;
-    m_dwDigestStart = GetTickCountMs();
+    m_digestStage.dwStartTick = GetTickCountMs();
     CMd5 md5;
     if (!md5.IsValid()) {
         LogError("MD5 computation could not be started.\n");
         SetAbort();
     }
-    while (!m_bAbort && r > 0) {
-        uint8_t* pData = nullptr;
-        uint64_t nCount = 0;
-        if (!m_pDigestQueue->Get(pData, nCount) || !pData) break;
-        if (nCount == 0) {
-            m_pBuffer->Free(pData);
-            r = 0;
-            break;
-        }
+    uint8_t* pData = nullptr;
+    uint64_t nCount = 0;
+    while (!m_bAbort && r > 0 && TakeBlock(*m_pDigestQueue, pData, nCount, r)) {
         md5.Update(pData, static_cast<size_t>(nCount));
         m_pBuffer->Free(pData);
         r -= nCount;
         m_digestStage.nRemain = r;
         m_digestStage.dSpeed =
-            StageSpeed(m_digestStage.dSpeed, m_nTotal - r, m_dwDigestStart, GetTickCountMs());
+            StageSpeed(m_digestStage.dSpeed, m_nTotal - r, m_digestStage.dwStartTick, GetTickCountMs());
     }
     m_digest = md5.Final();
     if (r == 0 && md5.IsValid()) {

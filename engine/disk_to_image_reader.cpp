@@ -16,12 +16,20 @@ constexpr uint32_t UNSTABLE_BLOCK = 4096;
 constexpr int RETRY_LIMIT = 10;  // a block is given up after more than 10 counted reads
 }  // namespace
 
+// The reference read that later reads of a block must agree with.
+struct CDiskToImage::T_AGREEMENT {
+    std::unique_ptr<uint8_t[]> pReference;
+    uint32_t nLength = 0;
+    int nAgree = 0;  // consecutive reads equal to the reference so far
+};
+
 void CDiskToImage::ReaderThread()
 {
     uint64_t p = 0;
     uint64_t r = m_nTotal;
-    m_dwReaderStart = GetTickCountMs();
-    if (m_nAgreement > 0) m_pReference = std::make_unique<uint8_t[]>(UNSTABLE_BLOCK);
+    m_reader.dwStartTick = GetTickCountMs();
+    T_AGREEMENT agreement;
+    if (m_nAgreement > 0) agreement.pReference = std::make_unique<uint8_t[]>(UNSTABLE_BLOCK);
     const uint64_t nUnit = m_nAgreement > 0 ? UNSTABLE_BLOCK : m_nBlockSize;
 
     while (!m_bAbort && r > 0) {
@@ -29,7 +37,7 @@ void CDiskToImage::ReaderThread()
         uint8_t* pBlock = m_pBuffer->Alloc();
         if (!pBlock && m_bAbort) break;
         uint32_t nGot = 0;
-        if (!ReadBlock(pBlock, p, nRequest, m_nTotal - r, nGot)) {
+        if (!ReadBlock(pBlock, p, nRequest, m_nTotal - r, agreement, nGot)) {
             if (pBlock) m_pBuffer->Free(pBlock);
             break;
         }
@@ -56,10 +64,11 @@ void CDiskToImage::ReaderThread()
 
 // Reads one block into pBlock. False when the block was given up (after the
 // retries, or because the job is stopping); nGot = 0 means the medium ended.
-bool CDiskToImage::ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore, uint32_t& nGot)
+bool CDiskToImage::ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore,
+                             T_AGREEMENT& agreement, uint32_t& nGot)
 {
     int nAttempts = 0;
-    int nAgree = 0;
+    agreement.nAgree = 0;
     for (;;) {
         // Without a block there is nothing to read into: the attempt fails.
         const T_IO_RESULT res =
@@ -70,19 +79,18 @@ bool CDiskToImage::ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, 
         }
         if (res.bOk) {
             nGot = res.nCount;
-            m_reader.dSpeed = StageSpeed(m_reader.dSpeed, nDoneBefore + nGot, m_dwReaderStart, GetTickCountMs());
-            if (m_nAgreement == 0 || AgreeOnRead(pBlock, nGot, nPos, nAgree)) break;
+            m_reader.dSpeed = StageSpeed(m_reader.dSpeed, nDoneBefore + nGot, m_reader.dwStartTick, GetTickCountMs());
+            if (m_nAgreement == 0 || AgreeOnRead(pBlock, nGot, nPos, agreement)) break;
         } else {
             m_reader.dwError = res.nError;
             LogWarning("disk read error (%08I64X-%08I64X).\n%s\n", nPos, nPos + nRequest - 1,
                        GetSystemErrorText(res.nError));
-            nAgree = 0;
+            agreement.nAgree = 0;
         }
         if (++nAttempts > m_nAgreement + RETRY_LIMIT || m_bAbort) break;
     }
     if (m_bAbort) return false;
     if (nAttempts > RETRY_LIMIT) {
-        m_pWriteQueue->Abort();
         LogError("disk read retry out.\n");
         SetAbort();
         return false;
@@ -92,17 +100,17 @@ bool CDiskToImage::ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, 
 
 // One more read of a block in the unstable-media mode: true once the last
 // m_nAgreement reads returned identical data.
-bool CDiskToImage::AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, int& nAgree)
+bool CDiskToImage::AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, T_AGREEMENT& agreement)
 {
-    if (nAgree == 0) {
-        std::memcpy(m_pReference.get(), pBlock, nGot);
-        m_nReferenceLength = nGot;
-        nAgree = 1;
-    } else if (nGot != m_nReferenceLength || std::memcmp(m_pReference.get(), pBlock, nGot) != 0) {
+    if (agreement.nAgree == 0) {
+        std::memcpy(agreement.pReference.get(), pBlock, nGot);
+        agreement.nLength = nGot;
+        agreement.nAgree = 1;
+    } else if (nGot != agreement.nLength || std::memcmp(agreement.pReference.get(), pBlock, nGot) != 0) {
         LogWarning("disk read unstable (%08I64X-%08I64X).\n", nPos, nPos + nGot - 1);
-        nAgree = 0;
+        agreement.nAgree = 0;
     } else {
-        ++nAgree;
+        ++agreement.nAgree;
     }
-    return nAgree >= m_nAgreement;
+    return agreement.nAgree >= m_nAgreement;
 }

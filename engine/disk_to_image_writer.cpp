@@ -14,20 +14,13 @@ void CDiskToImage::WriterThread()
 {
     uint64_t p = 0;
     uint64_t r = m_nTotal;
-    m_dwWriterStart = GetTickCountMs();
-    while (!m_bAbort && r > 0) {
-        uint8_t* pData = nullptr;
-        uint64_t nCount = 0;
-        if (!m_pWriteQueue->Get(pData, nCount) || !pData) break;
-        if (nCount == 0) {  // the drive ended early: everything it had is written
-            m_pBuffer->Free(pData);
-            r = 0;
-            break;
-        }
+    m_writer.dwStartTick = GetTickCountMs();
+    uint8_t* pData = nullptr;
+    uint64_t nCount = 0;
+    while (!m_bAbort && r > 0 && TakeBlock(*m_pWriteQueue, pData, nCount, r)) {
         const bool bWritten = WriteRawBlock(pData, p, static_cast<uint32_t>(nCount), m_nTotal - r);
         m_pBuffer->Free(pData);
         if (!bWritten) {
-            m_pWriteQueue->Abort();
             LogError("file write retry out.\n");
             SetAbort();
             break;
@@ -57,7 +50,7 @@ bool CDiskToImage::WriteRawBlock(const uint8_t* pData, uint64_t nPos, uint32_t n
                        GetSystemErrorText(res.nError));
             continue;
         }
-        m_writer.dSpeed = StageSpeed(m_writer.dSpeed, nDoneBefore + res.nCount, m_dwWriterStart, GetTickCountMs());
+        m_writer.dSpeed = StageSpeed(m_writer.dSpeed, nDoneBefore + res.nCount, m_writer.dwStartTick, GetTickCountMs());
         if (res.nCount == nCount) return true;
         LogWarning("write count mismatch %08X:%08X.\n", nCount, res.nCount);
     }
