@@ -1,9 +1,9 @@
 #include "cli/cli_output.h"
 
 #include "cli/console.h"
-#include "engine/format.h"
-#include "engine/log.h"
-#include "engine/progress.h"
+#include "engine/core/format.h"
+#include "engine/core/log.h"
+#include "engine/core/progress.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/notify_queue.h"
+#include "engine/core/notify_queue.h"
 
 // The ANSI colour and style sequence for a log word; empty for plain text.
 std::string AnsiStyleOf(uint32_t dwWord);

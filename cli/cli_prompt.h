@@ -7,8 +7,8 @@
 #include <future>
 #include <string>
 
-#include "engine/notify_queue.h"
-#include "engine/prompt.h"
+#include "engine/core/notify_queue.h"
+#include "engine/core/prompt.h"
 
 constexpr uint32_t WM_CLI_PROMPT = 0x1410;
 

@@ -10,10 +10,10 @@
 #include "cli/cli_prompt.h"
 #include "cli/console.h"
 #include "cli/memory.h"
-#include "engine/disk_to_image.h"
-#include "engine/job_options.h"
-#include "engine/log.h"
-#include "engine/notify_queue.h"
+#include "engine/read/disk_to_image.h"
+#include "engine/core/job_options.h"
+#include "engine/core/log.h"
+#include "engine/core/notify_queue.h"
 
 namespace {
 

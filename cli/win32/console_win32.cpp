@@ -12,7 +12,7 @@
 #include <mutex>
 
 #include "cli/console.h"
-#include "engine/win32/text_win32.h"
+#include "engine/core/win32/text_win32.h"
 
 namespace {
 

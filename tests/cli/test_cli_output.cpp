@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "cli/cli_output.h"
-#include "engine/log.h"
+#include "engine/core/log.h"
 
 namespace {
 

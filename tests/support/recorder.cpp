@@ -1,7 +1,7 @@
 #include "tests/support/recorder.h"
 
-#include "engine/log.h"
-#include "engine/progress.h"
+#include "engine/core/log.h"
+#include "engine/core/progress.h"
 
 CRecorder::~CRecorder()
 {

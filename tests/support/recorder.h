@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/notify_queue.h"
+#include "engine/core/notify_queue.h"
 
 struct T_LOG_LINE {
     uint32_t dwWord = 0;

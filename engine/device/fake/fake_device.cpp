@@ -5,7 +5,7 @@
 #include <cstring>
 #include <thread>
 
-#include "engine/system_error.h"
+#include "engine/core/system_error.h"
 
 CFakeDisk::CFakeDisk(std::vector<uint8_t> contents) : m_contents(std::move(contents)) {}
 

@@ -7,7 +7,7 @@
 #include <winioctl.h>
 
 #include "engine/device/device.h"
-#include "engine/win32/text_win32.h"
+#include "engine/core/win32/text_win32.h"
 
 namespace {
 

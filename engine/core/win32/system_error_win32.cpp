@@ -1,0 +1,51 @@
+// Error texts from the system's message tables, NTDLL's included so that
+// NT status codes have text too.
+#include <windows.h>
+
+#include "engine/core/system_error.h"
+#include "engine/core/win32/text_win32.h"
+
+namespace {
+
+// Allocate the buffer, look in the given module and then in the system.
+// Inserts ("%1") are left as they stand: the caller has no arguments for
+// them, and without this flag a text with inserts is lost (or worse).
+constexpr DWORD MESSAGE_FLAGS = FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_IGNORE_INSERTS;
+// Neutral language, default sub-language.
+constexpr DWORD MESSAGE_LANGUAGE = MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT);
+
+// The text without carriage returns: a text that ends in CR LF ends in one
+// line feed.
+std::wstring WithoutCarriageReturns(const wchar_t* pText, DWORD nLength)
+{
+    std::wstring strText;
+    strText.reserve(nLength);
+    for (DWORD i = 0; i < nLength; ++i) {
+        if (pText[i] != L'\r') strText.push_back(pText[i]);
+    }
+    return strText;
+}
+
+}  // namespace
+
+std::string GetSystemErrorText(uint32_t nCode)
+{
+    HMODULE hNtdll = ::LoadLibraryW(L"NTDLL.DLL");
+    wchar_t* pBuffer = nullptr;
+    const DWORD nLength = ::FormatMessageW(MESSAGE_FLAGS, hNtdll, nCode, MESSAGE_LANGUAGE,
+                                           reinterpret_cast<wchar_t*>(&pBuffer), 0, nullptr);
+    std::wstring strText;
+    if (nLength > 0 && pBuffer) strText = WithoutCarriageReturns(pBuffer, nLength);
+    if (pBuffer) ::LocalFree(pBuffer);
+    if (hNtdll) ::FreeLibrary(hNtdll);
+    return WideToUtf8(strText);
+}
+
+namespace SystemError {
+uint32_t FileExists() { return ERROR_FILE_EXISTS; }
+uint32_t NoMemory() { return ERROR_NOT_ENOUGH_MEMORY; }
+uint32_t IoError() { return ERROR_CRC; }
+uint32_t NotReady() { return ERROR_NOT_READY; }
+uint32_t NotSupported() { return ERROR_NOT_SUPPORTED; }
+}  // namespace SystemError

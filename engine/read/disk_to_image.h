@@ -1,0 +1,103 @@
+#pragma once
+// Reads one whole drive into one image file while computing the drive's
+// MD5 digest: a reader thread fills pool blocks from the drive and hands
+// each block to the image writer and to the digest thread by reference.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/device/device.h"
+#include "engine/core/fixed_buffer.h"
+#include "engine/core/md5.h"
+#include "engine/core/notify.h"
+#include "engine/core/prompt.h"
+#include "engine/core/queue.h"
+
+class CDiskToImage {
+public:
+    CDiskToImage();
+    virtual ~CDiskToImage();
+    CDiskToImage(const CDiskToImage&) = delete;
+    CDiskToImage& operator=(const CDiskToImage&) = delete;
+
+    // Reads the drive at strDevice into strImage with nBlocks pool blocks
+    // (at least 16). True only when the whole length was read and written
+    // and the digest was produced; the cause of a failure is in the log.
+    bool Run(const std::string& strDevice, const std::string& strImage, uint32_t nBlocks);
+    // Stops a run from another thread; the run then returns false promptly.
+    void Abort();
+
+    // Per-stage results, read after Run.
+    struct T_STAGE {
+        std::thread hThread;
+        std::thread::id idThread;
+        uint32_t dwError = 0;
+        bool bSuccess = false;
+        uint32_t dwStartTick = 0;  // written and read by the stage's own thread
+        std::atomic<uint64_t> nRemain{0};
+        std::atomic<double> dSpeed{0.0};
+        std::atomic<bool> bDone{false};
+    };
+
+    std::unique_ptr<CFixedBuffer> m_pBuffer;
+    std::unique_ptr<CQueue> m_pWriteQueue;
+    std::unique_ptr<CQueue> m_pDigestQueue;
+    std::unique_ptr<IDevice> m_hDisk;
+    std::unique_ptr<IDevice> m_hImage;
+    T_STAGE m_reader;
+    T_STAGE m_writer;
+    T_STAGE m_digestStage;
+    uint64_t m_nBlockSize = 0x100000;
+    uint64_t m_nTotal = 0;
+    std::atomic<uint64_t> m_nRemainMax{0};
+    std::string m_strDiskName;
+    int m_nRow = 0;
+    uint32_t m_dwStartTick = 0;
+    bool m_bVerifyFollows = false;
+    std::atomic<bool> m_bAbort{false};
+    std::atomic<bool> m_bAbortRequested{false};  // by Abort(); survives the run's own reset
+    INotifyTarget* m_hNotifyWnd = nullptr;
+    uint32_t m_uProgressMsg = DEFAULT_PROGRESS_MSG;
+    uint32_t m_uErrorMsg = DEFAULT_ERROR_MSG;
+    uint32_t m_dwInterval = 1000;
+    bool m_bDigestValid = false;
+    T_MD5_DIGEST m_digest{};
+
+    // Ports: where drives and files are opened, and who answers questions.
+    IDeviceProvider* m_pDevices = &GetPlatformDevices();
+    IPrompt* m_pPrompt = nullptr;
+
+private:
+    bool OpenDisk(const std::string& strDevice);
+    bool CreateImage(const std::string& strImage);
+    bool MeasureDisk();
+    bool BuildPipeline(uint32_t nBlocks);
+    void StartWorkers();
+    void PollUntilDone();
+    void StopWorkers();
+    void DeletePipeline();
+    void CloseHandles();
+    void PostProgress();
+    void SetAbort();
+    void StageFinished(T_STAGE& stage);
+
+    void ReaderThread();
+    struct T_AGREEMENT;  // the unstable-media mode's reference read
+    bool ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore, T_AGREEMENT& agreement,
+                   uint32_t& nGot);
+    bool AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, T_AGREEMENT& agreement);
+    bool TakeBlock(CQueue& queue, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
+    void WriterThread();
+    bool WriteRawBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, uint64_t nDoneBefore);
+    void DigestThread();
+
+    int m_nAgreement = 0;  // reads that must agree in the unstable-media mode
+
+    std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort
+    std::mutex m_mutexPoll;
+    std::condition_variable m_cvPoll;  // wakes the poll loop when a stage ends
+};

@@ -1,0 +1,82 @@
+// The type-safe printf: the formats the engines and the command line use,
+// printf's own narrowing rules, and arguments that do not fit the format.
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <utility>
+
+#include "engine/core/format.h"
+
+namespace {
+
+void ExpectAll(std::initializer_list<std::pair<std::string, std::string>> cases)
+{
+    for (const auto& [strGot, strExpected] : cases) EXPECT_EQ(strGot, strExpected);
+}
+
+}  // namespace
+
+TEST(Format, TheFormatsOfTheEngines)
+{
+    const std::string strDrive = "\\\\.\\PhysicalDrive1";
+    ExpectAll({
+        {FormatText("%08I64X", uint64_t{0x1F}), "0000001F"},
+        {FormatText("%08I64X", uint64_t{0x1D1C0BEEF00}), "1D1C0BEEF00"},  // grows beyond eight digits
+        {FormatText("(%08I64X-%08I64X)", uint64_t{0x100000}, UINT64_MAX), "(00100000-FFFFFFFFFFFFFFFF)"},
+        {FormatText("size=%I64u bytes.", uint64_t{2000398934016}), "size=2000398934016 bytes."},
+        {FormatText("%I64u", UINT64_MAX), "18446744073709551615"},
+        {FormatText("%llu|%I64d", UINT64_MAX, INT64_MIN), "18446744073709551615|-9223372036854775808"},
+        {FormatText("mismatch %08X:%08X.", 0xBEEFu, 0x100000u), "mismatch 0000BEEF:00100000."},
+        {FormatText("%02x%02x%02x", uint8_t{0x00}, uint8_t{0x0a}, uint8_t{0xff}), "000aff"},  // digests
+        {FormatText("    %.2fMB/s", 12.345678), "    12.35MB/s"},
+        {FormatText("%.2f|%.2f", 0.0, 3), "0.00|3.00"},  // an integer argument is widened
+        {FormatText("%5.1f%%", 99.96f), "100.0%"},  // a float too
+        {FormatText("%d:%02d:%02d", int64_t{3}, int64_t{0}, int64_t{7}), "3:00:07"},
+        {FormatText("can't open disk %s.\n%s", strDrive, "Access denied.\n"),
+         "can't open disk \\\\.\\PhysicalDrive1.\nAccess denied.\n"},
+        {FormatText("%s/%s", std::string_view("a"), static_cast<const char*>(nullptr)), "a/(null)"},
+        {FormatText("[%-6s|%6s|%.3s]", "ab", "cd", "abcdef"), "[ab    |    cd|abc]"},
+        {FormatText("ドライブ %s", "Ｅ"), "ドライブ Ｅ"},  // UTF-8 passes through
+        {FormatText("%s", "100%d %s %n"), "100%d %s %n"},  // texts are never read as formats
+        {FormatText("100%% %d%%", 50), "100% 50%"},
+        {FormatText("%c: %#x", 'E', 255), "E: 0xff"},
+    });
+    const std::string strLong(5000, 'x');  // longer than any fixed buffer
+    EXPECT_EQ(FormatText("<%s>", strLong), "<" + strLong + ">");
+    EXPECT_EQ(FormatText("%300d", 7).size(), 300u);
+}
+
+TEST(Format, WithoutASizePrefixIntegersNarrowAsPrintfDoes)
+{
+    ExpectAll({
+        {FormatText("%X", uint64_t{0x1234567890ABCDEF}), "90ABCDEF"},
+        {FormatText("%u", -1), "4294967295"},
+        {FormatText("%d", uint64_t{0xFFFFFFFF}), "-1"},
+        {FormatText("%d", int64_t{0x100000005}), "5"},
+        {FormatText("%I32X", uint64_t{0xABCD00001234}), "1234"},
+        {FormatText("%hu", 70000), "4464"},
+        {FormatText("%hhd", 200), "-56"},
+        {FormatText("%c", 0x141), "A"},  // the low byte
+    });
+}
+
+TEST(Format, ArgumentsThatDoNotFitPrintAMarkerAndNeverTouchMemory)
+{
+    int nUntouched = 7;
+    ExpectAll({
+        {FormatText("a=%d b=%s c=%I64u.", 1), "a=1 b=(missing) c=(missing)."},
+        {FormatText("[%s] %d", 3, 4), "[(bad argument)] 4"},  // later arguments keep their places
+        {FormatText("%d", "text"), "(bad argument)"},
+        {FormatText("%08I64X", std::string("0x10")), "(bad argument)"},
+        {FormatText("%c", 1.5), "(bad argument)"},
+        {FormatText("%n", nUntouched), "(bad argument)"},
+        {FormatText("%p", 0), "(bad argument)"},
+        {FormatText("50%"), "50%"},  // broken formats end without reading past them
+        {FormatText("x%08", 1), "x%08"},
+        {FormatText("x%I6", 1), "x(bad argument)"},
+        {FormatText("%y", 1), "(bad argument)"},
+        {FormatText("only text", 1, 2), "only text"},  // extra arguments are ignored
+    });
+    EXPECT_EQ(nUntouched, 7);
+}

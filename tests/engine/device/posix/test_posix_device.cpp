@@ -1,0 +1,107 @@
+// The POSIX device adapter beyond what every platform shares
+// (test_platform_device.cpp): descriptors, and a loop device the test
+// attaches itself.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+
+#include "engine/core/fixed_buffer.h"
+#include "tests/engine/test_helpers.h"
+
+namespace {
+
+constexpr uint32_t MIB = 0x100000;
+using PosixDeviceTest = PlatformDeviceTest;
+
+}  // namespace
+
+TEST_F(PosixDeviceTest, DroppingADeviceClosesItsDescriptor)
+{
+    WriteWholeFile(m_dir.File("drive.bin"), Pattern(10, 1));
+    const auto openDescriptors = [] {
+        const std::filesystem::directory_iterator fds("/proc/self/fd");
+        return std::distance(begin(fds), end(fds));
+    };
+    const auto nBefore = openDescriptors();
+    for (EOpenMode eMode : {EOpenMode::ReadImage, EOpenMode::WriteDrive, EOpenMode::CreateImageAlways}) {
+        EXPECT_NE(Open(m_dir.File("drive.bin"), eMode), nullptr) << m_nError;
+    }
+    EXPECT_EQ(openDescriptors(), nBefore);
+}
+
+namespace {
+
+// An 8 MiB loop device over a temporary file, attached by the test and
+// always detached again.
+class PosixLoopDeviceTest : public PosixDeviceTest {
+protected:
+    static constexpr uint32_t LOOP_SIZE = 8 * MIB;
+
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_pool.Create(MIB, 16));  // unbuffered transfers need the blocks' alignment
+        WriteWholeFile(m_dir.File("backing.img"), m_data);
+        FILE* pPipe = ::popen(("losetup -f --show '" + m_dir.File("backing.img") + "' 2>/dev/null").c_str(), "r");
+        char line[256] = {};
+        if (pPipe && std::fgets(line, sizeof line, pPipe) && std::strncmp(line, "/dev/loop", 9) == 0) {
+            m_strLoop.assign(line, std::strcspn(line, " \n"));
+        }
+        if (pPipe) ::pclose(pPipe);
+        if (m_strLoop.empty()) GTEST_SKIP() << "no loop device can be attached here (not root, no loop support)";
+    }
+    void TearDown() override
+    {
+        if (!m_strLoop.empty()) { EXPECT_EQ(std::system(("losetup -d " + m_strLoop).c_str()), 0) << m_strLoop; }
+    }
+
+    std::vector<uint8_t> m_data = Pattern(LOOP_SIZE, 5);
+    std::string m_strLoop;
+    CFixedBuffer m_pool;
+};
+
+}  // namespace
+
+TEST_F(PosixLoopDeviceTest, ABlockDeviceTellsItsSizeAndReadsStraightIntoPoolBlocks)
+{
+    std::unique_ptr<IDevice> pDrive = Open(m_strLoop, EOpenMode::ReadDrive);
+    ASSERT_NE(pDrive, nullptr) << m_nError;
+    uint64_t nLength = 0;
+    uint32_t nError = 0;
+    EXPECT_TRUE(pDrive->GetLengthInfo(nLength, nError) && nLength == LOOP_SIZE) << nError;
+    T_DISK_GEOMETRY geo;
+    ASSERT_TRUE(pDrive->GetDriveGeometry(geo, nError)) << nError;
+    EXPECT_EQ(geo.Cylinders * geo.TracksPerCylinder * geo.SectorsPerTrack * geo.BytesPerSector, int64_t{LOOP_SIZE});
+    uint8_t* pBlock = m_pool.Alloc();
+    for (uint64_t nOffset : {uint64_t{0}, uint64_t{3 * MIB + 4096}, uint64_t{LOOP_SIZE}}) {
+        const T_IO_RESULT res = pDrive->ReadAt(nOffset, pBlock, MIB);
+        const uint32_t nWant = nOffset < LOOP_SIZE ? MIB : 0;  // the end gives 0 bytes, no error
+        ASSERT_TRUE(res.bOk && res.nCount == nWant) << "offset " << nOffset << " error " << res.nError;
+        EXPECT_TRUE(std::equal(pBlock, pBlock + nWant, m_data.begin() + static_cast<ptrdiff_t>(nOffset)));
+    }
+}
+
+TEST_F(PosixLoopDeviceTest, AnExclusiveWriterKeepsOtherWritersOutAndItsDataArrives)
+{
+    uint8_t* pBlock = m_pool.Alloc();
+    const std::vector<uint8_t> fresh = Pattern(MIB, 6);
+    std::copy(fresh.begin(), fresh.end(), pBlock);
+    {
+        std::unique_ptr<IDevice> pWriter = Open(m_strLoop, EOpenMode::WriteDrive);
+        ASSERT_NE(pWriter, nullptr) << m_nError;
+        EXPECT_EQ(Open(m_strLoop, EOpenMode::WriteDrive), nullptr);
+        EXPECT_EQ(m_nError, static_cast<uint32_t>(EBUSY));
+        const T_IO_RESULT res = pWriter->WriteAt(2 * MIB, pBlock, MIB);
+        ASSERT_TRUE(res.bOk && res.nCount == MIB) << res.nError;
+        uint32_t nError = 0;
+        EXPECT_TRUE(pWriter->Flush(nError)) << nError;
+    }
+    EXPECT_NE(Open(m_strLoop, EOpenMode::WriteDrive), nullptr);  // free again once closed
+    std::copy(fresh.begin(), fresh.end(), m_data.begin() + 2 * MIB);
+    EXPECT_EQ(ReadWholeFile(m_dir.File("backing.img")), m_data);
+}
