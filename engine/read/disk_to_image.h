@@ -30,6 +30,8 @@ public:
     bool Run(const std::string& strDevice, const std::string& strImage, uint32_t nBlocks);
     // Stops a run from another thread; the run then returns false promptly.
     void Abort();
+    // How many of the drive's bytes the image holds (during and after a run).
+    uint64_t GetImageBytes() const { return m_nImageBytes; }
 
     // Per-stage results, read after Run.
     struct T_STAGE {
@@ -54,6 +56,7 @@ public:
     uint64_t m_nBlockSize = 0x100000;
     uint64_t m_nTotal = 0;
     std::atomic<uint64_t> m_nRemainMax{0};
+    std::atomic<uint64_t> m_nImageBytes{0};  // written by the image writer
     std::string m_strDiskName;
     int m_nRow = 0;
     uint32_t m_dwStartTick = 0;

@@ -27,6 +27,7 @@ void CDiskToImage::WriterThread()
         }
         r -= nCount;
         p += nCount;
+        m_nImageBytes = p;
         m_writer.nRemain = r;
     }
     uint32_t nError = 0;
