@@ -11,11 +11,14 @@ namespace {
 // header, then the data area on the next boundary.
 constexpr size_t HEADER_ROOM = BLOCK_ALIGNMENT;
 
+std::atomic<PFN_ALLOC_REGION> g_pfnAllocRegion{nullptr};
+
 void* AllocRegion(uint64_t nSize)
 {
     // A size so large that the header room would wrap the total around.
     if (nSize > SIZE_MAX - HEADER_ROOM) return nullptr;
-    return ::operator new(static_cast<size_t>(HEADER_ROOM + nSize), std::align_val_t(BLOCK_ALIGNMENT), std::nothrow);
+    const PFN_ALLOC_REGION pfnAlloc = g_pfnAllocRegion.load();
+    return (pfnAlloc ? pfnAlloc : DefaultAllocRegion)(static_cast<size_t>(HEADER_ROOM + nSize));
 }
 
 void FreeRegion(void* pRegion)
@@ -24,6 +27,16 @@ void FreeRegion(void* pRegion)
 }
 
 }  // namespace
+
+void SetRegionAllocator(PFN_ALLOC_REGION pfnAlloc)
+{
+    g_pfnAllocRegion = pfnAlloc;
+}
+
+void* DefaultAllocRegion(size_t nBytes)
+{
+    return ::operator new(nBytes, std::align_val_t(BLOCK_ALIGNMENT), std::nothrow);
+}
 
 CFixedBuffer::~CFixedBuffer()
 {

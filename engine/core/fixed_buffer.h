@@ -10,6 +10,14 @@
 // Data areas start on this boundary, as unbuffered device I/O needs.
 constexpr size_t BLOCK_ALIGNMENT = 4096;
 
+// Where block regions come from: aligned operator new by default. Tests
+// put in an allocator that fails on demand, to see a pool that can be
+// only partly built; null restores the default.
+using PFN_ALLOC_REGION = void* (*)(size_t nBytes);
+void SetRegionAllocator(PFN_ALLOC_REGION pfnAlloc);
+// The default allocation, for an allocator that only sometimes fails.
+void* DefaultAllocRegion(size_t nBytes);
+
 class CFixedBuffer {
 public:
     CFixedBuffer() = default;

@@ -15,7 +15,9 @@ public:
     CMd5(const CMd5&) = delete;
     CMd5& operator=(const CMd5&) = delete;
 
-    bool IsValid() const;  // false when the platform refused the hash object
+    // False when the platform refused any call since the last Init: the
+    // digest of Final is then worthless.
+    bool IsValid() const;
     void Init();
     void Update(const void* pData, size_t nSize);
     T_MD5_DIGEST Final();

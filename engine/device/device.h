@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 enum class EOpenMode {
     ReadDrive,          // read a drive; others may read it too
@@ -16,6 +17,25 @@ enum class EOpenMode {
     ReadImage,          // read an image file
     CreateImageNew,     // create an image file that must not exist yet
     CreateImageAlways,  // create an image file, replacing an existing one
+    ReplaceImage,       // open an existing image for writing; its old contents stay until SetLength
+};
+
+// What an opened path really is. Drives are block devices or regular files
+// standing in for them; an image is only ever a regular file.
+enum class EDeviceKind { RegularFile, BlockDevice, Directory, CharacterDevice, PipeOrSocket, Other };
+
+// Where an object's data lives, as opaque numbers of the platform: the
+// devices (disks, partitions, layers below them) and the files (device and
+// file number) that hold it. Two objects share storage when one's own ids
+// meet the other's ids.
+struct T_STORAGE_IDS {
+    std::vector<uint64_t> arrDevices;
+    std::vector<std::pair<uint64_t, uint64_t>> arrFiles;
+};
+
+struct T_STORAGE {
+    T_STORAGE_IDS self;   // what this object is: a block device's number; a file's own id; a loop's backing file
+    T_STORAGE_IDS below;  // what it is stored on, all the way down (for files: the file system's devices)
 };
 
 // The classic disk geometry; its product is the fallback size of a drive.
@@ -44,6 +64,12 @@ public:
     // The disk geometry request.
     virtual bool GetDriveGeometry(T_DISK_GEOMETRY& geometry, uint32_t& nError) = 0;
     virtual bool Flush(uint32_t& nError) = 0;
+    // Cuts or extends the object to nLength bytes (images only).
+    virtual bool SetLength(uint64_t nLength, uint32_t& nError) = 0;
+    // What the opened handle is, asked of the handle itself.
+    virtual EDeviceKind GetKind() = 0;
+    // Where its data lives; empty lists when the platform cannot tell.
+    virtual T_STORAGE GetStorage() = 0;
 };
 
 class IDeviceProvider {
@@ -51,6 +77,8 @@ public:
     virtual ~IDeviceProvider() = default;
     // Null with the system error code when the path cannot be opened.
     virtual std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) = 0;
+    // Removes a file this program created and no longer wants.
+    virtual bool RemoveFile(const std::string& strPath, uint32_t& nError) = 0;
 };
 
 // The adapter of the platform the program runs on.
@@ -58,3 +86,11 @@ IDeviceProvider& GetPlatformDevices();
 
 // A drive's size: the length request, else the geometry's product.
 bool GetDiskSize(IDevice& device, uint64_t& nSize, uint32_t& nError);
+
+// True when writing to pFile would change the data of pDrive: the file is
+// the drive, lives on it (or on one of its partitions or layers), or backs
+// it (a loop device over the file).
+bool IsStoredOn(const T_STORAGE& file, const T_STORAGE& drive);
+
+// "a character device", "a folder", ... for messages about a wrong kind.
+const char* DeviceKindText(EDeviceKind eKind);

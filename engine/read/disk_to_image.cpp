@@ -1,5 +1,6 @@
-// The read job's run operation: opens the drive and the image, measures the
-// drive, runs the three workers while it posts progress, and cleans up.
+// The read job's run operation: opens and measures the drive, builds the
+// pipeline, opens the image, runs the three workers while it posts
+// progress, reports the result and cleans up.
 #include "engine/read/disk_to_image.h"
 
 #include <algorithm>
@@ -27,64 +28,29 @@ bool CDiskToImage::Run(const std::string& strDevice, const std::string& strImage
 {
     m_reader.bSuccess = m_writer.bSuccess = m_digestStage.bSuccess = false;
     m_bDigestValid = false;
+    m_nImageBytes = 0;
+    m_bVerifyFollows = g_bOptVerify;
+    m_strImagePath = strImage;
     nBlocks = std::max(nBlocks, MIN_BLOCKS);
     if (m_strDiskName.empty()) m_strDiskName = strDevice;
     LogInfo("READ %s => %s\n", m_strDiskName, strImage);
 
     bool bResult = false;
-    if (OpenDisk(strDevice) && CreateImage(strImage) && MeasureDisk() && BuildPipeline(nBlocks)) {
+    if (OpenDisk(strDevice) && MeasureDisk() && BuildPipeline(nBlocks) && !m_bAbortRequested &&
+        OpenImage(strImage)) {
         StartWorkers();
         PollUntilDone();
         StopWorkers();
-        DeletePipeline();
+        ReportResult();
         bResult = m_reader.bSuccess && m_writer.bSuccess && m_digestStage.bSuccess;
     }
-    CloseHandles();
+    DeletePipeline();
+    CloseHandles(bResult);
     return bResult;
 }
 
-bool CDiskToImage::OpenDisk(const std::string& strDevice)
-{
-    uint32_t nError = 0;
-    const EOpenMode eMode = g_bOptShareRead ? EOpenMode::ReadDriveShared : EOpenMode::ReadDrive;
-    m_hDisk = m_pDevices->Open(strDevice, eMode, nError);
-    if (m_hDisk) return true;
-    m_reader.dwError = nError;
-    LogError("can't open disk %s.\n%s\n", strDevice, GetSystemErrorText(nError));
-    return false;
-}
-
-bool CDiskToImage::CreateImage(const std::string& strImage)
-{
-    uint32_t nError = 0;
-    const EOpenMode eFirst = g_bOptOverwrite ? EOpenMode::CreateImageAlways : EOpenMode::CreateImageNew;
-    m_hImage = m_pDevices->Open(strImage, eFirst, nError);
-    if (!m_hImage && nError == SystemError::FileExists() &&
-        AskYesNo(m_pPrompt, m_hNotifyWnd, PROMPT_OVERWRITE, PROMPT_CAPTION)) {
-        uint32_t nSecond = 0;
-        m_hImage = m_pDevices->Open(strImage, EOpenMode::CreateImageAlways, nSecond);
-    }
-    if (m_hImage) return true;
-    m_writer.dwError = nError;
-    LogError("can't create file %s.\n%s\n", strImage, GetSystemErrorText(nError));
-    return false;
-}
-
-bool CDiskToImage::MeasureDisk()
-{
-    uint32_t nError = 0;
-    if (!GetDiskSize(*m_hDisk, m_nTotal, nError)) {
-        m_reader.dwError = nError;
-        LogError("GetDiskSize() failed.\n%s\n", GetSystemErrorText(nError));
-        return false;
-    }
-    LogInfo("%s\n", m_strDiskName);
-    LogInfo("  disk size=%I64u bytes.\n", m_nTotal);
-    return true;
-}
-
 // Without its blocks the job cannot run; it fails with the reason in the
-// log instead of ending the whole program.
+// log instead of ending the whole program. Nothing has been written yet.
 bool CDiskToImage::BuildPipeline(uint32_t nBlocks)
 {
     std::lock_guard lock(m_mutexParts);
@@ -130,16 +96,16 @@ void CDiskToImage::StartWorkers()
     }
 }
 
+// Posts progress every interval, and once more at the end; every post
+// reflects the remaining counts at that moment, so the last one shows the
+// finished state however quickly the stages ended.
 void CDiskToImage::PollUntilDone()
 {
     auto allDone = [this] { return m_reader.bDone && m_writer.bDone && m_digestStage.bDone; };
     while (!allDone() && !m_bAbort) {
-        {
-            std::unique_lock lock(m_mutexPoll);
-            m_cvPoll.wait_for(lock, std::chrono::milliseconds(m_dwInterval),
-                              [&] { return allDone() || m_bAbort.load(); });
-        }
-        m_nRemainMax = std::max({m_reader.nRemain.load(), m_writer.nRemain.load(), m_digestStage.nRemain.load()});
+        std::unique_lock lock(m_mutexPoll);
+        m_cvPoll.wait_for(lock, std::chrono::milliseconds(m_dwInterval), [&] { return allDone() || m_bAbort.load(); });
+        lock.unlock();
         PostProgress();
     }
     PostProgress();
@@ -168,13 +134,15 @@ void CDiskToImage::Abort()
 
 // A consumer's next block. False ends the consumer: the queue failed or
 // gave a null block, or the drive ended early (an item of 0 bytes, after
-// which nRemain is 0: everything the drive had has come through).
-bool CDiskToImage::TakeBlock(CQueue& queue, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain)
+// which the stage's remaining count is 0: everything the drive had has
+// come through).
+bool CDiskToImage::TakeBlock(CQueue& queue, T_STAGE& stage, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain)
 {
     if (!queue.Get(pData, nCount) || !pData) return false;
     if (nCount > 0) return true;
     m_pBuffer->Free(pData);
     nRemain = 0;
+    stage.nRemain = 0;
     return false;
 }
 
@@ -194,6 +162,14 @@ void CDiskToImage::StopWorkers()
     }
 }
 
+// The result lines come from here, after every worker has ended, so they
+// always stand in the same order: the digest, then the image's byte count.
+void CDiskToImage::ReportResult()
+{
+    if (m_digestStage.bSuccess) LogInfo("DISK MD5SUM=%s\n", Md5Text(m_digest));
+    if (m_writer.bSuccess) LogInfo("%s - %I64u bytes dumped.\n", m_strDiskName, m_nImageBytes.load());
+}
+
 void CDiskToImage::DeletePipeline()
 {
     std::lock_guard lock(m_mutexParts);
@@ -202,16 +178,9 @@ void CDiskToImage::DeletePipeline()
     m_pDigestQueue.reset();
 }
 
-// The image writer flushes the image on every way out, and nothing is
-// written to it without the writer; closing is all that is left.
-void CDiskToImage::CloseHandles()
-{
-    m_hDisk.reset();
-    m_hImage.reset();
-}
-
 void CDiskToImage::PostProgress()
 {
+    m_nRemainMax = std::max({m_reader.nRemain.load(), m_writer.nRemain.load(), m_digestStage.nRemain.load()});
     const uint64_t nSize = m_nTotal;
     const uint64_t nElapsed = GetTickCountMs() - m_dwStartTick;
     const EPass ePass = m_bVerifyFollows ? EPass::ReadThenVerify : EPass::One;

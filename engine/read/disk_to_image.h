@@ -57,10 +57,11 @@ public:
     uint64_t m_nTotal = 0;
     std::atomic<uint64_t> m_nRemainMax{0};
     std::atomic<uint64_t> m_nImageBytes{0};  // written by the image writer
+    std::string m_strImagePath;
     std::string m_strDiskName;
     int m_nRow = 0;
     uint32_t m_dwStartTick = 0;
-    bool m_bVerifyFollows = false;
+    bool m_bVerifyFollows = false;  // taken from the verify option at the start of a run
     std::atomic<bool> m_bAbort{false};
     std::atomic<bool> m_bAbortRequested{false};  // by Abort(); survives the run's own reset
     INotifyTarget* m_hNotifyWnd = nullptr;
@@ -76,14 +77,19 @@ public:
 
 private:
     bool OpenDisk(const std::string& strDevice);
-    bool CreateImage(const std::string& strImage);
     bool MeasureDisk();
     bool BuildPipeline(uint32_t nBlocks);
+    bool OpenImage(const std::string& strImage);
+    bool MayReplace(const std::string& strImage);
+    bool CheckImage(IDevice& image, const std::string& strImage);
+    bool ImageFailed(const std::string& strImage, const std::string& strReason, uint32_t nError);
+    bool CutReplacedImage();
     void StartWorkers();
     void PollUntilDone();
     void StopWorkers();
+    void ReportResult();
     void DeletePipeline();
-    void CloseHandles();
+    void CloseHandles(bool bResult);
     void PostProgress();
     void SetAbort();
     void StageFinished(T_STAGE& stage);
@@ -93,12 +99,15 @@ private:
     bool ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore, T_AGREEMENT& agreement,
                    uint32_t& nGot);
     bool AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, T_AGREEMENT& agreement);
-    bool TakeBlock(CQueue& queue, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
+    bool TakeBlock(CQueue& queue, T_STAGE& stage, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
     void WriterThread();
     bool WriteRawBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, uint64_t nDoneBefore);
+    bool FlushImage();
     void DigestThread();
 
     int m_nAgreement = 0;  // reads that must agree in the unstable-media mode
+    bool m_bImageCreated = false;   // the image is a new file of this run
+    bool m_bImageReplaced = false;  // an existing image whose old contents are still there
 
     std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort
     std::mutex m_mutexPoll;

@@ -1,21 +1,19 @@
-// The digest thread: feeds the same blocks the writer gets to MD5.
-#include "engine/read/disk_to_image.h"
+// The digest thread: feeds the same blocks the writer gets to MD5. A
+// digest the platform refuses to compute fails the job at once: a read
+// whose digest is missing is not a good read.
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
 #include "engine/core/tick.h"
+#include "engine/read/disk_to_image.h"
 
 void CDiskToImage::DigestThread()
 {
     uint64_t r = m_nTotal;
     m_digestStage.dwStartTick = GetTickCountMs();
     CMd5 md5;
-    if (!md5.IsValid()) {
-        LogError("MD5 computation could not be started.\n");
-        SetAbort();
-    }
     uint8_t* pData = nullptr;
     uint64_t nCount = 0;
-    while (!m_bAbort && r > 0 && TakeBlock(*m_pDigestQueue, pData, nCount, r)) {
+    while (md5.IsValid() && !m_bAbort && r > 0 && TakeBlock(*m_pDigestQueue, m_digestStage, pData, nCount, r)) {
         md5.Update(pData, static_cast<size_t>(nCount));
         m_pBuffer->Free(pData);
         r -= nCount;
@@ -24,9 +22,11 @@ void CDiskToImage::DigestThread()
             StageSpeed(m_digestStage.dSpeed, m_nTotal - r, m_digestStage.dwStartTick, GetTickCountMs());
     }
     m_digest = md5.Final();
-    if (r == 0 && md5.IsValid()) {
+    if (!md5.IsValid()) {
+        LogError("the MD5 digest could not be computed.\n");
+        SetAbort();
+    } else if (r == 0) {
         m_bDigestValid = true;
-        LogInfo("DISK MD5SUM=%s\n", Md5Text(m_digest));
         m_digestStage.bSuccess = true;
     }
     StageFinished(m_digestStage);

@@ -41,7 +41,10 @@ void CDiskToImage::ReaderThread()
             if (pBlock) m_pBuffer->Free(pBlock);
             break;
         }
-        if (nGot == 0) r = 0;  // the medium ended before its reported size
+        if (nGot == 0) {
+            LogWarning("the drive ended at %I64u bytes, before its reported size of %I64u bytes.\n", p, m_nTotal);
+            r = 0;
+        }
         m_pBuffer->AddRef(pBlock);
         if (!m_pWriteQueue->Put(pBlock, nGot)) {
             m_pBuffer->Free(pBlock);

@@ -73,3 +73,12 @@ CLogCapture::~CLogCapture()
 {
     SetLogTarget(nullptr, DEFAULT_LOG_MSG);
 }
+
+void CRecorder::Clear()
+{
+    std::lock_guard lock(m_mutex);
+    for (const T_NOTIFY_MSG& msg : m_messages) {
+        if (NotifyCarriesString(msg, m_uLogMsg, m_uProgressMsg)) FreeHeapString(msg.lParam);
+    }
+    m_messages.clear();
+}

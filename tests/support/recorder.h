@@ -23,6 +23,8 @@ public:
     bool Post(uint32_t uMsg, WPARAM_T wParam, LPARAM_T lParam) override;
 
     std::vector<T_NOTIFY_MSG> Messages();
+    // Forgets everything recorded so far.
+    void Clear();
     std::vector<T_LOG_LINE> LogLines();
     // All log texts joined, for searching.
     std::string LogText();

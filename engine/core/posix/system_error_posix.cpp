@@ -18,4 +18,6 @@ uint32_t NoMemory() { return ENOMEM; }
 uint32_t IoError() { return EIO; }
 uint32_t NotReady() { return ENOMEDIUM; }
 uint32_t NotSupported() { return ENOTTY; }
+uint32_t DiskFull() { return ENOSPC; }
+bool IsNoRoom(uint32_t nCode) { return nCode == ENOSPC || nCode == EDQUOT || nCode == EFBIG; }
 }  // namespace SystemError

@@ -41,6 +41,7 @@ ULONG HashObjectLength(BCRYPT_ALG_HANDLE hProvider)
 struct CMd5::TImpl {
     std::vector<UCHAR> object;
     BCRYPT_HASH_HANDLE hHash = nullptr;
+    bool bFailed = false;  // a call failed since the last Init
 
     TImpl()
     {
@@ -77,23 +78,27 @@ CMd5::~CMd5() = default;
 
 bool CMd5::IsValid() const
 {
-    return m_pImpl->hHash != nullptr;
+    return !m_pImpl->bFailed;
 }
 
 void CMd5::Init()
 {
     m_pImpl->Restart();
+    m_pImpl->bFailed = m_pImpl->hHash == nullptr;
 }
 
 void CMd5::Update(const void* pData, size_t nSize)
 {
-    if (!m_pImpl->hHash) return;
+    if (m_pImpl->bFailed) return;
     // BCryptHashData counts in ULONG; larger inputs go in slices.
     constexpr size_t MAX_SLICE = 0x40000000;
     auto* p = static_cast<UCHAR*>(const_cast<void*>(pData));
     while (nSize > 0) {
         const size_t nSlice = nSize < MAX_SLICE ? nSize : MAX_SLICE;
-        ::BCryptHashData(m_pImpl->hHash, p, static_cast<ULONG>(nSlice), 0);
+        if (!Succeeded(::BCryptHashData(m_pImpl->hHash, p, static_cast<ULONG>(nSlice), 0))) {
+            m_pImpl->bFailed = true;
+            return;
+        }
         p += nSlice;
         nSize -= nSlice;
     }
@@ -102,8 +107,12 @@ void CMd5::Update(const void* pData, size_t nSize)
 T_MD5_DIGEST CMd5::Final()
 {
     T_MD5_DIGEST digest{};
-    if (!m_pImpl->hHash) return digest;
-    ::BCryptFinishHash(m_pImpl->hHash, digest.data(), static_cast<ULONG>(digest.size()), 0);
+    if (m_pImpl->bFailed) return digest;
+    if (!Succeeded(::BCryptFinishHash(m_pImpl->hHash, digest.data(), static_cast<ULONG>(digest.size()), 0))) {
+        m_pImpl->bFailed = true;
+        digest.fill(0);
+        return digest;
+    }
     // A finished CNG hash takes no more data; start the next digest now.
     m_pImpl->Restart();
     return digest;

@@ -48,4 +48,10 @@ uint32_t NoMemory() { return ERROR_NOT_ENOUGH_MEMORY; }
 uint32_t IoError() { return ERROR_CRC; }
 uint32_t NotReady() { return ERROR_NOT_READY; }
 uint32_t NotSupported() { return ERROR_NOT_SUPPORTED; }
+uint32_t DiskFull() { return ERROR_DISK_FULL; }
+bool IsNoRoom(uint32_t nCode)
+{
+    return nCode == ERROR_DISK_FULL || nCode == ERROR_HANDLE_DISK_FULL || nCode == ERROR_FILE_TOO_LARGE ||
+           nCode == ERROR_DISK_QUOTA_EXCEEDED;
+}
 }  // namespace SystemError

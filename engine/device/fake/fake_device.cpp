@@ -7,7 +7,11 @@
 
 #include "engine/core/system_error.h"
 
-CFakeDisk::CFakeDisk(std::vector<uint8_t> contents) : m_contents(std::move(contents)) {}
+CFakeDisk::CFakeDisk(std::vector<uint8_t> contents) : m_contents(std::move(contents))
+{
+    // Every fake disk is a device of its own, stored on nothing else.
+    m_storage.self.arrDevices.push_back(reinterpret_cast<uintptr_t>(this));
+}
 
 std::shared_ptr<CFakeDisk> CFakeDisk::WithPattern(uint64_t nSize, uint32_t nSeed)
 {
@@ -54,6 +58,37 @@ void CFakeDisk::ShortWrites(uint64_t nFrom, uint64_t nTo)
     m_shortWrite = T_REGION{nFrom, nTo, 0, true};
 }
 
+void CFakeDisk::FullAt(uint64_t nCapacity, uint32_t nError)
+{
+    std::lock_guard lock(m_mutex);
+    m_nCapacity = nCapacity;
+    m_nFullError = nError;
+}
+
+void CFakeDisk::GrowOnWrite()
+{
+    std::lock_guard lock(m_mutex);
+    m_bGrows = true;
+}
+
+void CFakeDisk::FailFlush(uint32_t nError)
+{
+    std::lock_guard lock(m_mutex);
+    m_nFlushError = nError;
+}
+
+void CFakeDisk::SetKind(EDeviceKind eKind)
+{
+    std::lock_guard lock(m_mutex);
+    m_eKind = eKind;
+}
+
+void CFakeDisk::SetStorage(const T_STORAGE& storage)
+{
+    std::lock_guard lock(m_mutex);
+    m_storage = storage;
+}
+
 void CFakeDisk::FailOpen(uint32_t nError)
 {
     std::lock_guard lock(m_mutex);
@@ -71,6 +106,12 @@ void CFakeDisk::SetReadDelayMs(uint32_t nMs)
 {
     std::lock_guard lock(m_mutex);
     m_nReadDelayMs = nMs;
+}
+
+void CFakeDisk::SetWriteDelayMs(uint32_t nMs)
+{
+    std::lock_guard lock(m_mutex);
+    m_nWriteDelayMs = nMs;
 }
 
 uint32_t CFakeDisk::ReadsAt(uint64_t nOffset)
@@ -109,13 +150,27 @@ public:
 
     T_IO_RESULT WriteAt(uint64_t nOffset, const void* pData, uint32_t nLength) override
     {
+        uint32_t nDelay = 0;
+        {
+            std::lock_guard lock(m_pDisk->m_mutex);
+            nDelay = m_pDisk->m_nWriteDelayMs;
+        }
+        if (nDelay) std::this_thread::sleep_for(std::chrono::milliseconds(nDelay));
+        return WriteLocked(nOffset, pData, nLength);
+    }
+
+    T_IO_RESULT WriteLocked(uint64_t nOffset, const void* pData, uint32_t nLength)
+    {
         CFakeDisk& d = *m_pDisk;
         std::lock_guard lock(d.m_mutex);
         if (CFakeDisk::Touches(d.m_failWrite, nOffset, nLength)) return T_IO_RESULT{false, 0, d.m_failWrite.nError};
-        const uint64_t nSize = d.m_contents.size();
-        if (nOffset >= nSize) return T_IO_RESULT{true, 0, 0};
-        uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(nLength, nSize - nOffset));
+        if (nLength > 0 && nOffset >= d.m_nCapacity) return T_IO_RESULT{false, 0, d.m_nFullError};
+        uint64_t nEnd = std::min<uint64_t>(nOffset + nLength, d.m_nCapacity);
+        if (!d.m_bGrows) nEnd = std::min<uint64_t>(nEnd, d.m_contents.size());
+        if (nOffset >= nEnd) return T_IO_RESULT{true, 0, 0};
+        uint32_t n = static_cast<uint32_t>(nEnd - nOffset);
         if (CFakeDisk::Touches(d.m_shortWrite, nOffset, nLength)) n /= 2;
+        if (nOffset + n > d.m_contents.size()) d.m_contents.resize(static_cast<size_t>(nOffset + n));
         std::memcpy(d.m_contents.data() + nOffset, pData, n);
         return T_IO_RESULT{true, n, 0};
     }
@@ -142,7 +197,33 @@ public:
         return true;
     }
 
-    bool Flush(uint32_t&) override { return true; }
+    bool Flush(uint32_t& nError) override
+    {
+        ++m_pDisk->m_nFlushes;
+        std::lock_guard lock(m_pDisk->m_mutex);
+        nError = m_pDisk->m_nFlushError;
+        return nError == 0;
+    }
+
+    bool SetLength(uint64_t nLength, uint32_t&) override
+    {
+        ++m_pDisk->m_nSetLengths;
+        std::lock_guard lock(m_pDisk->m_mutex);
+        m_pDisk->m_contents.resize(static_cast<size_t>(nLength));
+        return true;
+    }
+
+    EDeviceKind GetKind() override
+    {
+        std::lock_guard lock(m_pDisk->m_mutex);
+        return m_pDisk->m_eKind;
+    }
+
+    T_STORAGE GetStorage() override
+    {
+        std::lock_guard lock(m_pDisk->m_mutex);
+        return m_pDisk->m_storage;
+    }
 
 private:
     T_IO_RESULT ReadLocked(uint64_t nOffset, void* pData, uint32_t nLength, uint32_t& nDelay)
@@ -195,4 +276,12 @@ std::unique_ptr<IDevice> CFakeDeviceProvider::Open(const std::string& strPath, E
         }
     }
     return std::make_unique<CFakeDeviceHandle>(it->second);
+}
+
+bool CFakeDeviceProvider::RemoveFile(const std::string& strPath, uint32_t& nError)
+{
+    auto it = m_disks.find(strPath);
+    if (it == m_disks.end()) return GetPlatformDevices().RemoveFile(strPath, nError);
+    it->second->m_bRemoved = true;
+    return true;
 }

@@ -33,10 +33,19 @@ public:
     void FailWrites(uint64_t nFrom, uint64_t nTo, uint32_t nError);
     // Writes that touch [nFrom, nTo) store only half of what they are given.
     void ShortWrites(uint64_t nFrom, uint64_t nTo);
+    // Writes past nCapacity store what fits and then fail with nError, as a
+    // full file system does.
+    void FullAt(uint64_t nCapacity, uint32_t nError);
+    // Writes past the end extend the contents, as a file does.
+    void GrowOnWrite();
+    void FailFlush(uint32_t nError);
     void FailOpen(uint32_t nError);
+    void SetKind(EDeviceKind eKind);
+    void SetStorage(const T_STORAGE& storage);
     // The length request fails; with bGeometryToo the geometry one as well.
     void FailLengthRequest(uint32_t nError, bool bGeometryToo);
     void SetReadDelayMs(uint32_t nMs);
+    void SetWriteDelayMs(uint32_t nMs);
 
     const std::vector<uint8_t>& Contents() const { return m_contents; }
     uint64_t ReportedSize() const { return m_contents.size(); }
@@ -44,6 +53,9 @@ public:
     uint32_t ReadsAt(uint64_t nOffset);
     uint32_t TotalReads();
     uint32_t OpenCount() const { return m_nOpen.load(); }
+    uint32_t FlushCount() const { return m_nFlushes.load(); }
+    uint32_t SetLengthCount() const { return m_nSetLengths.load(); }
+    bool Removed() const { return m_bRemoved.load(); }
     uint32_t CloseCount() const { return m_nClosed.load(); }
 
 private:
@@ -65,19 +77,30 @@ private:
     uint32_t m_nUnstableReads = 0;
     uint64_t m_nEnd = UINT64_MAX;
     uint32_t m_nOpenError = 0;
+    uint64_t m_nCapacity = UINT64_MAX;
+    uint32_t m_nFullError = 0;
+    bool m_bGrows = false;
+    uint32_t m_nFlushError = 0;
+    EDeviceKind m_eKind = EDeviceKind::BlockDevice;
+    T_STORAGE m_storage;
     uint32_t m_nLengthError = 0;
     bool m_bGeometryFails = false;
     uint32_t m_nReadDelayMs = 0;
+    uint32_t m_nWriteDelayMs = 0;
     std::map<uint64_t, uint32_t> m_readsAt;
     uint32_t m_nTotalReads = 0;
     std::atomic<uint32_t> m_nOpen{0};
     std::atomic<uint32_t> m_nClosed{0};
+    std::atomic<uint32_t> m_nFlushes{0};
+    std::atomic<uint32_t> m_nSetLengths{0};
+    std::atomic<bool> m_bRemoved{false};
 };
 
 class CFakeDeviceProvider : public IDeviceProvider {
 public:
     void Add(const std::string& strPath, std::shared_ptr<CFakeDisk> pDisk);
     std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override;
+    bool RemoveFile(const std::string& strPath, uint32_t& nError) override;
 
 private:
     std::map<std::string, std::shared_ptr<CFakeDisk>> m_disks;

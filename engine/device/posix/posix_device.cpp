@@ -10,6 +10,7 @@
 #include <cerrno>
 
 #include "engine/device/device.h"
+#include "engine/device/posix/posix_storage.h"
 
 namespace {
 
@@ -70,6 +71,18 @@ public:
         return ::fsync(m_fd) == 0 || errno == EINVAL || Fail(nError);
     }
 
+    bool SetLength(uint64_t nLength, uint32_t& nError) override
+    {
+        int n;
+        do {
+            n = ::ftruncate(m_fd, static_cast<off_t>(nLength));
+        } while (n != 0 && errno == EINTR);
+        return n == 0 || Fail(nError);
+    }
+
+    EDeviceKind GetKind() override { return PosixKindOf(m_fd); }
+    T_STORAGE GetStorage() override { return PosixStorageOf(m_fd); }
+
 private:
     static bool Fail(uint32_t& nError)
     {
@@ -97,6 +110,7 @@ int OpenFlags(EOpenMode eMode)
     case EOpenMode::ReadImage: return O_RDONLY;
     case EOpenMode::CreateImageNew: return O_WRONLY | O_CREAT | O_EXCL;
     case EOpenMode::CreateImageAlways: return O_WRONLY | O_CREAT | O_TRUNC;
+    case EOpenMode::ReplaceImage: return O_WRONLY;
     }
     return O_RDONLY;
 }
@@ -111,20 +125,35 @@ int AdjustForTarget(const std::string& strPath, EOpenMode eMode, int nFlags)
     return nFlags & ~(O_DIRECT | O_EXCL);
 }
 
+// Opens without waiting: a FIFO or a terminal given as a drive or an image
+// must not hang the open. Blocking mode is restored for the transfers.
+int OpenNow(const std::string& strPath, int nFlags)
+{
+    int fd;
+    do {
+        fd = ::open(strPath.c_str(), nFlags | O_NONBLOCK | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    return fd;
+}
+
 class CPosixDeviceProvider : public IDeviceProvider {
 public:
     std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override
     {
-        const int nFlags = AdjustForTarget(strPath, eMode, OpenFlags(eMode)) | O_CLOEXEC;
-        int fd;
-        do {
-            fd = ::open(strPath.c_str(), nFlags, 0666);
-        } while (fd < 0 && errno == EINTR);
+        const int fd = OpenNow(strPath, AdjustForTarget(strPath, eMode, OpenFlags(eMode)));
         if (fd < 0) {
             nError = static_cast<uint32_t>(errno);
             return nullptr;
         }
         return std::make_unique<CPosixDevice>(fd);
+    }
+
+    bool RemoveFile(const std::string& strPath, uint32_t& nError) override
+    {
+        if (::unlink(strPath.c_str()) == 0) return true;
+        nError = static_cast<uint32_t>(errno);
+        return false;
     }
 };
 

@@ -34,6 +34,7 @@ T_OPEN_PARAMS OpenParamsOf(EOpenMode eMode)
     case EOpenMode::CreateImageNew: return {GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, FILE_ATTRIBUTE_NORMAL};
     case EOpenMode::CreateImageAlways:
         return {GENERIC_WRITE, FILE_SHARE_READ, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL};
+    case EOpenMode::ReplaceImage: return {GENERIC_WRITE, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL};
     }
     return {GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL};
 }
@@ -106,6 +107,45 @@ public:
 
     bool Flush(uint32_t& nError) override { return ::FlushFileBuffers(m_hFile) || Fail(nError); }
 
+    bool SetLength(uint64_t nLength, uint32_t& nError) override
+    {
+        return (Seek(nLength) && ::SetEndOfFile(m_hFile)) || Fail(nError);
+    }
+
+    // Files and disks are both FILE_TYPE_DISK; a handle that answers the
+    // disk length request is a disk or volume, whatever its path looked like.
+    EDeviceKind GetKind() override
+    {
+        switch (::GetFileType(m_hFile)) {
+        case FILE_TYPE_CHAR: return EDeviceKind::CharacterDevice;
+        case FILE_TYPE_PIPE: return EDeviceKind::PipeOrSocket;
+        case FILE_TYPE_DISK: break;
+        default: return EDeviceKind::Other;
+        }
+        GET_LENGTH_INFORMATION info{};
+        if (m_bDevice || Control(IOCTL_DISK_GET_LENGTH_INFO, &info, sizeof info)) return EDeviceKind::BlockDevice;
+        BY_HANDLE_FILE_INFORMATION file{};
+        if (!::GetFileInformationByHandle(m_hFile, &file)) return EDeviceKind::Other;
+        if (file.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return EDeviceKind::Directory;
+        return EDeviceKind::RegularFile;
+    }
+
+    T_STORAGE GetStorage() override
+    {
+        T_STORAGE storage;
+        STORAGE_DEVICE_NUMBER number{};
+        if (Control(IOCTL_STORAGE_GET_DEVICE_NUMBER, &number, sizeof number)) {
+            storage.self.arrDevices.push_back(DiskId(number.DeviceNumber));
+            return storage;
+        }
+        BY_HANDLE_FILE_INFORMATION file{};
+        if (!::GetFileInformationByHandle(m_hFile, &file)) return storage;
+        const uint64_t nIndex = (uint64_t{file.nFileIndexHigh} << 32) | file.nFileIndexLow;
+        storage.self.arrFiles.emplace_back(file.dwVolumeSerialNumber, nIndex);
+        AddVolumeDisks(storage.below);
+        return storage;
+    }
+
 private:
     bool Seek(uint64_t nOffset)
     {
@@ -126,6 +166,32 @@ private:
         return false;
     }
 
+    static uint64_t DiskId(DWORD nDisk) { return (uint64_t{FILE_DEVICE_DISK} << 32) | nDisk; }
+
+    // The disks under the volume that holds this file: its volume name
+    // ("\\?\Volume{...}") from the handle, then the volume's extents.
+    void AddVolumeDisks(T_STORAGE_IDS& ids)
+    {
+        wchar_t path[MAX_PATH * 2] = {};
+        const DWORD n = ::GetFinalPathNameByHandleW(m_hFile, path, MAX_PATH * 2, VOLUME_NAME_GUID);
+        const std::wstring strPath(path, n < MAX_PATH * 2 ? n : 0);
+        const size_t nEnd = strPath.find(L'}');
+        if (strPath.rfind(L"\\\\?\\Volume{", 0) != 0 || nEnd == std::wstring::npos) return;
+        const std::wstring strVolume = strPath.substr(0, nEnd + 1);
+        HANDLE hVolume = ::CreateFileW(strVolume.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (hVolume == INVALID_HANDLE_VALUE) return;
+        alignas(VOLUME_DISK_EXTENTS) BYTE buffer[sizeof(VOLUME_DISK_EXTENTS) + 255 * sizeof(DISK_EXTENT)] = {};
+        DWORD nReturned = 0;
+        if (::DeviceIoControl(hVolume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer, sizeof buffer,
+                              &nReturned, nullptr)) {
+            const auto* pExtents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(buffer);
+            for (DWORD i = 0; i < pExtents->NumberOfDiskExtents && i < 256; ++i) {
+                ids.arrDevices.push_back(DiskId(pExtents->Extents[i].DiskNumber));
+            }
+        }
+        ::CloseHandle(hVolume);
+    }
+
     HANDLE m_hFile;
     const bool m_bDevice;
 };
@@ -144,6 +210,13 @@ public:
             return nullptr;
         }
         return std::make_unique<CWin32Device>(hFile, bDevice);
+    }
+
+    bool RemoveFile(const std::string& strPath, uint32_t& nError) override
+    {
+        if (::DeleteFileW(Utf8ToWide(strPath).c_str())) return true;
+        nError = LastError();
+        return false;
     }
 };
 

@@ -1,0 +1,9 @@
+#pragma once
+// Where a descriptor's data lives, read from the descriptor and sysfs: the
+// block devices under a file system (partition to disk, device-mapper and
+// md layers to their members, loop devices to their backing files) and
+// the files that back loop devices.
+#include "engine/device/device.h"
+
+T_STORAGE PosixStorageOf(int fd);
+EDeviceKind PosixKindOf(int fd);

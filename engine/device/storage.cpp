@@ -1,0 +1,39 @@
+// Portable questions about what a device or file is and where it lives.
+#include <algorithm>
+
+#include "engine/device/device.h"
+
+namespace {
+
+template <class T>
+bool Meet(const std::vector<T>& a, const std::vector<T>& b)
+{
+    return std::any_of(a.begin(), a.end(), [&](const T& x) { return std::find(b.begin(), b.end(), x) != b.end(); });
+}
+
+bool Meet(const T_STORAGE_IDS& a, const T_STORAGE_IDS& b)
+{
+    return Meet(a.arrDevices, b.arrDevices) || Meet(a.arrFiles, b.arrFiles);
+}
+
+}  // namespace
+
+bool IsStoredOn(const T_STORAGE& file, const T_STORAGE& drive)
+{
+    // Only the drive's own ids count: a file on another partition of the
+    // same disk does not touch a drive that is one partition.
+    return Meet(drive.self, file.self) || Meet(drive.self, file.below);
+}
+
+const char* DeviceKindText(EDeviceKind eKind)
+{
+    switch (eKind) {
+    case EDeviceKind::RegularFile: return "a regular file";
+    case EDeviceKind::BlockDevice: return "a disk device";
+    case EDeviceKind::Directory: return "a folder";
+    case EDeviceKind::CharacterDevice: return "a character device";
+    case EDeviceKind::PipeOrSocket: return "a pipe or socket";
+    case EDeviceKind::Other: break;
+    }
+    return "not a disk or a file";
+}

@@ -1,0 +1,117 @@
+// The read job's handles: the drive, opened and measured first, and the
+// image, opened last, when everything that can fail before the first block
+// has been checked. An existing image keeps its contents until the writer
+// has its first block; a new image that never got one is removed again.
+#include "engine/core/format.h"
+#include "engine/core/job_options.h"
+#include "engine/core/log.h"
+#include "engine/core/system_error.h"
+#include "engine/read/disk_to_image.h"
+
+bool CDiskToImage::OpenDisk(const std::string& strDevice)
+{
+    uint32_t nError = 0;
+    const EOpenMode eMode = g_bOptShareRead ? EOpenMode::ReadDriveShared : EOpenMode::ReadDrive;
+    m_hDisk = m_pDevices->Open(strDevice, eMode, nError);
+    if (!m_hDisk) {
+        m_reader.dwError = nError;
+        LogError("can't open disk %s.\n%s\n", strDevice, GetSystemErrorText(nError));
+        return false;
+    }
+    const EDeviceKind eKind = m_hDisk->GetKind();
+    if (eKind == EDeviceKind::BlockDevice || eKind == EDeviceKind::RegularFile) return true;
+    LogError("can't open disk %s.\nit is %s, not a disk.\n", strDevice, DeviceKindText(eKind));
+    return false;
+}
+
+bool CDiskToImage::MeasureDisk()
+{
+    uint32_t nError = 0;
+    if (!GetDiskSize(*m_hDisk, m_nTotal, nError)) {
+        m_reader.dwError = nError;
+        LogError("GetDiskSize() failed.\n%s\n", GetSystemErrorText(nError));
+        return false;
+    }
+    LogInfo("%s\n", m_strDiskName);
+    LogInfo("  disk size=%I64u bytes.\n", m_nTotal);
+    return true;
+}
+
+// Creates the image, or replaces an existing regular file after a Yes. The
+// checks run on what was actually opened, so a path that changes between
+// check and open cannot slip a device or the drive itself in.
+bool CDiskToImage::OpenImage(const std::string& strImage)
+{
+    uint32_t nError = 0;
+    m_hImage = m_pDevices->Open(strImage, EOpenMode::CreateImageNew, nError);
+    if (m_hImage) {
+        m_bImageCreated = true;
+        return CheckImage(*m_hImage, strImage);
+    }
+    if (nError != SystemError::FileExists()) return ImageFailed(strImage, GetSystemErrorText(nError), nError);
+    if (!MayReplace(strImage)) return false;
+    if (!g_bOptOverwrite && !AskYesNo(m_pPrompt, m_hNotifyWnd, PROMPT_OVERWRITE, PROMPT_CAPTION)) {
+        return ImageFailed(strImage, "it exists and was kept as it is.", nError);
+    }
+    uint32_t nReplaceError = 0;
+    m_hImage = m_pDevices->Open(strImage, EOpenMode::ReplaceImage, nReplaceError);
+    if (!m_hImage) return ImageFailed(strImage, GetSystemErrorText(nReplaceError), nReplaceError);
+    m_bImageReplaced = true;
+    return CheckImage(*m_hImage, strImage);
+}
+
+// Before anyone is asked to replace it: an existing path must be a regular
+// file that does not hold the drive's data. When it cannot be opened for
+// reading, the check on the opened image decides.
+bool CDiskToImage::MayReplace(const std::string& strImage)
+{
+    uint32_t nError = 0;
+    std::unique_ptr<IDevice> pExisting = m_pDevices->Open(strImage, EOpenMode::ReadImage, nError);
+    return !pExisting || CheckImage(*pExisting, strImage);
+}
+
+bool CDiskToImage::CheckImage(IDevice& image, const std::string& strImage)
+{
+    const EDeviceKind eKind = image.GetKind();
+    if (eKind != EDeviceKind::RegularFile) {
+        return ImageFailed(strImage, FormatText("it is %s, not a regular file.", DeviceKindText(eKind)), 0);
+    }
+    if (IsStoredOn(image.GetStorage(), m_hDisk->GetStorage())) {
+        return ImageFailed(strImage, FormatText("it would be stored on the drive being read (%s).", m_strDiskName), 0);
+    }
+    return true;
+}
+
+bool CDiskToImage::ImageFailed(const std::string& strImage, const std::string& strReason, uint32_t nError)
+{
+    m_writer.dwError = nError;
+    LogError("can't create file %s.\n%s\n", strImage, strReason);
+    return false;
+}
+
+// The old contents of a replaced image go when its first block is written
+// (or when a drive of 0 bytes was read in full), not before.
+bool CDiskToImage::CutReplacedImage()
+{
+    if (!m_bImageReplaced) return true;
+    uint32_t nError = 0;
+    if (!m_hImage->SetLength(0, nError)) {
+        m_writer.dwError = nError;
+        LogError("can't replace file %s.\n%s\n", m_strImagePath, GetSystemErrorText(nError));
+        return false;
+    }
+    m_bImageReplaced = false;
+    return true;
+}
+
+// The image writer has flushed the image on every way out; closing is all
+// that is left, and removing a new image that never received a byte.
+void CDiskToImage::CloseHandles(bool bResult)
+{
+    m_hDisk.reset();
+    const bool bUnused = m_hImage && m_bImageCreated && !bResult && m_nImageBytes == 0;
+    m_hImage.reset();
+    uint32_t nError = 0;
+    if (bUnused) m_pDevices->RemoveFile(m_strImagePath, nError);
+    m_bImageCreated = m_bImageReplaced = false;
+}
