@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <iterator>
 
+#include <sys/stat.h>
+
 #include "engine/core/fixed_buffer.h"
 #include "tests/engine/test_helpers.h"
 
@@ -104,4 +106,62 @@ TEST_F(PosixLoopDeviceTest, AnExclusiveWriterKeepsOtherWritersOutAndItsDataArriv
     EXPECT_NE(Open(m_strLoop, EOpenMode::WriteDrive), nullptr);  // free again once closed
     std::copy(fresh.begin(), fresh.end(), m_data.begin() + 2 * MIB);
     EXPECT_EQ(ReadWholeFile(m_dir.File("backing.img")), m_data);
+}
+
+TEST_F(PosixLoopDeviceTest, ALoopDeviceIsStoredOnItsBackingFileAndNothingElse)
+{
+    std::unique_ptr<IDevice> pDrive = Open(m_strLoop, EOpenMode::ReadDrive);
+    ASSERT_NE(pDrive, nullptr) << m_nError;
+    EXPECT_EQ(pDrive->GetKind(), EDeviceKind::BlockDevice);
+    std::unique_ptr<IDevice> pBacking = Open(m_dir.File("backing.img"), EOpenMode::ReadImage);
+    ASSERT_NE(pBacking, nullptr) << m_nError;
+    WriteWholeFile(m_dir.File("other.img"), Pattern(10, 1));
+    std::unique_ptr<IDevice> pOther = Open(m_dir.File("other.img"), EOpenMode::ReadImage);
+    ASSERT_NE(pOther, nullptr) << m_nError;
+    const T_STORAGE drive = pDrive->GetStorage();
+    EXPECT_TRUE(IsStoredOn(pBacking->GetStorage(), drive));  // writing it would change the drive
+    EXPECT_FALSE(IsStoredOn(pOther->GetStorage(), drive));   // a neighbour of the backing file
+}
+
+TEST_F(PosixDeviceTest, WhatAnOpenedPathIsComesFromTheDescriptor)
+{
+    const std::string strFifo = m_dir.File("fifo");
+    ASSERT_EQ(::mkfifo(strFifo.c_str(), 0600), 0);
+    WriteWholeFile(m_dir.File("file"), Pattern(10, 1));
+    const struct {
+        std::string strPath;
+        EOpenMode eMode;
+        EDeviceKind eKind;
+    } cases[] = {
+        {m_dir.File("file"), EOpenMode::ReadDrive, EDeviceKind::RegularFile},
+        {m_dir.Path().string(), EOpenMode::ReadDrive, EDeviceKind::Directory},
+        {"/dev/zero", EOpenMode::ReadDrive, EDeviceKind::CharacterDevice},
+        {"/dev/null", EOpenMode::ReplaceImage, EDeviceKind::CharacterDevice},
+        // Neither a reader nor a writer waits for the other end of a FIFO.
+        {strFifo, EOpenMode::ReadDrive, EDeviceKind::PipeOrSocket},
+        {strFifo, EOpenMode::ReadImage, EDeviceKind::PipeOrSocket},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strPath);
+        std::unique_ptr<IDevice> pDevice = Open(c.strPath, c.eMode);
+        ASSERT_NE(pDevice, nullptr) << m_nError;
+        EXPECT_EQ(pDevice->GetKind(), c.eKind);
+    }
+    // A writer on a FIFO without a reader fails at once instead of waiting.
+    EXPECT_EQ(Open(strFifo, EOpenMode::ReplaceImage), nullptr);
+}
+
+TEST_F(PosixDeviceTest, AFileIsStoredOnItselfAndReplacingKeepsContentsUntilCut)
+{
+    WriteWholeFile(m_dir.File("image.gmi"), Pattern(5000, 1));
+    std::unique_ptr<IDevice> pDrive = Open(m_dir.File("image.gmi"), EOpenMode::ReadDrive);
+    std::unique_ptr<IDevice> pImage = Open(m_dir.File("image.gmi"), EOpenMode::ReplaceImage);
+    ASSERT_TRUE(pDrive && pImage) << m_nError;
+    EXPECT_TRUE(IsStoredOn(pImage->GetStorage(), pDrive->GetStorage()));
+    EXPECT_EQ(ReadWholeFile(m_dir.File("image.gmi")).size(), 5000u);
+    uint32_t nError = 0;
+    ASSERT_TRUE(pImage->SetLength(0, nError)) << nError;
+    EXPECT_TRUE(ReadWholeFile(m_dir.File("image.gmi")).empty());
+    ASSERT_TRUE(GetPlatformDevices().RemoveFile(m_dir.File("image.gmi"), nError)) << nError;
+    EXPECT_FALSE(std::filesystem::exists(m_dir.File("image.gmi")));
 }
