@@ -51,6 +51,7 @@ uint32_t NotSupported() { return ERROR_NOT_SUPPORTED; }
 uint32_t DiskFull() { return ERROR_DISK_FULL; }
 bool IsNoRoom(uint32_t nCode)
 {
+    constexpr uint32_t ERROR_DISK_QUOTA_EXCEEDED = 1295;  // not in every SDK's headers
     return nCode == ERROR_DISK_FULL || nCode == ERROR_HANDLE_DISK_FULL || nCode == ERROR_FILE_TOO_LARGE ||
            nCode == ERROR_DISK_QUOTA_EXCEEDED;
 }
