@@ -42,4 +42,32 @@ TEST_F(Win32DeviceTest, PathsAreUtf8)
         << "the file must carry the Japanese name, not its bytes read as ANSI";
 }
 
+TEST_F(Win32DeviceTest, DeviceNamesAreNeverTakenForFiles)
+{
+    // NUL, CON and COM1 open as devices in any folder; a drive or an image
+    // must see them for what they are, asked of the handle.
+    std::unique_ptr<IDevice> pNul = Open("NUL", EOpenMode::ReadDrive);
+    ASSERT_NE(pNul, nullptr) << m_nError;
+    EXPECT_EQ(pNul->GetKind(), EDeviceKind::CharacterDevice);
+    std::unique_ptr<IDevice> pNulImage = Open(m_dir.File("NUL"), EOpenMode::CreateImageNew);
+    if (pNulImage) {
+        EXPECT_NE(pNulImage->GetKind(), EDeviceKind::RegularFile);
+    }
+
+    WriteWholeFile(m_dir.File("image.gmi"), Pattern(100, 1));
+    std::unique_ptr<IDevice> pSame = Open(m_dir.File("image.gmi"), EOpenMode::ReadDriveShared);
+    ASSERT_NE(pSame, nullptr) << m_nError;
+    std::unique_ptr<IDevice> pFile = Open(m_dir.File("image.gmi"), EOpenMode::ReplaceImage);
+    ASSERT_NE(pFile, nullptr) << m_nError;
+    EXPECT_EQ(pFile->GetKind(), EDeviceKind::RegularFile);
+    EXPECT_TRUE(IsStoredOn(pFile->GetStorage(), pSame->GetStorage()));
+    uint32_t nError = 0;
+    ASSERT_TRUE(pFile->SetLength(10, nError)) << nError;
+    pFile.reset();
+    pSame.reset();
+    EXPECT_EQ(ReadWholeFile(m_dir.File("image.gmi")).size(), 10u);
+    ASSERT_TRUE(GetPlatformDevices().RemoveFile(m_dir.File("image.gmi"), nError)) << nError;
+    EXPECT_EQ(::GetFileAttributesW((m_dir.Path() / L"image.gmi").wstring().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
 }  // namespace
