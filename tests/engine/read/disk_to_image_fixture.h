@@ -12,6 +12,9 @@
 #include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
 
+// Named, so that the fixture is one class in every test file.
+namespace read_test {
+
 inline constexpr uint64_t MIB = 0x100000;
 inline const std::string DRIVE = "fake:drive0";
 inline const std::string FAKE_IMAGE = "fake:image";
@@ -78,3 +81,7 @@ protected:
     CDiskToImage m_engine;
     std::string m_strDigest;
 };
+
+}  // namespace read_test
+
+using namespace read_test;
