@@ -21,6 +21,22 @@ bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strEr
     return true;
 }
 
+// "read" takes exactly two operands; the message says which are missing or
+// which are too many.
+bool CheckOperandCount(const std::vector<std::string>& operands, std::string& strError)
+{
+    if (operands.empty()) {
+        strError = "read needs a DRIVE and an IMAGE: both are missing";
+    } else if (operands.size() == 1) {
+        strError = "missing IMAGE (the file to create) after the DRIVE " + operands[0];
+    } else if (operands.size() > 2) {
+        strError = "too many arguments:";
+        for (size_t i = 2; i < operands.size(); ++i) strError += " \"" + operands[i] + "\"";
+        strError += " (read takes one DRIVE and one IMAGE)";
+    }
+    return operands.size() == 2;
+}
+
 // Reads the options and operands of "read".
 T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
 {
@@ -59,10 +75,7 @@ T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
             return result;
         }
     }
-    if (operands.size() != 2) {
-        result.strError = "read needs a DRIVE and an IMAGE";
-        return result;
-    }
+    if (!CheckOperandCount(operands, result.strError)) return result;
     result.args.strDrive = operands[0];
     result.args.strImage = operands[1];
     result.bOk = true;
@@ -89,9 +102,14 @@ T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
     return result;
 }
 
+std::string CliUsageLine()
+{
+    return "Usage: gravelmoor-cli read [--unstable] [--yes] [--buffer MIB] DRIVE IMAGE\n";
+}
+
 std::string CliUsage()
 {
-    return "Usage: gravelmoor-cli read [--unstable] [--yes] [--buffer MIB] DRIVE IMAGE\n"
+    return CliUsageLine() +
            "\n"
            "Reads the whole DRIVE into the raw image file IMAGE and prints the\n"
            "drive's MD5 digest (\"DISK MD5SUM=...\").\n"
@@ -107,12 +125,20 @@ std::string CliUsage()
            "                IMAGE; without it, and without a terminal to ask on, the\n"
            "                answer is No and the image is left as it is\n"
            "  --buffer MIB  memory for blocks in flight, in MiB (1 MiB blocks; 16 to\n"
-           "                65536, default 16, at most 75% of the available memory)\n"
+           "                65536, default 16); more than 75% of the available memory\n"
+           "                is lowered to that, with a warning\n"
            "  --help, -h    show this help\n"
            "\n"
-           "Log lines go to standard output; progress goes to standard error when it\n"
-           "is a terminal. Ctrl-C stops the read (the partial image is kept); a\n"
+           "Log lines go to standard output (to standard error when standard output\n"
+           "cannot be written). Progress goes to standard error when it is a terminal:\n"
+           "one line kept up to date, or a line per tenth of the drive when standard\n"
+           "output is a pipe or TERM is dumb. NO_COLOR (any value) turns colour off.\n"
+           "\n"
+           "Ctrl-C (SIGINT), SIGTERM or SIGHUP stops the read: the image is closed and\n"
+           "kept, and the last line says how many of the drive's bytes it holds; a\n"
            "second Ctrl-C ends the program at once.\n"
            "\n"
-           "Exit status: 0 the read succeeded, 1 it failed, 2 usage error.\n";
+           "Exit status: 0 the read succeeded, 1 it failed (or standard output could\n"
+           "not be written), 2 usage error; 130, 143 or 129 stopped by SIGINT, SIGTERM\n"
+           "or SIGHUP.\n";
 }

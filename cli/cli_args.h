@@ -25,4 +25,6 @@ constexpr uint32_t MIN_BUFFER_MIB = 16;
 constexpr uint32_t MAX_BUFFER_MIB = 65536;
 
 T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv);
+// The full help text, and its first line alone (shown after a usage error).
 std::string CliUsage();
+std::string CliUsageLine();

@@ -1,6 +1,7 @@
 #include "cli/cli_output.h"
 
-#include "cli/console.h"
+#include <utility>
+
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
@@ -29,6 +30,26 @@ const char RESET[] = "\033[0m";
 const char CLEAR_LINE[] = "\r\033[K";
 
 }  // namespace
+
+T_OUTPUT_MODE ChooseOutputMode(const T_OUTPUT_FACTS& facts)
+{
+    const bool bDumb = facts.strTerm == "dumb";
+    T_OUTPUT_MODE mode;
+    mode.bColour = facts.eOutput == EStreamKind::Terminal && facts.strNoColor.empty() && !bDumb;
+    if (facts.eError != EStreamKind::Terminal)
+        mode.eProgress = EProgressMode::None;
+    else if (bDumb || facts.eOutput == EStreamKind::Pipe)
+        mode.eProgress = EProgressMode::Lines;
+    else
+        mode.eProgress = EProgressMode::Live;
+    return mode;
+}
+
+T_OUTPUT_FACTS ReadOutputFacts()
+{
+    return T_OUTPUT_FACTS{StreamKindOf(EStream::Output), StreamKindOf(EStream::Error),
+                          GetEnvironmentText("NO_COLOR"), GetEnvironmentText("TERM")};
+}
 
 std::string AnsiStyleOf(uint32_t dwWord)
 {
@@ -77,21 +98,27 @@ std::string RenderProgress(int64_t nPerMille, std::string_view strSpeed, int64_t
     return strLine;
 }
 
-CCliPrinter::CCliPrinter(bool bColour, bool bShowProgress, uint32_t nRow)
-    : m_bColour(bColour), m_bShowProgress(bShowProgress), m_nRow(nRow)
+CCliPrinter::CCliPrinter(T_OUTPUT_MODE mode, uint32_t nRow, TWriteFn write)
+    : m_mode(mode), m_nRow(nRow), m_write(std::move(write))
 {
 }
 
 void CCliPrinter::Handle(const T_NOTIFY_MSG& msg)
 {
     if (msg.uMsg == WM_ENGINE_LOG) {
-        ClearProgress();
-        WriteOut(EStream::Output, RenderLogLine(static_cast<uint32_t>(msg.wParam), HeapStringOf(msg.lParam), m_bColour));
+        PrintLog(static_cast<uint32_t>(msg.wParam), HeapStringOf(msg.lParam));
         FreeHeapString(msg.lParam);
-        DrawProgress();
     } else if (msg.uMsg == WM_ENGINE_PROGRESS) {
         HandleProgress(static_cast<uint32_t>(msg.wParam), msg.lParam);
     }
+}
+
+void CCliPrinter::PrintLog(uint32_t dwWord, std::string_view strText)
+{
+    ClearProgress();
+    if (m_nOutputError == 0) m_nOutputError = m_write(EStream::Output, RenderLogLine(dwWord, strText, m_mode.bColour));
+    if (m_nOutputError != 0) m_write(EStream::Error, RenderLogLine(dwWord, strText, false));
+    DrawProgress();
 }
 
 void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
@@ -104,6 +131,7 @@ void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
     if (nCode == PROGRESS_TOTAL) {
         m_nPerMille = static_cast<int64_t>(lParam);
         DrawProgress();
+        PrintProgressLine();
     } else if (nCode == PROGRESS_REMAIN) {
         m_nRemain = static_cast<int64_t>(lParam);
     }
@@ -111,14 +139,21 @@ void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
 
 void CCliPrinter::DrawProgress()
 {
-    if (!m_bShowProgress || m_nPerMille < 0) return;
-    WriteOut(EStream::Error, CLEAR_LINE + RenderProgress(m_nPerMille, m_strSpeed, m_nRemain));
+    if (m_mode.eProgress != EProgressMode::Live || m_nPerMille < 0) return;
+    m_write(EStream::Error, CLEAR_LINE + RenderProgress(m_nPerMille, m_strSpeed, m_nRemain));
     m_bProgressShown = true;
+}
+
+void CCliPrinter::PrintProgressLine()
+{
+    if (m_mode.eProgress != EProgressMode::Lines || m_nPerMille / 100 <= m_nTenthsPrinted) return;
+    m_nTenthsPrinted = m_nPerMille / 100;
+    m_write(EStream::Error, RenderProgress(m_nPerMille, m_strSpeed, m_nRemain) + "\n");
 }
 
 void CCliPrinter::ClearProgress()
 {
     if (!m_bProgressShown) return;
-    WriteOut(EStream::Error, CLEAR_LINE);
+    m_write(EStream::Error, CLEAR_LINE);
     m_bProgressShown = false;
 }

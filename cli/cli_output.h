@@ -1,12 +1,49 @@
 #pragma once
 // Turns the engine's messages into terminal output: log lines on standard
 // output (with their prefix, coloured from the style word on a terminal),
-// and one progress line on standard error, only on a terminal.
+// progress on standard error when that is a terminal.
+//
+// Progress and log text never share a line on the screen. The progress
+// shows in one of three ways:
+// - Live: one line redrawn in place ("\r", erase to the line's end). Used
+//   when standard output is the same terminal (the printer clears the
+//   progress line before each log line and draws it again after, in order)
+//   or a file that nobody watches.
+// - Lines: a whole line each time the job passes another tenth, with no
+//   control sequences. Used when standard output is a pipe: another program
+//   (`| tee log`) may put the log on the screen at moments the printer
+//   cannot know, so everything the printer puts there must be whole lines.
+//   Also on a dumb terminal (TERM=dumb), which has no cursor control.
+// - None: standard error is not a terminal.
+// When standard output cannot be written (a full disk, a reader that went
+// away), the log lines go to standard error instead, and the failure is
+// kept for the exit status.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "cli/console.h"
 #include "engine/core/notify_queue.h"
+
+enum class EProgressMode { None, Live, Lines };
+
+struct T_OUTPUT_MODE {
+    bool bColour = false;
+    EProgressMode eProgress = EProgressMode::None;
+};
+
+// What the output mode is chosen from.
+struct T_OUTPUT_FACTS {
+    EStreamKind eOutput = EStreamKind::File;
+    EStreamKind eError = EStreamKind::File;
+    std::string strNoColor;  // the NO_COLOR variable: any value turns colour off
+    std::string strTerm;     // the TERM variable: "dumb" has no colour and no control sequences
+};
+
+T_OUTPUT_MODE ChooseOutputMode(const T_OUTPUT_FACTS& facts);
+// The facts of this process's streams and environment.
+T_OUTPUT_FACTS ReadOutputFacts();
 
 // The ANSI colour and style sequence for a log word; empty for plain text.
 std::string AnsiStyleOf(uint32_t dwWord);
@@ -17,20 +54,29 @@ std::string RenderProgress(int64_t nPerMille, std::string_view strSpeed, int64_t
 
 class CCliPrinter {
 public:
-    CCliPrinter(bool bColour, bool bShowProgress, uint32_t nRow);
+    using TWriteFn = std::function<uint32_t(EStream, std::string_view)>;
+
+    CCliPrinter(T_OUTPUT_MODE mode, uint32_t nRow, TWriteFn write);
     // Prints what the message says and frees its heap string.
     void Handle(const T_NOTIFY_MSG& msg);
-    // Removes the progress line, so that what follows starts clean.
+    // Removes the live progress line, so that what follows starts clean.
     void ClearProgress();
+    // The system error code of the first failed write to standard output;
+    // 0 while everything arrived.
+    uint32_t OutputError() const { return m_nOutputError; }
 
 private:
+    void PrintLog(uint32_t dwWord, std::string_view strText);
     void HandleProgress(uint32_t nCode, LPARAM_T lParam);
     void DrawProgress();
+    void PrintProgressLine();
 
-    const bool m_bColour;
-    const bool m_bShowProgress;
+    const T_OUTPUT_MODE m_mode;
     const uint32_t m_nRow;
+    const TWriteFn m_write;
+    uint32_t m_nOutputError = 0;
     bool m_bProgressShown = false;
+    int64_t m_nTenthsPrinted = 0;  // Lines mode: the last tenth that got its line
     int64_t m_nPerMille = -1;
     int64_t m_nRemain = -1;
     std::string m_strSpeed;

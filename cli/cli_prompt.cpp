@@ -2,8 +2,6 @@
 
 #include <cctype>
 
-#include "cli/console.h"
-
 bool CCliPrompt::AskYesNo(INotifyTarget*, std::string_view strText, std::string_view)
 {
     auto* pRequest = new T_PROMPT_REQUEST{std::string(strText), {}};
@@ -21,19 +19,23 @@ bool IsYesAnswer(std::string_view strAnswer)
     return strLower == "y" || strLower == "yes";
 }
 
-void AnswerPrompt(T_PROMPT_REQUEST& request, bool bYes)
+void AnswerPrompt(T_PROMPT_REQUEST& request, std::string_view strSubject, EPromptRule eRule, const T_CONSOLE_IO& io)
 {
+    std::string strQuestion(strSubject);
+    strQuestion.append(" ").append(request.strText).append(" [y/N] ");
     bool bAnswer = false;
-    if (bYes) {
-        WriteOut(EStream::Error, request.strText + " [y/N] y (--yes)\n");
+    if (eRule == EPromptRule::Stopped) {
+        io.write(EStream::Error, strQuestion + "N (stopped)\n");
+    } else if (eRule == EPromptRule::Yes) {
+        io.write(EStream::Error, strQuestion + "y (--yes)\n");
         bAnswer = true;
-    } else if (!IsTerminal(EStream::Input)) {
-        WriteOut(EStream::Error, request.strText + " [y/N] N (no terminal to ask; --yes answers Yes)\n");
+    } else if (!io.bCanAsk) {
+        io.write(EStream::Error, strQuestion + "N (no terminal to ask; --yes answers Yes)\n");
     } else {
-        WriteOut(EStream::Error, request.strText + " [y/N] ");
+        io.write(EStream::Error, strQuestion);
         std::string strLine;
-        const bool bRead = ReadTerminalLine(strLine);
-        if (!bRead) WriteOut(EStream::Error, "\n");  // end of input or Ctrl-C: No
+        const bool bRead = io.readLine(strLine);
+        if (!bRead) io.write(EStream::Error, "N\n");  // end of input or a stop request: No
         bAnswer = bRead && IsYesAnswer(strLine);
     }
     request.answer.set_value(bAnswer);

@@ -1,12 +1,14 @@
 #pragma once
 // The CLI's answer to an engine's question. The engine asks on its job
 // thread; the question travels through the message queue, so that it is
-// put after every log line posted before it, and the main thread answers:
-// Yes with --yes, otherwise the operator's answer on the terminal, and No
-// when there is no terminal to ask on.
+// put after every log line posted before it, and the main thread answers
+// it: No once a stop was requested, Yes with --yes, otherwise the
+// operator's answer on the terminal, and No when there is no terminal to
+// ask on or the operator stops the program while it asks.
 #include <future>
 #include <string>
 
+#include "cli/console.h"
 #include "engine/core/notify_queue.h"
 #include "engine/core/prompt.h"
 
@@ -26,7 +28,16 @@ private:
     CNotifyQueue& m_queue;
 };
 
-// Answers a request taken from the queue (main thread).
-void AnswerPrompt(T_PROMPT_REQUEST& request, bool bYes);
+enum class EPromptRule {
+    Ask,      // ask on the terminal if there is one, else No
+    Yes,      // --yes
+    Stopped,  // a stop was requested: No, whatever else was asked for
+};
+
+// Answers a request taken from the queue (main thread). The question goes
+// to standard error after strSubject, which says what it is about
+// ("disk.gmi already exists. 上書きしますか？ [y/N] "), and an answer not
+// typed by the operator is shown with its reason.
+void AnswerPrompt(T_PROMPT_REQUEST& request, std::string_view strSubject, EPromptRule eRule, const T_CONSOLE_IO& io);
 // The terminal's reading of an answer: "y" or "yes", any case.
 bool IsYesAnswer(std::string_view strAnswer);

@@ -4,14 +4,23 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_read.h"
+#include "cli/cli_stop.h"
 #include "cli/console.h"
 
 int main(int argc, char** argv)
 {
+    // Before anything opens a file: a closed standard stream must not hand
+    // its number to the drive or the image.
+    if (!EnsureStandardStreams()) {
+        WriteOut(EStream::Error, "gravelmoor-cli: can't open the null device for a closed standard stream.\n");
+        return 1;
+    }
+    PrepareConsole();
     const std::vector<std::string> args = GetUtf8Arguments(argc, argv);
     const T_PARSE_RESULT parsed = ParseCliArgs(args);
     if (!parsed.bOk) {
-        WriteOut(EStream::Error, "gravelmoor-cli: " + parsed.strError + "\n\n" + CliUsage());
+        WriteOut(EStream::Error, "gravelmoor-cli: " + parsed.strError + "\n" + CliUsageLine() +
+                                     "Try 'gravelmoor-cli --help' for more.\n");
         return 2;
     }
     switch (parsed.args.eCommand) {
@@ -19,7 +28,8 @@ int main(int argc, char** argv)
         WriteOut(EStream::Output, CliUsage());
         return 0;
     case ECliCommand::Read:
-        return RunReadCommand(parsed.args);
+        InstallStopHandler(OnStopSignal);
+        return RunReadCommand(parsed.args, ProcessReadEnv());
     default:
         WriteOut(EStream::Error, CliUsage());
         return 2;

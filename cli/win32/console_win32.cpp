@@ -1,22 +1,19 @@
-// Win32 adapter of the terminal port. Text is UTF-8 inside; a console gets
-// it as UTF-16 (WriteConsoleW), a file or pipe gets the UTF-8 bytes as they
-// are (WriteFile). The console's own settings are put back at exit, since
-// the console outlives the program (cmd.exe shares it).
+// Win32 adapter of the terminal port: the standard streams and the text
+// written to them. Text is UTF-8 inside; a console gets it as UTF-16
+// (WriteConsoleW), a file or pipe gets the UTF-8 bytes as they are
+// (WriteFile). The console's own settings are put back at exit, since the
+// console outlives the program (cmd.exe shares it). Stop requests and
+// terminal input are in stop_win32.cpp.
 #include <windows.h>
 #include <io.h>
 #include <shellapi.h>
 
-#include <atomic>
 #include <cstdlib>
-#include <iterator>
-#include <mutex>
 
 #include "cli/console.h"
 #include "engine/core/win32/text_win32.h"
 
 namespace {
-
-constexpr wchar_t END_OF_INPUT = L'\x1A';  // Ctrl-Z typed at the console
 
 HANDLE HandleOf(EStream eStream)
 {
@@ -28,10 +25,15 @@ HANDLE HandleOf(EStream eStream)
     return nullptr;
 }
 
+bool IsMissing(HANDLE hStream)
+{
+    return hStream == nullptr || hStream == INVALID_HANDLE_VALUE;
+}
+
 bool IsConsole(HANDLE hStream)
 {
     DWORD dwMode = 0;
-    return hStream != nullptr && hStream != INVALID_HANDLE_VALUE && ::GetConsoleMode(hStream, &dwMode);
+    return !IsMissing(hStream) && ::GetConsoleMode(hStream, &dwMode);
 }
 
 // What PrepareConsole changed, for the restore at exit.
@@ -50,32 +52,7 @@ void RestoreConsole()
     if (g_saved.uOutputCodePage) ::SetConsoleOutputCP(g_saved.uOutputCodePage);
 }
 
-std::atomic<void (*)()> g_pfnInterrupt{nullptr};
-
-BOOL WINAPI ConsoleCtrlHandler(DWORD dwCtrlType)
-{
-    if (dwCtrlType != CTRL_C_EVENT && dwCtrlType != CTRL_BREAK_EVENT) return FALSE;
-    auto pfn = g_pfnInterrupt.load();
-    if (!pfn) return FALSE;  // the system's default: end the process
-    pfn();
-    return TRUE;
-}
-
-// Reads console line input until the line end; false when nothing came
-// (the read was interrupted, or the console went away).
-bool ReadConsoleLine(HANDLE hInput, std::wstring& strLine)
-{
-    wchar_t buffer[256];
-    for (;;) {
-        DWORD nRead = 0;
-        if (!::ReadConsoleW(hInput, buffer, static_cast<DWORD>(std::size(buffer)), &nRead, nullptr) || nRead == 0)
-            return false;
-        strLine.append(buffer, nRead);
-        if (strLine.back() == L'\n') return true;
-    }
-}
-
-void WriteToConsole(HANDLE hStream, std::string_view strText)
+uint32_t WriteToConsole(HANDLE hStream, std::string_view strText)
 {
     const std::wstring strWide = Utf8ToWide(strText);
     const wchar_t* p = strWide.data();
@@ -85,26 +62,48 @@ void WriteToConsole(HANDLE hStream, std::string_view strText)
         DWORD nChunk = nLeft > 0x4000 ? 0x4000 : static_cast<DWORD>(nLeft);
         // Never split a surrogate pair between two writes.
         if (nChunk < nLeft && IS_HIGH_SURROGATE(p[nChunk - 1])) --nChunk;
-        if (!::WriteConsoleW(hStream, p, nChunk, &nDone, nullptr) || nDone == 0) return;
+        if (!::WriteConsoleW(hStream, p, nChunk, &nDone, nullptr)) return ::GetLastError();
+        if (nDone == 0) return ERROR_WRITE_FAULT;
         p += nDone;
         nLeft -= nDone;
     }
+    return 0;
 }
 
-void WriteToFile(HANDLE hStream, std::string_view strText)
+uint32_t WriteToFile(HANDLE hStream, std::string_view strText)
 {
     const char* p = strText.data();
     size_t nLeft = strText.size();
     while (nLeft > 0) {
         DWORD nDone = 0;
         const DWORD nChunk = nLeft > 0x100000 ? 0x100000 : static_cast<DWORD>(nLeft);
-        if (!::WriteFile(hStream, p, nChunk, &nDone, nullptr) || nDone == 0) return;
+        if (!::WriteFile(hStream, p, nChunk, &nDone, nullptr)) return ::GetLastError();
+        if (nDone == 0) return ERROR_WRITE_FAULT;
         p += nDone;
         nLeft -= nDone;
     }
+    return 0;
 }
 
 }  // namespace
+
+// Nothing to do on Windows. The engine opens drives and images with
+// CreateFileW, whose HANDLEs never take the place of a missing standard
+// handle (unlike the lowest free descriptor on POSIX), and this adapter
+// writes through GetStdHandle, treating a missing stream like the null
+// device. The C run-time's descriptors 0 to 2 are not used for I/O.
+bool EnsureStandardStreams()
+{
+    return true;
+}
+
+EStreamKind StreamKindOf(EStream eStream)
+{
+    HANDLE hStream = HandleOf(eStream);
+    if (IsMissing(hStream)) return EStreamKind::Closed;
+    if (IsConsole(hStream)) return EStreamKind::Terminal;
+    return ::GetFileType(hStream) == FILE_TYPE_PIPE ? EStreamKind::Pipe : EStreamKind::File;
+}
 
 bool IsTerminal(EStream eStream)
 {
@@ -122,7 +121,7 @@ void PrepareConsole()
     for (int i = 0; i < 2; ++i) {
         HANDLE hStream = HandleOf(streams[i]);
         DWORD dwMode = 0;
-        if (hStream == nullptr || hStream == INVALID_HANDLE_VALUE || !::GetConsoleMode(hStream, &dwMode)) continue;
+        if (IsMissing(hStream) || !::GetConsoleMode(hStream, &dwMode)) continue;
         if (::SetConsoleMode(hStream, dwMode | ENABLE_VIRTUAL_TERMINAL_PROCESSING)) {
             g_saved.hStreams[i] = hStream;
             g_saved.dwModes[i] = dwMode;
@@ -131,44 +130,19 @@ void PrepareConsole()
     std::atexit(RestoreConsole);
 }
 
-bool ReadTerminalLine(std::string& strLine)
+uint32_t WriteOut(EStream eStream, std::string_view strText)
 {
-    strLine.clear();
-    // The console itself, even when standard input is redirected.
-    HANDLE hInput = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-    if (hInput == INVALID_HANDLE_VALUE) return false;
-    DWORD dwMode = 0;
-    bool bOk = false;
-    std::wstring strWide;
-    if (::GetConsoleMode(hInput, &dwMode)) {
-        ::SetConsoleMode(hInput, dwMode | ENABLE_LINE_INPUT | ENABLE_ECHO_INPUT | ENABLE_PROCESSED_INPUT);
-        bOk = ReadConsoleLine(hInput, strWide);
-        ::SetConsoleMode(hInput, dwMode);
-    }
-    ::CloseHandle(hInput);
-    if (!bOk || (!strWide.empty() && strWide.front() == END_OF_INPUT)) return false;
-    while (!strWide.empty() && (strWide.back() == L'\n' || strWide.back() == L'\r')) strWide.pop_back();
-    strLine = WideToUtf8(strWide);
-    return true;
-}
-
-void InstallInterruptHandler(void (*pfnHandler)())
-{
-    static std::once_flag registered;
-    g_pfnInterrupt.store(pfnHandler);
-    std::call_once(registered, [] { ::SetConsoleCtrlHandler(ConsoleCtrlHandler, TRUE); });
-}
-
-void WriteOut(EStream eStream, std::string_view strText)
-{
-    if (eStream == EStream::Input || strText.empty()) return;
+    if (eStream == EStream::Input || strText.empty()) return 0;
     HANDLE hStream = HandleOf(eStream);
-    if (hStream == nullptr || hStream == INVALID_HANDLE_VALUE) return;
-    if (IsConsole(hStream))
-        WriteToConsole(hStream, strText);
-    else
-        WriteToFile(hStream, strText);
+    if (IsMissing(hStream)) return 0;
+    return IsConsole(hStream) ? WriteToConsole(hStream, strText) : WriteToFile(hStream, strText);
+}
+
+// Console control handlers run on a thread of their own, not inside a
+// signal: the ordinary write is safe there.
+void WriteOutFromSignal(EStream eStream, std::string_view strText)
+{
+    WriteOut(eStream, strText);
 }
 
 std::vector<std::string> GetUtf8Arguments(int argc, char** argv)
@@ -180,4 +154,15 @@ std::vector<std::string> GetUtf8Arguments(int argc, char** argv)
     for (int i = 0; i < nArgs; ++i) args.push_back(WideToUtf8(ppArgs[i]));
     ::LocalFree(ppArgs);
     return args;
+}
+
+std::string GetEnvironmentText(const char* pName)
+{
+    const std::wstring strName = Utf8ToWide(pName);
+    const DWORD nSize = ::GetEnvironmentVariableW(strName.c_str(), nullptr, 0);
+    if (nSize == 0) return std::string();
+    std::wstring strValue(nSize, L'\0');
+    const DWORD nCopied = ::GetEnvironmentVariableW(strName.c_str(), strValue.data(), nSize);
+    strValue.resize(nCopied < nSize ? nCopied : 0);
+    return WideToUtf8(strValue);
 }

@@ -66,6 +66,26 @@ TEST(CliArgs, UsageErrors)
     }
 }
 
+TEST(CliArgs, OperandErrorsSayWhatIsWrong)
+{
+    const std::string strExtra = Parse({"read", "a", "b", "c", "d"}).strError;
+    EXPECT_NE(strExtra.find("too many arguments"), std::string::npos) << strExtra;
+    EXPECT_NE(strExtra.find("\"c\" \"d\""), std::string::npos) << strExtra;
+    const std::string strNoImage = Parse({"read", "/dev/sdb"}).strError;
+    EXPECT_NE(strNoImage.find("missing IMAGE"), std::string::npos) << strNoImage;
+    EXPECT_NE(strNoImage.find("/dev/sdb"), std::string::npos) << strNoImage;
+    const std::string strNothing = Parse({"read", "--yes"}).strError;
+    EXPECT_NE(strNothing.find("DRIVE and an IMAGE"), std::string::npos) << strNothing;
+}
+
+TEST(CliArgs, BufferLimitsAreInclusive)
+{
+    EXPECT_EQ(Parse({"read", "--buffer", "16", "a", "b"}).args.nBufferMiB, 16u);
+    EXPECT_EQ(Parse({"read", "--buffer=65536", "a", "b"}).args.nBufferMiB, 65536u);
+    EXPECT_FALSE(Parse({"read", "--buffer", "65537", "a", "b"}).bOk);
+    EXPECT_FALSE(Parse({"read", "--buffer=15", "a", "b"}).bOk);
+}
+
 TEST(CliArgs, HelpAnywhere)
 {
     EXPECT_EQ(Parse({"--help"}).args.eCommand, ECliCommand::Help);

@@ -31,10 +31,23 @@ rc=0; run_cli read drive.bin old.gmi || rc=$?
 [ "$rc" -eq 1 ] || fail "an existing image without --yes exited $rc, not 1"
 [ "$(cat old.gmi)" = "keep me" ] || fail "an existing image was changed without a Yes"
 grep -q "^\[ERROR\] can't create file old.gmi." out.txt || fail "no error line for the refused image"
+grep -qF "old.gmi already exists. 上書きしますか？ [y/N] N (no terminal" err.txt ||
+  fail "the question does not name the file: $(cat err.txt)"
 
 run_cli read --yes drive.bin old.gmi || fail "read --yes exited $?"
 cmp -s drive.bin old.gmi || fail "--yes did not replace the image with the drive's bytes"
 
 rc=0; run_cli read drive.bin || rc=$?
 [ "$rc" -eq 2 ] || fail "a usage error exited $rc, not 2"
+grep -q "missing IMAGE" err.txt || fail "a missing image is not named: $(cat err.txt)"
+
+rc=0; run_cli read drive.bin new.gmi extra.gmi || rc=$?
+[ "$rc" -eq 2 ] || fail "an extra operand exited $rc, not 2"
+grep -q 'too many arguments: "extra.gmi"' err.txt || fail "no 'too many arguments': $(cat err.txt)"
+[ ! -e new.gmi ] || fail "a usage error created the image"
+
+rc=0; run_cli read drive.bin ./drive.bin || rc=$?
+[ "$rc" -eq 1 ] || fail "the drive as its own image exited $rc, not 1"
+grep -q "the image ./drive.bin is the drive itself." <(tr -d '\r' <out.txt) || fail "not refused as the drive itself: $(cat out.txt)"
+cmp -s drive.bin image.gmi || fail "the drive changed"
 echo "PASS: read of a file as a drive"
