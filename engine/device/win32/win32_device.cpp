@@ -134,7 +134,10 @@ public:
     {
         T_STORAGE storage;
         STORAGE_DEVICE_NUMBER number{};
-        if (Control(IOCTL_STORAGE_GET_DEVICE_NUMBER, &number, sizeof number)) {
+        // Only a disk or volume is a device of its own; a file's handle may
+        // answer the request with the disk under its volume (Wine does).
+        if (GetKind() == EDeviceKind::BlockDevice &&
+            Control(IOCTL_STORAGE_GET_DEVICE_NUMBER, &number, sizeof number)) {
             storage.self.arrDevices.push_back(DiskId(number.DeviceNumber));
             return storage;
         }

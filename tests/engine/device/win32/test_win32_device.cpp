@@ -61,6 +61,12 @@ TEST_F(Win32DeviceTest, DeviceNamesAreNeverTakenForFiles)
     ASSERT_NE(pFile, nullptr) << m_nError;
     EXPECT_EQ(pFile->GetKind(), EDeviceKind::RegularFile);
     EXPECT_TRUE(IsStoredOn(pFile->GetStorage(), pSame->GetStorage()));
+    // A neighbour in the same folder does not touch a file used as a drive.
+    WriteWholeFile(m_dir.File("other.gmi"), Pattern(10, 2));
+    std::unique_ptr<IDevice> pOther = Open(m_dir.File("other.gmi"), EOpenMode::ReplaceImage);
+    ASSERT_NE(pOther, nullptr) << m_nError;
+    EXPECT_FALSE(IsStoredOn(pOther->GetStorage(), pSame->GetStorage()));
+    pOther.reset();
     uint32_t nError = 0;
     ASSERT_TRUE(pFile->SetLength(10, nError)) << nError;
     pFile.reset();
