@@ -106,6 +106,13 @@ run_cli folder --yes "$WORK/mnt" "$WORK/new.gmi"
 expect folder 1 "it is a folder, not a disk"
 if [ -e "$WORK/new.gmi" ]; then fail "folder: new.gmi was created"; else pass "folder: no image created"; fi
 
+echo "an existing image that cannot be replaced gives the real reason"
+head -c $((1024 * 1024)) /dev/urandom >"$WORK/small.bin"
+ln -s "$WORK/no-such-folder/x.gmi" "$WORK/dangling.gmi"
+run_cli dangling --yes "$WORK/small.bin" "$WORK/dangling.gmi"
+expect dangling 1 "No such file or directory"
+if grep -q "File exists" "$OUT"; then fail "dangling: reported as File exists"; else pass "dangling: not File exists"; fi
+
 echo "a full disk ends the run at once and says what the image holds"
 head -c $((8 * 1024 * 1024)) /dev/urandom >"$WORK/drive.bin"
 mkdir "$WORK/small"
