@@ -4,3 +4,12 @@
 #include <string_view>
 
 void DebugTrace(std::string_view strLine);
+
+// Test hook: while one is set, every trace line is handed to it as well,
+// on the tracing thread. Null removes it.
+using DEBUG_TRACE_HOOK = void (*)(std::string_view strLine);
+void SetDebugTraceHook(DEBUG_TRACE_HOOK pHook);
+
+// The platform adapter's output of one line (debug_trace_posix.cpp,
+// debug_trace_win32.cpp); DebugTrace calls it.
+void PlatformDebugTrace(std::string_view strLine);

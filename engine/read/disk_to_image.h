@@ -16,6 +16,7 @@
 #include "engine/core/notify.h"
 #include "engine/core/prompt.h"
 #include "engine/core/queue.h"
+#include "engine/zlib/zlib_io.h"
 
 class CDiskToImage {
 public:
@@ -52,6 +53,7 @@ public:
     std::unique_ptr<IDevice> m_hImage;
     T_STAGE m_reader;
     T_STAGE m_writer;
+    CZLIBIO m_zlib;  // the compressed image stream, used by the writer alone
     T_STAGE m_digestStage;
     uint64_t m_nBlockSize = 0x100000;
     uint64_t m_nTotal = 0;
@@ -95,14 +97,13 @@ private:
     void StageFinished(T_STAGE& stage);
 
     void ReaderThread();
-    struct T_AGREEMENT;  // the unstable-media mode's reference read
-    bool ReadBlock(uint8_t* pBlock, uint64_t nPos, uint32_t nRequest, uint64_t nDoneBefore, T_AGREEMENT& agreement,
-                   uint32_t& nGot);
-    bool AgreeOnRead(const uint8_t* pBlock, uint32_t nGot, uint64_t nPos, T_AGREEMENT& agreement);
+    bool HandOut(uint8_t* pBlock, uint32_t nGot);
     bool TakeBlock(CQueue& queue, T_STAGE& stage, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
     void WriterThread();
     bool WriteRawBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, uint64_t nDoneBefore);
     bool FlushImage();
+    bool WriteCompressedBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, bool bLast);
+    bool CommitCompressed();
     void DigestThread();
 
     int m_nAgreement = 0;  // reads that must agree in the unstable-media mode

@@ -1,7 +1,9 @@
-// The image writer: writes each block at its offset of the image file. A
-// write that stores part of a block carries on with the rest; a write that
-// fails is tried again, 11 failed tries in all for a block, except when the
-// file system has no room left, which no retry can change.
+// The image writer: writes each block at its offset of a raw image file, or
+// into the compressed stream of a compressed one. A raw write that stores
+// part of a block carries on with the rest; a write that fails is tried
+// again, 11 failed tries in all for a block, except when the file system
+// has no room left, which no retry can change.
+#include "engine/core/job_options.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
 #include "engine/core/system_error.h"
@@ -17,11 +19,16 @@ void CDiskToImage::WriterThread()
     uint64_t p = 0;
     uint64_t r = m_nTotal;
     m_writer.dwStartTick = GetTickCountMs();
+    const bool bCompress = g_bOptCompressImage;
+    if (bCompress) m_zlib.InitWrite(*m_hImage);  // a stream that cannot start fails on its first block
+    bool bCommitted = false;
     uint8_t* pData = nullptr;
     uint64_t nCount = 0;
     while (!m_bAbort && r > 0 && TakeBlock(*m_pWriteQueue, m_writer, pData, nCount, r)) {
-        const bool bWritten =
-            CutReplacedImage() && WriteRawBlock(pData, p, static_cast<uint32_t>(nCount), m_nTotal - r);
+        const uint32_t n = static_cast<uint32_t>(nCount);
+        bCommitted = bCompress && r <= nCount;
+        const bool bWritten = CutReplacedImage() && (bCompress ? WriteCompressedBlock(pData, p, n, bCommitted)
+                                                               : WriteRawBlock(pData, p, n, m_nTotal - r));
         m_pBuffer->Free(pData);
         if (!bWritten) {
             SetAbort();
@@ -32,8 +39,11 @@ void CDiskToImage::WriterThread()
         m_nImageBytes = p;
         m_writer.nRemain = r;
     }
-    // A drive of 0 bytes read in full replaces an old image with nothing.
-    const bool bComplete = r == 0 && !m_bAbort && CutReplacedImage();
+    // A drive of 0 bytes read in full replaces an old image with nothing; a
+    // drive that ended early finishes its member on the end-of-data item.
+    bool bComplete = r == 0 && !m_bAbort && CutReplacedImage();
+    if (bComplete && bCompress && !bCommitted && m_nTotal > 0) bComplete = CommitCompressed();
+    if (bCompress) m_zlib.Release();
     if (FlushImage() && bComplete) m_writer.bSuccess = true;
     StageFinished(m_writer);
 }

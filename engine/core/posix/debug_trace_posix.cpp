@@ -3,7 +3,7 @@
 
 #include "engine/core/debug_trace.h"
 
-void DebugTrace(std::string_view strLine)
+void PlatformDebugTrace(std::string_view strLine)
 {
     static const bool bEnabled = std::getenv("GRAVELMOOR_TRACE") != nullptr;
     if (bEnabled) std::fwrite(strLine.data(), 1, strLine.size(), stderr);

@@ -5,7 +5,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/win32/text_win32.h"
 
-void DebugTrace(std::string_view strLine)
+void PlatformDebugTrace(std::string_view strLine)
 {
     ::OutputDebugStringW(Utf8ToWide(strLine).c_str());
 }

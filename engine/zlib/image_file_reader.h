@@ -1,0 +1,53 @@
+#pragma once
+// The image-file reading that every engine taking an image in shares: the
+// file is read once, strictly in order from offset 0, block by block; a
+// raw image with up to 11 tries per block, a compressed one inflated
+// through CZLIBIO. The reader logs its own warnings and its give-up line;
+// the caller decides what a give-up means for the job.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/device/device.h"
+#include "engine/zlib/zlib_io.h"
+
+class CImageFileReader {
+public:
+    CImageFileReader() = default;
+    virtual ~CImageFileReader();
+    CImageFileReader(const CImageFileReader&) = delete;
+    CImageFileReader& operator=(const CImageFileReader&) = delete;
+
+    // Opens the image for reading; bCompressed reads it as a gzip stream.
+    // False with the cause logged ("can't open file %s.\n%s\n") when it
+    // cannot be opened or is not a regular file.
+    bool Open(IDeviceProvider& devices, const std::string& strPath, bool bCompressed);
+    // The file's size in bytes (the compressed size for a compressed
+    // image); false with "GetFileSizeEx() failed.\n%s\n" logged.
+    bool GetFileSize(uint64_t& nSize);
+
+    // Fills pBlock with the next nLength bytes of image data. nGot is less
+    // than nLength only at the end of the data, and 0 after it. False when
+    // the reader gave up (the cause logged: "file read retry out.\n" after
+    // 11 failed reads of a raw block, or "file compress read error ...")
+    // or bAbort was set while it retried (nothing logged).
+    bool ReadBlock(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort);
+
+    // Bytes of image data delivered so far: the next block's offset.
+    uint64_t Position() const { return m_nPosition; }
+    uint32_t LastError() const { return m_dwError; }
+    // Ends the stream and closes the file; the destructor does it too.
+    void Close();
+
+private:
+    bool ReadRaw(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort);
+    bool ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot);
+
+    std::unique_ptr<IDevice> m_hImage;
+    std::string m_strPath;
+    bool m_bCompressed = false;
+    uint64_t m_nPosition = 0;
+    uint32_t m_dwError = 0;
+    CZLIBIO m_zlib;
+};

@@ -1,0 +1,188 @@
+// The run-time binding of zlib: the first user loads the library, the last
+// one frees it, every step leaves its trace line, and a missing library or
+// entry point turns compression off and nothing else.
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
+#include "tests/engine/zlib/zlib_test_support.h"
+#include "engine/zlib/shared_library.h"
+
+namespace {
+
+const std::string NO_SUCH_LIBRARY = "gm-no-such-zlib-library";
+
+const std::vector<std::string> FIRST_USER_COMES_AND_GOES = {
+    "CZLIBIO::LOAD\n", "CZLIBIO::LINK\n", "CZLIBIO::CZLIBIO()\n",
+    "CZLIBIO::~CZLIBIO()\n", "CZLIBIO::UNLINK\n", "CZLIBIO::FREE\n",
+};
+
+class ZlibBindingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_EQ(ZlibBinding::LinkCount(), 0u) << "an earlier test kept a link";
+        ASSERT_FALSE(ZlibBinding::IsLoaded());
+    }
+    void TearDown() override
+    {
+        ZlibBinding::SetLibraryNames({});
+        EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
+        EXPECT_FALSE(ZlibBinding::IsLoaded());
+    }
+
+    // The name under which this platform's zlib loads.
+    static std::string LoadableName()
+    {
+        CZLIBIO zlib;
+        return ZlibBinding::LibraryName();
+    }
+
+    // A stream cannot start without the library, and the file stays as it was.
+    static void ExpectNoStreams(CZLIBIO& zlib)
+    {
+        const std::vector<uint8_t> original(64, 0xA5);
+        T_FAKE_FILE file(std::make_shared<CFakeDisk>(original));
+        const CZLIBIO::T_RESULT write = zlib.InitWrite(*file.pFile);
+        EXPECT_FALSE(write.bOk);
+        EXPECT_EQ(write.nZlibResult, Z_VERSION_ERROR);
+        EXPECT_FALSE(zlib.WriteCompressFile(original.data(), 64).bOk);
+        EXPECT_FALSE(zlib.CommitWrite().bOk);
+        EXPECT_FALSE(zlib.InitRead(*file.pFile).bOk);
+        uint8_t block[16];
+        uint32_t nProduced = 99;
+        EXPECT_FALSE(zlib.ReadCompressFile(block, sizeof block, nProduced).bOk);
+        EXPECT_EQ(nProduced, 0u);
+        zlib.Release();
+        EXPECT_EQ(file.pDisk->Contents(), original);
+    }
+};
+
+}  // namespace
+
+TEST_F(ZlibBindingTest, FirstUserLoadsTheLibraryAndTheLastOneFreesIt)
+{
+    CTraceCapture trace;
+    {
+        CZLIBIO first;
+        EXPECT_TRUE(first.IsLoaded());
+        EXPECT_TRUE(ZlibBinding::IsLoaded());
+        {
+            CZLIBIO second;
+            EXPECT_TRUE(second.IsLoaded());
+            EXPECT_EQ(ZlibBinding::LinkCount(), 2u);
+        }
+        EXPECT_EQ(ZlibBinding::LinkCount(), 1u);
+        EXPECT_TRUE(ZlibBinding::IsLoaded());
+    }
+    EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
+    EXPECT_FALSE(ZlibBinding::IsLoaded());
+    const std::vector<std::string> expected = {
+        "CZLIBIO::LOAD\n",       "CZLIBIO::LINK\n",   "CZLIBIO::CZLIBIO()\n", "CZLIBIO::LINK\n",
+        "CZLIBIO::CZLIBIO()\n",  "CZLIBIO::~CZLIBIO()\n", "CZLIBIO::UNLINK\n", "CZLIBIO::~CZLIBIO()\n",
+        "CZLIBIO::UNLINK\n",     "CZLIBIO::FREE\n",
+    };
+    EXPECT_EQ(trace.Lines(), expected);
+}
+
+TEST_F(ZlibBindingTest, ApplicationsOwnLinkKeepsTheLibraryLoadedBetweenJobs)
+{
+    ASSERT_NE(ZlibBinding::Link(), nullptr);
+    {
+        CTraceCapture trace;
+        { CZLIBIO job; }
+        const std::vector<std::string> expected = {"CZLIBIO::LINK\n", "CZLIBIO::CZLIBIO()\n",
+                                                   "CZLIBIO::~CZLIBIO()\n", "CZLIBIO::UNLINK\n"};
+        EXPECT_EQ(trace.Lines(), expected);
+        EXPECT_TRUE(ZlibBinding::IsLoaded());
+    }
+    ZlibBinding::Unlink();
+    EXPECT_FALSE(ZlibBinding::IsLoaded());
+    ZlibBinding::Unlink();  // no link left: nothing to drop
+    EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
+
+    CTraceCapture again;  // a later user loads it again
+    { CZLIBIO later; }
+    EXPECT_EQ(again.Lines(), FIRST_USER_COMES_AND_GOES);
+}
+
+TEST_F(ZlibBindingTest, LibraryIsFoundUnderOneOfThePlatformsNames)
+{
+    CZLIBIO zlib;
+    ASSERT_TRUE(zlib.IsLoaded());
+    const std::vector<std::string> names = ZlibLibraryNames();
+    EXPECT_NE(std::find(names.begin(), names.end(), ZlibBinding::LibraryName()), names.end())
+        << ZlibBinding::LibraryName();
+}
+
+TEST_F(ZlibBindingTest, NamesAreTriedInOrderUntilOneLoads)
+{
+    const std::string strName = LoadableName();
+    ZlibBinding::SetLibraryNames({NO_SUCH_LIBRARY, strName, GM_ZLIB_WITHOUT_INFLATE_END});
+    CZLIBIO zlib;
+    EXPECT_TRUE(zlib.IsLoaded());
+    EXPECT_EQ(ZlibBinding::LibraryName(), strName);
+}
+
+TEST_F(ZlibBindingTest, WithoutALibraryCompressionIsOffAndNothingElse)
+{
+    ZlibBinding::SetLibraryNames({NO_SUCH_LIBRARY});
+    CTraceCapture trace;
+    {
+        CZLIBIO zlib;
+        EXPECT_FALSE(zlib.IsLoaded());
+        EXPECT_FALSE(ZlibBinding::IsLoaded());
+        EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
+        EXPECT_EQ(ZlibBinding::LibraryName(), "");
+        ExpectNoStreams(zlib);
+    }
+    // A failed load takes no link, so there is none to drop.
+    const std::vector<std::string> expected = {"CZLIBIO::LOAD\n", "CZLIBIO::CZLIBIO()\n", "CZLIBIO::~CZLIBIO()\n"};
+    EXPECT_EQ(trace.Lines(), expected);
+}
+
+// The first name that loads decides, even when a later one would do.
+TEST_F(ZlibBindingTest, LibraryLackingOneEntryPointCountsAsNotLoaded)
+{
+    for (const auto& names : {std::vector<std::string>{GM_ZLIB_WITHOUT_INFLATE_END},
+                              std::vector<std::string>{GM_ZLIB_WITHOUT_INFLATE_END, LoadableName()}}) {
+        SCOPED_TRACE(names.size());
+        ZlibBinding::SetLibraryNames(names);
+        CZLIBIO zlib;
+        EXPECT_FALSE(zlib.IsLoaded());
+        EXPECT_FALSE(ZlibBinding::IsLoaded());
+        EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
+        EXPECT_EQ(ZlibBinding::LibraryName(), "");
+        ExpectNoStreams(zlib);
+    }
+}
+
+TEST_F(ZlibBindingTest, UserWhoseLinkFailedDoesNotDropAnotherUsersLink)
+{
+    ZlibBinding::SetLibraryNames({NO_SUCH_LIBRARY});
+    auto pUnlinked = std::make_unique<CZLIBIO>();
+    ZlibBinding::SetLibraryNames({});
+    CZLIBIO linked;
+    ASSERT_TRUE(linked.IsLoaded());
+    pUnlinked.reset();
+    EXPECT_EQ(ZlibBinding::LinkCount(), 1u);
+    EXPECT_TRUE(ZlibBinding::IsLoaded());
+    const std::vector<uint8_t> data = TextLike(3000);
+    EXPECT_EQ(ReadFromMemory(CompressToMemory(data)).data, data);  // still bound and working
+}
+
+TEST_F(ZlibBindingTest, UsersOnManyThreadsLinkAndUnlinkInBalance)
+{
+    std::atomic<int> nUnloaded{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i) {
+                CZLIBIO zlib;
+                if (!zlib.IsLoaded()) ++nUnloaded;
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    EXPECT_EQ(nUnloaded.load(), 0);
+}
