@@ -1,5 +1,6 @@
 #include "cli/cli_args.h"
 
+#include <cctype>
 #include <charconv>
 
 namespace {
@@ -54,6 +55,8 @@ T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
             result.args.bUnstable = true;
         } else if (a == "--yes" || a == "-y") {
             result.args.bYes = true;
+        } else if (a == "--compress" || a == "--no-compress") {
+            result.args.eCompress = a == "--compress" ? T_CLI_ARGS::ECompress::On : T_CLI_ARGS::ECompress::Off;
         } else if (a == "--help" || a == "-h") {
             result.args.eCommand = ECliCommand::Help;
             result.bOk = true;
@@ -84,6 +87,16 @@ T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
 
 }  // namespace
 
+bool WantsCompression(const T_CLI_ARGS& args)
+{
+    if (args.eCompress != T_CLI_ARGS::ECompress::ByName) return args.eCompress == T_CLI_ARGS::ECompress::On;
+    const std::string& s = args.strImage;
+    if (s.size() < 4) return false;
+    std::string strEnd = s.substr(s.size() - 4);
+    for (char& c : strEnd) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return strEnd == ".gmz";
+}
+
 T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
 {
     T_PARSE_RESULT result;
@@ -104,19 +117,21 @@ T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
 
 std::string CliUsageLine()
 {
-    return "Usage: gravelmoor-cli read [--unstable] [--yes] [--buffer MIB] DRIVE IMAGE\n";
+    return "Usage: gravelmoor-cli read [--unstable] [--yes] [--compress | --no-compress] [--buffer MIB]\n"
+           "                          DRIVE IMAGE\n";
 }
 
 std::string CliUsage()
 {
     return CliUsageLine() +
            "\n"
-           "Reads the whole DRIVE into the raw image file IMAGE and prints the\n"
-           "drive's MD5 digest (\"DISK MD5SUM=...\").\n"
+           "Reads the whole DRIVE into the image file IMAGE and prints the drive's\n"
+           "MD5 digest (\"DISK MD5SUM=...\"). The image is raw (the drive's bytes), or\n"
+           "one gzip stream of them when it is compressed.\n"
            "\n"
            "  DRIVE         a whole-disk device (for example /dev/sdb) or a regular file\n"
-           "  IMAGE         the image file to create (.gmi or .dd); it must not be the\n"
-           "                drive itself, nor a device\n"
+           "  IMAGE         the image file to create (.gmi or .dd raw, .gmz compressed);\n"
+           "                it must not be the drive itself, nor a device\n"
            "\n"
            "Options:\n"
            "  --unstable    unstable-media mode: read 4096 bytes at a time and accept\n"
@@ -124,6 +139,9 @@ std::string CliUsage()
            "  --yes, -y     answer Yes to the question whether to overwrite an existing\n"
            "                IMAGE; without it, and without a terminal to ask on, the\n"
            "                answer is No and the image is left as it is\n"
+           "  --compress, --no-compress\n"
+           "                write a compressed (gzip) or a raw image; by default the\n"
+           "                image is compressed exactly when its name ends in .gmz\n"
            "  --buffer MIB  memory for blocks in flight, in MiB (1 MiB blocks; 16 to\n"
            "                65536, default 16); more than 75% of the available memory\n"
            "                is lowered to that, with a warning\n"

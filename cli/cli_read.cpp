@@ -99,9 +99,16 @@ T_READ_RUN RunEngine(const T_CLI_ARGS& args, const T_READ_ENV& env, CNotifyQueue
     engine.m_dwInterval = 250;
     engine.m_pPrompt = &prompt;
     if (env.pDevices) engine.m_pDevices = env.pDevices;
-    const uint32_t nBlocks = BlockCountFor(args, env.nAvailableMiB);
-
     T_READ_RUN run;
+    // Compression is on only with a zlib library; without one a compressed
+    // image is refused before anything is opened.
+    g_bOptCompressImage = WantsCompression(args);
+    if (g_bOptCompressImage && !engine.m_zlib.IsLoaded()) {
+        LogError("can't create file %s.\na compressed image needs the zlib library, and none was found.\n",
+                 args.strImage);
+        return run;
+    }
+    const uint32_t nBlocks = BlockCountFor(args, env.nAvailableMiB);
     std::error_code ec;
     run.bImageExisted = std::filesystem::exists(PathOf(args.strImage), ec);
     std::thread job;

@@ -97,3 +97,29 @@ TEST(CliArgs, HelpAnywhere)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CliArgs, CompressionFollowsTheNameUnlessAskedOtherwise)
+{
+    const struct {
+        std::vector<std::string> args;
+        bool bCompress;
+    } cases[] = {
+        {{"read", "d", "x.gmz"}, true},
+        {{"read", "d", "X.GmZ"}, true},
+        {{"read", "d", "x.gmi"}, false},
+        {{"read", "d", "gmz"}, false},
+        {{"read", "d", "x.gmz.dd"}, false},
+        {{"read", "--no-compress", "d", "x.gmz"}, false},
+        {{"read", "--compress", "d", "x.dd"}, true},
+        {{"read", "--compress", "--no-compress", "d", "x.gmz"}, false},  // the last one counts
+    };
+    for (const auto& c : cases) {
+        const T_PARSE_RESULT r = Parse(c.args);
+        ASSERT_TRUE(r.bOk) << r.strError;
+        EXPECT_EQ(WantsCompression(r.args), c.bCompress) << c.args.back();
+    }
+}
+
+}  // namespace

@@ -23,7 +23,7 @@ CLI=$1
 [ -x "$CLI" ] || die "not an executable: $CLI"
 
 [ "$(id -u)" -eq 0 ] || skip "needs root to attach a loop device"
-for tool in losetup mkfs.ext4 blockdev md5sum cmp setsid timeout; do
+for tool in losetup mkfs.ext4 blockdev md5sum cmp setsid timeout gzip od; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 [ -e /dev/loop-control ] || skip "no /dev/loop-control (loop driver not loaded)"
@@ -177,6 +177,28 @@ IMG=$WORK/disk-unstable.gmi
 run_cli unstable read --unstable "$LOOP_DEV" "$IMG"
 check_good_read unstable "$IMG"
 rm -f -- "$IMG"
+
+# --- 2b. A compressed image -------------------------------------------------
+# One gzip member that gzip accepts and that inflates to the device's bytes;
+# the digest is still the device's.
+echo "read into a compressed image"
+IMG=$WORK/disk.GMZ
+run_cli gmz read "$LOOP_DEV" "$IMG"
+expect_rc gmz 0
+if [ "$(head -c 4 "$IMG" | od -An -tx1 | tr -d ' ')" = "1f8b0800" ]; then
+  pass "gmz: starts with 1F 8B 08 00"
+else
+  fail "gmz: header $(head -c 4 "$IMG" | od -An -tx1)"
+fi
+if gzip -t "$IMG" 2>"$WORK/gzip.err" && gzip -dc "$IMG" | cmp -s - "$LOOP_DEV"; then
+  pass "gmz: gzip -t passes and it inflates to the device's bytes"
+else
+  fail "gmz: gzip says $(cat "$WORK/gzip.err")"
+fi
+if [ "$(printed_digest)" = "$DEV_MD5" ]; then pass "gmz: the device's digest"; else fail "gmz: digest $(printed_digest)"; fi
+run_cli raw-by-option read --no-compress "$LOOP_DEV" "$WORK/forced-raw.gmz"
+if cmp -s "$LOOP_DEV" "$WORK/forced-raw.gmz"; then pass "--no-compress: raw despite .gmz"; else fail "--no-compress"; fi
+rm -f -- "$IMG" "$WORK/forced-raw.gmz"
 
 # --- 3. An existing image ---------------------------------------------------
 # Longer than the device, so an overwrite that does not truncate shows up.
