@@ -151,6 +151,7 @@ TEST_F(DiskToImageTest, UnstableCountingWithLateAgreementAndReadErrors)
     // A read error between agreeing reads starts the agreement over: two
     // failed reads, then four that agree, six counted reads in all.
     m_recorder.Clear();
+    std::filesystem::remove(Image());  // whatever the first run left
     auto pErrors = CFakeDisk::WithPattern(16 * 1024);
     pErrors->FailReads(8192, 8193, SystemError::IoError(), 2);
     ASSERT_TRUE(RunRead(pErrors));
