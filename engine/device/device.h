@@ -2,6 +2,7 @@
 // The raw device port: drives, volumes and image files opened with the
 // system's open modes, whole-block transfers at an offset, the disk size
 // requests and flushing. Each platform has an adapter; tests use fakes.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -47,6 +48,43 @@ struct T_DISK_GEOMETRY {
     uint32_t BytesPerSector = 0;
 };
 
+// Device types of the device number request, as the platform numbers them
+// (the same values as the drive kinds of a disk and a CD-ROM drive).
+constexpr uint32_t DEVICE_NUMBER_TYPE_CD_ROM = 2;
+constexpr uint32_t DEVICE_NUMBER_TYPE_DISK = 7;
+
+// The disk behind a volume. DeviceNumber is the platform's disk number: N
+// of "\\.\PhysicalDriveN" (or of "\\.\CDROMN") on Windows, the whole disk's
+// device number (dev_t) on Linux. PartitionNumber is the volume's partition
+// on that disk, 0 for a whole disk, -1 for a device that has no partitions.
+struct T_DEVICE_NUMBER {
+    uint32_t DeviceType = 0;
+    uint64_t DeviceNumber = 0;
+    int32_t PartitionNumber = -1;
+};
+
+// One stretch of a disk that a volume occupies; DiskNumber as in
+// T_DEVICE_NUMBER::DeviceNumber.
+struct T_DISK_EXTENT {
+    uint64_t DiskNumber = 0;
+    uint64_t StartingOffset = 0;
+    uint64_t ExtentLength = 0;
+};
+
+// The most extents a volume reports.
+constexpr size_t MAX_DISK_EXTENTS = 256;
+
+// What a drive says about itself: the identification strings as the device
+// reports them (often padded with blanks; empty when it gives none), and
+// whether its medium can be removed.
+struct T_STORAGE_DESCRIPTOR {
+    std::string strVendor;
+    std::string strProduct;
+    std::string strRevision;
+    std::string strSerial;
+    bool bRemovableMedia = false;
+};
+
 // The outcome of one transfer: success, bytes moved, the system error code.
 struct T_IO_RESULT {
     bool bOk = false;
@@ -70,6 +108,45 @@ public:
     virtual EDeviceKind GetKind() = 0;
     // Where its data lives; empty lists when the platform cannot tell.
     virtual T_STORAGE GetStorage() = 0;
+
+    // The storage requests. Each answers for the opened disk or volume, or
+    // fails with the system error code (the platform's "not supported" for
+    // something that is neither, or a device without the answer).
+    //
+    // The disk, and the partition on it, behind a volume or disk. A volume
+    // that spans several disks has no single answer: ask its extents.
+    virtual bool GetDeviceNumber(T_DEVICE_NUMBER& number, uint32_t& nError) = 0;
+    // The disks a volume spans, at most MAX_DISK_EXTENTS of them, in the
+    // order the platform lists them.
+    virtual bool GetVolumeDiskExtents(std::vector<T_DISK_EXTENT>& arrExtents, uint32_t& nError) = 0;
+    // The identification of the drive behind the handle.
+    virtual bool QueryStorageProperty(T_STORAGE_DESCRIPTOR& descriptor, uint32_t& nError) = 0;
+
+    // The volume requests, on a handle opened with EOpenMode::Volume. A
+    // caller that prepares a volume for writing its drive goes
+    //     Open (Volume) -> LockVolume -> DismountVolume -> ... -> UnlockVolume
+    // and one that ejects goes AllowMediaRemoval -> EjectMedia. The lock
+    // lasts until UnlockVolume or until the handle is dropped.
+    //
+    // Exclusive use of the volume: nothing else may mount or claim it while
+    // held. Refused while the volume is in use. On Linux, a mounted volume
+    // is claimed when DismountVolume has unmounted it (files still open on
+    // it make that dismount fail with EBUSY).
+    virtual bool LockVolume(uint32_t& nError) = 0;
+    // The file system lets go of the volume. Windows refuses a drive without
+    // a medium with "not ready" (SystemError::NotReady), which callers may
+    // count as done. Linux unmounts every mount point of the volume, never
+    // lazily; a volume with nothing mounted (no medium, say) is done at once.
+    virtual bool DismountVolume(uint32_t& nError) = 0;
+    // Releases the lock; the handle stays open. Fails when none is held.
+    virtual bool UnlockVolume(uint32_t& nError) = 0;
+    // Lets the medium be removed (lifts a "prevent removal").
+    virtual bool AllowMediaRemoval(uint32_t& nError) = 0;
+    // Ejects the medium (opens the tray). Only optical drives and drives with
+    // removable media answer; a fixed disk is never told to stop.
+    virtual bool EjectMedia(uint32_t& nError) = 0;
+    // Loads the medium again (closes the tray).
+    virtual bool LoadMedia(uint32_t& nError) = 0;
 };
 
 class IDeviceProvider {

@@ -136,7 +136,11 @@ bool CFakeDisk::Touches(const T_REGION& region, uint64_t nOffset, uint64_t nLeng
 class CFakeDeviceHandle : public IDevice {
 public:
     explicit CFakeDeviceHandle(std::shared_ptr<CFakeDisk> pDisk) : m_pDisk(std::move(pDisk)) { ++m_pDisk->m_nOpen; }
-    ~CFakeDeviceHandle() override { ++m_pDisk->m_nClosed; }
+    ~CFakeDeviceHandle() override
+    {
+        m_pDisk->m_volume.Closed(this);
+        ++m_pDisk->m_nClosed;
+    }
     CFakeDeviceHandle(const CFakeDeviceHandle&) = delete;
     CFakeDeviceHandle& operator=(const CFakeDeviceHandle&) = delete;
 
@@ -177,6 +181,7 @@ public:
 
     bool GetLengthInfo(uint64_t& nLength, uint32_t& nError) override
     {
+        if (!m_pDisk->m_volume.MediaPresent()) return NoMedium(nError);
         std::lock_guard lock(m_pDisk->m_mutex);
         if (m_pDisk->m_nLengthError) {
             nError = m_pDisk->m_nLengthError;
@@ -188,6 +193,7 @@ public:
 
     bool GetDriveGeometry(T_DISK_GEOMETRY& geometry, uint32_t& nError) override
     {
+        if (!m_pDisk->m_volume.MediaPresent()) return NoMedium(nError);
         std::lock_guard lock(m_pDisk->m_mutex);
         if (m_pDisk->m_bGeometryFails) {
             nError = m_pDisk->m_nLengthError;
@@ -225,7 +231,32 @@ public:
         return m_pDisk->m_storage;
     }
 
+    bool GetDeviceNumber(T_DEVICE_NUMBER& number, uint32_t& nError) override
+    {
+        return m_pDisk->m_volume.DeviceNumber(number, nError);
+    }
+    bool GetVolumeDiskExtents(std::vector<T_DISK_EXTENT>& arrExtents, uint32_t& nError) override
+    {
+        return m_pDisk->m_volume.DiskExtents(arrExtents, nError);
+    }
+    bool QueryStorageProperty(T_STORAGE_DESCRIPTOR& descriptor, uint32_t& nError) override
+    {
+        return m_pDisk->m_volume.StorageProperty(descriptor, nError);
+    }
+    bool LockVolume(uint32_t& nError) override { return m_pDisk->m_volume.Lock(this, nError); }
+    bool DismountVolume(uint32_t& nError) override { return m_pDisk->m_volume.Dismount(nError); }
+    bool UnlockVolume(uint32_t& nError) override { return m_pDisk->m_volume.Unlock(this, nError); }
+    bool AllowMediaRemoval(uint32_t& nError) override { return m_pDisk->m_volume.AllowRemoval(nError); }
+    bool EjectMedia(uint32_t& nError) override { return m_pDisk->m_volume.Eject(nError); }
+    bool LoadMedia(uint32_t& nError) override { return m_pDisk->m_volume.Load(nError); }
+
 private:
+    static bool NoMedium(uint32_t& nError)
+    {
+        nError = SystemError::NotReady();
+        return false;
+    }
+
     T_IO_RESULT ReadLocked(uint64_t nOffset, void* pData, uint32_t nLength, uint32_t& nDelay)
     {
         CFakeDisk& d = *m_pDisk;
@@ -233,6 +264,7 @@ private:
         nDelay = d.m_nReadDelayMs;
         ++d.m_readsAt[nOffset];
         ++d.m_nTotalReads;
+        if (!d.m_volume.MediaPresent()) return T_IO_RESULT{false, 0, SystemError::NotReady()};
         if (CFakeDisk::Touches(d.m_failRead, nOffset, nLength) && d.m_nFailReadsLeft > 0) {
             --d.m_nFailReadsLeft;
             return T_IO_RESULT{false, 0, d.m_failRead.nError};

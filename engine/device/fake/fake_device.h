@@ -1,7 +1,8 @@
 #pragma once
 // Fake devices for tests: a disk held in memory that can fail reads in a
 // region, return unstable data in a region, end before its reported size,
-// fail writes, refuse to open or to tell its size, and go slowly. A
+// fail writes, refuse to open or to tell its size, go slowly, and answer
+// or fail the storage and volume requests (CFakeVolume). A
 // provider maps paths to fake disks and hands every other path to the
 // platform (so images can be real temporary files).
 #include <atomic>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "engine/device/device.h"
+#include "engine/device/fake/fake_volume.h"
 
 class CFakeDisk {
 public:
@@ -57,6 +59,8 @@ public:
     uint32_t SetLengthCount() const { return m_nSetLengths.load(); }
     bool Removed() const { return m_bRemoved.load(); }
     uint32_t CloseCount() const { return m_nClosed.load(); }
+    // The storage and volume requests: answers, faults, counts and state.
+    CFakeVolume& Volume() { return m_volume; }
 
 private:
     friend class CFakeDeviceHandle;
@@ -94,6 +98,7 @@ private:
     std::atomic<uint32_t> m_nFlushes{0};
     std::atomic<uint32_t> m_nSetLengths{0};
     std::atomic<bool> m_bRemoved{false};
+    CFakeVolume m_volume;
 };
 
 class CFakeDeviceProvider : public IDeviceProvider {

@@ -1,6 +1,8 @@
 // POSIX adapter of the device port. Drives are read with O_DIRECT straight
 // into the aligned pool blocks; regular files are opened without it (tmpfs
-// refuses it, and a file's length need not be a sector multiple).
+// refuses it, and a file's length need not be a sector multiple). A volume
+// is a partition device (/dev/sdb1); the storage requests are answered from
+// sysfs, the volume requests by the volume handle and the medium requests.
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -10,14 +12,16 @@
 #include <cerrno>
 
 #include "engine/device/device.h"
+#include "engine/device/posix/posix_media.h"
 #include "engine/device/posix/posix_storage.h"
+#include "engine/device/posix/posix_sysfs.h"
+#include "engine/device/posix/posix_volume_lock.h"
 
 namespace {
 
 class CPosixDevice : public IDevice {
 public:
-    explicit CPosixDevice(int fd) : m_fd(fd) {}
-    ~CPosixDevice() override { ::close(m_fd); }
+    explicit CPosixDevice(int fd) : m_handle(fd) {}
     CPosixDevice(const CPosixDevice&) = delete;
     CPosixDevice& operator=(const CPosixDevice&) = delete;
 
@@ -25,7 +29,7 @@ public:
     {
         ssize_t n;
         do {
-            n = ::pread(m_fd, pData, nLength, static_cast<off_t>(nOffset));
+            n = ::pread(Fd(), pData, nLength, static_cast<off_t>(nOffset));
         } while (n < 0 && errno == EINTR);
         if (n < 0) return T_IO_RESULT{false, 0, static_cast<uint32_t>(errno)};
         return T_IO_RESULT{true, static_cast<uint32_t>(n), 0};
@@ -35,7 +39,7 @@ public:
     {
         ssize_t n;
         do {
-            n = ::pwrite(m_fd, pData, nLength, static_cast<off_t>(nOffset));
+            n = ::pwrite(Fd(), pData, nLength, static_cast<off_t>(nOffset));
         } while (n < 0 && errno == EINTR);
         if (n < 0) return T_IO_RESULT{false, 0, static_cast<uint32_t>(errno)};
         return T_IO_RESULT{true, static_cast<uint32_t>(n), 0};
@@ -44,7 +48,7 @@ public:
     bool GetLengthInfo(uint64_t& nLength, uint32_t& nError) override
     {
         struct stat st {};
-        if (::fstat(m_fd, &st) != 0) return Fail(nError);
+        if (::fstat(Fd(), &st) != 0) return Fail(nError);
         if (S_ISREG(st.st_mode)) {
             nLength = static_cast<uint64_t>(st.st_size);
             return true;
@@ -53,7 +57,7 @@ public:
             nError = ENOTTY;
             return false;
         }
-        return ::ioctl(m_fd, BLKGETSIZE64, &nLength) == 0 || Fail(nError);
+        return ::ioctl(Fd(), BLKGETSIZE64, &nLength) == 0 || Fail(nError);
     }
 
     bool GetDriveGeometry(T_DISK_GEOMETRY& geometry, uint32_t& nError) override
@@ -61,27 +65,53 @@ public:
         // Linux keeps no true geometry; 512-byte sectors as one long track
         // give the same product.
         unsigned long nSectors = 0;
-        if (::ioctl(m_fd, BLKGETSIZE, &nSectors) != 0) return Fail(nError);
+        if (::ioctl(Fd(), BLKGETSIZE, &nSectors) != 0) return Fail(nError);
         geometry = T_DISK_GEOMETRY{static_cast<int64_t>(nSectors), 0, 1, 1, 512};
         return true;
     }
 
     bool Flush(uint32_t& nError) override
     {
-        return ::fsync(m_fd) == 0 || errno == EINVAL || Fail(nError);
+        return ::fsync(Fd()) == 0 || errno == EINVAL || Fail(nError);
     }
 
     bool SetLength(uint64_t nLength, uint32_t& nError) override
     {
         int n;
         do {
-            n = ::ftruncate(m_fd, static_cast<off_t>(nLength));
+            n = ::ftruncate(Fd(), static_cast<off_t>(nLength));
         } while (n != 0 && errno == EINTR);
         return n == 0 || Fail(nError);
     }
 
-    EDeviceKind GetKind() override { return PosixKindOf(m_fd); }
-    T_STORAGE GetStorage() override { return PosixStorageOf(m_fd); }
+    EDeviceKind GetKind() override { return PosixKindOf(Fd()); }
+    T_STORAGE GetStorage() override { return PosixStorageOf(Fd()); }
+
+    bool GetDeviceNumber(T_DEVICE_NUMBER& number, uint32_t& nError) override
+    {
+        dev_t nDevice = 0;
+        return BlockDevice(nDevice, nError) && SysfsDeviceNumber(T_SYSFS_ROOTS{}, nDevice, number, nError);
+    }
+
+    bool GetVolumeDiskExtents(std::vector<T_DISK_EXTENT>& arrExtents, uint32_t& nError) override
+    {
+        dev_t nDevice = 0;
+        return BlockDevice(nDevice, nError) && SysfsDiskExtents(T_SYSFS_ROOTS{}, nDevice, arrExtents, nError);
+    }
+
+    bool QueryStorageProperty(T_STORAGE_DESCRIPTOR& descriptor, uint32_t& nError) override
+    {
+        dev_t nDevice = 0;
+        return BlockDevice(nDevice, nError) &&
+               SysfsStorageDescriptor(T_SYSFS_ROOTS{}, nDevice, descriptor, nError);
+    }
+
+    bool LockVolume(uint32_t& nError) override { return m_handle.Lock(nError); }
+    bool DismountVolume(uint32_t& nError) override { return m_handle.Dismount(nError); }
+    bool UnlockVolume(uint32_t& nError) override { return m_handle.Unlock(nError); }
+    bool AllowMediaRemoval(uint32_t& nError) override { return PosixAllowMediaRemoval(Fd(), nError); }
+    bool EjectMedia(uint32_t& nError) override { return PosixEjectMedia(Fd(), nError); }
+    bool LoadMedia(uint32_t& nError) override { return PosixLoadMedia(Fd(), nError); }
 
 private:
     static bool Fail(uint32_t& nError)
@@ -89,7 +119,12 @@ private:
         nError = static_cast<uint32_t>(errno);
         return false;
     }
-    int m_fd;
+
+    int Fd() const { return m_handle.Fd(); }
+
+    bool BlockDevice(dev_t& nDevice, uint32_t& nError) const { return PosixBlockDeviceOf(Fd(), nDevice, nError); }
+
+    CPosixVolumeHandle m_handle;
 };
 
 bool IsDriveMode(EOpenMode eMode)

@@ -1,9 +1,11 @@
 #include "engine/device/posix/posix_storage.h"
 
+#include "engine/device/posix/posix_sysfs.h"
+
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,22 +17,7 @@ namespace fs = std::filesystem;
 // Layers are rarely more than a few deep; the bound stops a loop device
 // whose backing file lives on itself from recursing forever.
 constexpr int MAX_DEPTH = 16;
-
-fs::path SysfsOf(dev_t nDevice)
-{
-    return fs::path("/sys/dev/block") / (std::to_string(major(nDevice)) + ":" + std::to_string(minor(nDevice)));
-}
-
-// The "MAJ:MIN" of a sysfs block folder, or false.
-bool ReadDevFile(const fs::path& folder, dev_t& nDevice)
-{
-    std::ifstream in(folder / "dev");
-    unsigned nMajor = 0, nMinor = 0;
-    char colon = 0;
-    if (!(in >> nMajor >> colon >> nMinor) || colon != ':') return false;
-    nDevice = makedev(nMajor, nMinor);
-    return true;
-}
+const fs::path SYS = "/sys";
 
 void AddUnique(std::vector<uint64_t>& list, uint64_t n)
 {
@@ -57,8 +44,8 @@ void AddDeviceAndBelow(dev_t nDevice, T_STORAGE_IDS& ids, int nDepth)
     if (nDepth > MAX_DEPTH) return;
     AddUnique(ids.arrDevices, static_cast<uint64_t>(nDevice));
     std::error_code ec;
-    const fs::path folder = fs::canonical(SysfsOf(nDevice), ec);
-    if (ec) return;  // not a block device (tmpfs and the like): nothing below
+    const fs::path folder = SysfsFolderOf(SYS, nDevice);
+    if (folder.empty()) return;  // not a block device (tmpfs and the like): nothing below
     dev_t nParent = 0;
     if (fs::exists(folder / "partition", ec) && ReadDevFile(folder.parent_path(), nParent)) {
         AddDeviceAndBelow(nParent, ids, nDepth + 1);
@@ -88,6 +75,21 @@ EDeviceKind PosixKindOf(int fd)
     return EDeviceKind::Other;
 }
 
+bool PosixBlockDeviceOf(int fd, dev_t& nDevice, uint32_t& nError)
+{
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        nError = static_cast<uint32_t>(errno);
+        return false;
+    }
+    if (!S_ISBLK(st.st_mode)) {
+        nError = ENOTTY;
+        return false;
+    }
+    nDevice = st.st_rdev;
+    return true;
+}
+
 T_STORAGE PosixStorageOf(int fd)
 {
     T_STORAGE storage;
@@ -95,10 +97,9 @@ T_STORAGE PosixStorageOf(int fd)
     if (::fstat(fd, &st) != 0) return storage;
     if (S_ISBLK(st.st_mode)) {
         storage.self.arrDevices.push_back(static_cast<uint64_t>(st.st_rdev));
-        std::error_code ec;
-        const fs::path folder = fs::canonical(SysfsOf(st.st_rdev), ec);
+        const fs::path folder = SysfsFolderOf(SYS, st.st_rdev);
         struct stat backing {};
-        if (!ec && LoopBackingOf(folder, backing)) storage.self.arrFiles.push_back(FileIdOf(backing));
+        if (!folder.empty() && LoopBackingOf(folder, backing)) storage.self.arrFiles.push_back(FileIdOf(backing));
         AddDeviceAndBelow(st.st_rdev, storage.below, 0);
     } else {
         storage.self.arrFiles.push_back(FileIdOf(st));

@@ -7,6 +7,7 @@
 #include <winioctl.h>
 
 #include "engine/device/device.h"
+#include "engine/device/win32/win32_storage_requests.h"
 #include "engine/core/win32/text_win32.h"
 
 namespace {
@@ -149,7 +150,37 @@ public:
         return storage;
     }
 
+    bool GetDeviceNumber(T_DEVICE_NUMBER& number, uint32_t& nError) override
+    {
+        return Win32DeviceNumber(m_hFile, number, nError);
+    }
+    bool GetVolumeDiskExtents(std::vector<T_DISK_EXTENT>& arrExtents, uint32_t& nError) override
+    {
+        return Win32DiskExtents(m_hFile, arrExtents, nError);
+    }
+    bool QueryStorageProperty(T_STORAGE_DESCRIPTOR& descriptor, uint32_t& nError) override
+    {
+        return Win32StorageDescriptor(m_hFile, descriptor, nError);
+    }
+    bool LockVolume(uint32_t& nError) override { return Request(FSCTL_LOCK_VOLUME, nError); }
+    bool DismountVolume(uint32_t& nError) override { return Request(FSCTL_DISMOUNT_VOLUME, nError); }
+    bool UnlockVolume(uint32_t& nError) override { return Request(FSCTL_UNLOCK_VOLUME, nError); }
+    bool AllowMediaRemoval(uint32_t& nError) override
+    {
+        PREVENT_MEDIA_REMOVAL allow{};
+        allow.PreventMediaRemoval = FALSE;
+        return Win32Control(m_hFile, IOCTL_STORAGE_MEDIA_REMOVAL, &allow, sizeof allow, nullptr, 0, nError);
+    }
+    bool EjectMedia(uint32_t& nError) override { return Request(IOCTL_STORAGE_EJECT_MEDIA, nError); }
+    bool LoadMedia(uint32_t& nError) override { return Request(IOCTL_STORAGE_LOAD_MEDIA, nError); }
+
 private:
+    // A request without input or output.
+    bool Request(DWORD dwCode, uint32_t& nError)
+    {
+        return Win32Control(m_hFile, dwCode, nullptr, 0, nullptr, 0, nError);
+    }
+
     bool Seek(uint64_t nOffset)
     {
         LARGE_INTEGER position{};
@@ -183,13 +214,11 @@ private:
         const std::wstring strVolume = strPath.substr(0, nEnd + 1);
         HANDLE hVolume = ::CreateFileW(strVolume.c_str(), 0, SHARE_ALL, nullptr, OPEN_EXISTING, 0, nullptr);
         if (hVolume == INVALID_HANDLE_VALUE) return;
-        alignas(VOLUME_DISK_EXTENTS) BYTE buffer[sizeof(VOLUME_DISK_EXTENTS) + 255 * sizeof(DISK_EXTENT)] = {};
-        DWORD nReturned = 0;
-        if (::DeviceIoControl(hVolume, IOCTL_VOLUME_GET_VOLUME_DISK_EXTENTS, nullptr, 0, buffer, sizeof buffer,
-                              &nReturned, nullptr)) {
-            const auto* pExtents = reinterpret_cast<const VOLUME_DISK_EXTENTS*>(buffer);
-            for (DWORD i = 0; i < pExtents->NumberOfDiskExtents && i < 256; ++i) {
-                ids.arrDevices.push_back(DiskId(pExtents->Extents[i].DiskNumber));
+        std::vector<T_DISK_EXTENT> arrExtents;
+        uint32_t nError = 0;
+        if (Win32DiskExtents(hVolume, arrExtents, nError)) {
+            for (const T_DISK_EXTENT& extent : arrExtents) {
+                ids.arrDevices.push_back(DiskId(static_cast<DWORD>(extent.DiskNumber)));
             }
         }
         ::CloseHandle(hVolume);

@@ -165,3 +165,29 @@ TEST_F(PosixDeviceTest, AFileIsStoredOnItselfAndReplacingKeepsContentsUntilCut)
     ASSERT_TRUE(GetPlatformDevices().RemoveFile(m_dir.File("image.gmi"), nError)) << nError;
     EXPECT_FALSE(std::filesystem::exists(m_dir.File("image.gmi")));
 }
+
+TEST_F(PosixDeviceTest, AFileStandingInForADriveAnswersNoStorageOrVolumeRequest)
+{
+    WriteWholeFile(m_dir.File("drive.bin"), Pattern(4096, 1));
+    std::unique_ptr<IDevice> pFile = Open(m_dir.File("drive.bin"), EOpenMode::Volume);
+    ASSERT_NE(pFile, nullptr) << m_nError;
+    const struct { const char* pName; bool (*pfnRequest)(IDevice&, uint32_t&); } requests[] = {
+        {"device number", [](IDevice& d, uint32_t& e) { T_DEVICE_NUMBER n; return d.GetDeviceNumber(n, e); }},
+        {"extents",
+         [](IDevice& d, uint32_t& e) { std::vector<T_DISK_EXTENT> x; return d.GetVolumeDiskExtents(x, e); }},
+        {"property", [](IDevice& d, uint32_t& e) { T_STORAGE_DESCRIPTOR p; return d.QueryStorageProperty(p, e); }},
+        {"lock", [](IDevice& d, uint32_t& e) { return d.LockVolume(e); }},
+        {"dismount", [](IDevice& d, uint32_t& e) { return d.DismountVolume(e); }},
+        {"unlock", [](IDevice& d, uint32_t& e) { return d.UnlockVolume(e); }},
+        {"allow removal", [](IDevice& d, uint32_t& e) { return d.AllowMediaRemoval(e); }},
+        {"eject", [](IDevice& d, uint32_t& e) { return d.EjectMedia(e); }},
+        {"load", [](IDevice& d, uint32_t& e) { return d.LoadMedia(e); }},
+    };
+    for (const auto& r : requests) {
+        uint32_t nError = 0;
+        EXPECT_FALSE(r.pfnRequest(*pFile, nError)) << r.pName;
+        EXPECT_EQ(nError, static_cast<uint32_t>(ENOTTY)) << r.pName;
+    }
+    EXPECT_EQ(ReadWholeFile(m_dir.File("drive.bin")), Pattern(4096, 1));
+}
+

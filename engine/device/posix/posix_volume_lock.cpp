@@ -1,0 +1,77 @@
+#include "engine/device/posix/posix_volume_lock.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+
+#include "engine/device/posix/posix_mounts.h"
+#include "engine/device/posix/posix_storage.h"
+
+CPosixVolumeHandle::~CPosixVolumeHandle()
+{
+    ::close(m_fd);
+}
+
+bool CPosixVolumeHandle::Lock(uint32_t& nError)
+{
+    dev_t nDevice = 0;
+    if (!PosixBlockDeviceOf(m_fd, nDevice, nError)) return false;
+    if (m_eLock != ELock::None) return true;
+    uint32_t nClaimError = 0;
+    if (Reopen(true, nClaimError)) {
+        m_eLock = ELock::Held;
+        return true;
+    }
+    if (nClaimError == EBUSY && !MountPointsOf(nDevice).empty()) {
+        m_eLock = ELock::Pending;
+        return true;
+    }
+    nError = nClaimError;
+    return false;
+}
+
+bool CPosixVolumeHandle::Dismount(uint32_t& nError)
+{
+    dev_t nDevice = 0;
+    if (!PosixBlockDeviceOf(m_fd, nDevice, nError) || !UnmountAll(nDevice, nError)) return false;
+    if (m_eLock != ELock::Pending) return true;
+    if (!Reopen(true, nError)) return false;
+    m_eLock = ELock::Held;
+    return true;
+}
+
+bool CPosixVolumeHandle::Unlock(uint32_t& nError)
+{
+    dev_t nDevice = 0;
+    if (!PosixBlockDeviceOf(m_fd, nDevice, nError)) return false;
+    if (m_eLock == ELock::None) {
+        nError = ENOLCK;
+        return false;
+    }
+    if (m_eLock == ELock::Held && !Reopen(false, nError)) return false;
+    m_eLock = ELock::None;
+    return true;
+}
+
+// Opens the same device again, with or without the claim, and puts the new
+// description in place of the old one; closing the old one ends its claim.
+bool CPosixVolumeHandle::Reopen(bool bExclusive, uint32_t& nError)
+{
+    const int nKeep = ::fcntl(m_fd, F_GETFL) & (O_ACCMODE | O_DIRECT | O_SYNC);
+    const std::string strSelf = "/proc/self/fd/" + std::to_string(m_fd);
+    int fd;
+    do {
+        fd = ::open(strSelf.c_str(), nKeep | (bExclusive ? O_EXCL : 0) | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        nError = static_cast<uint32_t>(errno);
+        return false;
+    }
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    const bool bReplaced = ::dup3(fd, m_fd, O_CLOEXEC) >= 0;
+    if (!bReplaced) nError = static_cast<uint32_t>(errno);
+    ::close(fd);
+    return bReplaced;
+}
