@@ -1,0 +1,107 @@
+// The comparer of one slot: takes one block from the drive's queue and the
+// block at the same offset from the image's queue and compares them. A
+// block that differs is walked in 512-byte sectors; each differing sector
+// is logged as a range, and the slot stops at the mismatch limit. A slot
+// that ends without comparing the whole length posts the failure message
+// with its row; a drive compared to the end with differences does not.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/compare/compare_disk_image.h"
+#include "engine/core/log.h"
+
+namespace {
+constexpr uint64_t SECTOR = 512;
+}
+
+void CCompareDiskImage::ComparerThread(size_t i)
+{
+    T_COMPTASK_INFO& task = m_compTask[i];
+    uint64_t p = 0;  // bytes compared
+    uint64_t r = m_nTotal;
+    uint32_t m = 0;  // differing sectors
+    bool bFailed = false;
+    while (r > 0 && !m_bAbort && !task.bFailed) {
+        uint8_t* pDisk = nullptr;
+        uint8_t* pFile = nullptr;
+        uint64_t a = 0;
+        uint64_t b = 0;
+        if (!TakePair(task, pDisk, a, pFile, b)) {
+            bFailed = true;
+            break;
+        }
+        bool bEnd = false;
+        if (a != b && !m_bCommonLength) {
+            LogError("%s - disk/file read count mismatch %08X:%08X.\n", m_strName[i], a, b);
+            bFailed = true;
+        } else if (a == 0 || b == 0) {
+            bEnd = true;  // the data ended on one side: what both had is compared
+        } else {
+            const uint64_t n = std::min(a, b);
+            bFailed = !CompareSectors(i, pDisk, pFile, n, p, m);
+            p += n;
+        }
+        m_pBuffer->Free(pDisk);
+        m_pBuffer->Free(pFile);
+        if (bFailed) break;
+        r = bEnd ? 0 : r - std::min(r, a);
+        task.nRemain = r;
+    }
+    const bool bComplete = r == 0 && !bFailed && !task.bFailed;
+    if (!bComplete) task.bFailed = true;  // neither reader serves this slot any more
+    CloseQueues(task);
+    if (bComplete) {
+        task.nResult = m == 0 ? 1 : 0;
+        LogInfo("%s - %I64u bytes checked.\n", m_strName[i], p);
+    } else {
+        PostNotify(m_hNotifyWnd, m_uErrorMsg, 0, static_cast<LPARAM_T>(m_nRow[i]));
+    }
+    FinishStage(task.bDone);
+}
+
+// The slot's next drive block (a bytes) and file block (b bytes). False,
+// with nothing held, when either side has none: its queue was aborted or
+// it sent a null block.
+bool CCompareDiskImage::TakePair(T_COMPTASK_INFO& task, uint8_t*& pDisk, uint64_t& a, uint8_t*& pFile, uint64_t& b)
+{
+    if (!task.m_pDiskQueue->Get(pDisk, a) || !pDisk) return false;
+    if (task.m_pFileQueue->Get(pFile, b) && pFile) return true;
+    m_pBuffer->Free(pDisk);
+    return false;
+}
+
+// Compares nLength bytes at drive offset nPos, one memory comparison for
+// the whole block first. m counts the slot's differing sectors; false when
+// it reached the mismatch limit, which fails the slot.
+bool CCompareDiskImage::CompareSectors(size_t i, const uint8_t* pDisk, const uint8_t* pFile, uint64_t nLength,
+                                       uint64_t nPos, uint32_t& m)
+{
+    if (std::memcmp(pDisk, pFile, nLength) == 0) return true;
+    if (m == 0) LogWarning("%s - compare mismatch\n", m_strName[i]);
+    for (uint64_t nOff = 0; nOff < nLength; nOff += SECTOR) {
+        const uint64_t n = std::min(SECTOR, nLength - nOff);  // the last sector of an odd length is shorter
+        if (std::memcmp(pDisk + nOff, pFile + nOff, n) == 0) continue;
+        LogWarning("%s - %08I64X-%08I64X\n", m_strName[i], nPos + nOff, nPos + nOff + n - 1);
+        if (++m < m_nMismatchLimit) continue;
+        LogError(m == 1 ? "%s - verify failed.\n" : "%s - too many mismatch.\n", m_strName[i]);
+        return false;
+    }
+    return true;
+}
+
+// Gives back every block still queued for this comparer, then refuses more,
+// so that no reader waits for a comparer that has ended. A block put in
+// between stays in the queue until the pool goes at the end of the run;
+// each reader looks at the slot's flags before every block, so there is
+// at most one such block per queue.
+void CCompareDiskImage::CloseQueues(T_COMPTASK_INFO& task)
+{
+    for (CQueue* pQueue : {task.m_pDiskQueue.get(), task.m_pFileQueue.get()}) {
+        uint8_t* pData = nullptr;
+        uint64_t nCount = 0;
+        while (pQueue->TryGet(pData, nCount)) {
+            if (pData) m_pBuffer->Free(pData);
+        }
+        pQueue->Abort();
+    }
+}
