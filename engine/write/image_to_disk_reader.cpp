@@ -1,0 +1,136 @@
+// The image reader: reads the image once, in order, and hands every block
+// by reference to each writer that still takes blocks. With the MD5 check
+// it also computes the digest of exactly the data it handed out.
+#include <algorithm>
+
+#include "engine/core/log.h"
+#include "engine/core/progress.h"
+#include "engine/core/tick.h"
+#include "engine/write/image_to_disk.h"
+
+void CImageToDisk::ImageReaderThread()
+{
+    const uint32_t dwStart = GetTickCountMs();
+    CMd5 md5;
+    uint64_t nPos = 0;
+    uint64_t nRemain = m_nTotal;
+    bool bEndedEarly = false;
+    while (nRemain > 0 && !m_bAbort) {
+        const auto nLength = static_cast<uint32_t>(std::min(m_nBlockSize, nRemain));
+        uint8_t* pBlock = m_pBuffer->Alloc();
+        if (!pBlock) break;  // only a pool aborted by a stopping run gives none
+        uint32_t nGot = 0;
+        if (!m_image.ReadBlock(pBlock, nLength, nGot, m_bAbort)) {
+            // The image reader logged its give-up line; a stop logs nothing.
+            m_pBuffer->Free(pBlock);
+            m_dwReaderError = m_image.LastError();
+            SetAbort();
+            break;
+        }
+        bEndedEarly = nGot == 0;
+        if (bEndedEarly) ReportEarlyEnd(nPos);
+        m_dReaderSpeed = StageSpeed(m_dReaderSpeed, nPos + nGot, dwStart, GetTickCountMs());
+        const bool bTaken = HandOut(pBlock, nGot);
+        if (m_opt.bMd5Check) md5.Update(pBlock, nGot);
+        m_pBuffer->Free(pBlock);
+        if (!bTaken) break;
+        nRemain = bEndedEarly ? 0 : nRemain - nGot;
+        nPos += nGot;
+        m_nReaderRemain = nRemain;
+    }
+    EmptyStoppedQueues();
+    bool bWhole = nRemain == 0 && !m_bAbort;
+    if (bWhole && m_opt.bCompressed && !bEndedEarly) bWhole = CheckImageEnd();
+    m_bReaderResult = bWhole && !m_bAbort;
+    if (m_opt.bMd5Check && m_bReaderResult) FinishImageDigest(md5);
+    m_image.Close();
+    m_dReaderSpeed = 0.0;
+    StageEnded(m_bReaderDone);
+}
+
+// One reference per writer that takes the block. A slot that stopped taking
+// blocks gets none, and whatever still waits in its queue goes back to the
+// pool. False (and the run stopped) when no writer took the block.
+bool CImageToDisk::HandOut(uint8_t* pBlock, uint32_t nGot)
+{
+    bool bTaken = false;
+    for (T_DISKTASK_INFO& t : m_Task) {
+        if (!t.bActive) continue;
+        if (t.bStopped) {
+            EmptyQueue(t);
+            continue;
+        }
+        m_pBuffer->AddRef(pBlock);
+        if (t.pQueue->Put(pBlock, nGot)) {
+            bTaken = true;
+            continue;
+        }
+        m_pBuffer->Free(pBlock);  // the queue was aborted
+        t.bStopped = true;
+    }
+    if (!bTaken) SetAbort();
+    return bTaken;
+}
+
+// A writer that stops empties its queue, but a block the reader was just
+// putting can land behind that; the reader empties the queue again on its
+// next block and when it ends, so no block stays out of the pool.
+void CImageToDisk::EmptyStoppedQueues()
+{
+    for (T_DISKTASK_INFO& t : m_Task) {
+        if (t.bActive && t.bStopped) EmptyQueue(t);
+    }
+}
+
+void CImageToDisk::EmptyQueue(T_DISKTASK_INFO& t)
+{
+    uint8_t* pData = nullptr;
+    uint64_t nCount = 0;
+    while (t.pQueue->TryGet(pData, nCount)) {
+        if (pData) m_pBuffer->Free(pData);
+    }
+}
+
+// The image data ended before the length to write. A compressed image's
+// length shows only now: each writer then keeps what it has when the
+// force-write option is on and fails otherwise. A raw image shorter than
+// it was when measured has changed under the job.
+void CImageToDisk::ReportEarlyEnd(uint64_t nPos)
+{
+    if (!m_opt.bCompressed) {
+        LogError("the image file ended at %I64u bytes, before the %I64u bytes to write.\n", nPos, m_nTotal);
+        return;
+    }
+    LogPost(m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR, "image size mismatch.\n");
+    LogInfo("  image data size=%I64u bytes.\n", nPos);
+}
+
+// After the whole length of a compressed image: one more byte tells whether
+// the image goes on past what the targets hold, and reading to the
+// stream's end checks its trailer (CRC-32 and length). A damaged stream
+// stops the run; an image larger than the targets fails the job unless the
+// force-write option is on.
+bool CImageToDisk::CheckImageEnd()
+{
+    uint8_t byte = 0;
+    uint32_t nGot = 0;
+    if (!m_image.ReadBlock(&byte, 1, nGot, m_bAbort)) {
+        m_dwReaderError = m_image.LastError();
+        SetAbort();
+        return false;
+    }
+    if (nGot == 0) return true;
+    LogPost(m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR, "image file size too large.\n");
+    return m_opt.bForce;
+}
+
+void CImageToDisk::FinishImageDigest(CMd5& md5)
+{
+    m_ImageMd5 = md5.Final();
+    if (!md5.IsValid()) {
+        LogError("the MD5 digest could not be computed.\n");
+        return;
+    }
+    m_bImageMd5Valid = true;
+    LogInfo("IMAGE MD5SUM=%s\n", Md5Text(m_ImageMd5));
+}

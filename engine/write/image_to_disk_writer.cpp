@@ -1,0 +1,154 @@
+// A target's writer: takes the reader's blocks in order and writes each at
+// its offset of the drive, 11 failed tries per block, or skips it when the
+// drive already holds the same data (write-differences-only). A target
+// that fails is dropped alone and reported to the window with its row.
+#include <algorithm>
+#include <cstring>
+
+#include "engine/core/log.h"
+#include "engine/core/progress.h"
+#include "engine/core/system_error.h"
+#include "engine/core/tick.h"
+#include "engine/write/image_to_disk.h"
+
+namespace {
+constexpr int WRITE_ATTEMPTS = 11;
+}
+
+void CImageToDisk::DiskWriterThread(int nSlot)
+{
+    T_DISKTASK_INFO& t = m_Task[nSlot];
+    // Without its own block a writer that compares or reads back cannot
+    // work; that happens only to a run stopped before it began.
+    const bool bNeedsBlock = m_opt.bWriteDifferences || m_opt.bMd5Check;
+    uint64_t nPos = 0;
+    uint64_t nSkipped = 0;
+    const bool bWritten = (!bNeedsBlock || t.pOwnBlock) && WritePhase(nSlot, nPos, nSkipped);
+    const bool bFlushed = FlushTarget(nSlot);
+    if (!bWritten || !bFlushed) {
+        TargetFailed(nSlot);
+        return;
+    }
+    if (nSkipped == 0) {
+        LogInfo("%s - %I64u bytes wrote.\n", m_strName[nSlot], nPos);
+    } else {
+        LogInfo("%s - %I64u bytes wrote (skip=%I64u).\n", m_strName[nSlot], nPos - nSkipped, nSkipped);
+    }
+    if (m_opt.bMd5Check) ReadBack(nSlot, nPos);
+    t.bResult = true;
+    t.dSpeed = 0.0;
+    StageEnded(t.bFinished);
+}
+
+// Takes and writes blocks until the length is written. nPos ends as the
+// bytes written or skipped. False when the target failed or the run stops.
+bool CImageToDisk::WritePhase(int nSlot, uint64_t& nPos, uint64_t& nSkipped)
+{
+    T_DISKTASK_INFO& t = m_Task[nSlot];
+    const uint32_t dwStart = GetTickCountMs();
+    uint64_t nRemain = m_nTotal;
+    while (nRemain > 0) {
+        if (m_bAbort || t.bStopped) return false;
+        uint8_t* pData = nullptr;
+        uint64_t nCount = 0;
+        if (!t.pQueue->Get(pData, nCount) || !pData) return false;
+        if (nCount == 0) {
+            // The image data ended before the length: only a compressed
+            // image under force-write may be shorter than its targets.
+            m_pBuffer->Free(pData);
+            if (!m_opt.bCompressed || !m_opt.bForce) return false;
+            break;
+        }
+        const auto n = static_cast<uint32_t>(std::min(nCount, nRemain));
+        const bool bSame = m_opt.bWriteDifferences && SameOnDisk(t, pData, nPos, n);
+        const bool bStored = bSame || WriteBlock(nSlot, pData, nPos, n);
+        m_pBuffer->Free(pData);
+        if (!bStored) return false;
+        if (bSame) nSkipped += n;
+        nRemain -= n;
+        nPos += n;
+        t.nRemain = nRemain;
+        t.dSpeed = StageSpeed(t.dSpeed, nPos, dwStart, GetTickCountMs());
+    }
+    t.nRemain = 0;
+    return true;
+}
+
+// True when the drive already holds exactly these bytes at nPos. A read
+// that fails or comes back short just means the unit is written.
+bool CImageToDisk::SameOnDisk(T_DISKTASK_INFO& t, const uint8_t* pData, uint64_t nPos, uint32_t nCount)
+{
+    const T_IO_RESULT res = t.hDisk->ReadAt(nPos, t.pOwnBlock, nCount);
+    return res.bOk && res.nCount == nCount && std::memcmp(t.pOwnBlock, pData, nCount) == 0;
+}
+
+// Writes one block whole. A write that stores part of it goes on with the
+// rest; one that fails or stores nothing is a failed try, 11 in all. A
+// file system with no room left (a file standing in for a drive) is not
+// tried again. False when the target must be dropped (the cause is
+// logged) or the run stops (nothing logged).
+bool CImageToDisk::WriteBlock(int nSlot, const uint8_t* pData, uint64_t nPos, uint32_t nCount)
+{
+    T_DISKTASK_INFO& t = m_Task[nSlot];
+    const std::string& strName = m_strName[nSlot];
+    uint32_t nDone = 0;
+    int nFailed = 0;
+    while (nDone < nCount) {
+        if (m_bAbort) return false;
+        const T_IO_RESULT res = t.hDisk->WriteAt(nPos + nDone, pData + nDone, nCount - nDone);
+        if (res.bOk && res.nCount > 0) {
+            nDone += std::min(res.nCount, nCount - nDone);
+            continue;
+        }
+        if (res.bOk) {
+            LogWarning("%s - write count mismatch %08X:%08X.\n", strName, nCount - nDone, res.nCount);
+        } else {
+            t.dwError = res.nError;
+            const std::string strReason = GetSystemErrorText(res.nError);
+            if (SystemError::IsNoRoom(res.nError)) {
+                LogError("%s - no room left to write (%08I64X-%08I64X).\n%s\n", strName, nPos + nDone,
+                         nPos + nCount - 1, strReason);
+                return false;
+            }
+            LogWarning("%s - disk write error (%08I64X-%08I64X).\n%s\n", strName, nPos + nDone, nPos + nCount - 1,
+                       strReason);
+        }
+        if (++nFailed >= WRITE_ATTEMPTS) {
+            LogError("%s - disk write retry out.\n", strName);
+            return false;
+        }
+    }
+    return true;
+}
+
+// Every way out of the write phase flushes the target; a flush that fails
+// fails the target, since what it holds may not be stored.
+bool CImageToDisk::FlushTarget(int nSlot)
+{
+    T_DISKTASK_INFO& t = m_Task[nSlot];
+    uint32_t nError = 0;
+    if (t.hDisk->Flush(nError)) return true;
+    t.dwError = nError;
+    LogError("%s - disk flush error.\n%s\n", m_strName[nSlot], GetSystemErrorText(nError));
+    return false;
+}
+
+// The target is dropped: it takes no more blocks, what waits for it goes
+// back to the pool, and the window hears of it with the target's row.
+void CImageToDisk::TargetFailed(int nSlot)
+{
+    T_DISKTASK_INFO& t = m_Task[nSlot];
+    StopTaking(t);
+    t.dSpeed = 0.0;
+    PostNotify(m_hNotifyWnd, m_uErrorMsg, 0, static_cast<LPARAM_T>(m_nRow[nSlot]));
+    StageEnded(t.bFinished);
+}
+
+// Called by the slot's own writer once it takes nothing more. The flag
+// comes first: a block the reader is putting meanwhile is emptied later by
+// the reader itself.
+void CImageToDisk::StopTaking(T_DISKTASK_INFO& t)
+{
+    t.bStopped = true;
+    EmptyQueue(t);
+}
