@@ -5,6 +5,63 @@
 
 namespace {
 
+// The commands an option belongs to, as bits.
+constexpr unsigned FOR_READ = 1;
+constexpr unsigned FOR_WRITE = 2;
+constexpr unsigned FOR_VERIFY = 4;
+
+// An option without a value: its names, the commands that take it, and
+// what it sets.
+struct T_FLAG {
+    const char* pName;
+    const char* pShort;  // null: none
+    unsigned nCommands;
+    void (*pfnSet)(T_CLI_ARGS&);
+};
+
+using ECompress = T_CLI_ARGS::ECompress;
+
+constexpr T_FLAG FLAGS[] = {
+    {"--unstable", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.bUnstable = true; }},
+    {"--yes", "-y", FOR_READ | FOR_WRITE, [](T_CLI_ARGS& a) { a.bYes = true; }},
+    {"--compress", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.eCompress = ECompress::On; }},
+    {"--no-compress", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY,
+     [](T_CLI_ARGS& a) { a.eCompress = ECompress::Off; }},
+    {"--force-write", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bForceWrite = true; }},
+    {"--diff-only", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bDiffOnly = true; }},
+    {"--verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bVerify = true; }},
+    {"--md5-verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bMd5Verify = true; }},
+    {"--force-verify", nullptr, FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.bForceVerify = true; }},
+};
+
+unsigned CommandBit(ECliCommand eCommand)
+{
+    switch (eCommand) {
+    case ECliCommand::Read: return FOR_READ;
+    case ECliCommand::Write: return FOR_WRITE;
+    case ECliCommand::Verify: return FOR_VERIFY;
+    default: return 0;
+    }
+}
+
+const char* CommandName(ECliCommand eCommand)
+{
+    switch (eCommand) {
+    case ECliCommand::Read: return "read";
+    case ECliCommand::Write: return "write";
+    case ECliCommand::Verify: return "verify";
+    default: return "";
+    }
+}
+
+const T_FLAG* FindFlag(const std::string& a)
+{
+    for (const T_FLAG& flag : FLAGS) {
+        if (a == flag.pName || (flag.pShort && a == flag.pShort)) return &flag;
+    }
+    return nullptr;
+}
+
 bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strError)
 {
     uint64_t n = 0;
@@ -24,7 +81,7 @@ bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strEr
 
 // "read" takes exactly two operands; the message says which are missing or
 // which are too many.
-bool CheckOperandCount(const std::vector<std::string>& operands, std::string& strError)
+bool TakeReadOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
 {
     if (operands.empty()) {
         strError = "read needs a DRIVE and an IMAGE: both are missing";
@@ -35,53 +92,79 @@ bool CheckOperandCount(const std::vector<std::string>& operands, std::string& st
         for (size_t i = 2; i < operands.size(); ++i) strError += " \"" + operands[i] + "\"";
         strError += " (read takes one DRIVE and one IMAGE)";
     }
-    return operands.size() == 2;
+    if (operands.size() != 2) return false;
+    args.arrDrives = {operands[0]};
+    args.strImage = operands[1];
+    return true;
 }
 
-// Reads the options and operands of "read".
-T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
+// "write" and "verify" take the image, then 1 to 4 drives.
+bool TakeImageAndDrives(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
+{
+    const std::string strCommand = CommandName(args.eCommand);
+    if (operands.empty()) {
+        strError = strCommand + " needs an IMAGE and at least one DRIVE: both are missing";
+    } else if (operands.size() == 1) {
+        strError = "missing DRIVE after the IMAGE " + operands[0] + " (" + strCommand + " takes 1 to 4 drives)";
+    } else if (operands.size() - 1 > MAX_CLI_DRIVES) {
+        strError = "too many drives: " + std::to_string(operands.size() - 1) + " given, " + strCommand +
+                   " takes at most 4";
+    }
+    if (!strError.empty()) return false;
+    args.strImage = operands[0];
+    args.arrDrives.assign(operands.begin() + 1, operands.end());
+    return true;
+}
+
+// Combinations that ask for two contradicting things.
+bool CheckCombination(const T_CLI_ARGS& args, std::string& strError)
+{
+    if (args.bVerify && args.bMd5Verify) {
+        strError = "--verify and --md5-verify are two ways of checking the write: give one of them";
+        return false;
+    }
+    return true;
+}
+
+// Reads the options and operands that follow the command word.
+T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>& argv)
 {
     T_PARSE_RESULT result;
-    result.args.eCommand = ECliCommand::Read;
+    result.args.eCommand = eCommand;
     std::vector<std::string> operands;
     bool bOptionsEnd = false;
     for (size_t i = 2; i < argv.size(); ++i) {
         const std::string& a = argv[i];
+        const T_FLAG* pFlag = nullptr;
         if (bOptionsEnd || a.empty() || a[0] != '-' || a == "-") {
             operands.push_back(a);
         } else if (a == "--") {
             bOptionsEnd = true;
-        } else if (a == "--unstable") {
-            result.args.bUnstable = true;
-        } else if (a == "--yes" || a == "-y") {
-            result.args.bYes = true;
-        } else if (a == "--compress" || a == "--no-compress") {
-            result.args.eCompress = a == "--compress" ? T_CLI_ARGS::ECompress::On : T_CLI_ARGS::ECompress::Off;
         } else if (a == "--help" || a == "-h") {
             result.args.eCommand = ECliCommand::Help;
             result.bOk = true;
             return result;
         } else if (a == "--buffer" || a.starts_with("--buffer=")) {
-            std::string strValue;
-            if (a == "--buffer") {
-                if (++i >= argv.size()) {
-                    result.strError = "--buffer needs a value";
-                    return result;
-                }
-                strValue = argv[i];
-            } else {
-                strValue = a.substr(9);
+            if (a == "--buffer" && i + 1 >= argv.size()) {
+                result.strError = "--buffer needs a value";
+                return result;
             }
+            const std::string strValue = a == "--buffer" ? argv[++i] : a.substr(9);
             if (!ParseBuffer(strValue, result.args.nBufferMiB, result.strError)) return result;
+        } else if ((pFlag = FindFlag(a)) != nullptr && (pFlag->nCommands & CommandBit(eCommand))) {
+            pFlag->pfnSet(result.args);
+        } else if (pFlag) {
+            result.strError = std::string(CommandName(eCommand)) + " does not take the option " + a;
+            return result;
         } else {
             result.strError = "unknown option " + a;
             return result;
         }
     }
-    if (!CheckOperandCount(operands, result.strError)) return result;
-    result.args.strDrive = operands[0];
-    result.args.strImage = operands[1];
-    result.bOk = true;
+    const bool bOperands = eCommand == ECliCommand::Read
+                               ? TakeReadOperands(operands, result.args, result.strError)
+                               : TakeImageAndDrives(operands, result.args, result.strError);
+    result.bOk = bOperands && CheckCombination(result.args, result.strError);
     return result;
 }
 
@@ -89,7 +172,7 @@ T_PARSE_RESULT ParseRead(const std::vector<std::string>& argv)
 
 bool WantsCompression(const T_CLI_ARGS& args)
 {
-    if (args.eCompress != T_CLI_ARGS::ECompress::ByName) return args.eCompress == T_CLI_ARGS::ECompress::On;
+    if (args.eCompress != ECompress::ByName) return args.eCompress == ECompress::On;
     const std::string& s = args.strImage;
     if (s.size() < 4) return false;
     std::string strEnd = s.substr(s.size() - 4);
@@ -110,53 +193,9 @@ T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
         result.bOk = true;
         return result;
     }
-    if (strCommand == "read") return ParseRead(argv);
+    for (ECliCommand eCommand : {ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify}) {
+        if (strCommand == CommandName(eCommand)) return ParseCommand(eCommand, argv);
+    }
     result.strError = "unknown command " + strCommand;
     return result;
-}
-
-std::string CliUsageLine()
-{
-    return "Usage: gravelmoor-cli read [--unstable] [--yes] [--compress | --no-compress] [--buffer MIB]\n"
-           "                          DRIVE IMAGE\n";
-}
-
-std::string CliUsage()
-{
-    return CliUsageLine() +
-           "\n"
-           "Reads the whole DRIVE into the image file IMAGE and prints the drive's\n"
-           "MD5 digest (\"DISK MD5SUM=...\"). The image is raw (the drive's bytes), or\n"
-           "one gzip stream of them when it is compressed.\n"
-           "\n"
-           "  DRIVE         a whole-disk device (for example /dev/sdb) or a regular file\n"
-           "  IMAGE         the image file to create (.gmi or .dd raw, .gmz compressed);\n"
-           "                it must not be the drive itself, nor a device\n"
-           "\n"
-           "Options:\n"
-           "  --unstable    unstable-media mode: read 4096 bytes at a time and accept\n"
-           "                a block only when 4 consecutive reads agree\n"
-           "  --yes, -y     answer Yes to the question whether to overwrite an existing\n"
-           "                IMAGE; without it, and without a terminal to ask on, the\n"
-           "                answer is No and the image is left as it is\n"
-           "  --compress, --no-compress\n"
-           "                write a compressed (gzip) or a raw image; by default the\n"
-           "                image is compressed exactly when its name ends in .gmz\n"
-           "  --buffer MIB  memory for blocks in flight, in MiB (1 MiB blocks; 16 to\n"
-           "                65536, default 16); more than 75% of the available memory\n"
-           "                is lowered to that, with a warning\n"
-           "  --help, -h    show this help\n"
-           "\n"
-           "Log lines go to standard output (to standard error when standard output\n"
-           "cannot be written). Progress goes to standard error when it is a terminal:\n"
-           "one line kept up to date, or a line per tenth of the drive when standard\n"
-           "output is a pipe or TERM is dumb. NO_COLOR (any value) turns colour off.\n"
-           "\n"
-           "Ctrl-C (SIGINT), SIGTERM or SIGHUP stops the read: the image is closed and\n"
-           "kept, and the last line says how many of the drive's bytes it holds; a\n"
-           "second Ctrl-C ends the program at once.\n"
-           "\n"
-           "Exit status: 0 the read succeeded, 1 it failed (or standard output could\n"
-           "not be written), 2 usage error; 130, 143 or 129 stopped by SIGINT, SIGTERM\n"
-           "or SIGHUP.\n";
 }

@@ -98,8 +98,11 @@ std::string RenderProgress(int64_t nPerMille, std::string_view strSpeed, int64_t
     return strLine;
 }
 
-CCliPrinter::CCliPrinter(T_OUTPUT_MODE mode, uint32_t nRow, TWriteFn write)
-    : m_mode(mode), m_nRow(nRow), m_write(std::move(write))
+CCliPrinter::CCliPrinter(T_OUTPUT_MODE mode, std::vector<uint32_t> arrSpeedCodes, TWriteFn write)
+    : m_mode(mode),
+      m_arrSpeedCodes(std::move(arrSpeedCodes)),
+      m_write(std::move(write)),
+      m_arrSpeeds(m_arrSpeedCodes.size())
 {
 }
 
@@ -118,13 +121,14 @@ void CCliPrinter::PrintLog(uint32_t dwWord, std::string_view strText)
     ClearProgress();
     if (m_nOutputError == 0) m_nOutputError = m_write(EStream::Output, RenderLogLine(dwWord, strText, m_mode.bColour));
     if (m_nOutputError != 0) m_write(EStream::Error, RenderLogLine(dwWord, strText, false));
+    if (!strText.empty()) m_bMidLine = strText.back() != '\n';
     DrawProgress();
 }
 
 void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
 {
     if (IsProgressText(nCode)) {
-        if (nCode == PROGRESS_DRIVE_SPEED + m_nRow) m_strSpeed = HeapStringOf(lParam);
+        TakeSpeed(nCode, HeapStringOf(lParam));
         FreeHeapString(lParam);
         return;
     }
@@ -137,18 +141,34 @@ void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
     }
 }
 
+void CCliPrinter::TakeSpeed(uint32_t nCode, std::string_view strSpeed)
+{
+    for (size_t i = 0; i < m_arrSpeedCodes.size(); ++i) {
+        if (m_arrSpeedCodes[i] == nCode) m_arrSpeeds[i] = strSpeed;
+    }
+}
+
+std::string_view CCliPrinter::ShownSpeed() const
+{
+    static const std::string ZERO = SpeedText(0.0);
+    for (const std::string& strSpeed : m_arrSpeeds) {
+        if (!strSpeed.empty() && strSpeed != ZERO) return strSpeed;
+    }
+    return m_arrSpeeds.empty() ? std::string_view() : std::string_view(m_arrSpeeds.front());
+}
+
 void CCliPrinter::DrawProgress()
 {
-    if (m_mode.eProgress != EProgressMode::Live || m_nPerMille < 0) return;
-    m_write(EStream::Error, CLEAR_LINE + RenderProgress(m_nPerMille, m_strSpeed, m_nRemain));
+    if (m_mode.eProgress != EProgressMode::Live || m_nPerMille < 0 || m_bMidLine) return;
+    m_write(EStream::Error, CLEAR_LINE + RenderProgress(m_nPerMille, ShownSpeed(), m_nRemain));
     m_bProgressShown = true;
 }
 
 void CCliPrinter::PrintProgressLine()
 {
-    if (m_mode.eProgress != EProgressMode::Lines || m_nPerMille / 100 <= m_nTenthsPrinted) return;
+    if (m_mode.eProgress != EProgressMode::Lines || m_nPerMille / 100 <= m_nTenthsPrinted || m_bMidLine) return;
     m_nTenthsPrinted = m_nPerMille / 100;
-    m_write(EStream::Error, RenderProgress(m_nPerMille, m_strSpeed, m_nRemain) + "\n");
+    m_write(EStream::Error, RenderProgress(m_nPerMille, ShownSpeed(), m_nRemain) + "\n");
 }
 
 void CCliPrinter::ClearProgress()

@@ -22,6 +22,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "cli/console.h"
 #include "engine/core/notify_queue.h"
@@ -56,7 +57,10 @@ class CCliPrinter {
 public:
     using TWriteFn = std::function<uint32_t(EStream, std::string_view)>;
 
-    CCliPrinter(T_OUTPUT_MODE mode, uint32_t nRow, TWriteFn write);
+    // The progress line shows the speed of the first of arrSpeedCodes
+    // (PROGRESS_..._SPEED codes) whose last speed is not zero: the image
+    // side of a write, say, and its drives while they read back.
+    CCliPrinter(T_OUTPUT_MODE mode, std::vector<uint32_t> arrSpeedCodes, TWriteFn write);
     // Prints what the message says and frees its heap string.
     void Handle(const T_NOTIFY_MSG& msg);
     // Removes the live progress line, so that what follows starts clean.
@@ -70,14 +74,19 @@ private:
     void HandleProgress(uint32_t nCode, LPARAM_T lParam);
     void DrawProgress();
     void PrintProgressLine();
+    void TakeSpeed(uint32_t nCode, std::string_view strSpeed);
+    std::string_view ShownSpeed() const;
 
     const T_OUTPUT_MODE m_mode;
-    const uint32_t m_nRow;
+    const std::vector<uint32_t> m_arrSpeedCodes;
     const TWriteFn m_write;
     uint32_t m_nOutputError = 0;
     bool m_bProgressShown = false;
+    // The log's last text did not end its line (a line posted in pieces):
+    // no progress is shown until it does.
+    bool m_bMidLine = false;
     int64_t m_nTenthsPrinted = 0;  // Lines mode: the last tenth that got its line
     int64_t m_nPerMille = -1;
     int64_t m_nRemain = -1;
-    std::string m_strSpeed;
+    std::vector<std::string> m_arrSpeeds;  // the last text of each speed code
 };

@@ -19,24 +19,31 @@ bool IsYesAnswer(std::string_view strAnswer)
     return strLower == "y" || strLower == "yes";
 }
 
+bool AskOperator(std::string_view strQuestion, EPromptRule eRule, const T_CONSOLE_IO& io)
+{
+    const std::string strAsked = std::string(strQuestion) + " [y/N] ";
+    if (eRule == EPromptRule::Stopped) {
+        io.write(EStream::Error, strAsked + "N (stopped)\n");
+        return false;
+    }
+    if (eRule == EPromptRule::Yes) {
+        io.write(EStream::Error, strAsked + "y (--yes)\n");
+        return true;
+    }
+    if (!io.bCanAsk) {
+        io.write(EStream::Error, strAsked + "N (no terminal to ask; --yes answers Yes)\n");
+        return false;
+    }
+    io.write(EStream::Error, strAsked);
+    std::string strLine;
+    const bool bRead = io.readLine(strLine);
+    if (!bRead) io.write(EStream::Error, "N\n");  // end of input or a stop request: No
+    return bRead && IsYesAnswer(strLine);
+}
+
 void AnswerPrompt(T_PROMPT_REQUEST& request, std::string_view strSubject, EPromptRule eRule, const T_CONSOLE_IO& io)
 {
     std::string strQuestion(strSubject);
-    strQuestion.append(" ").append(request.strText).append(" [y/N] ");
-    bool bAnswer = false;
-    if (eRule == EPromptRule::Stopped) {
-        io.write(EStream::Error, strQuestion + "N (stopped)\n");
-    } else if (eRule == EPromptRule::Yes) {
-        io.write(EStream::Error, strQuestion + "y (--yes)\n");
-        bAnswer = true;
-    } else if (!io.bCanAsk) {
-        io.write(EStream::Error, strQuestion + "N (no terminal to ask; --yes answers Yes)\n");
-    } else {
-        io.write(EStream::Error, strQuestion);
-        std::string strLine;
-        const bool bRead = io.readLine(strLine);
-        if (!bRead) io.write(EStream::Error, "N\n");  // end of input or a stop request: No
-        bAnswer = bRead && IsYesAnswer(strLine);
-    }
-    request.answer.set_value(bAnswer);
+    strQuestion.append(" ").append(request.strText);
+    request.answer.set_value(AskOperator(strQuestion, eRule, io));
 }

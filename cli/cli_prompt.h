@@ -34,6 +34,10 @@ enum class EPromptRule {
     Stopped,  // a stop was requested: No, whatever else was asked for
 };
 
+// Asks a Yes/No question on standard error: strQuestion, " [y/N] ", then
+// the operator's answer on the terminal, or the answer the rule gives with
+// its reason. True only for Yes.
+bool AskOperator(std::string_view strQuestion, EPromptRule eRule, const T_CONSOLE_IO& io);
 // Answers a request taken from the queue (main thread). The question goes
 // to standard error after strSubject, which says what it is about
 // ("disk.gmi already exists. 上書きしますか？ [y/N] "), and an answer not

@@ -32,6 +32,6 @@ CStopRequest& ProcessStopRequest()
 void OnStopSignal(EStopSignal eSignal)
 {
     if (ProcessStopRequest().Request(eSignal)) return;
-    WriteOutFromSignal(EStream::Error, "\ngravelmoor-cli: stopped at once; the image may be incomplete.\n");
+    WriteOutFromSignal(EStream::Error, "\ngravelmoor-cli: stopped at once; what the job was writing may be incomplete.\n");
     std::_Exit(StopExitStatus(eSignal));
 }

@@ -5,6 +5,8 @@
 #include "cli/cli_args.h"
 #include "cli/cli_read.h"
 #include "cli/cli_stop.h"
+#include "cli/cli_verify.h"
+#include "cli/cli_write.h"
 #include "cli/console.h"
 
 int main(int argc, char** argv)
@@ -19,7 +21,7 @@ int main(int argc, char** argv)
     const std::vector<std::string> args = GetUtf8Arguments(argc, argv);
     const T_PARSE_RESULT parsed = ParseCliArgs(args);
     if (!parsed.bOk) {
-        WriteOut(EStream::Error, "gravelmoor-cli: " + parsed.strError + "\n" + CliUsageLine() +
+        WriteOut(EStream::Error, "gravelmoor-cli: " + parsed.strError + "\n" + CliUsageLine(parsed.args.eCommand) +
                                      "Try 'gravelmoor-cli --help' for more.\n");
         return 2;
     }
@@ -29,7 +31,13 @@ int main(int argc, char** argv)
         return 0;
     case ECliCommand::Read:
         InstallStopHandler(OnStopSignal);
-        return RunReadCommand(parsed.args, ProcessReadEnv());
+        return RunReadCommand(parsed.args, ProcessCliEnv());
+    case ECliCommand::Write:
+        InstallStopHandler(OnStopSignal);
+        return RunWriteCommand(parsed.args, ProcessCliEnv());
+    case ECliCommand::Verify:
+        InstallStopHandler(OnStopSignal);
+        return RunVerifyCommand(parsed.args, ProcessCliEnv());
     default:
         WriteOut(EStream::Error, CliUsage());
         return 2;

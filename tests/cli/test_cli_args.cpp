@@ -19,7 +19,7 @@ TEST(CliArgs, ReadWithEveryOption)
     EXPECT_TRUE(r.args.bUnstable);
     EXPECT_TRUE(r.args.bYes);
     EXPECT_EQ(r.args.nBufferMiB, 64u);
-    EXPECT_EQ(r.args.strDrive, "/dev/sdb");
+    EXPECT_EQ(r.args.arrDrives, (std::vector<std::string>{"/dev/sdb"}));
     EXPECT_EQ(r.args.strImage, "disk.gmi");
 }
 
@@ -39,7 +39,7 @@ TEST(CliArgs, OptionsMayFollowOperandsAndDoubleDashEndsThem)
     EXPECT_EQ(r.args.nBufferMiB, 32u);
     r = Parse({"read", "--", "-odd-drive", "--yes"});
     ASSERT_TRUE(r.bOk);
-    EXPECT_EQ(r.args.strDrive, "-odd-drive");
+    EXPECT_EQ(r.args.arrDrives, (std::vector<std::string>{"-odd-drive"}));
     EXPECT_EQ(r.args.strImage, "--yes");
     EXPECT_FALSE(r.args.bYes);
 }

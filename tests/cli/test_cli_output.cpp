@@ -132,7 +132,7 @@ struct T_WRITE {
 TEST(CliPrinter, LogLinesNeverLandOnTheLiveProgressLine)
 {
     CScreen screen;  // standard output and error on one terminal
-    CCliPrinter printer({false, EProgressMode::Live}, 0, [&](EStream, std::string_view s) {
+    CCliPrinter printer({false, EProgressMode::Live}, {PROGRESS_DRIVE_SPEED}, [&](EStream, std::string_view s) {
         screen.Write(s);
         return 0u;
     });
@@ -154,7 +154,7 @@ TEST(CliPrinter, LogLinesNeverLandOnTheLiveProgressLine)
 TEST(CliPrinter, PipedLogGetsProgressAsWholeLinesPerTenth)
 {
     std::vector<T_WRITE> writes;
-    CCliPrinter printer({false, EProgressMode::Lines}, 0, [&](EStream e, std::string_view s) {
+    CCliPrinter printer({false, EProgressMode::Lines}, {PROGRESS_DRIVE_SPEED}, [&](EStream e, std::string_view s) {
         writes.push_back({e, std::string(s)});
         return 0u;
     });
@@ -175,7 +175,7 @@ TEST(CliPrinter, PipedLogGetsProgressAsWholeLinesPerTenth)
 TEST(CliPrinter, DumbTerminalGetsNoControlSequences)
 {
     std::string strAll;
-    CCliPrinter printer(ChooseOutputMode({EStreamKind::Terminal, EStreamKind::Terminal, "", "dumb"}), 0,
+    CCliPrinter printer(ChooseOutputMode({EStreamKind::Terminal, EStreamKind::Terminal, "", "dumb"}), {PROGRESS_DRIVE_SPEED},
                         [&](EStream, std::string_view s) {
                             strAll += s;
                             return 0u;
@@ -190,7 +190,7 @@ TEST(CliPrinter, DumbTerminalGetsNoControlSequences)
 TEST(CliPrinter, UnwritableOutputSendsTheLogToStandardError)
 {
     std::vector<T_WRITE> writes;
-    CCliPrinter printer({true, EProgressMode::None}, 0, [&](EStream e, std::string_view s) {
+    CCliPrinter printer({true, EProgressMode::None}, {PROGRESS_DRIVE_SPEED}, [&](EStream e, std::string_view s) {
         writes.push_back({e, std::string(s)});
         return e == EStream::Output ? 28u : 0u;
     });
@@ -202,6 +202,49 @@ TEST(CliPrinter, UnwritableOutputSendsTheLogToStandardError)
     EXPECT_EQ(writes[1].eStream, EStream::Error);
     EXPECT_EQ(writes[1].strText, "READ a => b\n");
     EXPECT_EQ(writes[2].strText, "[WARNING] DISK MD5SUM=0123\n");  // no colour on the fallback
+}
+
+// The compare engine posts its header in pieces; the live progress line
+// must wait until the line is whole, or it would erase its start.
+TEST(CliPrinter, ALinePostedInPiecesStaysWhole)
+{
+    CScreen screen;
+    CCliPrinter printer({false, EProgressMode::Live}, {PROGRESS_DRIVE_SPEED}, [&](EStream, std::string_view s) {
+        screen.Write(s);
+        return 0u;
+    });
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 500));
+    printer.Handle(LogMessage(LOG_STYLE_INFO, "VERIFY"));
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 510));
+    printer.Handle(LogMessage(LOG_STYLE_INFO, " a.gmi <=> d1"));
+    printer.Handle(LogMessage(LOG_STYLE_INFO, ", d2"));
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 520));
+    printer.Handle(LogMessage(LOG_STYLE_INFO, "\n"));
+    EXPECT_EQ(screen.Lines(), (std::vector<std::string>{"VERIFY a.gmi <=> d1, d2", " 52.0%"}));
+}
+
+// A write shows the image side's speed, and while that is idle (the
+// drives read back), the first drive's that moves.
+TEST(CliPrinter, ShowsTheFirstSpeedThatMoves)
+{
+    std::string strLast;
+    CCliPrinter printer({false, EProgressMode::Live}, {PROGRESS_IMAGE_SPEED, PROGRESS_DRIVE_SPEED, PROGRESS_DRIVE_SPEED + 1},
+                        [&](EStream, std::string_view s) {
+                            strLast = s;
+                            return 0u;
+                        });
+    auto speed = [](uint32_t nCode, std::string_view strSpeed) {
+        return T_NOTIFY_MSG{WM_ENGINE_PROGRESS, nCode, reinterpret_cast<LPARAM_T>(NewHeapString(strSpeed))};
+    };
+    printer.Handle(speed(PROGRESS_IMAGE_SPEED, "    30.00MB/s"));
+    printer.Handle(speed(PROGRESS_DRIVE_SPEED + 1, "    20.00MB/s"));
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 100));
+    EXPECT_NE(strLast.find(" 30.00MB/s"), std::string::npos) << strLast;
+    printer.Handle(speed(PROGRESS_IMAGE_SPEED, SpeedText(0.0)));
+    printer.Handle(speed(PROGRESS_DRIVE_SPEED, SpeedText(0.0)));
+    printer.Handle(speed(PROGRESS_DRIVE_SPEED + 2, "    99.00MB/s"));  // not a code it shows
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 600));
+    EXPECT_NE(strLast.find(" 20.00MB/s"), std::string::npos) << strLast;
 }
 
 }  // namespace

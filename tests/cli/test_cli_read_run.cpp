@@ -10,44 +10,25 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_read.h"
 #include "engine/core/md5.h"
 #include "engine/core/system_error.h"
-#include "engine/device/fake/fake_device.h"
+#include "tests/cli/cli_run_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
 
-constexpr uint64_t MIB = 1024 * 1024;
+using cli_test::MIB;
 const std::string DRIVE = "fake-drive";
 
-class CliReadRun : public ::testing::Test {
+class CliReadRun : public cli_test::CliRunTest {
 protected:
     void SetUp() override { m_devices.Add(DRIVE, m_pDisk); }
 
-    // Runs "read ARGS..." with DRIVE as the drive; returns the exit status.
+    // Runs "read ARGS..."; returns the exit status.
     int Run(std::vector<std::string> args)
     {
-        args.insert(args.begin(), {"gravelmoor-cli", "read"});
-        const T_PARSE_RESULT parsed = ParseCliArgs(args);
-        EXPECT_TRUE(parsed.bOk) << parsed.strError;
-        T_READ_ENV env;
-        env.output = m_output;
-        env.io.write = [this](EStream eStream, std::string_view strText) {
-            if (m_onWrite) m_onWrite();
-            if (eStream == EStream::Error) {
-                m_strErr += strText;
-                return 0u;
-            }
-            m_strOut += strText;
-            return m_nOutputError;
-        };
-        env.io.readLine = [this](std::string& strLine) { return m_answer(strLine); };
-        env.io.bCanAsk = m_bTerminal;
-        env.pStop = &m_stop;
-        env.pDevices = &m_devices;
-        env.nAvailableMiB = m_nAvailableMiB;
-        return RunReadCommand(parsed.args, env);
+        args.insert(args.begin(), "read");
+        return RunCli(args);
     }
 
     std::string Image() const { return m_dir.File("image.gmi"); }
@@ -56,16 +37,6 @@ protected:
 
     CTempDir m_dir;
     std::shared_ptr<CFakeDisk> m_pDisk = CFakeDisk::WithPattern(3 * MIB + 123);
-    CFakeDeviceProvider m_devices;
-    CStopRequest m_stop;
-    bool m_bTerminal = false;
-    uint64_t m_nAvailableMiB = 0;
-    uint32_t m_nOutputError = 0;
-    std::function<bool(std::string&)> m_answer = [](std::string&) { return false; };
-    T_OUTPUT_MODE m_output;
-    std::function<void()> m_onWrite;  // called before each write to the console
-    std::string m_strOut;
-    std::string m_strErr;
 };
 
 std::string Md5TextOf(const std::vector<uint8_t>& data)

@@ -1,0 +1,153 @@
+#include "cli/cli_job.h"
+
+#include <algorithm>
+#include <chrono>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "cli/memory.h"
+#include "engine/core/log.h"
+#include "engine/core/progress.h"
+#include "engine/core/system_error.h"
+#include "engine/device/device.h"
+#include "engine/zlib/zlib_io.h"
+
+namespace {
+
+// How often the main thread looks for a stop request while it waits.
+constexpr std::chrono::milliseconds STOP_POLL{50};
+
+void ReportOutputFailure(uint32_t nError, const T_CONSOLE_IO& io)
+{
+    if (nError == 0) return;
+    std::string strText = "gravelmoor-cli: standard output could not be written; the log went to standard error "
+                          "instead.\n" +
+                          GetSystemErrorText(nError);
+    if (strText.back() != '\n') strText += '\n';
+    io.write(EStream::Error, strText);
+}
+
+}  // namespace
+
+T_CLI_ENV ProcessCliEnv()
+{
+    T_CLI_ENV env;
+    env.output = ChooseOutputMode(ReadOutputFacts());
+    env.io.bCanAsk = IsTerminal(EStream::Input);
+    env.pStop = &ProcessStopRequest();
+    env.nAvailableMiB = AvailableMemoryMiB();
+    return env;
+}
+
+bool StopRequested(const T_CLI_ENV& env)
+{
+    return env.pStop && env.pStop->IsRequested();
+}
+
+EPromptRule PromptRuleOf(bool bYes, const T_CLI_ENV& env)
+{
+    if (StopRequested(env)) return EPromptRule::Stopped;
+    return bYes ? EPromptRule::Yes : EPromptRule::Ask;
+}
+
+IDeviceProvider& DevicesOf(const T_CLI_ENV& env)
+{
+    return env.pDevices ? *env.pDevices : GetPlatformDevices();
+}
+
+uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
+{
+    uint64_t nBlocks = nAskedMiB;
+    if (nAvailableMiB > 0) nBlocks = std::min<uint64_t>(nBlocks, nAvailableMiB * 3 / 4);
+    return static_cast<uint32_t>(std::max<uint64_t>(nBlocks, MIN_BUFFER_MIB));
+}
+
+uint32_t JobBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
+{
+    const uint32_t nBlocks = ChooseBlockCount(nAskedMiB, nAvailableMiB);
+    if (nBlocks < nAskedMiB) {
+        LogWarning("--buffer %u MiB is more than 75%% of the available memory (%I64u MiB): lowered to %u MiB.\n",
+                   nAskedMiB, nAvailableMiB, nBlocks);
+    }
+    return nBlocks;
+}
+
+std::vector<uint32_t> ImageJobSpeedCodes()
+{
+    return {PROGRESS_IMAGE_SPEED, PROGRESS_DRIVE_SPEED, PROGRESS_DRIVE_SPEED + 1, PROGRESS_DRIVE_SPEED + 2,
+            PROGRESS_DRIVE_SPEED + 3};
+}
+
+bool ZlibLibraryFound()
+{
+    const CZLIBIO zlib;  // holds a link while it lives
+    return zlib.IsLoaded();
+}
+
+CCliJob::CCliJob(const T_CLI_ENV& env, std::vector<uint32_t> arrSpeedCodes)
+    : m_env(env), m_printer(env.output, std::move(arrSpeedCodes), env.io.write)
+{
+    SetLogTarget(&m_queue, WM_ENGINE_LOG);
+}
+
+CCliJob::~CCliJob()
+{
+    SetLogTarget(nullptr, DEFAULT_LOG_MSG);
+}
+
+void CCliJob::PrintQueued()
+{
+    T_NOTIFY_MSG msg;
+    while (m_queue.TryTake(msg)) m_printer.Handle(msg);
+    m_printer.ClearProgress();
+}
+
+bool CCliJob::RunInBackground(const std::function<void()>& fnJob, const std::function<void()>& fnAbort,
+                              const T_JOB_QUESTION& question)
+{
+    std::thread job;
+    try {
+        job = StartBackgroundThread([&] {
+            fnJob();
+            m_queue.Post(WM_DUMPTASK_END, 0, 0);
+        });
+    } catch (const std::system_error& e) {
+        LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(static_cast<uint32_t>(e.code().value())));
+        return false;
+    }
+    Pump(fnAbort, question);
+    job.join();
+    return true;
+}
+
+// Drains the queue until the job thread has ended, aborting the job once
+// when a stop is requested.
+void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& question)
+{
+    bool bAbortSent = false;
+    for (;;) {
+        if (!bAbortSent && StopRequested(m_env)) {
+            bAbortSent = true;
+            fnAbort();
+        }
+        T_NOTIFY_MSG msg;
+        if (!m_queue.Wait(msg, STOP_POLL)) continue;
+        if (msg.uMsg == WM_DUMPTASK_END) return;
+        if (msg.uMsg == WM_CLI_PROMPT) {
+            auto* pRequest = reinterpret_cast<T_PROMPT_REQUEST*>(msg.lParam);
+            m_printer.ClearProgress();
+            AnswerPrompt(*pRequest, question.strSubject, PromptRuleOf(question.bYes, m_env), m_env.io);
+            delete pRequest;
+        } else {
+            m_printer.Handle(msg);
+        }
+    }
+}
+
+bool CCliJob::Finish()
+{
+    PrintQueued();
+    ReportOutputFailure(m_printer.OutputError(), m_env.io);
+    return m_printer.OutputError() == 0;
+}

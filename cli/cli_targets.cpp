@@ -1,0 +1,110 @@
+// Opening and measuring the image and the drives of a write or a verify.
+// The refusals between them (a drive given twice, the image as a drive,
+// sizes that differ) are in cli_conflicts.cpp.
+#include "cli/cli_targets.h"
+
+#include "cli/cli_conflicts.h"
+#include "cli/cli_job.h"
+#include "engine/core/log.h"
+#include "engine/core/system_error.h"
+
+namespace {
+
+// The image: a regular file that can be opened and measured.
+bool InspectImage(IDeviceProvider& devices, const std::string& strImage, T_TARGET& image)
+{
+    uint32_t nError = 0;
+    const std::unique_ptr<IDevice> pImage = devices.Open(strImage, EOpenMode::ReadImage, nError);
+    if (!pImage) {
+        LogError("can't open file %s: %s.\n", strImage, ErrorClause(nError));
+        return false;
+    }
+    const EDeviceKind eKind = pImage->GetKind();
+    if (eKind != EDeviceKind::RegularFile) {
+        LogError("can't open file %s: it is %s, not an image file.\n", strImage, DeviceKindText(eKind));
+        return false;
+    }
+    if (!GetDiskSize(*pImage, image.nSize, nError)) {
+        LogError("can't open file %s: its size cannot be told: %s.\n", strImage, ErrorClause(nError));
+        return false;
+    }
+    image.strPath = strImage;
+    image.storage = pImage->GetStorage();
+    return true;
+}
+
+// Opens a drive the way the engine will write it, and closes it again at
+// once: a drive held by someone else (a mounted file system) is refused
+// now, before the question and before any other drive is written.
+bool ProbeForWriting(IDeviceProvider& devices, const std::string& strDrive)
+{
+    uint32_t nError = 0;
+    if (devices.Open(strDrive, EOpenMode::WriteDrive, nError)) return true;
+    LogError("can't write disk %s: %s.\n", strDrive, ErrorClause(nError));
+    return false;
+}
+
+// A drive: an existing disk, or a regular file standing in for one, that
+// can be measured (and, to be written, opened for writing).
+bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, bool bWrite, T_TARGET& target)
+{
+    uint32_t nError = 0;
+    std::unique_ptr<IDevice> pDrive = devices.Open(strDrive, EOpenMode::ReadDrive, nError);
+    if (!pDrive) {
+        LogError("can't open disk %s: %s.\n", strDrive, ErrorClause(nError));
+        return false;
+    }
+    const EDeviceKind eKind = pDrive->GetKind();
+    if (eKind != EDeviceKind::BlockDevice && eKind != EDeviceKind::RegularFile) {
+        LogError("can't open disk %s: it is %s, not a disk.\n", strDrive, DeviceKindText(eKind));
+        return false;
+    }
+    if (!GetDiskSize(*pDrive, target.nSize, nError)) {
+        LogError("can't open disk %s: its size cannot be told: %s.\n", strDrive, ErrorClause(nError));
+        return false;
+    }
+    target.strPath = strDrive;
+    target.storage = pDrive->GetStorage();
+    pDrive.reset();
+    return !bWrite || ProbeForWriting(devices, strDrive);
+}
+
+}  // namespace
+
+std::string ErrorClause(uint32_t nError)
+{
+    std::string strText = GetSystemErrorText(nError);
+    while (!strText.empty() && (strText.back() == '\n' || strText.back() == '\r' || strText.back() == ' ' ||
+                                strText.back() == '.')) {
+        strText.pop_back();
+    }
+    return strText.empty() ? "system error " + std::to_string(nError) : strText;
+}
+
+bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std::vector<std::string>& arrDrives,
+                const T_TARGET_RULES& rules, std::vector<T_TARGET>& arrTargets)
+{
+    if (rules.bCompressed && !ZlibLibraryFound()) {
+        LogError("can't open file %s: a compressed image needs the zlib library, and none was found.\n", strImage);
+        return false;
+    }
+    T_TARGET image;
+    bool bOk = InspectImage(devices, strImage, image);
+    arrTargets.assign(arrDrives.size(), T_TARGET{});
+    std::vector<bool> arrOpened(arrDrives.size(), false);
+    for (size_t i = 0; i < arrDrives.size(); ++i) {
+        arrOpened[i] = InspectDrive(devices, arrDrives[i], rules.bWrite, arrTargets[i]);
+        bOk = bOk && arrOpened[i];
+    }
+    // Conflicts are looked for among what could be opened, so that every
+    // problem shows in one run.
+    std::vector<T_TARGET> arrOpen;
+    for (size_t i = 0; i < arrDrives.size(); ++i) {
+        if (arrOpened[i]) arrOpen.push_back(arrTargets[i]);
+    }
+    const bool bImageOpened = !image.strPath.empty();
+    if (!RefuseRepeatedDrives(arrOpen, rules)) bOk = false;
+    if (bImageOpened && !RefuseImageAsDrive(image, arrOpen, rules)) bOk = false;
+    if (bImageOpened && !CheckSizes(image, arrOpen, rules)) bOk = false;
+    return bOk;
+}

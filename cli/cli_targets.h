@@ -1,0 +1,36 @@
+#pragma once
+// The checks a write or a verify makes before it asks anything or starts an
+// engine: a zlib library for a compressed image (before anything is
+// opened), then the image and every drive opened read-only, of the right kind
+// and measured; drives to be written also opened for writing once, as the
+// engine will open them, and closed again with nothing written; no drive
+// given twice (by identity, not by spelling) and none that is the image.
+// Every problem found is logged on one line, all of them, not only the
+// first.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/device/device.h"
+
+// A drive that passed the checks.
+struct T_TARGET {
+    std::string strPath;
+    uint64_t nSize = 0;  // bytes
+    T_STORAGE storage;   // where its data live
+};
+
+struct T_TARGET_RULES {
+    bool bWrite = false;       // the drives are to be written
+    bool bCompressed = false;  // the image is compressed: its file size is not its data's length
+    bool bForceWrite = false;  // a raw image may differ in size from the drives it is written to
+};
+
+// True when the job may go on; arrTargets then holds every drive in the
+// order given. False when anything was refused (the reasons are logged).
+bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std::vector<std::string>& arrDrives,
+                const T_TARGET_RULES& rules, std::vector<T_TARGET>& arrTargets);
+
+// A system error text as the end of a one-line message: no line end and no
+// closing full stop.
+std::string ErrorClause(uint32_t nError);

@@ -1,0 +1,36 @@
+#pragma once
+// The closing summary of a write or a verify: one line per drive, OK or NG
+// with the reason, and whether the whole job succeeded.
+#include <string>
+#include <vector>
+
+class CCompareDiskImage;
+class CImageToDisk;
+
+enum class EVerdict {
+    Ok,
+    WriteFailed,     // the drive was not written in full
+    VerifyMismatch,  // compared to the end, and its data differ from the image
+    VerifyFailed,    // could not be compared to the end (read errors, too many differences, a broken image)
+    Md5Mismatch,     // its read-back digest is not the image's, or could not be had
+    Stopped,         // a stop request cut its job short
+};
+
+struct T_DRIVE_VERDICT {
+    std::string strDrive;
+    EVerdict eVerdict = EVerdict::Ok;
+};
+
+// "OK", "NG (write failed)", ...
+std::string VerdictText(EVerdict eVerdict);
+// "  DRIVE - OK" per drive, the verdict coloured.
+void LogVerdicts(const std::vector<T_DRIVE_VERDICT>& arrVerdicts);
+// The job succeeded: there are verdicts, and every one is OK.
+bool EveryDriveOk(const std::vector<T_DRIVE_VERDICT>& arrVerdicts);
+
+// Whether the write engine wrote slot i in full: the reader delivered the
+// whole image and the drive's writer succeeded.
+bool WasWritten(const CImageToDisk& writer, size_t i);
+// The compare engine's verdict on its place i (after a finished run);
+// bStopped turns a failure into Stopped.
+EVerdict CompareVerdict(const CCompareDiskImage& compare, size_t i, bool bStopped);

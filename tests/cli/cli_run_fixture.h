@@ -1,0 +1,92 @@
+#pragma once
+// Whole commands run in this process the way main runs them, with fake
+// drives, a recorded console (standard output and error apart), scripted
+// terminal answers and a stop request the test controls.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/cli_read.h"
+#include "cli/cli_verify.h"
+#include "cli/cli_write.h"
+#include "engine/device/fake/fake_device.h"
+
+namespace cli_test {
+
+inline constexpr uint64_t MIB = 1024 * 1024;
+
+class CliRunTest : public ::testing::Test {
+protected:
+    // Runs "gravelmoor-cli ARGS..." and returns the exit status.
+    int RunCli(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), "gravelmoor-cli");
+        const T_PARSE_RESULT parsed = ParseCliArgs(args);
+        EXPECT_TRUE(parsed.bOk) << parsed.strError;
+        const T_CLI_ENV env = Env();
+        switch (parsed.args.eCommand) {
+        case ECliCommand::Read: return RunReadCommand(parsed.args, env);
+        case ECliCommand::Write: return RunWriteCommand(parsed.args, env);
+        case ECliCommand::Verify: return RunVerifyCommand(parsed.args, env);
+        default: return 2;
+        }
+    }
+
+    T_CLI_ENV Env()
+    {
+        T_CLI_ENV env;
+        env.output = m_output;
+        env.io.write = [this](EStream eStream, std::string_view strText) {
+            if (m_onWrite) m_onWrite();
+            if (eStream == EStream::Error) {
+                m_strErr += strText;
+                return 0u;
+            }
+            m_strOut += strText;
+            return m_nOutputError;
+        };
+        env.io.readLine = [this](std::string& strLine) { return m_answer(strLine); };
+        env.io.bCanAsk = m_bTerminal;
+        env.pStop = &m_stop;
+        env.pDevices = m_pDevices;
+        env.nAvailableMiB = m_nAvailableMiB;
+        return env;
+    }
+
+    // The operator types strAnswer at the terminal.
+    void TypeAtTerminal(const std::string& strAnswer)
+    {
+        m_bTerminal = true;
+        m_answer = [strAnswer](std::string& strLine) {
+            strLine.assign(strAnswer.begin(), strAnswer.end());
+            return true;
+        };
+    }
+
+    bool OutHas(const std::string& strText) const { return m_strOut.find(strText) != std::string::npos; }
+    bool ErrHas(const std::string& strText) const { return m_strErr.find(strText) != std::string::npos; }
+
+    CFakeDeviceProvider m_devices;
+    IDeviceProvider* m_pDevices = &m_devices;
+    CStopRequest m_stop;
+    bool m_bTerminal = false;
+    uint64_t m_nAvailableMiB = 0;
+    uint32_t m_nOutputError = 0;
+    std::function<bool(std::string&)> m_answer = [](std::string&) { return false; };
+    T_OUTPUT_MODE m_output;
+    std::function<void()> m_onWrite;  // called before each write to the console
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+// A fake image file: a regular file of pattern bytes.
+inline std::shared_ptr<CFakeDisk> FakeImage(uint64_t nSize, uint32_t nSeed = 7)
+{
+    std::shared_ptr<CFakeDisk> pImage = CFakeDisk::WithPattern(nSize, nSeed);
+    pImage->SetKind(EDeviceKind::RegularFile);
+    return pImage;
+}
+
+}  // namespace cli_test
