@@ -72,7 +72,9 @@ bool CImageFileReader::ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_
 {
     const CZLIBIO::T_RESULT res = m_zlib.ReadCompressFile(pBlock, nLength, nGot);
     if (res.bOk) return true;
-    m_dwError = res.nError;
+    // Damaged data have no system error of their own; the reader's error
+    // code still says that the image could not be read.
+    m_dwError = res.nError != 0 ? res.nError : SystemError::IoError();
     LogError("file compress read error (%08I64X-%08I64X).\n%s\n", m_nPosition, m_nPosition + nLength - 1,
              ZlibFailureText(res));
     return false;

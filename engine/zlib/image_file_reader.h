@@ -36,6 +36,8 @@ public:
 
     // Bytes of image data delivered so far: the next block's offset.
     uint64_t Position() const { return m_nPosition; }
+    // The system error code of the last failed read (an I/O error code for
+    // damaged compressed data), 0 when none failed.
     uint32_t LastError() const { return m_dwError; }
     // Ends the stream and closes the file; the destructor does it too.
     void Close();

@@ -55,6 +55,17 @@ TEST_F(CliVerifyRun, ADifferenceOrAnUnreadableDriveIsNgWithItsReason)
         << m_strOut;
 }
 
+TEST_F(CliVerifyRun, ADamagedCompressedImageFailsEveryDriveAsUnverified)
+{
+    Copy("fake-a");
+    auto pBroken = std::make_shared<CFakeDisk>(std::vector<uint8_t>{0x1F, 0x8B, 0x08, 0x00, 0, 0, 0, 0, 0, 3, 0xFF});
+    pBroken->SetKind(EDeviceKind::RegularFile);
+    m_devices.Add("broken.gmz", pBroken);
+    EXPECT_EQ(Verify({"broken.gmz", "fake-a"}), 1);
+    EXPECT_TRUE(OutHas("file compress read error (")) << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-a - NG (verify failed)\n")) << m_strOut;
+}
+
 // A drive shorter than the image is compared over its own length only;
 // the operator is told so before the compare.
 TEST_F(CliVerifyRun, AShorterDriveIsComparedOverItsLengthWithAWarning)

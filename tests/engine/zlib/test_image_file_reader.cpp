@@ -120,6 +120,7 @@ TEST_F(ImageFileReaderTest, ACompressedImageInflatesToItsDataAndDamageIsAGiveUp)
     data.clear();
     EXPECT_FALSE(ReadAll(m_dir.File("cut.gmz"), true, data));
     EXPECT_NE(m_recorder.LogText().find("file compress read error ("), std::string::npos);
+    EXPECT_NE(m_recorder.LogText().find("cut short"), std::string::npos);
     EXPECT_LT(data.size(), image.size());
 }
 
