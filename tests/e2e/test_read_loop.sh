@@ -8,15 +8,14 @@
 # or no loop devices / losetup / mkfs.ext4 on this machine).
 set -Eeuo pipefail
 
-readonly SKIP=77
+# shellcheck source=tests/e2e/e2e_checks.sh
+source "$(dirname "$0")/e2e_checks.sh"
 # Not a multiple of the 1 MiB block size, so the last block is a short one.
 readonly DEVICE_BYTES=$(( 48 * 1024 * 1024 + 768 * 1024 ))
 # Upper bound in seconds for one CLI run; a run that takes longer is reported
 # as a hang.
 readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-180}
 
-skip() { echo "SKIP: $*"; exit "$SKIP"; }
-die() { echo "FATAL: $*" >&2; exit 1; }
 
 [ $# -eq 1 ] || die "usage: $0 PATH-TO-gravelmoor-cli"
 CLI=$1
@@ -63,10 +62,6 @@ DEV_SIZE=$(blockdev --getsize64 "$LOOP_DEV")
 DEV_MD5=$(md5sum <"$LOOP_DEV" | cut -d' ' -f1)
 echo "device: $DEV_SIZE bytes, md5 $DEV_MD5"
 
-PASSED=0
-FAILED=0
-pass() { PASSED=$((PASSED + 1)); echo "  ok: $*"; }
-fail() { FAILED=$((FAILED + 1)); echo "  FAIL: $*"; }
 
 # run_cli NAME ARGS... runs the CLI in the C locale with no terminal at all
 # (stdin from /dev/null, a new session without a controlling terminal),
@@ -277,7 +272,4 @@ else
   pass "missing: no image created"
 fi
 
-echo "read_loop: $PASSED passed, $FAILED failed"
-if [ "$FAILED" -ne 0 ]; then
-  exit 1
-fi
+finish read_loop

@@ -10,11 +10,10 @@
 # or no loop devices / mkfs.ext4 on this machine).
 set -Eeuo pipefail
 
-readonly SKIP=77
+# shellcheck source=tests/e2e/e2e_checks.sh
+source "$(dirname "$0")/e2e_checks.sh"
 readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-60}
 
-skip() { echo "SKIP: $*"; exit "$SKIP"; }
-die() { echo "FATAL: $*" >&2; exit 1; }
 
 [ $# -eq 1 ] || die "usage: $0 PATH-TO-gravelmoor-cli"
 CLI=$1
@@ -39,10 +38,6 @@ unmount_all() {
 trap unmount_all EXIT
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gm-e2e-refusals.XXXXXX")
-PASSED=0
-FAILED=0
-pass() { PASSED=$((PASSED + 1)); echo "  ok: $*"; }
-fail() { FAILED=$((FAILED + 1)); echo "  FAIL: $*"; }
 
 # run_cli NAME ARGS...: `read ARGS` with no terminal, C locale; sets RC, OUT, ERR.
 run_cli() {
@@ -138,6 +133,4 @@ unset OPENSSL_CONF
 expect md5 1 "the MD5 digest could not be computed"
 if grep -q 'DISK MD5SUM=' "$OUT"; then fail "md5: a digest line was printed"; else pass "md5: no digest line"; fi
 
-echo "$PASSED passed, $FAILED failed"
-if [ "$FAILED" -eq 0 ]; then exit 0; fi
-exit 1
+finish read_refusals

@@ -10,13 +10,12 @@
 # or no loop devices or tools on this machine).
 set -Eeuo pipefail
 
-readonly SKIP=77
+# shellcheck source=tests/e2e/e2e_checks.sh
+source "$(dirname "$0")/e2e_checks.sh"
 # Not a multiple of the 1 MiB block size, so the last block is a short one.
 readonly DEVICE_BYTES=$(( 12 * 1024 * 1024 + 256 * 1024 ))
 readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-60}
 
-skip() { echo "SKIP: $*"; exit "$SKIP"; }
-die() { echo "FATAL: $*" >&2; exit 1; }
 
 [ $# -eq 1 ] || die "usage: $0 PATH-TO-gravelmoor-cli"
 CLI=$1
@@ -45,10 +44,6 @@ cleanup_all() {
 trap cleanup_all EXIT
 
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gm-e2e-write.XXXXXX")
-PASSED=0
-FAILED=0
-pass() { PASSED=$((PASSED + 1)); echo "  ok: $*"; }
-fail() { FAILED=$((FAILED + 1)); echo "  FAIL: $*"; }
 
 # attach FILE [losetup options]: sets ATTACHED to the loop device now backed
 # by FILE (a new file of DEVICE_BYTES zero bytes).
@@ -189,7 +184,4 @@ unchanged mounted "$LOOP_C" "$before_c"
 unchanged mounted "$LOOP_A" "$before_a"
 mountpoint -q "$WORK/mnt" && pass "mounted: still mounted" || fail "mounted: no longer mounted"
 
-echo "write_loop: $PASSED passed, $FAILED failed"
-if [ "$FAILED" -ne 0 ]; then
-  exit 1
-fi
+finish write_loop
