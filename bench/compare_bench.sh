@@ -29,6 +29,17 @@ echo "image:   $IMAGE ($SIZE bytes of ext4)"
 echo "drives:  ${TARGETS[*]} (read-only copies of the image, uncached before every run)"
 bench_header "${CLI_ARGS[*]} IMAGE ${TARGETS[*]}"
 
+# check_verdicts RUN: the CLI checked every drive over its whole length and
+# called it OK.
+check_verdicts() {
+  local out dev
+  out=$(bench_out cli "$1")
+  for dev in "${TARGETS[@]}"; do
+    grep -qxF -- "$dev - $SIZE bytes checked." "$out" || wrong "run $1: no '$SIZE bytes checked' for $dev"
+    grep -qxF -- "  $dev - OK" "$out" || wrong "run $1: $dev is not OK"
+  done
+}
+
 TOOLS=(cmp cli)
 for (( run = 1; run <= RUNS; run++ )); do
   bench_order "$run" "${TOOLS[@]}"
@@ -45,8 +56,7 @@ for (( run = 1; run <= RUNS; run++ )); do
         ;;
       cli)
         bench_timed cli "$run" "$CLI" "${CLI_ARGS[@]}" "$IMAGE" "${TARGETS[@]}"
-        ok=$(grep -c -- ' - OK$' "$(bench_out cli "$run")" || true)
-        [ "$ok" -eq "$DRIVES" ] || wrong "run $run: the CLI called $ok of $DRIVES drives OK"
+        check_verdicts "$run"
         ;;
     esac
     bench_record "$tool"

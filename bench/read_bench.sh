@@ -44,6 +44,7 @@ for (( run = 1; run <= RUNS; run++ )); do
   # md5sum reads dd's image, so dd runs first in the first round.
   [ "$run" -eq 1 ] && ORDER=("${TOOLS[@]}")
   for tool in "${ORDER[@]}"; do
+    bench_flush "$DEV"
     case $tool in
       dd)
         rm -f -- "$IMG"
