@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <utility>
 
 #include "engine/core/format.h"
 #include "engine/core/system_error.h"

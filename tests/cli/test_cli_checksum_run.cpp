@@ -1,11 +1,10 @@
 // Whole runs of the checksum command in this process, on fake images: the
-// digest and size lines, the .md5sum verdict with its reason, compression
-// by name or option, failures, progress and a stop.
+// digest and size lines, the .md5sum verdict with its reason, failures with
+// theirs, progress and a stop.
 #include <gtest/gtest.h>
 
 #include "engine/core/md5.h"
 #include "tests/cli/cli_run_fixture.h"
-#include "tests/engine/zlib/zlib_test_support.h"
 
 namespace {
 
@@ -67,21 +66,6 @@ TEST_F(CliChecksumRun, TheVerdictSaysWhetherAndWhyTheMd5sumFileDisagrees)
         EXPECT_EQ(Checksum({strImage}), c.nStatus) << m_strOut;
         EXPECT_EQ(m_strOut, "CHECKSUM " + strImage + "\n" + Lines(m_pImage->Contents(), strImage) + c.strVerdict);
     }
-}
-
-TEST_F(CliChecksumRun, ACompressedImageIsHashedAsTheDataItHolds)
-{
-    if (!ZlibLibraryFound()) GTEST_SKIP() << "no zlib library here";
-    const std::vector<uint8_t> data = TextLike(3 * MIB + 5);
-    const std::vector<uint8_t> file = CompressToMemory(data);
-    auto pImage = std::make_shared<CFakeDisk>(file);
-    pImage->SetKind(EDeviceKind::RegularFile);
-    m_devices.Add("disk.GMZ", pImage);
-    EXPECT_EQ(Checksum({"disk.GMZ"}), 0) << m_strOut;
-    EXPECT_EQ(m_strOut, "CHECKSUM disk.GMZ (compressed)\n" + Lines(data, "disk.GMZ") + "none, nothing to compare with.\n");
-    m_strOut.clear();
-    EXPECT_EQ(Checksum({"--no-compress", "disk.GMZ"}), 0);
-    EXPECT_EQ(m_strOut, "CHECKSUM disk.GMZ\n" + Lines(file, "disk.GMZ") + "none, nothing to compare with.\n");
 }
 
 TEST_F(CliChecksumRun, AnImageThatCannotBeHashedFailsWithItsReason)

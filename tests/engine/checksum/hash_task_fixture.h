@@ -1,6 +1,6 @@
 #pragma once
-// The checksum task's test fixture: a started task posting to a recorder,
-// fake image files, and the task's results in the order they came.
+// The checksum task's test fixture: the task posting to a recorder, fake
+// image files, and the task's results in the order they came.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 
 #include "engine/checksum/hash_task.h"
 #include "engine/core/md5.h"
+#include "engine/core/progress.h"
 #include "engine/device/fake/fake_device.h"
 #include "tests/engine/test_helpers.h"
 #include "tests/engine/zlib/zlib_test_support.h"
@@ -33,7 +34,6 @@ protected:
         m_task.m_pDevices = &m_devices;
     }
 
-    // A fake image file holding these bytes.
     std::shared_ptr<CFakeDisk> AddImage(const std::string& strPath, const std::vector<uint8_t>& contents)
     {
         auto pImage = std::make_shared<CFakeDisk>(contents);
@@ -49,8 +49,8 @@ protected:
         ASSERT_TRUE(m_task.WaitFinished(m_task.Request(strPath, bCompressed), HANG_LIMIT));
     }
 
-    // The WM_CHECKSUM_RESULT messages so far, as "code:value" ("0:0" the
-    // start, "3:1024" a size, "1:<digest>", "2:0" a verdict, "0:2" a failure).
+    // The WM_CHECKSUM_RESULT messages so far as "code:value": "0:0" the
+    // start, "3:1024" a size, "1:<digest>", "2:0" a verdict, "0:2" a failure.
     std::vector<std::string> Results()
     {
         std::vector<std::string> results;
@@ -63,11 +63,9 @@ protected:
         return results;
     }
 
-    // Waits until the task has posted this result.
     bool WaitForResult(const std::string& strResult)
     {
-        const auto tEnd = std::chrono::steady_clock::now() + HANG_LIMIT;
-        while (std::chrono::steady_clock::now() < tEnd) {
+        for (auto tEnd = std::chrono::steady_clock::now() + HANG_LIMIT; std::chrono::steady_clock::now() < tEnd;) {
             const std::vector<std::string> results = Results();
             if (std::find(results.begin(), results.end(), strResult) != results.end()) return true;
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
