@@ -9,6 +9,8 @@ namespace {
 constexpr unsigned FOR_READ = 1;
 constexpr unsigned FOR_WRITE = 2;
 constexpr unsigned FOR_VERIFY = 4;
+constexpr unsigned FOR_CHECKSUM = 8;
+constexpr unsigned FOR_JOBS = FOR_READ | FOR_WRITE | FOR_VERIFY;  // the commands that move drive data
 
 // An option without a value: its names, the commands that take it, and
 // what it sets.
@@ -24,9 +26,8 @@ using ECompress = T_CLI_ARGS::ECompress;
 constexpr T_FLAG FLAGS[] = {
     {"--unstable", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.bUnstable = true; }},
     {"--yes", "-y", FOR_READ | FOR_WRITE, [](T_CLI_ARGS& a) { a.bYes = true; }},
-    {"--compress", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.eCompress = ECompress::On; }},
-    {"--no-compress", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY,
-     [](T_CLI_ARGS& a) { a.eCompress = ECompress::Off; }},
+    {"--compress", nullptr, FOR_JOBS | FOR_CHECKSUM, [](T_CLI_ARGS& a) { a.eCompress = ECompress::On; }},
+    {"--no-compress", nullptr, FOR_JOBS | FOR_CHECKSUM, [](T_CLI_ARGS& a) { a.eCompress = ECompress::Off; }},
     {"--force-write", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bForceWrite = true; }},
     {"--diff-only", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bDiffOnly = true; }},
     {"--verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bVerify = true; }},
@@ -40,6 +41,7 @@ unsigned CommandBit(ECliCommand eCommand)
     case ECliCommand::Read: return FOR_READ;
     case ECliCommand::Write: return FOR_WRITE;
     case ECliCommand::Verify: return FOR_VERIFY;
+    case ECliCommand::Checksum: return FOR_CHECKSUM;
     default: return 0;
     }
 }
@@ -50,6 +52,7 @@ const char* CommandName(ECliCommand eCommand)
     case ECliCommand::Read: return "read";
     case ECliCommand::Write: return "write";
     case ECliCommand::Verify: return "verify";
+    case ECliCommand::Checksum: return "checksum";
     default: return "";
     }
 }
@@ -98,6 +101,21 @@ bool TakeReadOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args
     return true;
 }
 
+// "checksum" takes exactly one image.
+bool TakeImage(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
+{
+    if (operands.empty()) {
+        strError = "checksum needs an IMAGE: it is missing";
+    } else if (operands.size() > 1) {
+        strError = "too many arguments:";
+        for (size_t i = 1; i < operands.size(); ++i) strError += " \"" + operands[i] + "\"";
+        strError += " (checksum takes one IMAGE)";
+    }
+    if (operands.size() != 1) return false;
+    args.strImage = operands[0];
+    return true;
+}
+
 // "write" and "verify" take the image, then 1 to 4 drives.
 bool TakeImageAndDrives(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
 {
@@ -114,6 +132,15 @@ bool TakeImageAndDrives(const std::vector<std::string>& operands, T_CLI_ARGS& ar
     args.strImage = operands[0];
     args.arrDrives.assign(operands.begin() + 1, operands.end());
     return true;
+}
+
+bool TakeOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
+{
+    switch (args.eCommand) {
+    case ECliCommand::Read: return TakeReadOperands(operands, args, strError);
+    case ECliCommand::Checksum: return TakeImage(operands, args, strError);
+    default: return TakeImageAndDrives(operands, args, strError);
+    }
 }
 
 // Combinations that ask for two contradicting things.
@@ -145,6 +172,10 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             result.bOk = true;
             return result;
         } else if (a == "--buffer" || a.starts_with("--buffer=")) {
+            if (!(CommandBit(eCommand) & FOR_JOBS)) {
+                result.strError = std::string(CommandName(eCommand)) + " does not take the option --buffer";
+                return result;
+            }
             if (a == "--buffer" && i + 1 >= argv.size()) {
                 result.strError = "--buffer needs a value";
                 return result;
@@ -161,10 +192,7 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             return result;
         }
     }
-    const bool bOperands = eCommand == ECliCommand::Read
-                               ? TakeReadOperands(operands, result.args, result.strError)
-                               : TakeImageAndDrives(operands, result.args, result.strError);
-    result.bOk = bOperands && CheckCombination(result.args, result.strError);
+    result.bOk = TakeOperands(operands, result.args, result.strError) && CheckCombination(result.args, result.strError);
     return result;
 }
 
@@ -193,7 +221,7 @@ T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
         result.bOk = true;
         return result;
     }
-    for (ECliCommand eCommand : {ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify}) {
+    for (ECliCommand eCommand : {ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify, ECliCommand::Checksum}) {
         if (strCommand == CommandName(eCommand)) return ParseCommand(eCommand, argv);
     }
     result.strError = "unknown command " + strCommand;

@@ -1,12 +1,12 @@
 #pragma once
-// The command line of gravelmoor-cli: the commands read, write and verify,
-// their options and operands. Parsing only looks at the words; whether the
+// The command line of gravelmoor-cli: the commands read, write, verify and
+// checksum, their options and operands. Parsing only looks at the words; whether the
 // files and drives exist is the commands' business.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-enum class ECliCommand { None, Help, Read, Write, Verify };
+enum class ECliCommand { None, Help, Read, Write, Verify, Checksum };
 
 struct T_CLI_ARGS {
     ECliCommand eCommand = ECliCommand::None;
@@ -20,7 +20,7 @@ struct T_CLI_ARGS {
     // --compress / --no-compress; unset: on exactly when IMAGE ends in .gmz.
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
     uint32_t nBufferMiB = 16;
-    std::vector<std::string> arrDrives;  // read: exactly one; write and verify: 1 to MAX_CLI_DRIVES
+    std::vector<std::string> arrDrives;  // read: exactly one; write and verify: 1 to MAX_CLI_DRIVES; checksum: none
     std::string strImage;
 };
 

@@ -12,6 +12,7 @@ constexpr const char* WRITE_SYNOPSIS =
 constexpr const char* VERIFY_SYNOPSIS =
     "gravelmoor-cli verify [--force-verify] [--unstable] [--compress | --no-compress]\n"
     "                          [--buffer MIB] IMAGE DRIVE...\n";
+constexpr const char* CHECKSUM_SYNOPSIS = "gravelmoor-cli checksum [--compress | --no-compress] IMAGE\n";
 
 }  // namespace
 
@@ -22,7 +23,10 @@ std::string CliUsageLine(ECliCommand eCommand)
     case ECliCommand::Read: return strUsage + READ_SYNOPSIS;
     case ECliCommand::Write: return strUsage + WRITE_SYNOPSIS;
     case ECliCommand::Verify: return strUsage + VERIFY_SYNOPSIS;
-    default: return strUsage + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " + VERIFY_SYNOPSIS;
+    case ECliCommand::Checksum: return strUsage + CHECKSUM_SYNOPSIS;
+    default:
+        return strUsage + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " + VERIFY_SYNOPSIS + "       " +
+               CHECKSUM_SYNOPSIS;
     }
 }
 
@@ -35,13 +39,17 @@ std::string CliUsage()
            "write   writes IMAGE to 1 to 4 DRIVEs at the same time, after listing them\n"
            "        with their sizes and asking; every drive's old contents are lost.\n"
            "verify  compares 1 to 4 DRIVEs byte for byte with IMAGE.\n"
+           "checksum\n"
+           "        prints the MD5 digest and the size of IMAGE's data (of the\n"
+           "        uncompressed data for a compressed image) and, when IMAGE.md5sum\n"
+           "        exists, whether the digest it holds agrees: OK or NG.\n"
            "\n"
            "  DRIVE         a whole-disk device (for example /dev/sdb) or a regular file;\n"
            "                write and verify take existing drives only, each one once\n"
            "  IMAGE         a raw image (.gmi or .dd: the drive's bytes) or a compressed\n"
            "                one (.gmz: one gzip stream of them); read creates it, and it\n"
-           "                must not be the drive itself, nor a device; write and verify\n"
-           "                read it, and it must not be one of their DRIVEs\n"
+           "                must not be the drive itself, nor a device; write, verify\n"
+           "                and checksum read it, and it must not be one of their DRIVEs\n"
            "\n"
            "Options:\n"
            "  --yes, -y     answer Yes to the question that guards data: whether read\n"
@@ -78,7 +86,8 @@ std::string CliUsage()
            "the drives partly written. A stop while write asks answers No. A second\n"
            "Ctrl-C ends the program at once.\n"
            "\n"
-           "Exit status: 0 the job succeeded on every drive, 1 it failed (or was\n"
-           "refused, or standard output could not be written), 2 usage error; 130, 143\n"
-           "or 129 stopped by SIGINT, SIGTERM or SIGHUP.\n";
+           "Exit status: 0 the job succeeded on every drive (checksum: the digest was\n"
+           "computed and no IMAGE.md5sum disagrees), 1 it failed (or was refused, or\n"
+           "standard output could not be written), 2 usage error; 130, 143 or 129\n"
+           "stopped by SIGINT, SIGTERM or SIGHUP.\n";
 }

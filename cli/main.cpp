@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_checksum.h"
 #include "cli/cli_read.h"
 #include "cli/cli_stop.h"
 #include "cli/cli_verify.h"
@@ -38,6 +39,9 @@ int main(int argc, char** argv)
     case ECliCommand::Verify:
         InstallStopHandler(OnStopSignal);
         return RunVerifyCommand(parsed.args, ProcessCliEnv());
+    case ECliCommand::Checksum:
+        InstallStopHandler(OnStopSignal);
+        return RunChecksumCommand(parsed.args, ProcessCliEnv());
     default:
         WriteOut(EStream::Error, CliUsage());
         return 2;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_checksum.h"
 #include "cli/cli_read.h"
 #include "cli/cli_verify.h"
 #include "cli/cli_write.h"
@@ -30,6 +31,7 @@ protected:
         case ECliCommand::Read: return RunReadCommand(parsed.args, env);
         case ECliCommand::Write: return RunWriteCommand(parsed.args, env);
         case ECliCommand::Verify: return RunVerifyCommand(parsed.args, env);
+        case ECliCommand::Checksum: return RunChecksumCommand(parsed.args, env);
         default: return 2;
         }
     }
