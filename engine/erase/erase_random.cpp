@@ -38,11 +38,13 @@ void CEraseRandom::Fill(uint8_t* pData, size_t nCount, uint8_t nMask)
         for (size_t k = 0; k < LANES; ++k) lane[k] = JUMPS.arrMul[k] * m_nState + JUMPS.arrAdd[k];
         const uint32_t nMul = JUMPS.arrMul[LANES - 1];
         const uint32_t nAdd = JUMPS.arrAdd[LANES - 1];
+        uint32_t nState = m_nState;  // a local: stores to pData may not touch it
         for (; i + LANES <= nCount; i += LANES) {
             for (size_t k = 0; k < LANES; ++k) pData[i + k] = static_cast<uint8_t>((lane[k] >> 16) ^ nMask);
-            m_nState = lane[LANES - 1];
+            nState = lane[LANES - 1];
             for (size_t k = 0; k < LANES; ++k) lane[k] = nMul * lane[k] + nAdd;
         }
+        m_nState = nState;
     }
     for (; i < nCount; ++i) pData[i] = static_cast<uint8_t>(Next() ^ nMask);
 }
