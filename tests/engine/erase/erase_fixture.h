@@ -10,7 +10,6 @@
 #include <chrono>
 #include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "engine/core/job_options.h"
@@ -130,27 +129,6 @@ protected:
     std::vector<std::shared_ptr<CFakeDisk>> m_drives;
     std::atomic<uint32_t> m_nTicks{0};
 };
-
-// Runs fnRun on this thread and stops the engine from another one once
-// bReady says so (or after a long while, to fail instead of hanging). The
-// run must then return within a second, however long it would have taken.
-template <class F, class G>
-void StopWhen(CEraseDisk& engine, F bReady, G fnRun)
-{
-    using namespace std::chrono;
-    steady_clock::time_point stopped{};
-    std::thread stopper([&] {
-        const auto deadline = steady_clock::now() + seconds(20);
-        while (!bReady() && steady_clock::now() < deadline) std::this_thread::sleep_for(milliseconds(1));
-        EXPECT_TRUE(bReady()) << "the run never came to the place it was to be stopped at";
-        stopped = steady_clock::now();
-        engine.Abort();
-    });
-    EXPECT_FALSE(fnRun());
-    const auto returned = steady_clock::now();
-    stopper.join();
-    EXPECT_LT(returned - stopped, seconds(1));
-}
 
 }  // namespace erase_test
 

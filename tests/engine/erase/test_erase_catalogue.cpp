@@ -1,5 +1,4 @@
-// The erase method catalogue, the dialog's sixteen entries, the pass lines,
-// and the sizing of an erase run's pool and queues.
+// The erase method catalogue, the dialog's sixteen entries, and the sizing of an erase run's pool and queues.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -59,17 +58,6 @@ TEST(EraseCatalogue, IdsOutsideTheCatalogueGetTheZeroFill)
         EXPECT_EQ(m.nPass, 1u);
         EXPECT_EQ(m.arrPass[0], 0u);
     }
-    EXPECT_EQ(FindEraseMethod(ERASE_NCSC_TG_025).nPass, 6u);
-    EXPECT_STREQ(FindEraseMethod(ERASE_NCSC_TG_025).pLogLine, "ERASE Method: US NSA, NCSC-TG-025.\n");
-}
-
-TEST(EraseCatalogue, PassLinesNameTheKindAndTheSequence)
-{
-    EXPECT_EQ(ErasePassLine("D", 1, 2, 0x000), "D - PASS 1/2, WRITE 0x00.\n");
-    EXPECT_EQ(ErasePassLine("D", 2, 2, 0x80AA), "D - PASS 2/2, VERIFY 0xAA.\n");
-    EXPECT_EQ(ErasePassLine("D", 4, 7, 0x101), "D - PASS 4/7, WRITE RANDOM-2.\n");
-    EXPECT_EQ(ErasePassLine("D", 2, 2, 0x8200), "D - PASS 2/2, VERIFY RANDOM-1.\n");
-    EXPECT_EQ(ErasePassLine("D", 6, 7, 0x301), "D - PASS 6/7, WRITE RANDOM-2(COM).\n");
 }
 
 TEST(EraseDialog, SixteenEntriesEachForAMethodOfTheCatalogue)

@@ -169,13 +169,4 @@ TEST_F(EraseDiskTest, RefusalsBeforeAnythingIsWritten)
     ExpectAllClosed();
 }
 
-TEST_F(EraseDiskTest, AnIdOutsideTheCatalogueRunsOneZeroPass)
-{
-    AddDrive(0, MIB);
-    ASSERT_TRUE(Erase(1, 999));
-    EXPECT_EQ(m_recorder.CountLines("ERASE Method: Fill zero(0x00).\n"), 1u);
-    EXPECT_EQ(LinesWith("PASS"), std::vector<std::string>{"fake:drive0 - PASS 1/1, WRITE 0x00.\n"});
-    EXPECT_EQ(m_drives[0]->Contents(), std::vector<uint8_t>(MIB, 0x00));
-}
-
 }  // namespace
