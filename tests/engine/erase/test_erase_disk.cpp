@@ -118,6 +118,16 @@ TEST_F(EraseDiskTest, WriteDifferencesOnlyWritesNothingToAZeroedDrive)
     EXPECT_EQ(pOld->Contents(), std::vector<uint8_t>(3 * MIB, 0x00));
 }
 
+// Three verification passes that read nothing come one right after the
+// other: each must still reach the verify thread.
+TEST_F(EraseDiskTest, AnEmptyDriveGoesThroughEveryVerificationPass)
+{
+    AddDrive(0, 0);
+    ASSERT_TRUE(Erase(1, ERASE_DOD_5220_22_M));
+    EXPECT_EQ(LinesWith("VERIFY").size(), 3u);
+    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 0 bytes wrote.\n"), 1u);
+}
+
 TEST_F(EraseDiskTest, UnusableTargetsAreSkippedAndTheOthersErased)
 {
     struct T_CASE {
