@@ -123,9 +123,9 @@ TEST(CliMethods, ListsEveryMethodWithItsLineAndPasses)
     for (const T_ERASE_METHOD& m : EraseMethods()) {
         std::string strLine = m.pLogLine;
         strLine.pop_back();
-        EXPECT_NE(strList.find(" " + std::to_string(m.nId) + "  " + m.pConstant + "\n       " + strLine + "\n"),
-                  std::string::npos)
-            << m.pConstant;
+        const std::string strEntry =
+            std::string(" ").append(std::to_string(m.nId)).append("  ").append(m.pConstant).append("\n       ");
+        EXPECT_NE(strList.find(strEntry + strLine + "\n"), std::string::npos) << m.pConstant;
     }
     EXPECT_NE(strList.find("4 passes: 0x00, 0xFF, R1, V R1\n"), std::string::npos);
     EXPECT_NE(strList.find("7 passes: 0x00, 0xFF, R1, R2, ~R1, ~R2, R3\n"), std::string::npos);
