@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 
 #include "cli/cli_methods.h"
 #include "engine/core/system_error.h"
@@ -71,10 +72,16 @@ TEST_F(CliEraseRun, AMethodNotInTheCatalogueIsNamedFirstAndFillsZeros)
 }
 
 // The changed drive fails its verification, which ends the erase of the
-// slow one too.
+// slow one too: that one is held at its first unit until the other drive
+// is read back, and has two more to write after it.
 TEST_F(CliEraseRun, TheSummaryNamesTheDriveThatFailedAndTheOneItStopped)
 {
     m_pT1->SetWriteDelayMs(300);
+    m_pT1->SetWriteHook([this](uint64_t, uint32_t, std::vector<uint8_t>&) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (m_pT2->TotalReads() == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    });
     m_pT2->SetWriteHook([](uint64_t nOffset, uint32_t nCount, std::vector<uint8_t>& contents) {
         if (nOffset + nCount == contents.size()) contents[7] = 0x42;
     });
@@ -116,9 +123,9 @@ TEST(CliMethods, ListsEveryMethodWithItsLineAndPasses)
     for (const T_ERASE_METHOD& m : EraseMethods()) {
         std::string strLine = m.pLogLine;
         strLine.pop_back();
-        EXPECT_NE(strList.find(" " + std::to_string(m.nId) + "  " + m.pConstant + "\n       " + strLine + "\n"),
-                  std::string::npos)
-            << m.pConstant;
+        const std::string strEntry =
+            std::string(" ").append(std::to_string(m.nId)).append("  ").append(m.pConstant).append("\n       ");
+        EXPECT_NE(strList.find(strEntry + strLine + "\n"), std::string::npos) << m.pConstant;
     }
     EXPECT_NE(strList.find("4 passes: 0x00, 0xFF, R1, V R1\n"), std::string::npos);
     EXPECT_NE(strList.find("7 passes: 0x00, 0xFF, R1, R2, ~R1, ~R2, R3\n"), std::string::npos);

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/job_options.h"
@@ -116,6 +117,16 @@ protected:
             if (line.strText.find(strPart) != std::string::npos) lines.push_back(line.strText);
         }
         return lines;
+    }
+    // The drive's first write waits (up to 20 s) until the erase has been
+    // stopped: the drive cannot finish before another one fails.
+    void HoldUntilStopped(CFakeDisk& disk)
+    {
+        disk.SetWriteHook([this](uint64_t, uint32_t, std::vector<uint8_t>&) {
+            const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+            while (!m_engine.m_bAbort && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        });
     }
     void ExpectAllClosed()
     {

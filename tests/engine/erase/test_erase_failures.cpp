@@ -18,8 +18,8 @@ bool TailUntouched(const CFakeDisk& disk, const std::vector<uint8_t>& old)
 
 TEST_F(EraseDiskTest, AUnitThatCannotBeWrittenEndsTheWholeErase)
 {
-    const auto pSlow = AddDrive(0, 16 * MIB);
-    pSlow->SetWriteDelayMs(50);
+    const auto pSlow = AddDrive(0, 4 * MIB);
+    HoldUntilStopped(*pSlow);
     const auto oldSlow = pSlow->Contents();
     AddDrive(1, 4 * MIB)->FailWrites(2 * MIB + 5, 2 * MIB + 6, SystemError::IoError());
     EXPECT_FALSE(Erase(2, ERASE_ZERO));
@@ -48,7 +48,7 @@ TEST_F(EraseDiskTest, AByteChangedBeforeTheVerificationPassFailsItWithItsUnit)
         bChanged = true;
     });
     const auto pSlow = AddDrive(1, 4 * MIB);
-    pSlow->SetWriteDelayMs(300);
+    HoldUntilStopped(*pSlow);
     const auto oldSlow = pSlow->Contents();
     EXPECT_FALSE(Erase(2, ERASE_RANDOM_VERIFY));
     EXPECT_EQ(m_recorder.CountLines("fake:drive0 - data verify error (00100000-001FFFFF).\n"), 1u);
