@@ -1,6 +1,7 @@
 // The checksum task on raw images: size, digest, progress, the verdict of
 // the .md5sum file, and the digest computed in line when its thread cannot
 // start.
+#include <algorithm>
 #include <system_error>
 
 #include "tests/engine/checksum/hash_task_fixture.h"
@@ -33,7 +34,8 @@ TEST_F(HashTaskTest, ProgressFollowsTheFileAtMostEveryQuarterSecond)
     const std::vector<int64_t> progress = m_recorder.ProgressValues(PROGRESS_CHECKSUM);
     ASSERT_GE(progress.size(), 3u) << "no report between the first and the last";
     EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    EXPECT_TRUE(progress[1] > 0 && progress[progress.size() - 2] < 1000);
+    // Some report between the first and the last shows the file part-read.
+    EXPECT_TRUE(std::any_of(progress.begin() + 1, progress.end() - 1, [](int64_t n) { return n > 0 && n < 1000; }));
     EXPECT_LE(static_cast<int64_t>(progress.size()) - 2, nElapsedMs / 250 + 1);
 }
 
