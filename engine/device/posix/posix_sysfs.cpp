@@ -106,17 +106,6 @@ std::string VpdSerial(const fs::path& device)
     return strSerial;
 }
 
-// A property of udev's database record of the disk ("E:KEY=VALUE" lines).
-std::string UdevProperty(const fs::path& udev, dev_t nDisk, const std::string& strKey)
-{
-    std::ifstream in(udev / ("b" + std::to_string(major(nDisk)) + ":" + std::to_string(minor(nDisk))));
-    const std::string strPrefix = "E:" + strKey + "=";
-    for (std::string strLine; std::getline(in, strLine);) {
-        if (strLine.rfind(strPrefix, 0) == 0) return strLine.substr(strPrefix.size());
-    }
-    return std::string();
-}
-
 std::string SerialOf(const T_SYSFS_ROOTS& roots, const fs::path& device, dev_t nDisk)
 {
     std::string strSerial = FirstOf(device, {"serial"});
@@ -128,6 +117,16 @@ std::string SerialOf(const T_SYSFS_ROOTS& roots, const fs::path& device, dev_t n
 }
 
 }  // namespace
+
+std::string UdevProperty(const fs::path& udev, dev_t nDevice, const std::string& strKey)
+{
+    std::ifstream in(udev / ("b" + std::to_string(major(nDevice)) + ":" + std::to_string(minor(nDevice))));
+    const std::string strPrefix = "E:" + strKey + "=";
+    for (std::string strLine; std::getline(in, strLine);) {
+        if (strLine.rfind(strPrefix, 0) == 0) return strLine.substr(strPrefix.size());
+    }
+    return std::string();
+}
 
 fs::path SysfsFolderOf(const fs::path& sys, dev_t nDevice)
 {

@@ -7,6 +7,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "engine/device/device.h"
@@ -20,6 +21,9 @@ enum class EMediaClass { Fixed, Removable, Optical };
 
 // The device's own sysfs folder, resolved; empty when sysfs has none.
 std::filesystem::path SysfsFolderOf(const std::filesystem::path& sys, dev_t nDevice);
+// A property of udev's database record of a block device ("E:KEY=VALUE"
+// lines); empty when udev has none.
+std::string UdevProperty(const std::filesystem::path& udev, dev_t nDevice, const std::string& strKey);
 // The "MAJ:MIN" of a sysfs block folder, or false.
 bool ReadDevFile(const std::filesystem::path& folder, dev_t& nDevice);
 
