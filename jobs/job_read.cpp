@@ -24,7 +24,9 @@ void Register(CDiskToImage* pRead, CCompareDiskImage* pCompare)
 // name; a file that cannot be created is silently not written.
 void WriteMd5SumFile(const T_JOB_RUN& run, const CDiskToImage& engine)
 {
-    if (g_bOptMakeMD5SUM && engine.m_bDigestValid) WriteMd5SumFor(run.param.szImagePath, engine.m_digest);
+    uint32_t nError = 0;
+    if (g_bOptMakeMD5SUM && engine.m_bDigestValid)
+        WriteMd5SumFile(run.devices, run.param.szImagePath, engine.m_digest, nError);
 }
 
 }  // namespace

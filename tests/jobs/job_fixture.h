@@ -50,8 +50,9 @@ public:
     std::vector<std::string> m_arrPlayed;
 };
 
-// Fake paths from the fake provider, every other path from the platform
-// (an image in a temporary folder, with its .md5sum file beside it).
+// Fake drives ("fake:...") and volumes ("\\.\E:") from the fake provider,
+// every other path from the platform (an image in a temporary folder, with
+// its .md5sum file beside it).
 class CMixedProvider : public IDeviceProvider {
 public:
     explicit CMixedProvider(CFakeDeviceProvider& fakes) : m_fakes(fakes) {}
@@ -65,7 +66,10 @@ public:
     }
 
 private:
-    static bool IsFake(const std::string& strPath) { return strPath.rfind("fake:", 0) == 0; }
+    static bool IsFake(const std::string& strPath)
+    {
+        return strPath.rfind("fake:", 0) == 0 || strPath.rfind("\\\\.\\", 0) == 0;
+    }
     CFakeDeviceProvider& m_fakes;
 };
 

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "engine/core/log.h"
+#include "engine/core/system_error.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace job_test {
@@ -141,8 +142,9 @@ TEST_F(JobTest, AnUnknownJobKindEndsAtOnceWithoutTouchingAnything)
 
 TEST_F(JobTest, AnAbortEndsTheJobAsAFailedOneAndUnlocksItsVolumes)
 {
-    WriteWholeFile(m_param.szImagePath, CFakeDisk::WithPattern(64 * MIB, 9)->Contents());
-    AddDisk(0, 0, 64 * MIB, "EF")->SetWriteDelayMs(20);
+    // Unstopped, the write would take 32 x 200 ms.
+    WriteWholeFile(m_param.szImagePath, CFakeDisk::WithPattern(32 * MIB, 9)->Contents());
+    AddDisk(0, 0, 32 * MIB, "EF")->SetWriteDelayMs(200);
     m_param.nTask = DUMPTASK_WRITE;
     std::thread job([this] { RunDumpTask(&m_param); });
     const auto tStart = std::chrono::steady_clock::now();
@@ -152,7 +154,8 @@ TEST_F(JobTest, AnAbortEndsTheJobAsAFailedOneAndUnlocksItsVolumes)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     job.join();
-    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(10));
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(3));
+    EXPECT_NE(m_recorder.LogText().find(" DISK WRITE FAILED.\n"), std::string::npos);
     EXPECT_NE(m_recorder.LogText().find("  DISK #0 (E:, F:) - DISK WRITE=NG\n"), std::string::npos);
     for (const char c : std::string("EF")) {
         EXPECT_FALSE(m_volumes[c]->Volume().Locked()) << c;
