@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "drives/drive_kind.h"
 #include "engine/core/notify.h"
 
 class IDeviceProvider;
@@ -16,14 +17,10 @@ constexpr int DUMPTASK_WRITE = 1;
 constexpr int DUMPTASK_VERIFY = 2;
 constexpr int DUMPTASK_ERASE = 3;
 
-// Drive kinds of a slot; the number's meaning depends on the kind.
-constexpr int DRIVE_KIND_FLOPPY = 0xE000;  // number: letter index, 0 = A:
-constexpr int DRIVE_KIND_CDROM = 2;        // number: CD-ROM number
-constexpr int DRIVE_KIND_DISK = 7;         // number: physical disk number
-constexpr int DRIVE_KIND_NONE = 0x22;      // an empty slot
-// A slot named by a device path or a file (strDrivePath), for the command
-// line and for tests; its display name is the path and it has no volumes.
-constexpr int DRIVE_KIND_PATH = 0x7F00;
+// A slot's drive is one of the drive kinds (DRIVE_KIND_DISK, ...), or a
+// device path or a file (strDrivePath), for the command line and for tests:
+// its display name is then the path, and it has no volumes.
+constexpr uint32_t DRIVE_KIND_PATH = 0x7F00;
 
 constexpr int DUMPTASK_SLOTS = 4;
 
@@ -59,7 +56,7 @@ struct T_DUMPTASK_PARAM {
     uint32_t dwLockedLetters = 0;  // volumes the window holds locked: left alone
     int nMismatchLimit = -1;       // negative: the compare engine's own limit
     int nEraseMethod = 1;
-    int nDriveKind[DUMPTASK_SLOTS] = {DRIVE_KIND_NONE, DRIVE_KIND_NONE, DRIVE_KIND_NONE, DRIVE_KIND_NONE};
+    uint32_t nDriveKind[DUMPTASK_SLOTS] = {DRIVE_KIND_NONE, DRIVE_KIND_NONE, DRIVE_KIND_NONE, DRIVE_KIND_NONE};
     int nDriveNumber[DUMPTASK_SLOTS] = {-1, -1, -1, -1};
     // The path of a DRIVE_KIND_PATH slot.
     std::string strDrivePath[DUMPTASK_SLOTS];

@@ -5,10 +5,10 @@
 
 #include "engine/core/format.h"
 
-std::string CJobDriveInfo::GetDrivePath(int nKind, int nNumber)
+std::string CJobDriveInfo::GetDrivePath(uint32_t nKind, int nNumber)
 {
     std::string strPath;
-    if (nNumber < 0 || !m_scanner.GetDrivePath(static_cast<uint32_t>(nKind), static_cast<uint32_t>(nNumber), strPath))
+    if (nNumber < 0 || !m_scanner.GetDrivePath(nKind, static_cast<uint32_t>(nNumber), strPath))
         return {};
     return strPath;
 }
@@ -16,13 +16,13 @@ std::string CJobDriveInfo::GetDrivePath(int nKind, int nNumber)
 // A drive letter becomes "E:" opened as "\\.\E:"; a partition name
 // ("sdb1") stays as it is and is opened by its root, "/dev/sdb1". A letter
 // that comes twice (a folder mount point on the same disk) counts once.
-std::vector<T_JOB_VOLUME> CJobDriveInfo::GetDriveVolumes(int nKind, int nNumber)
+std::vector<T_JOB_VOLUME> CJobDriveInfo::GetDriveVolumes(uint32_t nKind, int nNumber)
 {
     std::vector<T_JOB_VOLUME> arrVolumes;
     if (nNumber < 0) return arrVolumes;
     std::vector<std::string> arrSeen;
     for (const std::string& strLetter :
-         m_drives.GetDriveLetters(static_cast<uint32_t>(nKind), static_cast<uint32_t>(nNumber))) {
+         m_drives.GetDriveLetters(nKind, static_cast<uint32_t>(nNumber))) {
         const auto isSame = [&](const std::string& strSeen) { return SameLetter(strSeen, strLetter); };
         if (std::any_of(arrSeen.begin(), arrSeen.end(), isSame)) continue;
         arrSeen.push_back(strLetter);

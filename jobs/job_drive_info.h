@@ -9,8 +9,8 @@ class CJobDriveInfo : public IJobInventory {
 public:
     CJobDriveInfo(CDriveInfo& drives, IVolumeScanner& scanner) : m_drives(drives), m_scanner(scanner) {}
 
-    std::string GetDrivePath(int nKind, int nNumber) override;
-    std::vector<T_JOB_VOLUME> GetDriveVolumes(int nKind, int nNumber) override;
+    std::string GetDrivePath(uint32_t nKind, int nNumber) override;
+    std::vector<T_JOB_VOLUME> GetDriveVolumes(uint32_t nKind, int nNumber) override;
 
 private:
     CDriveInfo& m_drives;

@@ -7,7 +7,7 @@
 namespace {
 
 // The Windows device path of a drive, for a job without an inventory.
-std::string WindowsDrivePath(int nKind, int nNumber)
+std::string WindowsDrivePath(uint32_t nKind, int nNumber)
 {
     switch (nKind) {
     case DRIVE_KIND_DISK: return FormatText("\\\\.\\PhysicalDrive%d", nNumber);
@@ -17,7 +17,7 @@ std::string WindowsDrivePath(int nKind, int nNumber)
     }
 }
 
-std::string BaseName(int nKind, int nNumber)
+std::string BaseName(uint32_t nKind, int nNumber)
 {
     switch (nKind) {
     case DRIVE_KIND_DISK: return FormatText("DISK #%d", nNumber);
@@ -49,7 +49,7 @@ void BuildDriveList(T_JOB_RUN& run)
 {
     const T_DUMPTASK_PARAM& param = run.param;
     for (int nSlot = 0; nSlot < DUMPTASK_SLOTS; ++nSlot) {
-        const int nKind = param.nDriveKind[nSlot];
+        const uint32_t nKind = param.nDriveKind[nSlot];
         const int nNumber = param.nDriveNumber[nSlot];
         if (nNumber < 0) continue;
         T_JOB_DRIVE drive{nSlot, nKind, nNumber, {}, {}};

@@ -3,6 +3,7 @@
 // and which volumes live on it. The window's inventory answers on Windows
 // ("\\.\PhysicalDrive1", the volumes "\\.\E:", "\\.\F:"); the Linux one
 // with block devices ("/dev/sdb", its partitions "/dev/sdb1", ...).
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ public:
     virtual ~IJobInventory() = default;
     // The path a drive of this kind and number is opened with; empty when
     // there is no such drive.
-    virtual std::string GetDrivePath(int nKind, int nNumber) = 0;
+    virtual std::string GetDrivePath(uint32_t nKind, int nNumber) = 0;
     // The drive's volumes, in the inventory's order.
-    virtual std::vector<T_JOB_VOLUME> GetDriveVolumes(int nKind, int nNumber) = 0;
+    virtual std::vector<T_JOB_VOLUME> GetDriveVolumes(uint32_t nKind, int nNumber) = 0;
 };

@@ -14,7 +14,7 @@
 // One drive of the job, in slot order.
 struct T_JOB_DRIVE {
     int nSlot = 0;        // the window row
-    int nKind = DRIVE_KIND_NONE;
+    uint32_t nKind = DRIVE_KIND_NONE;
     int nNumber = -1;
     std::string strPath;  // the device path it is opened with
     std::string strName;  // "DISK #1 (E:, F:)"

@@ -28,12 +28,12 @@ public:
     {
         m_disks[nNumber] = {std::move(strPath), std::move(arrVolumes)};
     }
-    std::string GetDrivePath(int nKind, int nNumber) override
+    std::string GetDrivePath(uint32_t nKind, int nNumber) override
     {
         const auto it = m_disks.find(nNumber);
         return nKind == DRIVE_KIND_DISK && it != m_disks.end() ? it->second.first : std::string();
     }
-    std::vector<T_JOB_VOLUME> GetDriveVolumes(int nKind, int nNumber) override
+    std::vector<T_JOB_VOLUME> GetDriveVolumes(uint32_t nKind, int nNumber) override
     {
         const auto it = m_disks.find(nNumber);
         return nKind == DRIVE_KIND_DISK && it != m_disks.end() ? it->second.second : std::vector<T_JOB_VOLUME>();
