@@ -9,6 +9,9 @@ namespace {
 constexpr unsigned FOR_READ = 1;
 constexpr unsigned FOR_WRITE = 2;
 constexpr unsigned FOR_VERIFY = 4;
+constexpr unsigned FOR_ERASE = 8;
+constexpr unsigned FOR_CHECKSUM = 16;
+constexpr unsigned FOR_JOBS = FOR_READ | FOR_WRITE | FOR_VERIFY;  // the commands that move drive data
 
 // An option without a value: its names, the commands that take it, and
 // what it sets.
@@ -23,12 +26,11 @@ using ECompress = T_CLI_ARGS::ECompress;
 
 constexpr T_FLAG FLAGS[] = {
     {"--unstable", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.bUnstable = true; }},
-    {"--yes", "-y", FOR_READ | FOR_WRITE, [](T_CLI_ARGS& a) { a.bYes = true; }},
-    {"--compress", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.eCompress = ECompress::On; }},
-    {"--no-compress", nullptr, FOR_READ | FOR_WRITE | FOR_VERIFY,
-     [](T_CLI_ARGS& a) { a.eCompress = ECompress::Off; }},
+    {"--yes", "-y", FOR_READ | FOR_WRITE | FOR_ERASE, [](T_CLI_ARGS& a) { a.bYes = true; }},
+    {"--compress", nullptr, FOR_JOBS | FOR_CHECKSUM, [](T_CLI_ARGS& a) { a.eCompress = ECompress::On; }},
+    {"--no-compress", nullptr, FOR_JOBS | FOR_CHECKSUM, [](T_CLI_ARGS& a) { a.eCompress = ECompress::Off; }},
     {"--force-write", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bForceWrite = true; }},
-    {"--diff-only", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bDiffOnly = true; }},
+    {"--diff-only", nullptr, FOR_WRITE | FOR_ERASE, [](T_CLI_ARGS& a) { a.bDiffOnly = true; }},
     {"--verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bVerify = true; }},
     {"--md5-verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bMd5Verify = true; }},
     {"--force-verify", nullptr, FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.bForceVerify = true; }},
@@ -40,6 +42,8 @@ unsigned CommandBit(ECliCommand eCommand)
     case ECliCommand::Read: return FOR_READ;
     case ECliCommand::Write: return FOR_WRITE;
     case ECliCommand::Verify: return FOR_VERIFY;
+    case ECliCommand::Erase: return FOR_ERASE;
+    case ECliCommand::Checksum: return FOR_CHECKSUM;
     default: return 0;
     }
 }
@@ -50,6 +54,9 @@ const char* CommandName(ECliCommand eCommand)
     case ECliCommand::Read: return "read";
     case ECliCommand::Write: return "write";
     case ECliCommand::Verify: return "verify";
+    case ECliCommand::Erase: return "erase";
+    case ECliCommand::Methods: return "methods";
+    case ECliCommand::Checksum: return "checksum";
     default: return "";
     }
 }
@@ -79,6 +86,79 @@ bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strEr
     return true;
 }
 
+// A method id: decimal, or hexadecimal after "0x" (the catalogue writes
+// some ids that way). Any 32-bit id is taken; one the catalogue lacks is
+// the command's business.
+bool ParseMethod(const std::string& strValue, uint32_t& nMethod, std::string& strError)
+{
+    const bool bHex = strValue.size() > 2 && (strValue.starts_with("0x") || strValue.starts_with("0X"));
+    const char* pBegin = strValue.data() + (bHex ? 2 : 0);
+    const char* pEnd = strValue.data() + strValue.size();
+    uint32_t n = 0;
+    auto [ptr, ec] = std::from_chars(pBegin, pEnd, n, bHex ? 16 : 10);
+    if (strValue.empty() || ec != std::errc() || ptr != pEnd) {
+        strError = "--method needs a method id (a number that 'gravelmoor-cli methods' lists), not \"" + strValue +
+                   "\"";
+        return false;
+    }
+    nMethod = n;
+    return true;
+}
+
+// Whether a is the option strName with a value: "--name VALUE" or
+// "--name=VALUE".
+bool IsValueOption(const std::string& a, const std::string& strName)
+{
+    return a == strName || a.starts_with(strName + "=");
+}
+
+// The value of the value option at argv[i] (i moves past a separate value).
+bool TakeValue(const std::vector<std::string>& argv, size_t& i, const std::string& strName, std::string& strValue,
+               std::string& strError)
+{
+    const std::string& a = argv[i];
+    if (a == strName && i + 1 >= argv.size()) {
+        strError = strName + " needs a value";
+        return false;
+    }
+    strValue = a == strName ? argv[++i] : a.substr(strName.size() + 1);
+    return true;
+}
+
+// --buffer (every command that runs a job) and --method (erase).
+bool ParseValueOption(ECliCommand eCommand, const std::vector<std::string>& argv, size_t& i, T_CLI_ARGS& args,
+                      std::string& strError)
+{
+    const bool bBuffer = IsValueOption(argv[i], "--buffer");
+    const std::string strName = bBuffer ? "--buffer" : "--method";
+    const bool bTakes = bBuffer ? eCommand != ECliCommand::Methods && eCommand != ECliCommand::Checksum
+                                : eCommand == ECliCommand::Erase;
+    if (!bTakes) {
+        strError = std::string(CommandName(eCommand)) + " does not take the option " + strName;
+        return false;
+    }
+    std::string strValue;
+    if (!TakeValue(argv, i, strName, strValue, strError)) return false;
+    return bBuffer ? ParseBuffer(strValue, args.nBufferMiB, strError) : ParseMethod(strValue, args.nMethod, strError);
+}
+
+// "erase" takes 1 to 4 drives; "methods" takes nothing.
+bool TakeDrivesOnly(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
+{
+    if (args.eCommand == ECliCommand::Methods) {
+        if (!operands.empty()) strError = "methods takes no arguments, not \"" + operands[0] + "\"";
+        return operands.empty();
+    }
+    if (operands.empty()) {
+        strError = "erase needs at least one DRIVE";
+    } else if (operands.size() > MAX_CLI_DRIVES) {
+        strError = "too many drives: " + std::to_string(operands.size()) + " given, erase takes at most 4";
+    }
+    if (!strError.empty()) return false;
+    args.arrDrives = operands;
+    return true;
+}
+
 // "read" takes exactly two operands; the message says which are missing or
 // which are too many.
 bool TakeReadOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
@@ -98,6 +178,21 @@ bool TakeReadOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args
     return true;
 }
 
+// "checksum" takes exactly one image.
+bool TakeImage(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
+{
+    if (operands.empty()) {
+        strError = "checksum needs an IMAGE: it is missing";
+    } else if (operands.size() > 1) {
+        strError = "too many arguments:";
+        for (size_t i = 1; i < operands.size(); ++i) strError += " \"" + operands[i] + "\"";
+        strError += " (checksum takes one IMAGE)";
+    }
+    if (operands.size() != 1) return false;
+    args.strImage = operands[0];
+    return true;
+}
+
 // "write" and "verify" take the image, then 1 to 4 drives.
 bool TakeImageAndDrives(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
 {
@@ -114,6 +209,17 @@ bool TakeImageAndDrives(const std::vector<std::string>& operands, T_CLI_ARGS& ar
     args.strImage = operands[0];
     args.arrDrives.assign(operands.begin() + 1, operands.end());
     return true;
+}
+
+bool TakeOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
+{
+    switch (args.eCommand) {
+    case ECliCommand::Read: return TakeReadOperands(operands, args, strError);
+    case ECliCommand::Checksum: return TakeImage(operands, args, strError);
+    case ECliCommand::Erase:
+    case ECliCommand::Methods: return TakeDrivesOnly(operands, args, strError);
+    default: return TakeImageAndDrives(operands, args, strError);
+    }
 }
 
 // Combinations that ask for two contradicting things.
@@ -144,13 +250,8 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             result.args.eCommand = ECliCommand::Help;
             result.bOk = true;
             return result;
-        } else if (a == "--buffer" || a.starts_with("--buffer=")) {
-            if (a == "--buffer" && i + 1 >= argv.size()) {
-                result.strError = "--buffer needs a value";
-                return result;
-            }
-            const std::string strValue = a == "--buffer" ? argv[++i] : a.substr(9);
-            if (!ParseBuffer(strValue, result.args.nBufferMiB, result.strError)) return result;
+        } else if (IsValueOption(a, "--buffer") || IsValueOption(a, "--method")) {
+            if (!ParseValueOption(eCommand, argv, i, result.args, result.strError)) return result;
         } else if ((pFlag = FindFlag(a)) != nullptr && (pFlag->nCommands & CommandBit(eCommand))) {
             pFlag->pfnSet(result.args);
         } else if (pFlag) {
@@ -161,10 +262,7 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             return result;
         }
     }
-    const bool bOperands = eCommand == ECliCommand::Read
-                               ? TakeReadOperands(operands, result.args, result.strError)
-                               : TakeImageAndDrives(operands, result.args, result.strError);
-    result.bOk = bOperands && CheckCombination(result.args, result.strError);
+    result.bOk = TakeOperands(operands, result.args, result.strError) && CheckCombination(result.args, result.strError);
     return result;
 }
 
@@ -193,7 +291,8 @@ T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
         result.bOk = true;
         return result;
     }
-    for (ECliCommand eCommand : {ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify}) {
+    for (ECliCommand eCommand : {ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify, ECliCommand::Erase,
+                                 ECliCommand::Methods, ECliCommand::Checksum}) {
         if (strCommand == CommandName(eCommand)) return ParseCommand(eCommand, argv);
     }
     result.strError = "unknown command " + strCommand;

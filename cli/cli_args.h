@@ -1,26 +1,27 @@
 #pragma once
-// The command line of gravelmoor-cli: the commands read, write and verify,
-// their options and operands. Parsing only looks at the words; whether the
+// The command line of gravelmoor-cli: the commands read, write, verify,
+// erase, methods and checksum, their options and operands. Parsing only looks at the words; whether the
 // files and drives exist is the commands' business.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-enum class ECliCommand { None, Help, Read, Write, Verify };
+enum class ECliCommand { None, Help, Read, Write, Verify, Erase, Methods, Checksum };
 
 struct T_CLI_ARGS {
     ECliCommand eCommand = ECliCommand::None;
     bool bUnstable = false;     // unstable-media mode for the drive reads
     bool bYes = false;          // answer Yes to the question that guards data
     bool bForceWrite = false;   // write: go on when the image and a drive differ in size
-    bool bDiffOnly = false;     // write: write only the 1 MiB units that differ
+    bool bDiffOnly = false;     // write, erase: write only the 1 MiB units that differ
     bool bVerify = false;       // write: compare the written drives with the image afterwards
     bool bMd5Verify = false;    // write: read the written drives back for their digest instead
     bool bForceVerify = false;  // compare a compressed image even where the lengths differ
     // --compress / --no-compress; unset: on exactly when IMAGE ends in .gmz.
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
     uint32_t nBufferMiB = 16;
-    std::vector<std::string> arrDrives;  // read: exactly one; write and verify: 1 to MAX_CLI_DRIVES
+    uint32_t nMethod = 1;  // erase: the erase method's id
+    std::vector<std::string> arrDrives;  // read: exactly one; write, verify and erase: 1 to MAX_CLI_DRIVES; checksum: none
     std::string strImage;
 };
 
@@ -32,7 +33,7 @@ struct T_PARSE_RESULT {
 
 constexpr uint32_t MIN_BUFFER_MIB = 16;
 constexpr uint32_t MAX_BUFFER_MIB = 65536;
-// The most drives one write or verify takes.
+// The most drives one write, verify or erase takes.
 constexpr size_t MAX_CLI_DRIVES = 4;
 
 T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv);

@@ -99,7 +99,7 @@ CCliJob::~CCliJob()
 void CCliJob::PrintQueued()
 {
     T_NOTIFY_MSG msg;
-    while (m_queue.TryTake(msg)) m_printer.Handle(msg);
+    while (m_queue.TryTake(msg)) Handle(msg);
     m_printer.ClearProgress();
 }
 
@@ -140,9 +140,17 @@ void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& q
             AnswerPrompt(*pRequest, question.strSubject, PromptRuleOf(question.bYes, m_env), m_env.io);
             delete pRequest;
         } else {
-            m_printer.Handle(msg);
+            Handle(msg);
         }
     }
+}
+
+void CCliJob::Handle(const T_NOTIFY_MSG& msg)
+{
+    if (m_fnResult && msg.uMsg != WM_ENGINE_LOG && msg.uMsg != WM_ENGINE_PROGRESS)
+        m_fnResult(msg);
+    else
+        m_printer.Handle(msg);
 }
 
 bool CCliJob::Finish()

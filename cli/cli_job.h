@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_args.h"
@@ -81,6 +82,11 @@ public:
     // did not run).
     bool RunInBackground(const std::function<void()>& fnJob, const std::function<void()>& fnAbort,
                          const T_JOB_QUESTION& question);
+    // Hands every message other than log lines and progress to fnResult
+    // (on this thread, during RunInBackground and PrintQueued) instead of
+    // the printer: the results of a task the command talks to. fnResult
+    // owns what the message carries.
+    void SetResultHandler(std::function<void(const T_NOTIFY_MSG&)> fnResult) { m_fnResult = std::move(fnResult); }
     // Ends the output: prints what is left, removes the progress line and
     // says on standard error when standard output could not be written.
     // True when the whole log reached standard output.
@@ -88,10 +94,12 @@ public:
 
 private:
     void Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& question);
+    void Handle(const T_NOTIFY_MSG& msg);
 
     const T_CLI_ENV& m_env;
     CNotifyQueue m_queue;
     CCliPrinter m_printer;
+    std::function<void(const T_NOTIFY_MSG&)> m_fnResult;
 };
 
 // Points an engine's notifications at the job, with the job runner's poll

@@ -132,7 +132,8 @@ void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
         FreeHeapString(lParam);
         return;
     }
-    if (nCode == PROGRESS_TOTAL) {
+    // The checksum task's figure is the whole of its job.
+    if (nCode == PROGRESS_TOTAL || nCode == PROGRESS_CHECKSUM) {
         m_nPerMille = static_cast<int64_t>(lParam);
         DrawProgress();
         PrintProgressLine();

@@ -36,17 +36,22 @@ bool InspectImage(IDeviceProvider& devices, const std::string& strImage, T_TARGE
 // Opens a drive the way the engine will write it, and closes it again at
 // once: a drive held by someone else (a mounted file system) is refused
 // now, before the question and before any other drive is written.
-bool ProbeForWriting(IDeviceProvider& devices, const std::string& strDrive)
+bool ProbeForWriting(IDeviceProvider& devices, const std::string& strDrive, bool bErase)
 {
     uint32_t nError = 0;
     if (devices.Open(strDrive, EOpenMode::WriteDrive, nError)) return true;
-    LogError("can't write disk %s: %s.\n", strDrive, ErrorClause(nError));
+    if (bErase) {
+        LogError("can't open disk %s for erasing: %s.\n", strDrive, ErrorClause(nError));
+    } else {
+        LogError("can't write disk %s: %s.\n", strDrive, ErrorClause(nError));
+    }
     return false;
 }
 
 // A drive: an existing disk, or a regular file standing in for one, that
 // can be measured (and, to be written, opened for writing).
-bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, bool bWrite, T_TARGET& target)
+bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T_TARGET_RULES& rules,
+                  T_TARGET& target)
 {
     uint32_t nError = 0;
     std::unique_ptr<IDevice> pDrive = devices.Open(strDrive, EOpenMode::ReadDrive, nError);
@@ -66,7 +71,24 @@ bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, bool bW
     target.strPath = strDrive;
     target.storage = pDrive->GetStorage();
     pDrive.reset();
-    return !bWrite || ProbeForWriting(devices, strDrive);
+    return !rules.bWrite || ProbeForWriting(devices, strDrive, rules.bErase);
+}
+
+// Inspects every drive; arrOpen gets those that could be opened and
+// measured. False when any could not.
+bool OpenDrives(IDeviceProvider& devices, const std::vector<std::string>& arrDrives, const T_TARGET_RULES& rules,
+                std::vector<T_TARGET>& arrTargets, std::vector<T_TARGET>& arrOpen)
+{
+    bool bOk = true;
+    arrTargets.assign(arrDrives.size(), T_TARGET{});
+    for (size_t i = 0; i < arrDrives.size(); ++i) {
+        if (InspectDrive(devices, arrDrives[i], rules, arrTargets[i])) {
+            arrOpen.push_back(arrTargets[i]);
+        } else {
+            bOk = false;
+        }
+    }
+    return bOk;
 }
 
 }  // namespace
@@ -89,22 +111,21 @@ bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std
         return false;
     }
     T_TARGET image;
-    bool bOk = InspectImage(devices, strImage, image);
-    arrTargets.assign(arrDrives.size(), T_TARGET{});
-    std::vector<bool> arrOpened(arrDrives.size(), false);
-    for (size_t i = 0; i < arrDrives.size(); ++i) {
-        arrOpened[i] = InspectDrive(devices, arrDrives[i], rules.bWrite, arrTargets[i]);
-        bOk = bOk && arrOpened[i];
-    }
-    // Conflicts are looked for among what could be opened, so that every
-    // problem shows in one run.
+    const bool bImage = InspectImage(devices, strImage, image);
+    // Drives and conflicts are looked at even when the image failed, so
+    // that every problem shows in one run.
     std::vector<T_TARGET> arrOpen;
-    for (size_t i = 0; i < arrDrives.size(); ++i) {
-        if (arrOpened[i]) arrOpen.push_back(arrTargets[i]);
-    }
-    const bool bImageOpened = !image.strPath.empty();
+    bool bOk = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen) && bImage;
     if (!RefuseRepeatedDrives(arrOpen, rules)) bOk = false;
-    if (bImageOpened && !RefuseImageAsDrive(image, arrOpen, rules)) bOk = false;
-    if (bImageOpened && !CheckSizes(image, arrOpen, rules)) bOk = false;
+    if (bImage && !RefuseImageAsDrive(image, arrOpen, rules)) bOk = false;
+    if (bImage && !CheckSizes(image, arrOpen, rules)) bOk = false;
     return bOk;
+}
+
+bool InspectDrives(IDeviceProvider& devices, const std::vector<std::string>& arrDrives, const T_TARGET_RULES& rules,
+                   std::vector<T_TARGET>& arrTargets)
+{
+    std::vector<T_TARGET> arrOpen;
+    const bool bOpened = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen);
+    return RefuseRepeatedDrives(arrOpen, rules) && bOpened;
 }

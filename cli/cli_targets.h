@@ -21,15 +21,19 @@ struct T_TARGET {
 };
 
 struct T_TARGET_RULES {
-    bool bWrite = false;       // the drives are to be written
+    bool bWrite = false;       // the drives are to be written (or erased)
     bool bCompressed = false;  // the image is compressed: its file size is not its data's length
     bool bForceWrite = false;  // a raw image may differ in size from the drives it is written to
+    bool bErase = false;       // the drives are to be erased: there is no image
 };
 
 // True when the job may go on; arrTargets then holds every drive in the
 // order given. False when anything was refused (the reasons are logged).
 bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std::vector<std::string>& arrDrives,
                 const T_TARGET_RULES& rules, std::vector<T_TARGET>& arrTargets);
+// The same for a job without an image (an erase): the drives alone.
+bool InspectDrives(IDeviceProvider& devices, const std::vector<std::string>& arrDrives, const T_TARGET_RULES& rules,
+                   std::vector<T_TARGET>& arrTargets);
 
 // A system error text as the end of a one-line message: no line end and no
 // closing full stop.

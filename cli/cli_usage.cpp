@@ -12,6 +12,10 @@ constexpr const char* WRITE_SYNOPSIS =
 constexpr const char* VERIFY_SYNOPSIS =
     "gravelmoor-cli verify [--force-verify] [--unstable] [--compress | --no-compress]\n"
     "                          [--buffer MIB] IMAGE DRIVE...\n";
+constexpr const char* ERASE_SYNOPSIS =
+    "gravelmoor-cli erase [--method ID] [--diff-only] [--yes] [--buffer MIB] DRIVE...\n";
+constexpr const char* METHODS_SYNOPSIS = "gravelmoor-cli methods\n";
+constexpr const char* CHECKSUM_SYNOPSIS = "gravelmoor-cli checksum [--compress | --no-compress] IMAGE\n";
 
 }  // namespace
 
@@ -22,7 +26,12 @@ std::string CliUsageLine(ECliCommand eCommand)
     case ECliCommand::Read: return strUsage + READ_SYNOPSIS;
     case ECliCommand::Write: return strUsage + WRITE_SYNOPSIS;
     case ECliCommand::Verify: return strUsage + VERIFY_SYNOPSIS;
-    default: return strUsage + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " + VERIFY_SYNOPSIS;
+    case ECliCommand::Erase: return strUsage + ERASE_SYNOPSIS;
+    case ECliCommand::Methods: return strUsage + METHODS_SYNOPSIS;
+    case ECliCommand::Checksum: return strUsage + CHECKSUM_SYNOPSIS;
+    default:
+        return strUsage + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " + VERIFY_SYNOPSIS + "       " +
+               ERASE_SYNOPSIS + "       " + METHODS_SYNOPSIS + "       " + CHECKSUM_SYNOPSIS;
     }
 }
 
@@ -35,21 +44,32 @@ std::string CliUsage()
            "write   writes IMAGE to 1 to 4 DRIVEs at the same time, after listing them\n"
            "        with their sizes and asking; every drive's old contents are lost.\n"
            "verify  compares 1 to 4 DRIVEs byte for byte with IMAGE.\n"
+           "erase   overwrites 1 to 4 DRIVEs at the same time with the passes of one\n"
+           "        erase method, after listing them with their sizes and asking.\n"
+           "methods lists the erase methods: id, name, log line and passes.\n"
+           "checksum\n"
+           "        prints the MD5 digest and the size of IMAGE's data (of the\n"
+           "        uncompressed data for a compressed image) and, when IMAGE.md5sum\n"
+           "        exists, whether the digest it holds agrees: OK or NG.\n"
            "\n"
            "  DRIVE         a whole-disk device (for example /dev/sdb) or a regular file;\n"
-           "                write and verify take existing drives only, each one once\n"
+           "                write, verify and erase take existing drives only, each\n"
+           "                one once\n"
            "  IMAGE         a raw image (.gmi or .dd: the drive's bytes) or a compressed\n"
            "                one (.gmz: one gzip stream of them); read creates it, and it\n"
-           "                must not be the drive itself, nor a device; write and verify\n"
-           "                read it, and it must not be one of their DRIVEs\n"
+           "                must not be the drive itself, nor a device; write, verify\n"
+           "                and checksum read it, and it must not be one of their DRIVEs\n"
            "\n"
            "Options:\n"
            "  --yes, -y     answer Yes to the question that guards data: whether read\n"
-           "                replaces an existing IMAGE, whether write goes ahead; without\n"
-           "                it, and without a terminal to ask on, the answer is No\n"
+           "                replaces an existing IMAGE, whether write or erase goes\n"
+           "                ahead; without it, and without a terminal to ask on, the\n"
+           "                answer is No\n"
            "  --force-write write even when the raw image and a drive differ in size:\n"
            "                the shorter of the two lengths, over all drives, is written\n"
            "  --diff-only   write only the 1 MiB units whose data differ on the drive\n"
+           "  --method ID   erase: the erase method (default 1, one pass of 0x00); an ID\n"
+           "                that 'methods' does not list runs method 1\n"
            "  --verify      after the write, compare every written drive with IMAGE\n"
            "  --md5-verify  after the write, read every written drive back and check its\n"
            "                MD5 digest against the image's instead\n"
@@ -68,17 +88,20 @@ std::string CliUsage()
            "  --help, -h    show this help\n"
            "\n"
            "Log lines go to standard output (to standard error when standard output\n"
-           "cannot be written); write and verify end with one line per drive, OK or NG\n"
-           "and why. Progress goes to standard error when it is a terminal: one line\n"
-           "kept up to date, or a line per tenth of the job when standard output is a\n"
-           "pipe or TERM is dumb. NO_COLOR (any value) turns colour off.\n"
+           "cannot be written); write, verify and erase end with one line per\n"
+           "drive, OK or NG and why. Progress goes to standard error when it is a\n"
+           "terminal: one line kept up to date, or a line per tenth of the job when\n"
+           "standard output is a pipe or TERM is dumb. NO_COLOR (any value) turns\n"
+           "colour off.\n"
            "\n"
            "Ctrl-C (SIGINT), SIGTERM or SIGHUP stops the job: a read keeps its image\n"
            "and says how many of the drive's bytes it holds; a stopped write leaves\n"
-           "the drives partly written. A stop while write asks answers No. A second\n"
-           "Ctrl-C ends the program at once.\n"
+           "the drives partly written, and so does a stopped erase. A stop while\n"
+           "write or erase asks answers No. A second Ctrl-C ends the program at\n"
+           "once.\n"
            "\n"
-           "Exit status: 0 the job succeeded on every drive, 1 it failed (or was\n"
-           "refused, or standard output could not be written), 2 usage error; 130, 143\n"
-           "or 129 stopped by SIGINT, SIGTERM or SIGHUP.\n";
+           "Exit status: 0 the job succeeded on every drive (checksum: the digest was\n"
+           "computed and no IMAGE.md5sum disagrees), 1 it failed (or was refused, or\n"
+           "standard output could not be written), 2 usage error; 130, 143 or 129\n"
+           "stopped by SIGINT, SIGTERM or SIGHUP.\n";
 }

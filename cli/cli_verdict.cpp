@@ -4,6 +4,7 @@
 
 #include "engine/compare/compare_disk_image.h"
 #include "engine/core/log.h"
+#include "engine/erase/erase_disk.h"
 #include "engine/write/image_to_disk.h"
 
 std::string VerdictText(EVerdict eVerdict)
@@ -15,6 +16,7 @@ std::string VerdictText(EVerdict eVerdict)
     case EVerdict::VerifyFailed: return "NG (verify failed)";
     case EVerdict::Md5Mismatch: return "NG (MD5 mismatch)";
     case EVerdict::Stopped: return "NG (stopped)";
+    case EVerdict::NotFinished: return "NG (not finished: another drive failed)";
     }
     return "NG";
 }
@@ -50,4 +52,20 @@ EVerdict CompareVerdict(const CCompareDiskImage& compare, size_t i, bool bStoppe
     if (bStopped) return EVerdict::Stopped;
     if (!task.bActive || read.bFailed || compare.m_fileRead.dwError != 0) return EVerdict::VerifyFailed;
     return EVerdict::VerifyMismatch;
+}
+
+// A drive that failed itself says how; one that the run stopped did not
+// finish, because of the operator or of another drive; one the run never
+// reached (it ended before its passes began) was not erased.
+EVerdict EraseVerdict(const CEraseDisk& erase, size_t i, bool bStopped)
+{
+    const CEraseDisk::T_DISKTASK_INFO& t = erase.m_Task[i];
+    if (t.bActive && t.bResult) return EVerdict::Ok;
+    switch (t.eFailure.load()) {
+    case EEraseFailure::Read: return EVerdict::VerifyFailed;
+    case EEraseFailure::Mismatch: return EVerdict::VerifyMismatch;
+    case EEraseFailure::Stopped: return bStopped ? EVerdict::Stopped : EVerdict::NotFinished;
+    case EEraseFailure::None: return bStopped ? EVerdict::Stopped : EVerdict::WriteFailed;
+    default: return EVerdict::WriteFailed;
+    }
 }

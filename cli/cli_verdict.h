@@ -1,10 +1,11 @@
 #pragma once
-// The closing summary of a write or a verify: one line per drive, OK or NG
+// The closing summary of a write, a verify or an erase: one line per drive, OK or NG
 // with the reason, and whether the whole job succeeded.
 #include <string>
 #include <vector>
 
 class CCompareDiskImage;
+class CEraseDisk;
 class CImageToDisk;
 
 enum class EVerdict {
@@ -14,6 +15,7 @@ enum class EVerdict {
     VerifyFailed,    // could not be compared to the end (read errors, too many differences, a broken image)
     Md5Mismatch,     // its read-back digest is not the image's, or could not be had
     Stopped,         // a stop request cut its job short
+    NotFinished,     // an erase that another drive's failure ended
 };
 
 struct T_DRIVE_VERDICT {
@@ -34,3 +36,6 @@ bool WasWritten(const CImageToDisk& writer, size_t i);
 // The compare engine's verdict on its place i (after a finished run);
 // bStopped turns a failure into Stopped.
 EVerdict CompareVerdict(const CCompareDiskImage& compare, size_t i, bool bStopped);
+// The erase engine's verdict on slot i (after a finished run); bStopped
+// turns a drive that did not finish into Stopped.
+EVerdict EraseVerdict(const CEraseDisk& erase, size_t i, bool bStopped);

@@ -3,6 +3,9 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_checksum.h"
+#include "cli/cli_erase.h"
+#include "cli/cli_methods.h"
 #include "cli/cli_read.h"
 #include "cli/cli_stop.h"
 #include "cli/cli_verify.h"
@@ -38,6 +41,13 @@ int main(int argc, char** argv)
     case ECliCommand::Verify:
         InstallStopHandler(OnStopSignal);
         return RunVerifyCommand(parsed.args, ProcessCliEnv());
+    case ECliCommand::Checksum:
+        InstallStopHandler(OnStopSignal);
+        return RunChecksumCommand(parsed.args, ProcessCliEnv());
+    case ECliCommand::Erase:
+        InstallStopHandler(OnStopSignal);
+        return RunEraseCommand(parsed.args, ProcessCliEnv());
+    case ECliCommand::Methods: return RunMethodsCommand(T_CONSOLE_IO{});
     default:
         WriteOut(EStream::Error, CliUsage());
         return 2;

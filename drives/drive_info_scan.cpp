@@ -7,7 +7,7 @@
 void CDriveInfo::ScanLetter(const std::string& strLetter)
 {
     T_DOS_DEVICE dos;
-    const bool bDos = m_scanner.QueryDosDevice(strLetter, dos);
+    const bool bDos = m_scanner.QueryLetterDevice(strLetter, dos);
     const std::string strRoot = m_scanner.RootOf(strLetter);
     std::string strVolume;
     if (!m_scanner.GetVolumeNameForMountPoint(strRoot, strVolume)) {
@@ -33,7 +33,7 @@ void CDriveInfo::ScanLetter(const std::string& strLetter)
     RemoveLetter(strLetter);
     DISK_DRIVE_INFO drive;
     drive.bUpdate = 1;
-    drive.nDriveType = m_scanner.GetDriveType(strRoot);
+    drive.nDriveType = m_scanner.GetRootDriveType(strRoot);
     drive.chLetter = strLetter;
     drive.strRoot = strRoot;
     drive.strVolumeName = strVolume;

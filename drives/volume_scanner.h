@@ -53,12 +53,12 @@ public:
     // The root path of a letter: "E:\" on Windows, "/dev/sdb1" on Linux.
     virtual std::string RootOf(const std::string& strLetter) = 0;
     // The device behind a letter; false when the letter names none.
-    virtual bool QueryDosDevice(const std::string& strLetter, T_DOS_DEVICE& device) = 0;
+    virtual bool QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device) = 0;
     // The unique name of the volume mounted at a root or a folder path,
     // with its trailing backslash on Windows; false when none is mounted.
     virtual bool GetVolumeNameForMountPoint(const std::string& strPath, std::string& strVolumeName) = 0;
     // The drive type of a root (DRIVE_TYPE_FIXED, ...).
-    virtual uint32_t GetDriveType(const std::string& strRoot) = 0;
+    virtual uint32_t GetRootDriveType(const std::string& strRoot) = 0;
     // The folders of a volume where other volumes are mounted, relative to
     // its root and without a trailing backslash ("mnt\data"); none on Linux.
     virtual std::vector<std::string> ListMountPoints(const std::string& strVolumeName) = 0;

@@ -1,3 +1,4 @@
+// Day numbers, microsecond counts and the calendar of CDateTime.
 #include "jobs/date_time.h"
 
 #include <algorithm>

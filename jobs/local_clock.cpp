@@ -1,3 +1,4 @@
+// The replaceable clock behind CDateTime::SetNow.
 #include "jobs/local_clock.h"
 
 #include <atomic>

@@ -81,7 +81,7 @@ std::string CScriptedVolumeScanner::RootOf(const std::string& strLetter)
     return strLetter + ":\\";
 }
 
-bool CScriptedVolumeScanner::QueryDosDevice(const std::string& strLetter, T_DOS_DEVICE& device)
+bool CScriptedVolumeScanner::QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device)
 {
     const auto it = m_letters.find(strLetter);
     if (it == m_letters.end() || it->second.strDosTarget.empty()) return false;
@@ -106,7 +106,7 @@ bool CScriptedVolumeScanner::GetVolumeNameForMountPoint(const std::string& strPa
     return false;
 }
 
-uint32_t CScriptedVolumeScanner::GetDriveType(const std::string& strRoot)
+uint32_t CScriptedVolumeScanner::GetRootDriveType(const std::string& strRoot)
 {
     for (const auto& [strLetter, letter] : m_letters) {
         if (RootOf(strLetter) == strRoot) return letter.nDriveType;

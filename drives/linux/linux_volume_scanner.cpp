@@ -40,7 +40,7 @@ std::string CLinuxVolumeScanner::RootOf(const std::string& strLetter)
     return LinuxDevicePath(strLetter);
 }
 
-bool CLinuxVolumeScanner::QueryDosDevice(const std::string& strLetter, T_DOS_DEVICE& device)
+bool CLinuxVolumeScanner::QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device)
 {
     const T_LINUX_VOLUME* pVolume = FindByRoot(RootOf(strLetter));
     if (!pVolume) return false;
@@ -59,7 +59,7 @@ bool CLinuxVolumeScanner::GetVolumeNameForMountPoint(const std::string& strPath,
     return pVolume != nullptr;
 }
 
-uint32_t CLinuxVolumeScanner::GetDriveType(const std::string& strRoot)
+uint32_t CLinuxVolumeScanner::GetRootDriveType(const std::string& strRoot)
 {
     const T_LINUX_VOLUME* pVolume = FindByRoot(strRoot);
     return pVolume ? pVolume->nDriveType : DRIVE_TYPE_NO_ROOT_DIR;

@@ -30,7 +30,7 @@ std::string CWin32VolumeScanner::RootOf(const std::string& strLetter)
     return strLetter + ":\\";
 }
 
-bool CWin32VolumeScanner::QueryDosDevice(const std::string& strLetter, T_DOS_DEVICE& device)
+bool CWin32VolumeScanner::QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device)
 {
     char target[NAME_CHARS] = {};
     if (::QueryDosDeviceA((strLetter + ":").c_str(), target, NAME_CHARS) == 0) return false;
@@ -48,7 +48,7 @@ bool CWin32VolumeScanner::GetVolumeNameForMountPoint(const std::string& strPath,
     return true;
 }
 
-uint32_t CWin32VolumeScanner::GetDriveType(const std::string& strRoot)
+uint32_t CWin32VolumeScanner::GetRootDriveType(const std::string& strRoot)
 {
     return ::GetDriveTypeW(Utf8ToWide(strRoot).c_str());
 }

@@ -9,9 +9,9 @@ class CWin32VolumeScanner : public IVolumeScanner {
 public:
     std::vector<std::string> ListLetters() override;
     std::string RootOf(const std::string& strLetter) override;
-    bool QueryDosDevice(const std::string& strLetter, T_DOS_DEVICE& device) override;
+    bool QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device) override;
     bool GetVolumeNameForMountPoint(const std::string& strPath, std::string& strVolumeName) override;
-    uint32_t GetDriveType(const std::string& strRoot) override;
+    uint32_t GetRootDriveType(const std::string& strRoot) override;
     std::vector<std::string> ListMountPoints(const std::string& strVolumeName) override;
     T_VOLUME_STORAGE QueryVolumeStorage(const std::string& strVolumeName) override;
     bool ListVolumeInterfaces(std::vector<T_VOLUME_INTERFACE>& arrInterfaces) override;

@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "engine/core/debug_trace.h"
+
 namespace {
 
 constexpr uint32_t COLOR_TABLE[16] = {
@@ -13,6 +15,7 @@ constexpr uint32_t COLOR_TABLE[16] = {
 // rewrite (tests, a second window) free of data races.
 std::atomic<INotifyTarget*> g_pLogTarget{nullptr};
 std::atomic<uint32_t> g_uLogMsg{DEFAULT_LOG_MSG};
+thread_local bool t_bLogToTrace = false;
 
 }  // namespace
 
@@ -64,7 +67,13 @@ void SetLogTarget(INotifyTarget* pTarget, uint32_t uLogMsg)
 INotifyTarget* GetLogTarget() { return g_pLogTarget.load(); }
 uint32_t GetLogMessage() { return g_uLogMsg.load(); }
 
+void SetThreadLogToTrace(bool bToTrace) { t_bLogToTrace = bToTrace; }
+
 void LogPostText(uint16_t nStyleRequest, std::string_view strText)
 {
+    if (t_bLogToTrace) {
+        DebugTrace(strText);
+        return;
+    }
     PostHeapString(GetLogTarget(), GetLogMessage(), ComposeLogWord(nStyleRequest), strText);
 }

@@ -41,6 +41,12 @@ uint32_t GetLogMessage();
 
 void LogPostText(uint16_t nStyleRequest, std::string_view strText);
 
+// While set on a thread, that thread's log lines go to the developer trace
+// instead of the log target: a background task whose failures nobody asked
+// to see (the image checksum task behind the window) keeps its reasons
+// for the developer without filling the operator's log.
+void SetThreadLogToTrace(bool bToTrace);
+
 template <class... A>
 void LogPost(uint16_t nStyleRequest, std::string_view strFormat, const A&... args)
 {

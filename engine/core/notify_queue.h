@@ -38,6 +38,6 @@ private:
     std::deque<T_NOTIFY_MSG> m_items;
 };
 
-// Whether a message carries a heap string: every log line, and the speed
-// texts among the progress codes.
+// Whether a message carries a heap string: every log line, the speed
+// texts among the progress codes, and the checksum task's digest and size.
 bool NotifyCarriesString(const T_NOTIFY_MSG& msg, uint32_t uLogMsg, uint32_t uProgressMsg);

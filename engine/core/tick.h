@@ -1,5 +1,11 @@
 #pragma once
 // A millisecond tick that wraps at 2^32, as the engines' counters expect.
 #include <cstdint>
+#include <functional>
 
 uint32_t GetTickCountMs();
+
+// Where an engine takes its ticks from: GetTickCountMs unless a test puts in
+// a clock of its own, to know the values (seeds, times) that follow from it.
+// Called from several threads at once.
+using TTickSource = std::function<uint32_t()>;

@@ -9,11 +9,8 @@
 #include "engine/core/progress.h"
 #include "engine/core/system_error.h"
 #include "engine/core/tick.h"
+#include "engine/stage/drive_block_writer.h"
 #include "engine/write/image_to_disk.h"
-
-namespace {
-constexpr int WRITE_ATTEMPTS = 11;
-}
 
 void CImageToDisk::DiskWriterThread(int nSlot)
 {
@@ -82,43 +79,16 @@ bool CImageToDisk::SameOnDisk(T_DISKTASK_INFO& t, const uint8_t* pData, uint64_t
     return res.bOk && res.nCount == nCount && std::memcmp(t.pOwnBlock, pData, nCount) == 0;
 }
 
-// Writes one block whole. A write that stores part of it goes on with the
-// rest; one that fails or stores nothing is a failed try, 11 in all. A
-// file system with no room left (a file standing in for a drive) is not
-// tried again. False when the target must be dropped (the cause is
-// logged) or the run stops (nothing logged).
+// Writes one block whole, with the retries every drive writer makes.
+// False when the target must be dropped (the cause is logged) or the run
+// stops (nothing logged).
 bool CImageToDisk::WriteBlock(int nSlot, const uint8_t* pData, uint64_t nPos, uint32_t nCount)
 {
     T_DISKTASK_INFO& t = m_Task[nSlot];
-    const std::string& strName = m_strName[nSlot];
-    uint32_t nDone = 0;
-    int nFailed = 0;
-    while (nDone < nCount) {
-        if (m_bAbort) return false;
-        const T_IO_RESULT res = t.hDisk->WriteAt(nPos + nDone, pData + nDone, nCount - nDone);
-        if (res.bOk && res.nCount > 0) {
-            nDone += std::min(res.nCount, nCount - nDone);
-            continue;
-        }
-        if (res.bOk) {
-            LogWarning("%s - write count mismatch %08X:%08X.\n", strName, nCount - nDone, res.nCount);
-        } else {
-            t.dwError = res.nError;
-            const std::string strReason = GetSystemErrorText(res.nError);
-            if (SystemError::IsNoRoom(res.nError)) {
-                LogError("%s - no room left to write (%08I64X-%08I64X).\n%s\n", strName, nPos + nDone,
-                         nPos + nCount - 1, strReason);
-                return false;
-            }
-            LogWarning("%s - disk write error (%08I64X-%08I64X).\n%s\n", strName, nPos + nDone, nPos + nCount - 1,
-                       strReason);
-        }
-        if (++nFailed >= WRITE_ATTEMPTS) {
-            LogError("%s - disk write retry out.\n", strName);
-            return false;
-        }
-    }
-    return true;
+    CDriveBlockWriter writer(*t.hDisk, m_strName[nSlot], [this] { return m_bAbort.load(); });
+    const CDriveBlockWriter::EResult eResult = writer.Write(pData, nPos, nCount);
+    if (writer.LastError() != 0) t.dwError = writer.LastError();
+    return eResult == CDriveBlockWriter::EResult::Written;
 }
 
 // Every way out of the write phase flushes the target; a flush that fails

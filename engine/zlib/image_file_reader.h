@@ -36,6 +36,10 @@ public:
 
     // Bytes of image data delivered so far: the next block's offset.
     uint64_t Position() const { return m_nPosition; }
+    // Bytes of the file taken in so far: Position() for a raw image, the
+    // compressed bytes read for a compressed one (a progress figure that
+    // follows the file).
+    uint64_t FileBytes() const { return m_bCompressed ? m_zlib.CompressedBytes() : m_nPosition; }
     // The system error code of the last failed read (an I/O error code for
     // damaged compressed data), 0 when none failed.
     uint32_t LastError() const { return m_dwError; }

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_checksum.h"
+#include "cli/cli_erase.h"
 #include "cli/cli_read.h"
 #include "cli/cli_verify.h"
 #include "cli/cli_write.h"
+#include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
 
 namespace cli_test {
@@ -30,6 +33,8 @@ protected:
         case ECliCommand::Read: return RunReadCommand(parsed.args, env);
         case ECliCommand::Write: return RunWriteCommand(parsed.args, env);
         case ECliCommand::Verify: return RunVerifyCommand(parsed.args, env);
+        case ECliCommand::Checksum: return RunChecksumCommand(parsed.args, env);
+        case ECliCommand::Erase: return RunEraseCommand(parsed.args, env);
         default: return 2;
         }
     }
@@ -79,6 +84,30 @@ protected:
     std::function<void()> m_onWrite;  // called before each write to the console
     std::string m_strOut;
     std::string m_strErr;
+};
+
+// Fails the opens for writing of one path, as the kernel refuses a drive
+// whose file system is mounted; every other open goes through.
+class CBusyDevices : public IDeviceProvider {
+public:
+    CBusyDevices(IDeviceProvider& devices, std::string strBusy) : m_devices(devices), m_strBusy(std::move(strBusy)) {}
+    std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override
+    {
+        const bool bWrite = eMode == EOpenMode::WriteDrive || eMode == EOpenMode::WriteDriveShared;
+        if (strPath == m_strBusy && bWrite) {
+            nError = SystemError::IoError();
+            return nullptr;
+        }
+        return m_devices.Open(strPath, eMode, nError);
+    }
+    bool RemoveFile(const std::string& strPath, uint32_t& nError) override
+    {
+        return m_devices.RemoveFile(strPath, nError);
+    }
+
+private:
+    IDeviceProvider& m_devices;
+    const std::string m_strBusy;
 };
 
 // A fake image file: a regular file of pattern bytes.

@@ -56,6 +56,21 @@ struct T_USAGE_CASE {
     const char* pSays;  // a part of the message
 };
 
+TEST(CliArgsChecksum, OneImageCompressedByNameOrOption)
+{
+    T_PARSE_RESULT r = Parse({"checksum", "disk.Gmz"});
+    ASSERT_TRUE(r.bOk) << r.strError;
+    EXPECT_EQ(r.args.eCommand, ECliCommand::Checksum);
+    EXPECT_EQ(r.args.strImage, "disk.Gmz");
+    EXPECT_TRUE(r.args.arrDrives.empty());
+    EXPECT_TRUE(WantsCompression(r.args));
+    r = Parse({"checksum", "--no-compress", "--", "-disk.gmz"});
+    ASSERT_TRUE(r.bOk) << r.strError;
+    EXPECT_EQ(r.args.strImage, "-disk.gmz");
+    EXPECT_FALSE(WantsCompression(r.args));
+    EXPECT_TRUE(WantsCompression(Parse({"checksum", "--compress", "disk.dd"}).args));
+}
+
 TEST(CliArgsJobs, UsageErrorsSayWhatIsWrong)
 {
     const T_USAGE_CASE cases[] = {
@@ -71,6 +86,10 @@ TEST(CliArgsJobs, UsageErrorsSayWhatIsWrong)
         {{"read", "--force-write", "a", "b"}, "read does not take the option --force-write"},
         {{"write", "--frobnicate", "img", "a"}, "unknown option --frobnicate"},
         {{"write", "--buffer", "8", "img", "a"}, "--buffer must be between 16 and 65536 MiB"},
+        {{"checksum"}, "checksum needs an IMAGE: it is missing"},
+        {{"checksum", "a.gmz", "b.gmz"}, "too many arguments: \"b.gmz\" (checksum takes one IMAGE)"},
+        {{"checksum", "--buffer=32", "a.gmz"}, "checksum does not take the option --buffer"},
+        {{"checksum", "--yes", "a.gmz"}, "checksum does not take the option --yes"},
     };
     for (const T_USAGE_CASE& c : cases) {
         const T_PARSE_RESULT r = Parse(c.args);
@@ -84,7 +103,7 @@ TEST(CliArgsJobs, HelpNamesEveryCommandAndOption)
     EXPECT_EQ(Parse({"write", "img", "--help"}).args.eCommand, ECliCommand::Help);
     EXPECT_EQ(Parse({"verify", "-h"}).args.eCommand, ECliCommand::Help);
     const std::string strUsage = CliUsage();
-    for (const char* pWord : {"read", "write", "verify", "--yes", "--force-write", "--diff-only", "--verify",
+    for (const char* pWord : {"read", "write", "verify", "checksum [--compress | --no-compress] IMAGE", "--yes", "--force-write", "--diff-only", "--verify",
                               "--md5-verify", "--force-verify", "--compress", "--no-compress", "--unstable",
                               "--buffer", "--help", "IMAGE DRIVE...", "OK or NG"}) {
         EXPECT_NE(strUsage.find(pWord), std::string::npos) << pWord;

@@ -16,30 +16,6 @@ const std::string IMAGE = "fake-image.gmi";
 const std::string T1 = "fake-t1";
 const std::string T2 = "fake-t2";
 
-// Fails the opens for writing of one path, as the kernel refuses a drive
-// whose file system is mounted; every other open goes through.
-class CBusyDevices : public IDeviceProvider {
-public:
-    CBusyDevices(IDeviceProvider& devices, std::string strBusy) : m_devices(devices), m_strBusy(std::move(strBusy)) {}
-    std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override
-    {
-        const bool bWrite = eMode == EOpenMode::WriteDrive || eMode == EOpenMode::WriteDriveShared;
-        if (strPath == m_strBusy && bWrite) {
-            nError = SystemError::IoError();
-            return nullptr;
-        }
-        return m_devices.Open(strPath, eMode, nError);
-    }
-    bool RemoveFile(const std::string& strPath, uint32_t& nError) override
-    {
-        return m_devices.RemoveFile(strPath, nError);
-    }
-
-private:
-    IDeviceProvider& m_devices;
-    const std::string m_strBusy;
-};
-
 class CliWriteRefusal : public cli_test::CliRunTest {
 protected:
     void SetUp() override
@@ -130,7 +106,7 @@ TEST_F(CliWriteRefusal, ADriveThatIsNotADisk)
 // the question, so the other drive is not written either.
 TEST_F(CliWriteRefusal, ADriveThatCannotBeOpenedForWriting)
 {
-    CBusyDevices busy(m_devices, T2);
+    cli_test::CBusyDevices busy(m_devices, T2);
     m_pDevices = &busy;
     EXPECT_TRUE(Refused({IMAGE, T1, T2}).starts_with("[ERROR] can't write disk fake-t2: ")) << m_strOut;
 }

@@ -164,18 +164,6 @@ TEST_F(DriveInfoTest, AVolumeThatCannotBeAskedIsOnNoDrive)
     EXPECT_EQ(Disk(0), Letters({"C"}));
 }
 
-TEST_F(DriveInfoTest, AVolumeKeepsAtMostTheMostExtentsAVolumeReports)
-{
-    T_VOLUME_STORAGE storage = StorageOnDisk(1, 1);
-    storage.arrExtents.assign(MAX_DISK_EXTENTS + 10, T_DISK_EXTENT{5, 0, 512});
-    storage.arrExtents.back().DiskNumber = 6;  // beyond what is kept
-    Mount("E", VOL_E, DRIVE_TYPE_FIXED, storage);
-    m_info.Refresh();
-    EXPECT_EQ(m_info.FindLetter("E")->nExtents, MAX_DISK_EXTENTS);
-    EXPECT_EQ(Disk(5), Letters({"E"}));
-    EXPECT_EQ(Disk(6), Letters());
-}
-
 TEST_F(DriveInfoTest, FloppiesAndCdromsAreFoundByTheirOwnKindAndNumber)
 {
     // A floppy that does not open, and one whose requests are refused: each
@@ -202,18 +190,8 @@ TEST_F(DriveInfoTest, FloppiesAndCdromsAreFoundByTheirOwnKindAndNumber)
 
 TEST_F(DriveInfoTest, SetupInterfacesAttachToTheRecordsOfTheirVolume)
 {
-    T_VOLUME_INTERFACE e;
-    e.strInterfacePath = "\\\\?\\STORAGE#Volume#e#{53f5630d}\\";
-    e.strVolumeName = VOL_E;
-    e.dnDevInst = 11;
-    e.strPdoName = "\\Device\\00000042";
-    e.strDeviceId = "STORAGE\\VOLUME\\E";
-    e.bParent = true;
-    e.dnParent = 12;
-    e.strParentId = "USBSTOR\\DISK";
-    T_VOLUME_INTERFACE f = e;
-    f.strVolumeName = VOL_F;
-    f.bParent = false;
+    T_VOLUME_INTERFACE e{"\\\\?\\STORAGE#Volume#e\\", VOL_E, 11, "\\Device\\0042", "STORAGE\\E", true, 12, "USB\\DISK"};
+    T_VOLUME_INTERFACE f{"\\\\?\\STORAGE#Volume#f\\", VOL_F, 21, "", "STORAGE\\F", false, 0, ""};
     T_VOLUME_INTERFACE unnamed = e;
     unnamed.strVolumeName.clear();
     m_scanner.SetInterfaces({e, f, unnamed});
@@ -225,7 +203,7 @@ TEST_F(DriveInfoTest, SetupInterfacesAttachToTheRecordsOfTheirVolume)
     EXPECT_EQ(pE->strDeviceId, e.strDeviceId);
     EXPECT_EQ(pE->dnParent, 12u);
     EXPECT_EQ(pE->strParentId, e.strParentId);
-    EXPECT_EQ(m_info.FindLetter("F")->strParentId, "");
+    EXPECT_EQ(m_info.FindLetter("F")->strDeviceId, f.strDeviceId);
     EXPECT_EQ(m_info.FindLetter("C")->strInterfacePath, "");
     // When the interfaces cannot be listed, the records keep what they had.
     m_scanner.SetInterfaces({}, true);

@@ -8,6 +8,7 @@
 #include <future>
 #include <memory>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -45,6 +46,27 @@ struct T_ABORT_ON_EXIT {
     T& target;
     ~T_ABORT_ON_EXIT() { target.Abort(); }
 };
+
+// Runs fnRun on this thread and stops the engine from another one once
+// bReady says so (or after a long while, to fail instead of hanging). The
+// run must then return within a second, however long it would have taken.
+template <class TEngine, class F, class G>
+void StopWhen(TEngine& engine, F bReady, G fnRun)
+{
+    using namespace std::chrono;
+    steady_clock::time_point stopped{};
+    std::thread stopper([&] {
+        const auto deadline = steady_clock::now() + seconds(20);
+        while (!bReady() && steady_clock::now() < deadline) std::this_thread::sleep_for(milliseconds(1));
+        EXPECT_TRUE(bReady()) << "the run never came to the place it was to be stopped at";
+        stopped = steady_clock::now();
+        engine.Abort();
+    });
+    EXPECT_FALSE(fnRun());
+    const auto returned = steady_clock::now();
+    stopper.join();
+    EXPECT_LT(returned - stopped, seconds(1));
+}
 
 // Every 8-byte word differs from every other word of any pattern, so data
 // read from a wrong offset or a wrong seed never matches.

@@ -1,6 +1,5 @@
 // The directive language of CDateTime::Format: numbers with their width
-// part, the month and day names cut and padded, and the odd corners of the
-// language (unknown letters, a format that ends inside a directive).
+// part, the month and day names cut and padded, and the odd corners.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -10,95 +9,55 @@
 namespace {
 
 // 2011-03-07 09:05:02.004006, a Monday, day number 734202.
-CDateTime Sample()
+CDateTime Sample(uint16_t nMonth = 3, uint16_t nDayOfWeek = 1)
 {
     CDateTime t;
-    t.m_st = T_SYSTEMTIME{2011, 3, 1, 7, 9, 5, 2, 4};
+    t.m_st = T_SYSTEMTIME{2011, nMonth, nDayOfWeek, 7, 9, 5, 2, 4};
     t.m_wMicrosecond = 6;
-    t.m_nDays = t.GetDayNumber();
+    t.m_nDays = 734202;
     return t;
 }
 
-struct T_CASE {
-    const char* pFormat;
-    const char* pExpected;
-};
-
-void ExpectFormats(const CDateTime& t, std::initializer_list<T_CASE> cases)
+void ExpectFormats(const CDateTime& t, std::initializer_list<std::pair<const char*, const char*>> cases)
 {
-    for (const T_CASE& c : cases) EXPECT_EQ(t.Format(c.pFormat), c.pExpected) << "format \"" << c.pFormat << "\"";
+    for (const auto& [pFormat, pExpected] : cases) EXPECT_EQ(t.Format(pFormat), pExpected) << '"' << pFormat << '"';
 }
 
 }  // namespace
 
-TEST(DateTimeFormat, NumbersTakeTheWidthPartAsPrintfDoes)
+TEST(DateTimeFormat, NumbersAndNamesTakeTheWidthPartAsPrintfDoes)
 {
     ExpectFormats(Sample(), {
         {"%04Y/%02M/%02D %02h:%02m:%02s", "2011/03/07 09:05:02"},
-        {"%Y-%M-%D %h:%m:%s.%t.%u", "2011-3-7 9:5:2.4.6"},
-        {"%03t%03u", "004006"},
-        {"%d days", "734202 days"},
-        {"[%5h][%05h][%1Y][%00004D]", "[    9][00009][2011][0007]"},
-        {"%2Y", "2011"},  // a number wider than its width is not cut
-        {"", ""},
+        {"%Y-%M-%D %h:%m:%s.%t.%u %d", "2011-3-7 9:5:2.4.6 734202"},
+        {"[%5h][%05h][%2Y][%00004D][%03t%03u]", "[    9][00009][2011][0007][004006]"},
+        {"%S|%3S|%1W|%6S|%0S", "March|Mar|M| March|March"},
+        {"%010W", "0000Monday"},  // a "0" pads names with zeros too, as the Windows printf does
         {"ドライブ %02h時", "ドライブ 09時"},
     });
-}
+    ExpectFormats(Sample(12, 0), {{"%10W %S", "    Sunday December"}});
+    ExpectFormats(Sample(1, 6), {{"%W %S", "Saturday January"}});
+    for (uint16_t nMonth : {0, 13, 65535}) ExpectFormats(Sample(nMonth, 7), {{"[%S][%10S][%3W]", "[***][***][***]"}});
 
-TEST(DateTimeFormat, NamesAreCutToTheWidthAndPaddedOnTheLeft)
-{
     CDateTime t = Sample();
-    ExpectFormats(t, {
-        {"%S", "March"},
-        {"%3S %3W", "Mar Mon"},
-        {"%1W|%6S|%8S", "M| March|   March"},
-        {"%010W", "0000Monday"},  // the "0" flag pads names with zeros as the Windows printf does
-        {"%0S", "March"},
-    });
-    t.m_st.wDayOfWeek = 0;
-    t.m_st.wMonth = 12;
-    ExpectFormats(t, {{"%10W", "    Sunday"}, {"%S %W", "December Sunday"}});
-    t.m_st.wDayOfWeek = 6;
-    t.m_st.wMonth = 1;
-    ExpectFormats(t, {{"%W %S", "Saturday January"}});
-    // A name array is the object's own and goes with its copies.
-    t.m_strMonthName[0] = "Januar";
+    t.m_strMonthName[2] = "März";  // the names belong to the object and go with its copies
     const CDateTime copy = t;
-    EXPECT_EQ(copy.Format("%S"), "Januar");
-    EXPECT_EQ(Sample().Format("%S"), "March");
-}
-
-TEST(DateTimeFormat, NamesOutsideTheTablesPrintStarsWithoutWidth)
-{
-    for (uint16_t nMonth : {0, 13, 65535}) {
-        CDateTime t = Sample();
-        t.m_st.wMonth = nMonth;
-        EXPECT_EQ(t.Format("[%S][%10S][%M]"), "[***][***][" + std::to_string(nMonth) + "]");
-    }
-    CDateTime t = Sample();
-    t.m_st.wDayOfWeek = 7;
-    EXPECT_EQ(t.Format("[%W][%3W]"), "[***][***]");
+    EXPECT_EQ(copy.Format("%S %2S"), "März Mä");
 }
 
 TEST(DateTimeFormat, PercentSignsUnknownLettersAndUnfinishedDirectives)
 {
     ExpectFormats(Sample(), {
-        {"100%%", "100%"},
-        {"%%Y", "%Y"},
-        {"a%Qb", "ab"},      // an unknown letter prints nothing
-        {"a%12Qb", "ab"},    // nor with a width part
-        {"a%0%b", "ab"},     // "%" after a width part is a letter like any other
-        {"a%-3hb", "a3hb"},  // "-" is no width part: "%-" prints nothing and "3h" stays
-        {"a%éb", "ab"},      // a character beyond ASCII goes whole
-        {"%Y%", "2011"},     // "%" at the end
-        {"%Y%5", "2011"},    // a width part at the end
+        {"100%% %%Y", "100% %Y"},
+        {"a%Qb a%12Qb", "ab ab"},  // an unknown letter prints nothing, width or not
+        {"a%0%b", "ab"},           // "%" after a width part is just another letter
+        {"a%-3hb", "a3hb"},        // "-" is no width part
+        {"a%éb", "ab"},            // a letter beyond ASCII goes whole
+        {"%Y%", "2011"},
+        {"%Y%5", "2011"},
         {"%%%", "%"},
     });
-}
-
-TEST(DateTimeFormat, AHugeWidthPadsAtMostAPageAndNeverOverflows)
-{
-    const std::string strOut = Sample().Format("%99999999999999999999999Y");
-    EXPECT_EQ(strOut.size(), 4096u);
-    EXPECT_TRUE(strOut.ends_with(" 2011"));
+    const std::string strHuge = Sample().Format("%99999999999999999999999Y");
+    EXPECT_EQ(strHuge.size(), 4096u);  // padding is capped, the width never overflows
+    EXPECT_TRUE(strHuge.ends_with(" 2011"));
 }

@@ -114,6 +114,12 @@ void CFakeDisk::SetWriteDelayMs(uint32_t nMs)
     m_nWriteDelayMs = nMs;
 }
 
+void CFakeDisk::SetWriteHook(TWriteHook fnHook)
+{
+    std::lock_guard lock(m_mutex);
+    m_fnWriteHook = std::move(fnHook);
+}
+
 uint32_t CFakeDisk::ReadsAt(uint64_t nOffset)
 {
     std::lock_guard lock(m_mutex);
@@ -176,6 +182,7 @@ public:
         if (CFakeDisk::Touches(d.m_shortWrite, nOffset, nLength)) n /= 2;
         if (nOffset + n > d.m_contents.size()) d.m_contents.resize(static_cast<size_t>(nOffset + n));
         std::memcpy(d.m_contents.data() + nOffset, pData, n);
+        if (d.m_fnWriteHook && n > 0) d.m_fnWriteHook(nOffset, n, d.m_contents);
         return T_IO_RESULT{true, n, 0};
     }
 

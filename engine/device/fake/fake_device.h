@@ -7,6 +7,7 @@
 // platform (so images can be real temporary files).
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -48,6 +49,12 @@ public:
     void FailLengthRequest(uint32_t nError, bool bGeometryToo);
     void SetReadDelayMs(uint32_t nMs);
     void SetWriteDelayMs(uint32_t nMs);
+    // Called after every write that stored bytes, with the disk's lock held
+    // and its contents at hand: a test sees what each write stored, or
+    // changes the disk between two writes as something outside the program
+    // would. The hook must not call back into the disk.
+    using TWriteHook = std::function<void(uint64_t nOffset, uint32_t nCount, std::vector<uint8_t>& contents)>;
+    void SetWriteHook(TWriteHook fnHook);
 
     const std::vector<uint8_t>& Contents() const { return m_contents; }
     uint64_t ReportedSize() const { return m_contents.size(); }
@@ -91,6 +98,7 @@ private:
     bool m_bGeometryFails = false;
     uint32_t m_nReadDelayMs = 0;
     uint32_t m_nWriteDelayMs = 0;
+    TWriteHook m_fnWriteHook;
     std::map<uint64_t, uint32_t> m_readsAt;
     uint32_t m_nTotalReads = 0;
     std::atomic<uint32_t> m_nOpen{0};

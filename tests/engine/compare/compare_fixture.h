@@ -19,6 +19,7 @@
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
 #include "engine/zlib/zlib_io.h"
+#include "tests/engine/test_helpers.h"
 #include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
 
@@ -138,27 +139,6 @@ protected:
     CFakeDeviceProvider m_devices;
     CCompareDiskImage m_engine;
 };
-
-// Runs fnRun on this thread and stops the engine from another one once
-// bReady says so (or after a long while, to fail instead of hanging). The
-// run must then return within a second, however long it would have taken.
-template <class F, class G>
-void StopWhen(CCompareDiskImage& engine, F bReady, G fnRun)
-{
-    using namespace std::chrono;
-    steady_clock::time_point stopped{};
-    std::thread stopper([&] {
-        const auto deadline = steady_clock::now() + seconds(20);
-        while (!bReady() && steady_clock::now() < deadline) std::this_thread::sleep_for(milliseconds(1));
-        EXPECT_TRUE(bReady()) << "the run never came to the place it was to be stopped at";
-        stopped = steady_clock::now();
-        engine.Abort();
-    });
-    EXPECT_FALSE(fnRun());
-    const auto returned = steady_clock::now();
-    stopper.join();
-    EXPECT_LT(returned - stopped, seconds(1));
-}
 
 }  // namespace compare_test
 

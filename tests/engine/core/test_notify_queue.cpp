@@ -26,7 +26,7 @@ TEST(NotifyQueue, MessagesComeOutInPostingOrderAndWhatIsLeftIsFreedWithTheQueue)
     pQueue.reset();  // with a speed text and a number still in it
 }
 
-TEST(NotifyQueue, OnlyLogLinesAndSpeedTextsOfTheQueuesOwnIdsCarryStrings)
+TEST(NotifyQueue, OnlyLogLinesSpeedTextsAndChecksumTextsCarryStrings)
 {
     // The ids are the front end's choice; here those an engine starts with.
     const auto carries = [](uint32_t uMsg, WPARAM_T wParam) {
@@ -37,6 +37,10 @@ TEST(NotifyQueue, OnlyLogLinesAndSpeedTextsOfTheQueuesOwnIdsCarryStrings)
     EXPECT_FALSE(carries(DEFAULT_PROGRESS_MSG, PROGRESS_IMAGE));
     EXPECT_FALSE(carries(WM_ENGINE_LOG, 0));
     EXPECT_FALSE(carries(WM_ENGINE_PROGRESS, PROGRESS_IMAGE_SPEED));
+    EXPECT_TRUE(carries(WM_CHECKSUM_RESULT, CHECKSUM_DIGEST));
+    EXPECT_TRUE(carries(WM_CHECKSUM_RESULT, CHECKSUM_SIZE));
+    EXPECT_FALSE(carries(WM_CHECKSUM_RESULT, CHECKSUM_STATE));
+    EXPECT_FALSE(carries(WM_CHECKSUM_RESULT, CHECKSUM_VERDICT));
 }
 
 TEST(NotifyQueue, ManyWorkersAndAWaitingFrontEndLoseAndReorderNothing)

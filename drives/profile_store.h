@@ -1,0 +1,35 @@
+#pragma once
+// The port to the settings file: named text values in named sections, read
+// and written one key at a time as the platform's private-profile functions
+// do (GetPrivateProfileStringW, GetPrivateProfileIntW and
+// WritePrivateProfileStringW on Windows, our own INI file elsewhere).
+// Section and key names match without regard to ASCII case. Nothing here
+// fails loudly: a file that is missing, unreadable or not text reads as
+// defaults, and a write that cannot be done returns false.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+
+class IProfileStore {
+public:
+    virtual ~IProfileStore() = default;
+
+    // The key's value with its surrounding blanks and one pair of enclosing
+    // quotes removed, cut to nMaxChars characters; strDefault when the file,
+    // the section or the key is missing.
+    virtual std::string GetString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
+                                  std::string_view strDefault, size_t nMaxChars) = 0;
+    // The value read as an integer (see ParseProfileInt); nDefault when the
+    // key is missing or its value is empty.
+    virtual int32_t GetInt(const std::string& strPath, std::string_view strSection, std::string_view strKey,
+                           int32_t nDefault) = 0;
+    // Sets the key, adding the file, the section and the key as needed and
+    // keeping every other line of the file.
+    virtual bool WriteString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
+                             std::string_view strValue) = 0;
+};
+
+// The platform's store.
+std::unique_ptr<IProfileStore> CreateProfileStore();

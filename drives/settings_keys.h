@@ -1,0 +1,26 @@
+#pragma once
+// The section and the keys of the setup settings in the settings file, and
+// their defaults. The main window's own options share the section.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+constexpr std::string_view SETTINGS_SECTION = "Gravelmoor";
+
+namespace SettingsKey {
+constexpr std::string_view NoScanDriveLetters = "NoScanDriveLetters";
+constexpr std::string_view HideDriveLetters = "HideDriveLetters";
+constexpr std::string_view LockDriveLetters = "LockDriveLetters";
+constexpr std::string_view LockNotReadyDrive = "LockNotReadyDrive";
+constexpr std::string_view Buffer = "Buffer";
+constexpr std::string_view ShowRemovableOnly = "ShowRemovableOnly";
+constexpr std::string_view HideNoDriveLetter = "HideNoDriveLetter";
+constexpr std::string_view ShowFLOPPY = "ShowFLOPPY";
+constexpr std::string_view ShowCDROM = "ShowCDROM";
+}  // namespace SettingsKey
+
+// Texts are read into buffers of 256 characters.
+constexpr size_t SETTINGS_TEXT_MAX_CHARS = 255;
+// A job's buffer memory in MiB: never less than this, and this by default.
+constexpr int32_t BUFFER_MIB_MIN = 16;
+constexpr std::string_view BUFFER_MIB_DEFAULT_TEXT = "16";

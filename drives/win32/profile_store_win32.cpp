@@ -1,0 +1,49 @@
+// The settings store on Windows: the private-profile functions themselves.
+// An empty path names no file (the functions would look for one in the
+// Windows folder instead).
+#include <windows.h>
+
+#include <vector>
+
+#include "drives/profile_store.h"
+#include "drives/profile_store_document.h"
+#include "engine/core/win32/text_win32.h"
+
+namespace {
+
+class CWin32ProfileStore : public IProfileStore {
+public:
+    std::string GetString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
+                          std::string_view strDefault, size_t nMaxChars) override
+    {
+        if (strPath.empty()) return ProfileValueAsRead(strDefault, nMaxChars);
+        std::vector<wchar_t> buffer(nMaxChars + 1, L'\0');
+        const DWORD nLength = ::GetPrivateProfileStringW(
+            Utf8ToWide(strSection).c_str(), Utf8ToWide(strKey).c_str(), Utf8ToWide(strDefault).c_str(),
+            buffer.data(), static_cast<DWORD>(buffer.size()), Utf8ToWide(strPath).c_str());
+        return WideToUtf8(std::wstring_view(buffer.data(), nLength));
+    }
+
+    int32_t GetInt(const std::string& strPath, std::string_view strSection, std::string_view strKey,
+                   int32_t nDefault) override
+    {
+        if (strPath.empty()) return nDefault;
+        return static_cast<int32_t>(::GetPrivateProfileIntW(Utf8ToWide(strSection).c_str(), Utf8ToWide(strKey).c_str(),
+                                                            nDefault, Utf8ToWide(strPath).c_str()));
+    }
+
+    bool WriteString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
+                     std::string_view strValue) override
+    {
+        if (strPath.empty()) return false;
+        return ::WritePrivateProfileStringW(Utf8ToWide(strSection).c_str(), Utf8ToWide(strKey).c_str(),
+                                            Utf8ToWide(strValue).c_str(), Utf8ToWide(strPath).c_str()) != FALSE;
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<IProfileStore> CreateProfileStore()
+{
+    return std::make_unique<CWin32ProfileStore>();
+}

@@ -1,0 +1,112 @@
+#pragma once
+// The image checksum task: one long-lived thread that, on request, reads an
+// image file (inflating a compressed one), computes the MD5 digest of its
+// data on a second thread and compares it with the image's .md5sum file. It
+// reports only by posted messages: WM_CHECKSUM_RESULT (started, cancelled,
+// failed, size, digest, verdict) and WM_ENGINE_PROGRESS 1200 at most every
+// 250 ms.
+//
+// Requests: Request stops the calculation in progress (after its current
+// block) and makes the new one the next; the latest request wins. Cancel
+// stops the calculation in progress and drops one not yet started. Quit
+// ends the thread and waits for it; the destructor quits too.
+//
+// The settings (target, devices, logging, thread start) are set before
+// Start and not changed while the thread runs. The flags may be read at
+// any time, from any thread.
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "engine/checksum/hash_digest.h"
+#include "engine/checksum/md5sum_file.h"
+#include "engine/core/notify.h"
+#include "engine/device/device.h"
+
+class CImageFileReader;
+
+class CHashTask {
+public:
+    CHashTask();
+    virtual ~CHashTask();
+    CHashTask(const CHashTask&) = delete;
+    CHashTask& operator=(const CHashTask&) = delete;
+
+    // Starts the task's thread; false when it could not be started.
+    bool Start();
+    // Asks for the digest of the image at strPath, read as a compressed
+    // image when bCompressed is set and a zlib library is bound (as raw
+    // data otherwise). Returns the request's number for WaitFinished.
+    uint64_t Request(const std::string& strPath, bool bCompressed);
+    void Cancel();
+    void Quit();
+    // Waits until the calculation of request nRequest, or of a later one,
+    // has ended (or was dropped, or the task has ended); false when the
+    // time-out passed first.
+    bool WaitFinished(uint64_t nRequest, std::chrono::milliseconds timeout);
+
+    // Shared with the requesting side.
+    std::atomic<bool> m_bHashBusy{false};     // a calculation is asked for, being set up or running
+    std::atomic<bool> m_bHashRequest{false};  // a calculation was asked for and has not yet succeeded
+    std::atomic<bool> m_bHashAbort{false};    // stop the calculation in progress
+    std::atomic<bool> m_bHashQuit{false};     // end the thread
+    std::atomic<bool> m_bHashValid{false};    // the last calculation read a compressed image successfully
+    std::atomic<uint64_t> m_nImageSize{0};    // the data size found by the last successful calculation
+
+    // Settings.
+    INotifyTarget* m_hNotifyWnd = nullptr;
+    IDeviceProvider* m_pDevices = &GetPlatformDevices();
+    // Whether the task's failure reasons go to the operator's log (a
+    // command line that asked for this one digest) or only to the developer
+    // trace (the window, which shows "エラー" and logs nothing).
+    bool m_bLogReasons = false;
+    // How the task's threads are started: a test makes it fail, a front end
+    // may start them its own way.
+    PFN_START_THREAD m_fnStartThread = [](std::function<void()> fn) { return std::thread(std::move(fn)); };
+
+private:
+    // What one calculation works on, taken from the shared state at once.
+    struct T_HASH_JOB {
+        std::string strPath;
+        bool bCompressed = false;
+        uint64_t nRequest = 0;
+    };
+    // The counters of one calculation's reading side.
+    struct T_HASH_READ {
+        bool bCompressed = false;
+        uint64_t nFileSize = 0;
+        uint64_t nDataBytes = 0;  // bytes of image data delivered to the digest
+        uint32_t dwLastReport = 0;
+    };
+
+    void taskCalcHash();
+    bool WaitForRequest(T_HASH_JOB& job);
+    void MarkFinished(uint64_t nRequest);
+    PFN_START_THREAD QuietStart() const;
+
+    void Calculate(const T_HASH_JOB& job);
+    bool ReadImage(const T_HASH_JOB& job, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read);
+    bool OpenImage(const T_HASH_JOB& job, CImageFileReader& reader, T_HASH_READ& read);
+    bool HasSignature(const std::string& strPath, CImageFileReader& reader);
+    bool ReadBlocks(CImageFileReader& reader, CDigestRun& digest, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read);
+    void ReportProgress(const CImageFileReader& reader, T_HASH_READ& read);
+    void ReportSuccess(const T_CALC_MD5HASH_PARAM& param, const T_HASH_READ& read, const T_MD5SUM_FILE& expected);
+    void ReportFailure();
+    void PostState(LPARAM_T nState);
+
+    std::mutex m_mutexShare;           // guards the request below and orders the flags' hand-over
+    std::condition_variable m_hHashEvent;  // the wake-up event (auto-reset: m_bHashSignalled)
+    std::condition_variable m_cvFinished;
+    bool m_bHashSignalled = false;
+    bool m_bWaiting = false;  // the thread waits for the event
+    bool m_bEnded = false;    // the thread has ended, or never started
+    std::string m_strHashPath;
+    bool m_bHashCompressed = false;
+    uint64_t m_nRequested = 0;  // number of the latest request
+    uint64_t m_nFinished = 0;   // every request up to this one has ended
+    std::thread m_hThread;
+};

@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# End-to-end test of `gravelmoor-cli erase` on real block devices: loop
+# devices that this script attaches to temporary files (one of them
+# partitioned, with an ext4 file system it mounts on a folder of its own)
+# and always unmounts and detaches again. It never opens any other device.
+#
+# Usage: test_erase_loop.sh PATH-TO-gravelmoor-cli
+# Exit status: 0 every check passed, 1 a check failed, 77 skipped (not root,
+# or no loop devices or tools on this machine).
+set -Eeuo pipefail
+
+# shellcheck source=tests/e2e/e2e_checks.sh
+source "$(dirname "$0")/e2e_checks.sh"
+# Not a multiple of the 1 MiB block size, so the last block is a short one.
+readonly DEVICE_BYTES=$(( 6 * 1024 * 1024 + 256 * 1024 ))
+readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-60}
+
+[ $# -eq 1 ] || die "usage: $0 PATH-TO-gravelmoor-cli"
+CLI=$1
+[ -x "$CLI" ] || die "not an executable: $CLI"
+[ "$(id -u)" -eq 0 ] || skip "needs root to attach loop devices and mount"
+for tool in losetup sfdisk partx mkfs.ext4 mount umount mountpoint blockdev md5sum cmp od setsid timeout; do
+  command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
+done
+[ -e /dev/loop-control ] || skip "no /dev/loop-control (loop driver not loaded)"
+
+SCRATCH_NAME=test_erase_loop
+SCRATCH_FAIL=1
+# shellcheck source=scripts/scratch.sh
+source "$(dirname "$0")/../../scripts/scratch.sh"
+# Besides scratch.sh's own loop device: the loop devices and the mount.
+LOOPS=()
+MOUNTED=""
+cleanup_all() {
+  local dev
+  [ -z "$MOUNTED" ] || umount "$MOUNTED" 2>/dev/null || umount -l "$MOUNTED" 2>/dev/null || true
+  MOUNTED=""
+  for dev in "${LOOPS[@]}"; do losetup -d "$dev" 2>/dev/null || echo "$SCRATCH_NAME: could not detach $dev" >&2; done
+  LOOPS=()
+  scratch_cleanup
+}
+trap cleanup_all EXIT
+
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/gm-e2e-erase.XXXXXX")
+
+# attach FILE [losetup options]: sets ATTACHED to the loop device now backed
+# by FILE (a new file of DEVICE_BYTES random bytes).
+attach() {
+  local file=$1
+  shift
+  head -c "$DEVICE_BYTES" /dev/urandom >"$file"
+  ATTACHED=$(losetup --find --show "$@" "$file") || skip "no loop device could be attached"
+  LOOPS+=("$ATTACHED")
+}
+
+# run_cli NAME ARGS...: the CLI in the C locale with no terminal at all;
+# sets RC, OUT and ERR (files).
+run_cli() {
+  local name=$1
+  shift
+  OUT=$WORK/$name.out
+  ERR=$WORK/$name.err
+  RC=0
+  LC_ALL=C timeout --kill-after=5 "$CLI_TIMEOUT" setsid -w "$CLI" "$@" </dev/null >"$OUT" 2>"$ERR" &
+  CHILD_PID=$!
+  wait "$CHILD_PID" || RC=$?
+  CHILD_PID=""
+}
+
+show() { sed 's/^/    /' "$OUT" "$ERR"; }
+
+# expect NAME RC [LINE...]: the exit status, and each LINE as a whole line
+# of the log.
+expect() {
+  local name=$1 want=$2 line ok=1
+  shift 2
+  [ "$RC" -eq "$want" ] || ok=0
+  for line in "$@"; do grep -q -F -x -- "$line" "$OUT" || ok=0; done
+  if [ "$ok" -eq 1 ]; then
+    pass "$name: exit $want${1:+, says \"$1\"}"
+  else
+    fail "$name: exit $RC (want $want), output:"
+    show
+  fi
+}
+
+# filled NAME DEVICE BYTE: every byte of the device is BYTE (two hex digits).
+filled() {
+  blockdev --flushbufs "$2"
+  if cmp -s -n "$DEVICE_BYTES" -- "$2" <(head -c "$DEVICE_BYTES" /dev/zero | tr '\0' "\\$(printf '%03o' "0x$3")"); then
+    pass "$1: $2 holds 0x$3 only"
+  else
+    fail "$1: $2 does not hold 0x$3 only"
+  fi
+}
+
+unchanged() {
+  blockdev --flushbufs "$2"
+  if [ "$(md5sum <"$2")" = "$3" ]; then pass "$1: $2 unchanged"; else fail "$1: $2 changed"; fi
+}
+
+attach "$WORK/a.bin"
+LOOP_A=$ATTACHED
+attach "$WORK/b.bin"
+LOOP_B=$ATTACHED
+echo "attached $LOOP_A and $LOOP_B"
+
+echo "without a terminal and without --yes the answer is No"
+before_a=$(md5sum <"$LOOP_A")
+run_cli no-yes erase "$LOOP_A"
+expect no-yes 1 "[ERROR] the erase was not confirmed; no drive was erased."
+unchanged no-yes "$LOOP_A" "$before_a"
+grep -q -F -x "$LOOP_A ($DEVICE_BYTES)" "$ERR" && pass "no-yes: the drive is listed with its size" ||
+  fail "no-yes: no line '$LOOP_A ($DEVICE_BYTES)' in: $(cat "$ERR")"
+
+echo "method 1 on two drives at once"
+run_cli zero erase --yes "$LOOP_A" "$LOOP_B"
+expect zero 0 "ERASE $LOOP_A, $LOOP_B" "ERASE Method: Fill zero(0x00)." "$LOOP_A - PASS 1/1, WRITE 0x00." \
+  "$LOOP_B - $DEVICE_BYTES bytes wrote." "  $LOOP_A - OK" "  $LOOP_B - OK"
+filled zero "$LOOP_A" 00
+filled zero "$LOOP_B" 00
+
+echo "method 3 (random) on two drives at once"
+run_cli random erase --yes --method 3 "$LOOP_A" "$LOOP_B"
+expect random 0 "ERASE Method: Fill random." "$LOOP_A - PASS 1/1, WRITE RANDOM-1." "  $LOOP_A - OK" "  $LOOP_B - OK"
+blockdev --flushbufs "$LOOP_A" "$LOOP_B"
+zero_bytes=$(od -An -v -tx1 "$LOOP_A" | tr -s ' ' '\n' | grep -c '^00$' || true)
+# Random bytes: about one in 256 is zero; far more means the drive was not written.
+if [ "$zero_bytes" -lt $(( DEVICE_BYTES / 128 )) ]; then pass "random: $LOOP_A no longer holds zeros"; else
+  fail "random: $LOOP_A still holds $zero_bytes zero bytes"; fi
+# The two drives are seeded apart (the tick plus the slot).
+if cmp -s -- "$LOOP_A" "$LOOP_B"; then fail "random: both drives got the same bytes"; else
+  pass "random: each drive got a sequence of its own"; fi
+
+echo "a verification pass, and write-differences-only on a drive that needs nothing"
+run_cli verify erase --yes --method 17 "$LOOP_A"
+expect verify 0 "$LOOP_A - PASS 2/2, VERIFY 0x00." "$LOOP_A - $DEVICE_BYTES bytes wrote." "  $LOOP_A - OK"
+run_cli diff-only erase --yes --diff-only "$LOOP_A"
+expect diff-only 0 "$LOOP_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $LOOP_A - OK"
+
+echo "a drive with a mounted partition"
+attach "$WORK/c.bin" --partscan
+LOOP_C=$ATTACHED
+echo 'start=2048, type=83' | sfdisk -q "$LOOP_C" >/dev/null
+[ -b "${LOOP_C}p1" ] || partx -a "$LOOP_C" 2>/dev/null || true
+[ -b "${LOOP_C}p1" ] || skip "the partition ${LOOP_C}p1 did not show up"
+mkfs.ext4 -q -F "${LOOP_C}p1"
+mkdir "$WORK/mnt"
+# Read-only: the file system writes nothing of its own, so the device's
+# digest shows exactly what the CLI did.
+mount -o ro "${LOOP_C}p1" "$WORK/mnt"
+MOUNTED=$WORK/mnt
+before_b=$(md5sum <"$LOOP_B")
+before_c=$(md5sum <"$LOOP_C")
+run_cli mounted erase --yes "$LOOP_B" "$LOOP_C"
+expect mounted 1
+grep -q -F "[ERROR] can't open disk $LOOP_C for erasing: " "$OUT" && pass "mounted: refused" ||
+  { fail "mounted: not refused"; show; }
+if grep -q '^ERASE ' "$OUT"; then fail "mounted: the erase started"; else pass "mounted: the erase never started"; fi
+unchanged mounted "$LOOP_C" "$before_c"
+unchanged mounted "$LOOP_B" "$before_b"
+mountpoint -q "$WORK/mnt" && pass "mounted: still mounted" || fail "mounted: no longer mounted"
+
+finish erase_loop

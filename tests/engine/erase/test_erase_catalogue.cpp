@@ -1,0 +1,102 @@
+// The erase method catalogue, the dialog's sixteen entries, and the sizing of an erase run's pool and queues.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "engine/erase/erase_dialog_entries.h"
+#include "engine/erase/erase_methods.h"
+#include "engine/erase/erase_pass.h"
+#include "engine/erase/erase_pipeline_size.h"
+
+namespace {
+
+// Every method can run: 1 to 35 passes, and a pass that repeats,
+// complements or verifies a random sequence comes after the pass that made
+// it.
+TEST(EraseCatalogue, EveryMethodUsesOnlySequencesItMadeBefore)
+{
+    std::set<uint32_t> ids;
+    for (const T_ERASE_METHOD& m : EraseMethods()) {
+        SCOPED_TRACE(m.pConstant);
+        EXPECT_TRUE(ids.insert(m.nId).second) << "id given twice";
+        ASSERT_GE(m.nPass, 1u);
+        ASSERT_LE(m.nPass, MAX_ERASE_PASSES);
+        EXPECT_TRUE(std::string(m.pLogLine).starts_with("ERASE Method: "));
+        EXPECT_TRUE(std::string(m.pLogLine).ends_with(".\n"));
+        std::set<uint32_t> made;
+        for (uint32_t p = 0; p < m.nPass; ++p) {
+            const uint32_t nCode = m.arrPass[p];
+            if (ErasePassKind(nCode) == ERASE_PASS_RANDOM) {
+                EXPECT_FALSE(IsVerifyPass(nCode)) << "a verification pass cannot make a sequence";
+                EXPECT_TRUE(made.insert(ErasePassByte(nCode)).second) << "sequence made twice";
+            } else if (IsRandomPass(nCode)) {
+                EXPECT_TRUE(made.count(ErasePassByte(nCode))) << "pass " << p + 1 << " uses a sequence not made";
+            }
+        }
+    }
+    EXPECT_EQ(ids.size(), 30u);
+}
+
+TEST(EraseCatalogue, TheLongMethodsCountTheirSequencesDown)
+{
+    for (const auto& [nId, nPasses] : {std::pair{ERASE_GUTMANN, 35u}, std::pair{ERASE_PFITZNER, 33u}}) {
+        const T_ERASE_METHOD& m = FindEraseMethod(nId);
+        ASSERT_EQ(m.nId, nId);
+        ASSERT_EQ(m.nPass, nPasses);
+        for (uint32_t i = 0; i < nPasses; ++i) EXPECT_EQ(m.arrPass[i], ERASE_PASS_RANDOM + nPasses - 1 - i);
+    }
+}
+
+TEST(EraseCatalogue, IdsOutsideTheCatalogueGetTheZeroFill)
+{
+    for (uint32_t nId : {0u, 5u, 999u, 0xFFFFFFFFu}) {
+        EXPECT_FALSE(IsEraseMethod(nId));
+        const T_ERASE_METHOD& m = FindEraseMethod(nId);
+        EXPECT_EQ(m.nId, ERASE_ZERO);
+        EXPECT_STREQ(m.pLogLine, "ERASE Method: Fill zero(0x00).\n");
+        EXPECT_EQ(m.nPass, 1u);
+        EXPECT_EQ(m.arrPass[0], 0u);
+    }
+}
+
+TEST(EraseDialog, SixteenEntriesEachForAMethodOfTheCatalogue)
+{
+    const auto entries = EraseDialogEntries();
+    ASSERT_EQ(entries.size(), ERASE_DIALOG_ENTRY_COUNT);
+    std::set<uint32_t> controls;
+    std::set<uint32_t> methods;
+    for (const T_ERASE_DIALOG_ENTRY& e : entries) {
+        EXPECT_TRUE(controls.insert(e.nControlId).second) << e.nControlId;
+        EXPECT_TRUE(methods.insert(e.nMethodId).second) << e.nMethodId;
+        EXPECT_TRUE(IsEraseMethod(e.nMethodId)) << e.nMethodId;
+    }
+    EXPECT_EQ(entries[0].nControlId, 1085u);
+    EXPECT_STREQ(entries[0].pRadioText, "全体に0x00を書き込む");
+    EXPECT_EQ(entries[15].nControlId, 1104u);
+    EXPECT_STREQ(entries[15].pDescription, "ロシア GOST R 50739-95 準拠\n0x00⇒乱数");
+    const std::pair<int, uint32_t> indexes[] = {{0, 1}, {6, 4}, {12, 85}, {15, 176}, {-1, 1}, {16, 1}};
+    for (const auto& [nIndex, nId] : indexes) EXPECT_EQ(EraseMethodOfDialogIndex(nIndex), nId) << nIndex;
+}
+
+// However many blocks the job has and targets the run has, the pool holds
+// what every target can hold at once, the queues have room for one block
+// at least, and the job's blocks are all used.
+TEST(ErasePipelineSize, ThePoolAlwaysHoldsWhatEveryTargetCanTake)
+{
+    for (bool bCompare : {false, true}) {
+        for (uint32_t nTargets = 1; nTargets <= 4; ++nTargets) {
+            for (uint32_t nBlocks = 16; nBlocks <= 200; ++nBlocks) {
+                const T_ERASE_PIPELINE p = ChooseErasePipeline(nBlocks, nTargets, bCompare);
+                ASSERT_GE(p.nQueueCapacity, 1u);
+                ASSERT_GE(p.nPoolBlocks, nBlocks);
+                ASSERT_GE(p.nPoolBlocks, nTargets * EraseBlocksPerTarget(p.nQueueCapacity, bCompare))
+                    << nBlocks << " blocks, " << nTargets << " targets";
+                // Queues no shallower than the blocks allow.
+                EXPECT_LT(nBlocks, nTargets * EraseBlocksPerTarget(p.nQueueCapacity + 1, bCompare));
+            }
+        }
+    }
+}
+
+}  // namespace
