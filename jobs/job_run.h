@@ -70,7 +70,7 @@ void WireJobEngine(TEngine& engine, const T_JOB_RUN& run)
 {
     engine.m_hNotifyWnd = run.param.hWnd;
     engine.m_uProgressMsg = run.param.uMsgProgress;
-    engine.m_uErrorMsg = run.param.uMsgError;
+    if constexpr (requires { engine.m_uErrorMsg; }) engine.m_uErrorMsg = run.param.uMsgError;
     engine.m_dwInterval = run.param.dwInterval;
     engine.m_pDevices = &run.devices;
 }

@@ -166,3 +166,23 @@ TEST_F(JobTest, AnAbortEndsTheJobAsAFailedOneAndUnlocksItsVolumes)
 
 }  // namespace
 }  // namespace job_test
+
+namespace job_test {
+namespace {
+
+TEST_F(JobTest, AnEraseGivesEachDriveItsVerdictAndTheVolumesAreReleased)
+{
+    auto pDisk = AddDisk(0, 0, 2 * MIB, "E");
+    AddDisk(1, 1, MIB)->FailWrites(0, 1, SystemError::IoError());
+    m_param.nTask = DUMPTASK_ERASE;
+    m_param.nEraseMethod = 1;
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+    const std::string strLog = m_recorder.LogText();
+    EXPECT_NE(strLog.find(" ERASE NG.\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("  DISK #1 - ERASE=NG\n"), std::string::npos);
+    EXPECT_FALSE(m_volumes['E']->Volume().Locked());
+    EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{0, 1}));
+}
+
+}  // namespace
+}  // namespace job_test
