@@ -12,6 +12,7 @@
 #include <cerrno>
 
 #include "engine/device/device.h"
+#include "engine/device/posix/posix_claims.h"
 #include "engine/device/posix/posix_media.h"
 #include "engine/device/posix/posix_storage.h"
 #include "engine/device/posix/posix_sysfs.h"
@@ -172,13 +173,29 @@ int OpenNow(const std::string& strPath, int nFlags)
     return fd;
 }
 
+// An exclusive write open that the claims of this process's own volume
+// locks refuse: every partition of the disk is held by this process, so
+// the open goes without the claim.
+bool RefusedByOwnLocks(const std::string& strPath, EOpenMode eMode, int nOpenError)
+{
+    struct stat st {};
+    return eMode == EOpenMode::WriteDrive && nOpenError == EBUSY && ::stat(strPath.c_str(), &st) == 0 &&
+           S_ISBLK(st.st_mode) && HoldsEveryPartitionOf(st.st_rdev);
+}
+
 class CPosixDeviceProvider : public IDeviceProvider {
 public:
     std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override
     {
-        const int fd = OpenNow(strPath, AdjustForTarget(strPath, eMode, OpenFlags(eMode)));
+        const int nFlags = AdjustForTarget(strPath, eMode, OpenFlags(eMode));
+        int fd = OpenNow(strPath, nFlags);
+        int nOpenError = errno;
+        if (fd < 0 && RefusedByOwnLocks(strPath, eMode, nOpenError)) {
+            fd = OpenNow(strPath, nFlags & ~O_EXCL);
+            nOpenError = errno;
+        }
         if (fd < 0) {
-            nError = static_cast<uint32_t>(errno);
+            nError = static_cast<uint32_t>(nOpenError);
             return nullptr;
         }
         return std::make_unique<CPosixDevice>(fd);

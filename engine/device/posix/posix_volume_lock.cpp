@@ -6,12 +6,30 @@
 #include <cerrno>
 #include <string>
 
+#include "engine/device/posix/posix_claims.h"
 #include "engine/device/posix/posix_mounts.h"
 #include "engine/device/posix/posix_storage.h"
 
 CPosixVolumeHandle::~CPosixVolumeHandle()
 {
+    SetHeld(false);
     ::close(m_fd);
+}
+
+// Keeps the process's list of held claims in step with this handle's.
+void CPosixVolumeHandle::SetHeld(bool bHeld)
+{
+    if (bHeld == (m_eLock == ELock::Held)) return;
+    dev_t nDevice = 0;
+    uint32_t nError = 0;
+    if (bHeld) {
+        if (PosixBlockDeviceOf(m_fd, nDevice, nError)) NoteClaimTaken(nDevice);
+        m_nClaimed = nDevice;
+        m_eLock = ELock::Held;
+    } else {
+        NoteClaimReleased(m_nClaimed);
+        m_eLock = ELock::None;
+    }
 }
 
 bool CPosixVolumeHandle::Lock(uint32_t& nError)
@@ -21,7 +39,7 @@ bool CPosixVolumeHandle::Lock(uint32_t& nError)
     if (m_eLock != ELock::None) return true;
     uint32_t nClaimError = 0;
     if (Reopen(true, nClaimError)) {
-        m_eLock = ELock::Held;
+        SetHeld(true);
         return true;
     }
     if (nClaimError == EBUSY && !MountPointsOf(nDevice).empty()) {
@@ -38,7 +56,8 @@ bool CPosixVolumeHandle::Dismount(uint32_t& nError)
     if (!PosixBlockDeviceOf(m_fd, nDevice, nError) || !UnmountAll(nDevice, nError)) return false;
     if (m_eLock != ELock::Pending) return true;
     if (!Reopen(true, nError)) return false;
-    m_eLock = ELock::Held;
+    m_eLock = ELock::None;
+    SetHeld(true);
     return true;
 }
 
@@ -51,6 +70,7 @@ bool CPosixVolumeHandle::Unlock(uint32_t& nError)
         return false;
     }
     if (m_eLock == ELock::Held && !Reopen(false, nError)) return false;
+    SetHeld(false);
     m_eLock = ELock::None;
     return true;
 }

@@ -4,6 +4,8 @@
 // while the claim is held nothing can mount the volume, and no exclusive
 // open of it or of its disk succeeds. The claim is taken by reopening the
 // descriptor (its number stays the same) and ends on unlock or close.
+#include <sys/types.h>
+
 #include <cstdint>
 
 class CPosixVolumeHandle {
@@ -29,7 +31,9 @@ public:
 private:
     enum class ELock { None, Pending, Held };
     bool Reopen(bool bExclusive, uint32_t& nError);
+    void SetHeld(bool bHeld);
 
     int m_fd;
     ELock m_eLock = ELock::None;
+    dev_t m_nClaimed = 0;  // the device whose claim this handle holds
 };

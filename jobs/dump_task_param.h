@@ -1,0 +1,65 @@
+#pragma once
+// One job of the main window (or of the command line): what to do, to
+// which drives, with which options. The front end fills it; the job runner
+// only reads it, on its own thread, until the job has ended.
+#include <cstdint>
+#include <string>
+
+#include "drives/drive_kind.h"
+#include "engine/core/notify.h"
+
+class IDeviceProvider;
+class IJobInventory;
+
+// Job kinds.
+constexpr int DUMPTASK_READ = 0;
+constexpr int DUMPTASK_WRITE = 1;
+constexpr int DUMPTASK_VERIFY = 2;
+constexpr int DUMPTASK_ERASE = 3;
+
+// A slot's drive is one of the drive kinds (DRIVE_KIND_DISK, ...), or a
+// device path or a file (strDrivePath), for the command line and for tests:
+// its display name is then the path, and it has no volumes.
+constexpr uint32_t DRIVE_KIND_PATH = 0x7F00;
+
+constexpr int DUMPTASK_SLOTS = 4;
+
+struct T_DUMPTASK_PARAM {
+    T_DUMPTASK_PARAM() = default;
+    virtual ~T_DUMPTASK_PARAM() = default;
+    T_DUMPTASK_PARAM(const T_DUMPTASK_PARAM&) = default;
+    T_DUMPTASK_PARAM& operator=(const T_DUMPTASK_PARAM&) = default;
+
+    INotifyTarget* hWnd = nullptr;  // null: no messages
+    uint32_t uMsgProgress = DEFAULT_PROGRESS_MSG;
+    uint32_t uMsgLog = DEFAULT_LOG_MSG;
+    uint32_t uMsgError = DEFAULT_ERROR_MSG;
+    uint32_t uMsgEnd = 0x403;
+    int nTask = DUMPTASK_READ;
+    std::string szImagePath;
+    int nBufferMiB = 16;
+    uint32_t dwInterval = 1000;
+    bool bVerify = false;
+    bool bEject = false;
+    bool bShareRead = false;
+    bool bForceWrite = false;
+    bool bForceVerify = false;
+    bool bSharedWrite = false;
+    bool bCompareAfterWrite = false;
+    bool bMD5Verify = false;
+    bool bUnstableRead = false;
+    int nUnstableReadCount = 0;
+    bool bMakeMD5SUM = false;
+    bool bCompressImage = false;
+    IJobInventory* pDriveInfo = nullptr;  // the drives' volumes and device paths
+    uint32_t dwNoScanLetters = 0;
+    uint32_t dwLockedLetters = 0;  // volumes the window holds locked: left alone
+    int nMismatchLimit = -1;       // negative: the compare engine's own limit
+    int nEraseMethod = 1;
+    uint32_t nDriveKind[DUMPTASK_SLOTS] = {DRIVE_KIND_NONE, DRIVE_KIND_NONE, DRIVE_KIND_NONE, DRIVE_KIND_NONE};
+    int nDriveNumber[DUMPTASK_SLOTS] = {-1, -1, -1, -1};
+    // The path of a DRIVE_KIND_PATH slot.
+    std::string strDrivePath[DUMPTASK_SLOTS];
+    // Where drives, volumes and the image are opened; null: the platform's.
+    IDeviceProvider* pDevices = nullptr;
+};

@@ -1,0 +1,67 @@
+// The drive list of a job: one entry per occupied slot, with the path the
+// drive is opened with and the name the log shows ("DISK #1 (E:, F:)").
+#include "engine/core/format.h"
+#include "jobs/job_inventory.h"
+#include "jobs/job_run.h"
+
+namespace {
+
+// The Windows device path of a drive, for a job without an inventory.
+std::string WindowsDrivePath(uint32_t nKind, int nNumber)
+{
+    switch (nKind) {
+    case DRIVE_KIND_DISK: return FormatText("\\\\.\\PhysicalDrive%d", nNumber);
+    case DRIVE_KIND_CDROM: return FormatText("\\\\.\\CDROM%d", nNumber);
+    case DRIVE_KIND_FLOPPY: return FormatText("\\\\.\\%c:", static_cast<unsigned>('A' + nNumber));
+    default: return {};
+    }
+}
+
+std::string BaseName(uint32_t nKind, int nNumber)
+{
+    switch (nKind) {
+    case DRIVE_KIND_DISK: return FormatText("DISK #%d", nNumber);
+    case DRIVE_KIND_CDROM: return FormatText("CDROM #%d", nNumber);
+    case DRIVE_KIND_FLOPPY: return FormatText("FLOPPY #%d:", nNumber);
+    default: return {};
+    }
+}
+
+// " (E:, F:)" after the name when the drive has volumes.
+std::string VolumeSuffix(const std::vector<T_JOB_VOLUME>& arrVolumes)
+{
+    if (arrVolumes.empty()) return {};
+    std::string strSuffix = " (";
+    for (size_t i = 0; i < arrVolumes.size(); ++i) strSuffix += (i ? ", " : "") + arrVolumes[i].strName;
+    return strSuffix + ")";
+}
+
+}  // namespace
+
+std::vector<std::string> T_JOB_RUN::Paths() const
+{
+    std::vector<std::string> arrPaths;
+    for (const T_JOB_DRIVE& drive : arrDrives) arrPaths.push_back(drive.strPath);
+    return arrPaths;
+}
+
+void BuildDriveList(T_JOB_RUN& run)
+{
+    const T_DUMPTASK_PARAM& param = run.param;
+    for (int nSlot = 0; nSlot < DUMPTASK_SLOTS; ++nSlot) {
+        const uint32_t nKind = param.nDriveKind[nSlot];
+        const int nNumber = param.nDriveNumber[nSlot];
+        if (nNumber < 0) continue;
+        T_JOB_DRIVE drive{nSlot, nKind, nNumber, {}, {}};
+        if (nKind == DRIVE_KIND_PATH) {
+            drive.strPath = drive.strName = param.strDrivePath[nSlot];
+        } else {
+            IJobInventory* pInventory = param.pDriveInfo;
+            drive.strPath = pInventory ? pInventory->GetDrivePath(nKind, nNumber) : WindowsDrivePath(nKind, nNumber);
+            drive.strName = BaseName(nKind, nNumber);
+            if (pInventory) drive.strName += VolumeSuffix(pInventory->GetDriveVolumes(nKind, nNumber));
+        }
+        run.arrDrives.push_back(drive);
+    }
+    run.arrResult.assign(run.arrDrives.size(), false);
+}

@@ -1,0 +1,83 @@
+// The read job: the first drive into the image, then, when asked, a compare
+// of the drive with the new image, and the .md5sum file beside it.
+#include <mutex>
+
+#include "engine/checksum/md5sum_file.h"
+#include "engine/compare/compare_disk_image.h"
+#include "engine/core/debug_trace.h"
+#include "engine/core/job_options.h"
+#include "engine/core/log.h"
+#include "engine/read/disk_to_image.h"
+#include "jobs/dump_task.h"
+#include "jobs/job_run.h"
+
+namespace {
+
+void Register(CDiskToImage* pRead, CCompareDiskImage* pCompare)
+{
+    std::lock_guard<std::mutex> lock(g_csDumpTask);
+    g_pDiskToImage = pRead;
+    g_pCompareDiskImage = pCompare;
+}
+
+// After a good read: "%s.md5sum" with the digest and the image's file
+// name; a file that cannot be created is silently not written.
+void WriteMd5SumFile(const T_JOB_RUN& run, const CDiskToImage& engine)
+{
+    uint32_t nError = 0;
+    if (g_bOptMakeMD5SUM && engine.m_bDigestValid)
+        WriteMd5SumFile(run.devices, run.param.szImagePath, engine.m_digest, nError);
+}
+
+}  // namespace
+
+void RunReadJob(T_JOB_RUN& run)
+{
+    if (run.arrDrives.empty()) return;
+    const T_JOB_DRIVE& drive = run.arrDrives[0];
+    CDiskToImage read;
+    CCompareDiskImage compare;
+    WireJobEngine(read, run);
+    WireJobEngine(compare, run);
+    read.m_strDiskName = drive.strName;
+    read.m_nRow = drive.nSlot;
+    compare.m_strName[0] = drive.strName;
+    compare.m_nRow[0] = drive.nSlot;
+    if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
+    Register(&read, &compare);
+
+    if (read.Run(drive.strPath, run.param.szImagePath, run.nBlocks)) {
+        LogInfo("%s GRAVELMOOR OK.\n", StampNow());
+        WriteMd5SumFile(run, read);
+    } else {
+        LogError("%s GRAVELMOOR FAILED.\n", StampNow());
+    }
+    const bool bDumped = read.m_reader.bSuccess && read.m_writer.bSuccess;
+
+    if (g_bOptVerify) {
+        bool bVerified = false;
+        if (bDumped) {
+            const std::string arrPath[1] = {drive.strPath};
+            bVerified = compare.Run(arrPath, run.param.szImagePath, run.nBlocks);
+            if (bVerified) {
+                LogInfo("%s VERIFY OK.\n", StampNow());
+            } else {
+                DebugTrace("CCompareDiskImage::Run() error.\n");
+                LogError("%s VERIFY NG.\n", StampNow());
+            }
+        }
+        SummaryStart(drive);
+        SummaryVerdict("GRAVELMOOR=%s", bDumped);
+        SummaryText(", ");
+        if (bDumped) SummaryVerdict("VERIFY=%s\n", compare.m_compTask[0].nResult != 0);
+        else SummaryText("VERIFY=--\n");
+        run.arrResult[0] = bDumped && bVerified && compare.m_compTask[0].nResult != 0;
+    } else if (g_bOptMD5Verify) {
+        run.arrResult[0] = bDumped;
+    } else {
+        SummaryStart(drive);
+        SummaryVerdict("GRAVELMOOR=%s\n", bDumped);
+        run.arrResult[0] = bDumped;
+    }
+    Register(nullptr, nullptr);
+}

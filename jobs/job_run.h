@@ -1,0 +1,76 @@
+#pragma once
+// The working data of one job run, on the job thread's stack: the drive
+// list, the volume list and the drives' result flags. Nothing outlives the
+// run. The steps of a run (drive list, volumes, job kinds, summary lines)
+// share it.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/device/device.h"
+#include "jobs/dump_task_param.h"
+
+// One drive of the job, in slot order.
+struct T_JOB_DRIVE {
+    int nSlot = 0;        // the window row
+    uint32_t nKind = DRIVE_KIND_NONE;
+    int nNumber = -1;
+    std::string strPath;  // the device path it is opened with
+    std::string strName;  // "DISK #1 (E:, F:)"
+};
+
+// One volume on a disk of the job.
+struct T_VOLUME_LOCK {
+    std::string szPath;               // "\\.\E:", "/dev/sdb1"
+    std::unique_ptr<IDevice> hVolume; // null when not open
+    bool bLocked = false;             // this run locked the volume
+    size_t nDrive = 0;                // the owning drive's index in the drive list
+};
+
+constexpr size_t MAX_JOB_VOLUMES = 26;
+
+struct T_JOB_RUN {
+    T_DUMPTASK_PARAM& param;
+    IDeviceProvider& devices;
+    std::vector<T_JOB_DRIVE> arrDrives;
+    std::vector<T_VOLUME_LOCK> arrVolumes;
+    std::vector<bool> arrResult;  // one per drive, false at the start
+    uint32_t nBlocks = 16;
+
+    std::vector<std::string> Paths() const;
+};
+
+// Steps of a run (job_drive_list.cpp, job_volumes.cpp).
+void BuildDriveList(T_JOB_RUN& run);
+void BuildVolumeList(T_JOB_RUN& run);
+void LockVolumes(T_JOB_RUN& run);
+void ReleaseVolumes(T_JOB_RUN& run);
+
+// The job kinds (job_read.cpp, job_write.cpp, job_verify.cpp, job_erase.cpp).
+void RunReadJob(T_JOB_RUN& run);
+void RunWriteJob(T_JOB_RUN& run);
+void RunVerifyJob(T_JOB_RUN& run);
+void RunEraseJob(T_JOB_RUN& run);
+
+// Result and summary lines (job_summary.cpp). A stamp is the local time as
+// "%04Y/%02M/%02D %02h:%02m:%02s".
+std::string StampNow();
+// "  DISK #1 (E:) - " in the info style.
+void SummaryStart(const T_JOB_DRIVE& drive);
+// One verdict item: "GRAVELMOOR=%s" with "OK" in the OK style or "NG" in
+// the NG style.
+void SummaryVerdict(const char* pszFormat, bool bOk);
+// A separator or the line's end in the info style (", ", "VERIFY=--\n").
+void SummaryText(const char* pszText);
+
+// Points an engine at the job's window, ids, interval and devices.
+template <class TEngine>
+void WireJobEngine(TEngine& engine, const T_JOB_RUN& run)
+{
+    engine.m_hNotifyWnd = run.param.hWnd;
+    engine.m_uProgressMsg = run.param.uMsgProgress;
+    if constexpr (requires { engine.m_uErrorMsg; }) engine.m_uErrorMsg = run.param.uMsgError;
+    engine.m_dwInterval = run.param.dwInterval;
+    engine.m_pDevices = &run.devices;
+}

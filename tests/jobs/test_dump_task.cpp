@@ -1,0 +1,188 @@
+// The runner's order of work as the log and the window see it: stamps,
+// result and summary lines, the .md5sum file, verdicts, sound and end.
+#include <chrono>
+#include <thread>
+
+#include "engine/core/log.h"
+#include "engine/core/system_error.h"
+#include "tests/jobs/job_fixture.h"
+
+namespace job_test {
+namespace {
+
+TEST_F(JobTest, AReadWritesStampsSummaryMd5SumFileVerdictAndEndInThatOrder)
+{
+    auto pDisk = AddDisk(1, 1, 3 * MIB + 512, "E");
+    m_param.nTask = DUMPTASK_READ;
+    m_param.bMakeMD5SUM = true;
+    m_param.bShareRead = true;
+
+    EXPECT_EQ(DumpTaskThread(&m_param), 0);
+
+    const std::string strLog = m_recorder.LogText();
+    const size_t nStart = strLog.find(" START.\n");
+    const size_t nOk = strLog.find(" GRAVELMOOR OK.\n");
+    const size_t nSummary = strLog.find("  DISK #1 (E:) - GRAVELMOOR=OK\n");
+    const size_t nEnd = strLog.find(" END.\n");
+    const size_t nTime = strLog.find("Processing Time 00:00:");
+    ASSERT_NE(nStart, std::string::npos) << strLog;
+    EXPECT_LT(nStart, nOk);
+    EXPECT_LT(nOk, nSummary);
+    EXPECT_LT(nSummary, nEnd);
+    EXPECT_LT(nEnd, nTime);
+    EXPECT_EQ(strLog.substr(nTime).size(), std::string("Processing Time 00:00:00.000.\n\n").size());
+    EXPECT_EQ(strLog.find("Volume"), std::string::npos) << "share-read touches no volume";
+
+    // The verdict item alone carries the OK style.
+    bool bStyled = false;
+    for (const T_LOG_LINE& line : m_recorder.LogLines())
+        if (line.strText == "GRAVELMOOR=OK\n") bStyled = line.dwWord == ComposeLogWord(LOG_STYLE_OK);
+    EXPECT_TRUE(bStyled);
+
+    const std::vector<uint8_t> md5sum = ReadWholeFile(m_param.szImagePath + ".md5sum");
+    const std::string strLine(md5sum.begin(), md5sum.end());
+    EXPECT_EQ(ReadWholeFile(m_param.szImagePath), pDisk->Contents());
+    ASSERT_GE(strLine.size(), 33u);
+    EXPECT_EQ(strLine.substr(32), " disk.gmi\n");
+    EXPECT_NE(strLog.find("DISK MD5SUM=" + strLine.substr(0, 32)), std::string::npos);
+
+    EXPECT_EQ(Posted(WM_USER_ERROR), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{1, 1}}));
+    EXPECT_EQ(Posted(WM_DUMPTASK_END), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{0, 0}}));
+    EXPECT_EQ(m_sound.m_arrPlayed, std::vector<std::string>{"C:\\tools\\Success.wav"});
+}
+
+TEST_F(JobTest, AFailedReadWithVerifyComparesNothingAndPlaysTheErrorSound)
+{
+    auto pDisk = AddDisk(0, 2, 2 * MIB);
+    pDisk->FailReads(MIB, MIB + 512, SystemError::IoError());
+    m_param.nTask = DUMPTASK_READ;
+    m_param.bVerify = true;
+    m_param.bMakeMD5SUM = true;
+
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+
+    const std::string strLog = m_recorder.LogText();
+    EXPECT_NE(strLog.find(" GRAVELMOOR FAILED.\n"), std::string::npos);
+    EXPECT_NE(strLog.find("  DISK #2 - GRAVELMOOR=NG, VERIFY=--\n"), std::string::npos) << strLog;
+    EXPECT_EQ(strLog.find(" VERIFY "), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(m_param.szImagePath + ".md5sum"));
+    EXPECT_EQ(Posted(WM_USER_ERROR), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{0, 0}}));
+    EXPECT_EQ(m_sound.m_arrPlayed, std::vector<std::string>{"C:\\tools\\Error.wav"});
+}
+
+TEST_F(JobTest, AReadWithTheMd5CheckOptionWritesNoSummary)
+{
+    AddDisk(0, 0, MIB);
+    m_param.nTask = DUMPTASK_READ;
+    m_param.bMD5Verify = true;
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+    EXPECT_EQ(m_recorder.LogText().find("  DISK #0 - "), std::string::npos);
+    EXPECT_EQ(Posted(WM_USER_ERROR), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{1, 0}}));
+}
+
+TEST_F(JobTest, AWriteVerifiesOnlyTheDrivesThatWereWrittenUnderTheirOwnNamesAndRows)
+{
+    WriteWholeFile(m_param.szImagePath, CFakeDisk::WithPattern(2 * MIB, 9)->Contents());
+    AddDisk(0, 0, 2 * MIB);
+    AddDisk(2, 1, 2 * MIB)->FailWrites(MIB, MIB + 1, SystemError::IoError());
+    AddDisk(3, 2, 2 * MIB);
+    m_param.nTask = DUMPTASK_WRITE;
+    m_param.bVerify = true;
+    m_param.bForceWrite = true;
+
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+
+    const std::string strLog = m_recorder.LogText();
+    EXPECT_NE(strLog.find(" DISK WRITE FAILED.\n"), std::string::npos);
+    EXPECT_NE(strLog.find(" VERIFY OK.\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("  DISK #0 - DISK WRITE=OK, VERIFY=OK\n"), std::string::npos);
+    EXPECT_NE(strLog.find("  DISK #1 - DISK WRITE=NG, VERIFY=--\n"), std::string::npos);
+    EXPECT_NE(strLog.find("  DISK #2 - DISK WRITE=OK, VERIFY=OK\n"), std::string::npos);
+    EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{1, 3}));
+    EXPECT_FALSE(g_bOptForceVerify) << "force-write lends force-verify to its compare only";
+}
+
+TEST_F(JobTest, AWriteWithBothChecksRunsTheDigestCheckInsteadOfACompare)
+{
+    WriteWholeFile(m_param.szImagePath, CFakeDisk::WithPattern(MIB, 9)->Contents());
+    AddDisk(0, 0, MIB);
+    m_param.nTask = DUMPTASK_WRITE;
+    m_param.bVerify = true;
+    m_param.bMD5Verify = true;
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+    const std::string strLog = m_recorder.LogText();
+    EXPECT_NE(strLog.find("  DISK #0 - DISK WRITE=OK, MD5SUM CHECK=OK\n"), std::string::npos) << strLog;
+    EXPECT_EQ(strLog.find(" VERIFY "), std::string::npos);
+}
+
+TEST_F(JobTest, AVerifyGivesEachDriveItsOwnVerdict)
+{
+    const auto pImage = CFakeDisk::WithPattern(MIB, 1);
+    WriteWholeFile(m_param.szImagePath, pImage->Contents());
+    AddDisk(1, 0, MIB);  // the same pattern as the image
+    AddDisk(3, 5, MIB);  // another pattern
+    m_param.nTask = DUMPTASK_VERIFY;
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+    const std::string strLog = m_recorder.LogText();
+    EXPECT_NE(strLog.find("  DISK #0 - VERIFY=OK\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("  DISK #5 - VERIFY=NG\n"), std::string::npos);
+    EXPECT_EQ(Posted(WM_USER_ERROR).size(), 2u + 1u) << "the engine's own failure, then one per drive";
+    EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{0, 3}));
+}
+
+TEST_F(JobTest, AnUnknownJobKindEndsAtOnceWithoutTouchingAnything)
+{
+    AddDisk(0, 0, MIB, "E");
+    m_param.nTask = 7;
+    EXPECT_EQ(DumpTaskThread(&m_param), -1);
+    EXPECT_EQ(m_volumes['E']->Volume().RequestCount(EFakeRequest::Lock), 0u);
+    EXPECT_TRUE(m_sound.m_arrPlayed.empty());
+    EXPECT_EQ(Posted(WM_DUMPTASK_END), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{0, -1}}));
+}
+
+TEST_F(JobTest, AnAbortEndsTheJobAsAFailedOneAndUnlocksItsVolumes)
+{
+    // Unstopped, the write would take 32 x 200 ms.
+    WriteWholeFile(m_param.szImagePath, CFakeDisk::WithPattern(32 * MIB, 9)->Contents());
+    AddDisk(0, 0, 32 * MIB, "EF")->SetWriteDelayMs(200);
+    m_param.nTask = DUMPTASK_WRITE;
+    std::thread job([this] { RunDumpTask(&m_param); });
+    const auto tStart = std::chrono::steady_clock::now();
+    while (m_recorder.LogText().find("DISK WRITE=") == std::string::npos &&
+           std::chrono::steady_clock::now() - tStart < std::chrono::seconds(20)) {
+        AbortDumpTask();  // repeated, as the window does, until the job ends
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    job.join();
+    EXPECT_LT(std::chrono::steady_clock::now() - tStart, std::chrono::seconds(3));
+    EXPECT_NE(m_recorder.LogText().find(" DISK WRITE FAILED.\n"), std::string::npos);
+    EXPECT_NE(m_recorder.LogText().find("  DISK #0 (E:, F:) - DISK WRITE=NG\n"), std::string::npos);
+    for (const char c : std::string("EF")) {
+        EXPECT_FALSE(m_volumes[c]->Volume().Locked()) << c;
+        EXPECT_EQ(m_volumes[c]->OpenCount(), m_volumes[c]->CloseCount()) << c;
+    }
+    EXPECT_EQ(m_sound.m_arrPlayed, std::vector<std::string>{"C:\\tools\\Error.wav"});
+}
+
+}  // namespace
+}  // namespace job_test
+
+namespace job_test {
+namespace {
+
+TEST_F(JobTest, AnEraseGivesEachDriveItsVerdictAndTheVolumesAreReleased)
+{
+    auto pDisk = AddDisk(0, 0, 2 * MIB, "E");
+    AddDisk(1, 1, MIB)->FailWrites(0, 1, SystemError::IoError());
+    m_param.nTask = DUMPTASK_ERASE;
+    m_param.nEraseMethod = 1;
+    EXPECT_EQ(RunDumpTask(&m_param), 0);
+    const std::string strLog = m_recorder.LogText();
+    EXPECT_NE(strLog.find(" ERASE NG.\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("  DISK #1 - ERASE=NG\n"), std::string::npos);
+    EXPECT_FALSE(m_volumes['E']->Volume().Locked());
+    EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{0, 1}));
+}
+
+}  // namespace
+}  // namespace job_test
