@@ -416,16 +416,16 @@ bench_table() {
   echo
 }
 
-# bench_judge_time LABEL SECONDS REFERENCE-SECONDS: PASS when the ratio is
-# within the target.
+# bench_judge_time LABEL SECONDS REFERENCE-SECONDS [TARGET]: PASS when the ratio is
+# within the target (BENCH_TARGET_RATIO unless given).
 bench_judge_time() {
-  local ratio verdict=PASS
+  local ratio verdict=PASS target=${4:-$BENCH_TARGET_RATIO}
   ratio=$(awk -v c="$2" -v r="$3" 'BEGIN { printf "%.3f", c / r }')
-  if ! awk -v r="$ratio" -v t="$BENCH_TARGET_RATIO" 'BEGIN { exit !(r <= t) }'; then
+  if ! awk -v r="$ratio" -v t="$target" 'BEGIN { exit !(r <= t) }'; then
     verdict=FAIL
     MISSED=1
   fi
-  echo "time:   $1 = $ratio   (target <= $BENCH_TARGET_RATIO)   $verdict"
+  echo "time:   $1 = $ratio   (target <= $target)   $verdict"
 }
 
 # bench_judge_rss TOOL: its peak resident set against the pool + slack.
