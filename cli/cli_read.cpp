@@ -46,6 +46,10 @@ T_READ_RUN RunEngine(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
     const uint32_t nBlocks = JobBlockCount(args.nBufferMiB, env.nAvailableMiB);
     std::error_code ec;
     run.bImageExisted = std::filesystem::exists(PathOf(args.strImage), ec);
+    // A stop that came before the job starts stops it before it opens
+    // anything, however small the drive: the job thread could otherwise
+    // finish before the first look for a stop request.
+    if (StopRequested(env)) engine.Abort();
     const bool bRan = job.RunInBackground([&] { run.bResult = engine.Run(strDrive, args.strImage, nBlocks); },
                                           [&] { engine.Abort(); },
                                           T_JOB_QUESTION{args.strImage + " already exists.", args.bYes});
