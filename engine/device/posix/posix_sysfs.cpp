@@ -120,7 +120,11 @@ std::string SerialOf(const T_SYSFS_ROOTS& roots, const fs::path& device, dev_t n
 
 std::string UdevProperty(const fs::path& udev, dev_t nDevice, const std::string& strKey)
 {
-    std::ifstream in(udev / ("b" + std::to_string(major(nDevice)) + ":" + std::to_string(minor(nDevice))));
+    // Appended piece by piece: GCC 12 at -O3 misreads "b" + ... as an
+    // overlapping copy and warns.
+    std::string strName = "b";
+    strName.append(std::to_string(major(nDevice))).append(":").append(std::to_string(minor(nDevice)));
+    std::ifstream in(udev / strName);
     const std::string strPrefix = "E:" + strKey + "=";
     for (std::string strLine; std::getline(in, strLine);) {
         if (strLine.rfind(strPrefix, 0) == 0) return strLine.substr(strPrefix.size());
