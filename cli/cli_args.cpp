@@ -62,21 +62,62 @@ const T_FLAG* FindFlag(const std::string& a)
     return nullptr;
 }
 
-bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strError)
+// A whole number from nMin to nMax as the value of an option.
+bool ParseCount(const std::string& strOption, const std::string& strValue, uint32_t nMin, uint32_t nMax,
+                const char* pszUnit, uint32_t& nValue, std::string& strError)
 {
     uint64_t n = 0;
     const char* pEnd = strValue.data() + strValue.size();
     auto [ptr, ec] = std::from_chars(strValue.data(), pEnd, n);
     if (strValue.empty() || ec != std::errc() || ptr != pEnd) {
-        strError = "--buffer needs a whole number of MiB, not \"" + strValue + "\"";
+        strError = strOption + " needs a whole number of " + pszUnit + ", not \"" + strValue + "\"";
         return false;
     }
-    if (n < MIN_BUFFER_MIB || n > MAX_BUFFER_MIB) {
-        strError = "--buffer must be between 16 and 65536 MiB";
+    if (n < nMin || n > nMax) {
+        strError = strOption + " must be between " + std::to_string(nMin) + " and " + std::to_string(nMax) + " " +
+                   pszUnit;
         return false;
     }
-    nMiB = static_cast<uint32_t>(n);
+    nValue = static_cast<uint32_t>(n);
     return true;
+}
+
+// An option with a value: "--name VALUE" or "--name=VALUE", the commands
+// that take it, and where the value goes.
+struct T_VALUE_OPTION {
+    const char* pName;
+    unsigned nCommands;
+    uint32_t nMin, nMax;
+    const char* pszUnit;
+    uint32_t T_CLI_ARGS::*pValue;
+};
+
+constexpr T_VALUE_OPTION VALUE_OPTIONS[] = {
+    {"--buffer", FOR_READ | FOR_WRITE | FOR_VERIFY, MIN_BUFFER_MIB, MAX_BUFFER_MIB, "MiB", &T_CLI_ARGS::nBufferMiB},
+    {"--threads", FOR_READ, 1, MAX_CLI_THREADS, "threads", &T_CLI_ARGS::nThreads},
+};
+
+const T_VALUE_OPTION* FindValueOption(const std::string& a)
+{
+    for (const T_VALUE_OPTION& option : VALUE_OPTIONS) {
+        const std::string strName = option.pName;
+        if (a == strName || a.starts_with(strName + "=")) return &option;
+    }
+    return nullptr;
+}
+
+// Takes the option's value, from the same word or the next one.
+bool TakeValue(const T_VALUE_OPTION& option, const std::vector<std::string>& argv, size_t& i, T_CLI_ARGS& args,
+               std::string& strError)
+{
+    const std::string strName = option.pName;
+    const std::string& a = argv[i];
+    if (a == strName && i + 1 >= argv.size()) {
+        strError = strName + " needs a value";
+        return false;
+    }
+    const std::string strValue = a == strName ? argv[++i] : a.substr(strName.size() + 1);
+    return ParseCount(strName, strValue, option.nMin, option.nMax, option.pszUnit, args.*option.pValue, strError);
 }
 
 // "read" takes exactly two operands; the message says which are missing or
@@ -136,6 +177,7 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
     for (size_t i = 2; i < argv.size(); ++i) {
         const std::string& a = argv[i];
         const T_FLAG* pFlag = nullptr;
+        const T_VALUE_OPTION* pValue = nullptr;
         if (bOptionsEnd || a.empty() || a[0] != '-' || a == "-") {
             operands.push_back(a);
         } else if (a == "--") {
@@ -144,13 +186,11 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             result.args.eCommand = ECliCommand::Help;
             result.bOk = true;
             return result;
-        } else if (a == "--buffer" || a.starts_with("--buffer=")) {
-            if (a == "--buffer" && i + 1 >= argv.size()) {
-                result.strError = "--buffer needs a value";
-                return result;
-            }
-            const std::string strValue = a == "--buffer" ? argv[++i] : a.substr(9);
-            if (!ParseBuffer(strValue, result.args.nBufferMiB, result.strError)) return result;
+        } else if ((pValue = FindValueOption(a)) != nullptr && (pValue->nCommands & CommandBit(eCommand))) {
+            if (!TakeValue(*pValue, argv, i, result.args, result.strError)) return result;
+        } else if (pValue) {
+            result.strError = std::string(CommandName(eCommand)) + " does not take the option " + pValue->pName;
+            return result;
         } else if ((pFlag = FindFlag(a)) != nullptr && (pFlag->nCommands & CommandBit(eCommand))) {
             pFlag->pfnSet(result.args);
         } else if (pFlag) {

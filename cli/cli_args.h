@@ -20,6 +20,7 @@ struct T_CLI_ARGS {
     // --compress / --no-compress; unset: on exactly when IMAGE ends in .gmz.
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
     uint32_t nBufferMiB = 16;
+    uint32_t nThreads = 0;  // read: compression threads; 0: the machine's default
     std::vector<std::string> arrDrives;  // read: exactly one; write and verify: 1 to MAX_CLI_DRIVES
     std::string strImage;
 };
@@ -32,6 +33,7 @@ struct T_PARSE_RESULT {
 
 constexpr uint32_t MIN_BUFFER_MIB = 16;
 constexpr uint32_t MAX_BUFFER_MIB = 65536;
+constexpr uint32_t MAX_CLI_THREADS = 64;
 // The most drives one write or verify takes.
 constexpr size_t MAX_CLI_DRIVES = 4;
 

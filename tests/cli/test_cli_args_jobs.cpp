@@ -71,6 +71,11 @@ TEST(CliArgsJobs, UsageErrorsSayWhatIsWrong)
         {{"read", "--force-write", "a", "b"}, "read does not take the option --force-write"},
         {{"write", "--frobnicate", "img", "a"}, "unknown option --frobnicate"},
         {{"write", "--buffer", "8", "img", "a"}, "--buffer must be between 16 and 65536 MiB"},
+        {{"read", "--threads", "0", "a", "b"}, "--threads must be between 1 and 64 threads"},
+        {{"read", "--threads=65", "a", "b"}, "--threads must be between 1 and 64 threads"},
+        {{"read", "--threads", "all", "a", "b"}, "--threads needs a whole number of threads, not \"all\""},
+        {{"read", "a", "b", "--threads"}, "--threads needs a value"},
+        {{"write", "--threads", "2", "img", "a"}, "write does not take the option --threads"},
     };
     for (const T_USAGE_CASE& c : cases) {
         const T_PARSE_RESULT r = Parse(c.args);
@@ -86,7 +91,7 @@ TEST(CliArgsJobs, HelpNamesEveryCommandAndOption)
     const std::string strUsage = CliUsage();
     for (const char* pWord : {"read", "write", "verify", "--yes", "--force-write", "--diff-only", "--verify",
                               "--md5-verify", "--force-verify", "--compress", "--no-compress", "--unstable",
-                              "--buffer", "--help", "IMAGE DRIVE...", "OK or NG"}) {
+                              "--buffer", "--threads", "--help", "IMAGE DRIVE...", "OK or NG"}) {
         EXPECT_NE(strUsage.find(pWord), std::string::npos) << pWord;
     }
     EXPECT_NE(CliUsageLine(ECliCommand::Write).find("write [--yes]"), std::string::npos);
