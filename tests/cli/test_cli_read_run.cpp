@@ -169,16 +169,11 @@ TEST_F(CliReadRun, SmallestBufferRunsWithoutComplaint)
 
 TEST_F(CliReadRun, ThreadsSetHowManyThreadsCompressTheImage)
 {
-    for (const char* pszThreads : {"3", "1"}) {
-        SCOPED_TRACE(pszThreads);
-        std::filesystem::remove(Image());
-        CTraceCapture trace;
-        EXPECT_EQ(Run({"--compress", "--threads", pszThreads, DRIVE, Image()}), 0) << m_strOut;
-        const std::vector<std::string> lines = trace.Lines();
-        const bool bParallel = std::find(lines.begin(), lines.end(), "CParallelDeflate: 3 threads\n") != lines.end();
-        EXPECT_EQ(bParallel, std::string(pszThreads) == "3");
-        EXPECT_TRUE(ReadFromMemory(ImageBytes()).data == DriveBytes());
-    }
+    CTraceCapture trace;
+    EXPECT_EQ(Run({"--compress", "--threads", "3", DRIVE, Image()}), 0) << m_strOut;
+    const std::vector<std::string> lines = trace.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "CParallelDeflate: 3 threads\n"), lines.end());
+    EXPECT_TRUE(ReadFromMemory(ImageBytes()).data == DriveBytes());
 }
 
 TEST_F(CliReadRun, UnwritableOutputFailsAndDeliversTheDigestOnStandardError)

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "tests/engine/zlib/parallel_test_support.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -47,29 +47,6 @@ TEST_F(ZlibGzipToolsTest, ImagePassesGzipsTestAndZcatGivesTheDriveBack)
     const std::string strOut = m_dir.File("out.bin");
     ASSERT_EQ(std::system(("zcat '" + strImage + "' > '" + strOut + "'").c_str()), 0);
     EXPECT_TRUE(ReadWholeFile(strOut) == data);
-}
-
-TEST_F(ZlibGzipToolsTest, ParallelMembersOfEveryShapePassGzipsTestAndZcatGivesTheDataBack)
-{
-    constexpr uint32_t CHUNK = CParallelDeflate::CHUNK_SIZE;
-    const std::pair<const char*, std::vector<uint8_t>> shapes[] = {
-        {"nothing", {}},
-        {"1 byte", {0x42}},
-        {"one chunk - 1", Prose(CHUNK - 1, 1)},
-        {"one chunk", Prose(CHUNK, 2)},
-        {"one chunk + 1", Prose(CHUNK + 1, 3)},
-        {"incompressible", RandomBytes(2 * MIB + 3, 4)},
-        {"all zeros", std::vector<uint8_t>(4 * MIB)},
-    };
-    const std::string strImage = m_dir.File("parallel.gmz");
-    const std::string strOut = m_dir.File("out.bin");
-    for (const auto& [pszName, data] : shapes) {
-        SCOPED_TRACE(pszName);
-        WriteWholeFile(strImage, ParallelCompressToMemory(data, 3));
-        EXPECT_EQ(std::system(("gzip -t '" + strImage + "'").c_str()), 0);
-        ASSERT_EQ(std::system(("zcat '" + strImage + "' > '" + strOut + "'").c_str()), 0);
-        EXPECT_TRUE(ReadWholeFile(strOut) == data);
-    }
 }
 
 TEST_F(ZlibGzipToolsTest, GzipOfANamedFileDecompresses)
