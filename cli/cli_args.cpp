@@ -69,20 +69,23 @@ const T_FLAG* FindFlag(const std::string& a)
     return nullptr;
 }
 
-bool ParseBuffer(const std::string& strValue, uint32_t& nMiB, std::string& strError)
+// A whole number from nMin to nMax as the value of an option.
+bool ParseCount(const std::string& strOption, const std::string& strValue, uint32_t nMin, uint32_t nMax,
+                const char* pszUnit, uint32_t& nValue, std::string& strError)
 {
     uint64_t n = 0;
     const char* pEnd = strValue.data() + strValue.size();
     auto [ptr, ec] = std::from_chars(strValue.data(), pEnd, n);
     if (strValue.empty() || ec != std::errc() || ptr != pEnd) {
-        strError = "--buffer needs a whole number of MiB, not \"" + strValue + "\"";
+        strError = strOption + " needs a whole number of " + pszUnit + ", not \"" + strValue + "\"";
         return false;
     }
-    if (n < MIN_BUFFER_MIB || n > MAX_BUFFER_MIB) {
-        strError = "--buffer must be between 16 and 65536 MiB";
+    if (n < nMin || n > nMax) {
+        strError = strOption + " must be between " + std::to_string(nMin) + " and " + std::to_string(nMax) + " " +
+                   pszUnit;
         return false;
     }
-    nMiB = static_cast<uint32_t>(n);
+    nValue = static_cast<uint32_t>(n);
     return true;
 }
 
@@ -105,41 +108,48 @@ bool ParseMethod(const std::string& strValue, uint32_t& nMethod, std::string& st
     return true;
 }
 
-// Whether a is the option strName with a value: "--name VALUE" or
-// "--name=VALUE".
-bool IsValueOption(const std::string& a, const std::string& strName)
+// An option with a value: "--name VALUE" or "--name=VALUE", the commands
+// that take it, and how its value is read.
+struct T_VALUE_OPTION {
+    const char* pName;
+    unsigned nCommands;
+    bool (*pfnParse)(const std::string& strValue, T_CLI_ARGS& args, std::string& strError);
+};
+
+constexpr T_VALUE_OPTION VALUE_OPTIONS[] = {
+    {"--buffer", FOR_JOBS | FOR_ERASE,
+     [](const std::string& v, T_CLI_ARGS& a, std::string& e) {
+         return ParseCount("--buffer", v, MIN_BUFFER_MIB, MAX_BUFFER_MIB, "MiB", a.nBufferMiB, e);
+     }},
+    {"--threads", FOR_READ,
+     [](const std::string& v, T_CLI_ARGS& a, std::string& e) {
+         return ParseCount("--threads", v, 1, MAX_CLI_THREADS, "threads", a.nThreads, e);
+     }},
+    {"--method", FOR_ERASE,
+     [](const std::string& v, T_CLI_ARGS& a, std::string& e) { return ParseMethod(v, a.nMethod, e); }},
+};
+
+const T_VALUE_OPTION* FindValueOption(const std::string& a)
 {
-    return a == strName || a.starts_with(strName + "=");
+    for (const T_VALUE_OPTION& option : VALUE_OPTIONS) {
+        const std::string strName = option.pName;
+        if (a == strName || a.starts_with(strName + "=")) return &option;
+    }
+    return nullptr;
 }
 
-// The value of the value option at argv[i] (i moves past a separate value).
-bool TakeValue(const std::vector<std::string>& argv, size_t& i, const std::string& strName, std::string& strValue,
+// Takes the option's value, from the same word or the next one.
+bool TakeValue(const T_VALUE_OPTION& option, const std::vector<std::string>& argv, size_t& i, T_CLI_ARGS& args,
                std::string& strError)
 {
+    const std::string strName = option.pName;
     const std::string& a = argv[i];
     if (a == strName && i + 1 >= argv.size()) {
         strError = strName + " needs a value";
         return false;
     }
-    strValue = a == strName ? argv[++i] : a.substr(strName.size() + 1);
-    return true;
-}
-
-// --buffer (every command that runs a job) and --method (erase).
-bool ParseValueOption(ECliCommand eCommand, const std::vector<std::string>& argv, size_t& i, T_CLI_ARGS& args,
-                      std::string& strError)
-{
-    const bool bBuffer = IsValueOption(argv[i], "--buffer");
-    const std::string strName = bBuffer ? "--buffer" : "--method";
-    const bool bTakes = bBuffer ? eCommand != ECliCommand::Methods && eCommand != ECliCommand::Checksum
-                                : eCommand == ECliCommand::Erase;
-    if (!bTakes) {
-        strError = std::string(CommandName(eCommand)) + " does not take the option " + strName;
-        return false;
-    }
-    std::string strValue;
-    if (!TakeValue(argv, i, strName, strValue, strError)) return false;
-    return bBuffer ? ParseBuffer(strValue, args.nBufferMiB, strError) : ParseMethod(strValue, args.nMethod, strError);
+    const std::string strValue = a == strName ? argv[++i] : a.substr(strName.size() + 1);
+    return option.pfnParse(strValue, args, strError);
 }
 
 // "erase" takes 1 to 4 drives; "methods" takes nothing.
@@ -242,6 +252,7 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
     for (size_t i = 2; i < argv.size(); ++i) {
         const std::string& a = argv[i];
         const T_FLAG* pFlag = nullptr;
+        const T_VALUE_OPTION* pValue = nullptr;
         if (bOptionsEnd || a.empty() || a[0] != '-' || a == "-") {
             operands.push_back(a);
         } else if (a == "--") {
@@ -250,8 +261,11 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             result.args.eCommand = ECliCommand::Help;
             result.bOk = true;
             return result;
-        } else if (IsValueOption(a, "--buffer") || IsValueOption(a, "--method")) {
-            if (!ParseValueOption(eCommand, argv, i, result.args, result.strError)) return result;
+        } else if ((pValue = FindValueOption(a)) != nullptr && (pValue->nCommands & CommandBit(eCommand))) {
+            if (!TakeValue(*pValue, argv, i, result.args, result.strError)) return result;
+        } else if (pValue) {
+            result.strError = std::string(CommandName(eCommand)) + " does not take the option " + pValue->pName;
+            return result;
         } else if ((pFlag = FindFlag(a)) != nullptr && (pFlag->nCommands & CommandBit(eCommand))) {
             pFlag->pfnSet(result.args);
         } else if (pFlag) {

@@ -21,6 +21,7 @@ struct T_CLI_ARGS {
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
     uint32_t nBufferMiB = 16;
     uint32_t nMethod = 1;  // erase: the erase method's id
+    uint32_t nThreads = 0;  // read: compression threads; 0: the machine's default
     std::vector<std::string> arrDrives;  // read: exactly one; write, verify and erase: 1 to MAX_CLI_DRIVES; checksum: none
     std::string strImage;
 };
@@ -33,6 +34,7 @@ struct T_PARSE_RESULT {
 
 constexpr uint32_t MIN_BUFFER_MIB = 16;
 constexpr uint32_t MAX_BUFFER_MIB = 65536;
+constexpr uint32_t MAX_CLI_THREADS = 64;
 // The most drives one write, verify or erase takes.
 constexpr size_t MAX_CLI_DRIVES = 4;
 

@@ -24,6 +24,7 @@ void PublishOptions(const T_CLI_ARGS& args)
     ResetJobOptions();
     g_bOptUnstableRead = args.bUnstable;
     g_nUnstableReadCount = args.bUnstable ? UNSTABLE_READ_AGREEMENT : 0;
+    g_nOptCompressThreads = args.nThreads;
 }
 
 T_READ_RUN RunEngine(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)

@@ -4,7 +4,7 @@
 namespace {
 
 constexpr const char* READ_SYNOPSIS = "gravelmoor-cli read [--unstable] [--yes] [--compress | --no-compress]\n"
-                                      "                          [--buffer MIB] DRIVE IMAGE\n";
+                                      "                          [--buffer MIB] [--threads N] DRIVE IMAGE\n";
 constexpr const char* WRITE_SYNOPSIS =
     "gravelmoor-cli write [--yes] [--force-write] [--diff-only] [--verify | --md5-verify]\n"
     "                          [--force-verify] [--compress | --no-compress] [--unstable]\n"
@@ -85,6 +85,9 @@ std::string CliUsage()
            "  --buffer MIB  memory for blocks in flight, in MiB (1 MiB blocks; 16 to\n"
            "                65536, default 16); more than 75% of the available memory\n"
            "                is lowered to that, with a warning\n"
+           "  --threads N   read: compress a compressed image on N threads (1 to 64);\n"
+           "                by default one per core, leaving one core to the drive\n"
+           "                reader and the digest on a machine of more than two\n"
            "  --help, -h    show this help\n"
            "\n"
            "Log lines go to standard output (to standard error when standard output\n"

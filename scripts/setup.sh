@@ -10,7 +10,7 @@ PACKAGES=(
   libz-mingw-w64 libz-mingw-w64-dev
   wine wine64
   xvfb fonts-ipafont-gothic
-  util-linux fdisk e2fsprogs dosfstools mtools coreutils time gzip
+  util-linux fdisk e2fsprogs dosfstools mtools coreutils time gzip pigz
 )
 
 missing=()

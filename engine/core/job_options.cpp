@@ -1,5 +1,8 @@
 #include "engine/core/job_options.h"
 
+#include <algorithm>
+#include <thread>
+
 bool g_bOptVerify = false;
 bool g_bOptEject = false;
 bool g_bOptShareRead = false;
@@ -13,6 +16,7 @@ int g_nUnstableReadCount = 0;
 bool g_bOptMakeMD5SUM = false;
 bool g_bOptCompressImage = false;
 bool g_bOptOverwrite = false;
+uint32_t g_nOptCompressThreads = 0;
 
 void ResetJobOptions()
 {
@@ -29,4 +33,17 @@ void ResetJobOptions()
     g_bOptMakeMD5SUM = false;
     g_bOptCompressImage = false;
     g_bOptOverwrite = false;
+    g_nOptCompressThreads = 0;
+}
+
+uint32_t DefaultCompressThreads(uint32_t nCores)
+{
+    const uint32_t nThreads = nCores > 2 ? nCores - 1 : std::max<uint32_t>(nCores, 1);
+    return std::min(nThreads, MAX_COMPRESS_THREADS);
+}
+
+uint32_t CompressThreads()
+{
+    if (g_nOptCompressThreads > 0) return std::min(g_nOptCompressThreads, MAX_COMPRESS_THREADS);
+    return DefaultCompressThreads(std::thread::hardware_concurrency());
 }

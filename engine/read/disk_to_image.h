@@ -16,6 +16,7 @@
 #include "engine/core/notify.h"
 #include "engine/core/prompt.h"
 #include "engine/core/queue.h"
+#include "engine/zlib/parallel_deflate.h"
 #include "engine/zlib/zlib_io.h"
 
 class CDiskToImage {
@@ -54,6 +55,7 @@ public:
     T_STAGE m_reader;
     T_STAGE m_writer;
     CZLIBIO m_zlib;  // the compressed image stream, used by the writer alone
+    CParallelDeflate m_parallelDeflate;  // the same stream on several threads, when it can be had
     T_STAGE m_digestStage;
     uint64_t m_nBlockSize = 0x100000;
     uint64_t m_nTotal = 0;
@@ -102,11 +104,14 @@ private:
     void WriterThread();
     bool WriteRawBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, uint64_t nDoneBefore);
     bool FlushImage();
+    void StartCompressed();
     bool WriteCompressedBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, bool bLast);
     bool CommitCompressed();
+    void ReleaseCompressed();
     void DigestThread();
 
     int m_nAgreement = 0;  // reads that must agree in the unstable-media mode
+    bool m_bParallelDeflate = false;  // the writer's stream is m_parallelDeflate's
     bool m_bImageCreated = false;   // the image is a new file of this run
     bool m_bImageReplaced = false;  // an existing image whose old contents are still there
 

@@ -20,7 +20,7 @@ void CDiskToImage::WriterThread()
     uint64_t r = m_nTotal;
     m_writer.dwStartTick = GetTickCountMs();
     const bool bCompress = g_bOptCompressImage;
-    if (bCompress) m_zlib.InitWrite(*m_hImage);  // a stream that cannot start fails on its first block
+    if (bCompress) StartCompressed();
     bool bCommitted = false;
     uint8_t* pData = nullptr;
     uint64_t nCount = 0;
@@ -43,7 +43,7 @@ void CDiskToImage::WriterThread()
     // drive that ended early finishes its member on the end-of-data item.
     bool bComplete = r == 0 && !m_bAbort && CutReplacedImage();
     if (bComplete && bCompress && !bCommitted && m_nTotal > 0) bComplete = CommitCompressed();
-    if (bCompress) m_zlib.Release();
+    if (bCompress) ReleaseCompressed();
     if (FlushImage() && bComplete) m_writer.bSuccess = true;
     StageFinished(m_writer);
 }

@@ -33,7 +33,10 @@ bool CImageFileReader::Open(IDeviceProvider& devices, const std::string& strPath
     }
     // A stream that cannot start fails on its first block, with the
     // block's range in the line, like any other inflate failure.
-    if (m_bCompressed) m_zlib.InitRead(*m_hImage);
+    if (m_bCompressed) {
+        m_bPipelined = m_inflate.Start(*m_hImage, m_zlib.EntryPoints());
+        if (!m_bPipelined) m_zlib.InitRead(*m_hImage);
+    }
     return true;
 }
 
@@ -70,7 +73,8 @@ bool CImageFileReader::ReadRaw(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot
 
 bool CImageFileReader::ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot)
 {
-    const CZLIBIO::T_RESULT res = m_zlib.ReadCompressFile(pBlock, nLength, nGot);
+    const CZLIBIO::T_RESULT res =
+        m_bPipelined ? m_inflate.Read(pBlock, nLength, nGot) : m_zlib.ReadCompressFile(pBlock, nLength, nGot);
     if (res.bOk) return true;
     // Damaged data have no system error of their own; the reader's error
     // code still says that the image could not be read.
@@ -82,6 +86,8 @@ bool CImageFileReader::ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_
 
 void CImageFileReader::Close()
 {
+    m_inflate.Stop();
+    m_bPipelined = false;
     m_zlib.Release();
     m_hImage.reset();
 }

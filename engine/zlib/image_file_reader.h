@@ -1,15 +1,18 @@
 #pragma once
 // The image-file reading that every engine taking an image in shares: the
 // file is read once, strictly in order from offset 0, block by block; a
-// raw image with up to 11 tries per block, a compressed one inflated
-// through CZLIBIO. The reader logs its own warnings and its give-up line;
-// the caller decides what a give-up means for the job.
+// raw image with up to 11 tries per block, a compressed one inflated on a
+// thread of its own while another reads the file ahead (CInflatePipeline),
+// or through CZLIBIO on the caller's thread when those threads cannot be
+// had. The reader logs its own warnings and its give-up line; the caller
+// decides what a give-up means for the job.
 #include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 
 #include "engine/device/device.h"
+#include "engine/zlib/inflate_pipeline.h"
 #include "engine/zlib/zlib_io.h"
 
 class CImageFileReader {
@@ -56,4 +59,6 @@ private:
     uint64_t m_nPosition = 0;
     uint32_t m_dwError = 0;
     CZLIBIO m_zlib;
+    CInflatePipeline m_inflate;
+    bool m_bPipelined = false;  // a compressed image comes through m_inflate
 };

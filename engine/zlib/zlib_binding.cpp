@@ -1,5 +1,6 @@
 #include "engine/zlib/zlib_binding.h"
 
+#include <algorithm>
 #include <mutex>
 
 #include "engine/core/debug_trace.h"
@@ -15,6 +16,7 @@ struct T_BINDING {
     std::string strName;
     T_ZLIB_ENTRY_POINTS entry;
     std::vector<std::string> names;  // the test seam's names; empty: the platform's
+    std::vector<std::string> missing;  // the test seam's entry points to leave unbound
 };
 
 T_BINDING& Binding()
@@ -23,24 +25,43 @@ T_BINDING& Binding()
     return binding;
 }
 
+// The entry points a load binds; the test seam's missing ones stay null.
+struct T_LOOKUP {
+    void* hModule;
+    const std::vector<std::string>& missing;
+};
+
 template <class F>
-bool Bind(void* hModule, const char* pszName, F& pfn)
+bool Bind(const T_LOOKUP& lookup, const char* pszName, F& pfn)
 {
-    pfn = reinterpret_cast<F>(FindSharedLibrarySymbol(hModule, pszName));
+    pfn = nullptr;
+    if (std::find(lookup.missing.begin(), lookup.missing.end(), pszName) == lookup.missing.end()) {
+        pfn = reinterpret_cast<F>(FindSharedLibrarySymbol(lookup.hModule, pszName));
+    }
     return pfn != nullptr;
 }
 
-bool BindAll(void* hModule, T_ZLIB_ENTRY_POINTS& e)
+void BindExtras(const T_LOOKUP& lookup, T_ZLIB_EXTRA_ENTRY_POINTS& x)
 {
-    bool bAll = Bind(hModule, "zlibVersion", e.zlibVersion);
-    bAll = Bind(hModule, "deflateInit_", e.deflateInit_) && bAll;
-    bAll = Bind(hModule, "deflateInit2_", e.deflateInit2_) && bAll;
-    bAll = Bind(hModule, "deflate", e.deflate) && bAll;
-    bAll = Bind(hModule, "deflateEnd", e.deflateEnd) && bAll;
-    bAll = Bind(hModule, "inflateInit_", e.inflateInit_) && bAll;
-    bAll = Bind(hModule, "inflateInit2_", e.inflateInit2_) && bAll;
-    bAll = Bind(hModule, "inflate", e.inflate) && bAll;
-    return Bind(hModule, "inflateEnd", e.inflateEnd) && bAll;
+    Bind(lookup, "deflateReset", x.deflateReset);
+    Bind(lookup, "deflateSetDictionary", x.deflateSetDictionary);
+    Bind(lookup, "crc32", x.crc32);
+    Bind(lookup, "crc32_combine", x.crc32_combine);
+}
+
+bool BindAll(const T_LOOKUP& lookup, T_ZLIB_ENTRY_POINTS& e)
+{
+    bool bAll = Bind(lookup, "zlibVersion", e.zlibVersion);
+    bAll = Bind(lookup, "deflateInit_", e.deflateInit_) && bAll;
+    bAll = Bind(lookup, "deflateInit2_", e.deflateInit2_) && bAll;
+    bAll = Bind(lookup, "deflate", e.deflate) && bAll;
+    bAll = Bind(lookup, "deflateEnd", e.deflateEnd) && bAll;
+    bAll = Bind(lookup, "inflateInit_", e.inflateInit_) && bAll;
+    bAll = Bind(lookup, "inflateInit2_", e.inflateInit2_) && bAll;
+    bAll = Bind(lookup, "inflate", e.inflate) && bAll;
+    bAll = Bind(lookup, "inflateEnd", e.inflateEnd) && bAll;
+    BindExtras(lookup, e.extra);
+    return bAll;
 }
 
 // The first name that loads is the library; it is used only when it has
@@ -57,7 +78,7 @@ bool Load(T_BINDING& b)
         }
     }
     if (!b.hModule) return false;
-    if (BindAll(b.hModule, b.entry)) return true;
+    if (BindAll(T_LOOKUP{b.hModule, b.missing}, b.entry)) return true;
     CloseSharedLibrary(b.hModule);
     b.hModule = nullptr;
     b.entry = T_ZLIB_ENTRY_POINTS{};
@@ -120,6 +141,12 @@ void SetLibraryNames(std::vector<std::string> names)
 {
     std::lock_guard lock(Binding().hMutex);
     Binding().names = std::move(names);
+}
+
+void SetMissingEntryPoints(std::vector<std::string> names)
+{
+    std::lock_guard lock(Binding().hMutex);
+    Binding().missing = std::move(names);
 }
 
 }  // namespace ZlibBinding

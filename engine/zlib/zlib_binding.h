@@ -15,7 +15,26 @@
 #include <string>
 #include <vector>
 
-// The nine entry points, in the order they are looked up.
+// Entry points beyond the nine, looked up with them but not required: a
+// library without them still compresses and inflates, one stream on one
+// thread. Each is null when the library lacks it.
+//   deflateReset, deflateSetDictionary, crc32, crc32_combine: the image
+//     writer compresses pieces of the data on several threads, each primed
+//     with the 32 KiB in front of it, and joins their CRC-32 values;
+//   crc32: the image reader checks the CRC-32 off the inflating thread.
+struct T_ZLIB_EXTRA_ENTRY_POINTS {
+    // crc32_combine's length is a z_off_t, which every zlib build of ours
+    // makes a long (64-bit on Linux, 32-bit on Windows); the name may be
+    // redefined by the header's large-file macros, so the type is spelt out.
+    using PFN_CRC32_COMBINE = uLong (*)(uLong, uLong, long);
+
+    decltype(&::deflateReset) deflateReset = nullptr;
+    decltype(&::deflateSetDictionary) deflateSetDictionary = nullptr;
+    decltype(&::crc32) crc32 = nullptr;
+    PFN_CRC32_COMBINE crc32_combine = nullptr;
+};
+
+// The nine entry points, in the order they are looked up, then the extras.
 struct T_ZLIB_ENTRY_POINTS {
     decltype(&::zlibVersion) zlibVersion = nullptr;
     decltype(&::deflateInit_) deflateInit_ = nullptr;
@@ -26,6 +45,7 @@ struct T_ZLIB_ENTRY_POINTS {
     decltype(&::inflateInit2_) inflateInit2_ = nullptr;
     decltype(&::inflate) inflate = nullptr;
     decltype(&::inflateEnd) inflateEnd = nullptr;
+    T_ZLIB_EXTRA_ENTRY_POINTS extra;
 };
 
 namespace ZlibBinding {
@@ -51,4 +71,7 @@ std::string LibraryName();
 // platform's own (an empty list restores them). Takes effect at the next
 // load only.
 void SetLibraryNames(std::vector<std::string> names);
+// Test seam: entry points that the next load treats as missing from the
+// library, as if it had been built without them (an empty list: none).
+void SetMissingEntryPoints(std::vector<std::string> names);
 }  // namespace ZlibBinding

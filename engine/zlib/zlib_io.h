@@ -49,6 +49,9 @@ public:
 
     // This object holds a link to a loaded library: compression is on.
     bool IsLoaded() const { return m_pZlib != nullptr; }
+    // The bound entry points, valid while this object lives; null when no
+    // library is bound. For the streams that run on threads of their own.
+    const T_ZLIB_ENTRY_POINTS* EntryPoints() const { return m_pZlib; }
 
     // Starts a gzip stream (level 6, windowBits 31, memLevel 8) into file,
     // which must stay open until Release. Ends any earlier stream first.

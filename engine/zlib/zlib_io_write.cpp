@@ -2,21 +2,16 @@
 // write the buffer whole to the file each time it is full, so the image is
 // written in 1 MiB pieces except its last.
 #include "engine/core/system_error.h"
+#include "engine/zlib/deflate_params.h"
 #include "engine/zlib/zlib_binding.h"
 #include "engine/zlib/zlib_io.h"
-
-namespace {
-constexpr int LEVEL = 6;
-constexpr int WINDOW_BITS_GZIP = 15 + 16;
-constexpr int MEM_LEVEL = 8;
-}  // namespace
 
 CZLIBIO::T_RESULT CZLIBIO::InitWrite(IDevice& file)
 {
     if (!m_pZlib) return Fail(Z_VERSION_ERROR);
     if (!Prepare(file)) return Fail(Z_MEM_ERROR);
     z_stream& s = *m_pStream;
-    const int nResult = m_pZlib->deflateInit2_(&s, LEVEL, Z_DEFLATED, WINDOW_BITS_GZIP, MEM_LEVEL,
+    const int nResult = m_pZlib->deflateInit2_(&s, IMAGE_LEVEL, Z_DEFLATED, WINDOW_BITS_GZIP, IMAGE_MEM_LEVEL,
                                                Z_DEFAULT_STRATEGY, ZLIB_VERSION, static_cast<int>(sizeof(z_stream)));
     if (nResult != Z_OK) return Fail(nResult);
     m_eStream = EStream::Deflate;

@@ -86,6 +86,13 @@ TEST(CliArgs, BufferLimitsAreInclusive)
     EXPECT_FALSE(Parse({"read", "--buffer=15", "a", "b"}).bOk);
 }
 
+TEST(CliArgs, ThreadsOfTheReadFromOneTo64DefaultTheMachines)
+{
+    EXPECT_EQ(Parse({"read", "a", "b"}).args.nThreads, 0u);
+    EXPECT_EQ(Parse({"read", "--threads", "1", "a", "b"}).args.nThreads, 1u);
+    EXPECT_EQ(Parse({"read", "a", "b", "--threads=64"}).args.nThreads, 64u);
+}
+
 TEST(CliArgs, HelpAnywhere)
 {
     EXPECT_EQ(Parse({"--help"}).args.eCommand, ECliCommand::Help);

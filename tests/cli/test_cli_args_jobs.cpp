@@ -90,6 +90,11 @@ TEST(CliArgsJobs, UsageErrorsSayWhatIsWrong)
         {{"checksum", "a.gmz", "b.gmz"}, "too many arguments: \"b.gmz\" (checksum takes one IMAGE)"},
         {{"checksum", "--buffer=32", "a.gmz"}, "checksum does not take the option --buffer"},
         {{"checksum", "--yes", "a.gmz"}, "checksum does not take the option --yes"},
+        {{"read", "--threads", "0", "a", "b"}, "--threads must be between 1 and 64 threads"},
+        {{"read", "--threads=65", "a", "b"}, "--threads must be between 1 and 64 threads"},
+        {{"read", "--threads", "all", "a", "b"}, "--threads needs a whole number of threads, not \"all\""},
+        {{"read", "a", "b", "--threads"}, "--threads needs a value"},
+        {{"write", "--threads", "2", "img", "a"}, "write does not take the option --threads"},
     };
     for (const T_USAGE_CASE& c : cases) {
         const T_PARSE_RESULT r = Parse(c.args);
@@ -105,7 +110,7 @@ TEST(CliArgsJobs, HelpNamesEveryCommandAndOption)
     const std::string strUsage = CliUsage();
     for (const char* pWord : {"read", "write", "verify", "checksum [--compress | --no-compress] IMAGE", "--yes", "--force-write", "--diff-only", "--verify",
                               "--md5-verify", "--force-verify", "--compress", "--no-compress", "--unstable",
-                              "--buffer", "--help", "IMAGE DRIVE...", "OK or NG"}) {
+                              "--buffer", "--threads", "--help", "IMAGE DRIVE...", "OK or NG"}) {
         EXPECT_NE(strUsage.find(pWord), std::string::npos) << pWord;
     }
     EXPECT_NE(CliUsageLine(ECliCommand::Write).find("write [--yes]"), std::string::npos);

@@ -13,6 +13,7 @@
 #include "engine/core/md5.h"
 #include "engine/core/system_error.h"
 #include "tests/cli/cli_run_fixture.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -164,6 +165,15 @@ TEST_F(CliReadRun, SmallestBufferRunsWithoutComplaint)
     EXPECT_EQ(Run({"--buffer", "16", DRIVE, Image()}), 0) << m_strOut;
     EXPECT_EQ(m_strOut.find("--buffer"), std::string::npos) << m_strOut;
     EXPECT_EQ(ImageBytes(), DriveBytes());
+}
+
+TEST_F(CliReadRun, ThreadsSetHowManyThreadsCompressTheImage)
+{
+    CTraceCapture trace;
+    EXPECT_EQ(Run({"--compress", "--threads", "3", DRIVE, Image()}), 0) << m_strOut;
+    const std::vector<std::string> lines = trace.Lines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "CParallelDeflate: 3 threads\n"), lines.end());
+    EXPECT_TRUE(ReadFromMemory(ImageBytes()).data == DriveBytes());
 }
 
 TEST_F(CliReadRun, UnwritableOutputFailsAndDeliversTheDigestOnStandardError)

@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "tests/engine/zlib/zlib_test_support.h"
+#include "engine/zlib/parallel_deflate.h"
 #include "engine/zlib/shared_library.h"
 
 namespace {
@@ -27,6 +28,7 @@ protected:
     void TearDown() override
     {
         ZlibBinding::SetLibraryNames({});
+        ZlibBinding::SetMissingEntryPoints({});
         EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
         EXPECT_FALSE(ZlibBinding::IsLoaded());
     }
@@ -155,6 +157,23 @@ TEST_F(ZlibBindingTest, LibraryLackingOneEntryPointCountsAsNotLoaded)
         EXPECT_EQ(ZlibBinding::LibraryName(), "");
         ExpectNoStreams(zlib);
     }
+}
+
+// The entry points beyond the nine are bound when the library has them;
+// lacking them leaves compression on, only not on several threads.
+TEST_F(ZlibBindingTest, ExtrasAreBoundWhereTheLibraryHasThemAndNotNeeded)
+{
+    {
+        CZLIBIO zlib;
+        ASSERT_TRUE(zlib.IsLoaded());
+        EXPECT_EQ(CParallelDeflate::MissingEntryPoints(zlib.EntryPoints()), "");
+    }
+    ZlibBinding::SetMissingEntryPoints({"crc32", "deflateReset"});
+    CZLIBIO zlib;
+    EXPECT_TRUE(zlib.IsLoaded());
+    EXPECT_EQ(CParallelDeflate::MissingEntryPoints(zlib.EntryPoints()), "deflateReset, crc32");
+    const std::vector<uint8_t> data = TextLike(3000);
+    EXPECT_EQ(ReadFromMemory(CompressToMemory(data)).data, data);
 }
 
 TEST_F(ZlibBindingTest, UserWhoseLinkFailedDoesNotDropAnotherUsersLink)
