@@ -17,6 +17,8 @@ namespace {
 
 // How often the main thread looks for a stop request while it waits.
 constexpr std::chrono::milliseconds STOP_POLL{50};
+// How often an abort is repeated until the job has ended.
+constexpr std::chrono::seconds ABORT_REPEAT{1};
 
 void ReportOutputFailure(uint32_t nError, const T_CONSOLE_IO& io)
 {
@@ -121,14 +123,19 @@ bool CCliJob::RunInBackground(const std::function<void()>& fnJob, const std::fun
     return true;
 }
 
-// Drains the queue until the job thread has ended, aborting the job once
-// when a stop is requested.
+// Drains the queue until the job thread has ended. Once a stop is
+// requested the job is aborted at once and again every second: a job that
+// was between two engines (or locking its volumes) when the first abort
+// came meets the next one.
 void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& question)
 {
+    std::chrono::steady_clock::time_point lastAbort;
     bool bAbortSent = false;
     for (;;) {
-        if (!bAbortSent && StopRequested(m_env)) {
+        const auto now = std::chrono::steady_clock::now();
+        if (StopRequested(m_env) && (!bAbortSent || now - lastAbort >= ABORT_REPEAT)) {
             bAbortSent = true;
+            lastAbort = now;
             fnAbort();
         }
         T_NOTIFY_MSG msg;

@@ -77,9 +77,9 @@ public:
     void PrintQueued();
     // Runs fnJob on a background thread and returns when it has ended.
     // Meanwhile this thread prints the job's messages, answers its
-    // questions, and calls fnAbort once when a stop is requested. False,
-    // with the reason logged, when the thread could not be started (fnJob
-    // did not run).
+    // questions, and calls fnAbort when a stop is requested, then every
+    // second until the job has ended. False, with the reason logged, when
+    // the thread could not be started (fnJob did not run).
     bool RunInBackground(const std::function<void()>& fnJob, const std::function<void()>& fnAbort,
                          const T_JOB_QUESTION& question);
     // Hands every message other than log lines and progress to fnResult

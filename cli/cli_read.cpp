@@ -4,10 +4,9 @@
 #include <system_error>
 
 #include "cli/cli_paths.h"
-#include "engine/core/job_options.h"
+#include "cli/cli_runner.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
-#include "engine/read/disk_to_image.h"
 
 namespace {
 
@@ -19,27 +18,12 @@ struct T_READ_RUN {
     uint64_t nImageBytes = 0;    // how many of the drive's bytes the image holds
 };
 
-void PublishOptions(const T_CLI_ARGS& args)
+T_READ_RUN RunJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
 {
-    ResetJobOptions();
-    g_bOptUnstableRead = args.bUnstable;
-    g_nUnstableReadCount = args.bUnstable ? UNSTABLE_READ_AGREEMENT : 0;
-    g_nOptCompressThreads = args.nThreads;
-}
-
-T_READ_RUN RunEngine(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
-{
-    const std::string& strDrive = args.arrDrives.front();
-    PublishOptions(args);
-    CCliPrompt prompt(job.Queue());
-    CDiskToImage engine;
-    WireEngine(engine, job, env);
-    engine.m_pPrompt = &prompt;
     T_READ_RUN run;
     // Compression is on only with a zlib library; without one a compressed
     // image is refused before anything is opened.
-    g_bOptCompressImage = WantsCompression(args);
-    if (g_bOptCompressImage && !ZlibLibraryFound()) {
+    if (WantsCompression(args) && !ZlibLibraryFound()) {
         LogError("can't create file %s.\na compressed image needs the zlib library, and none was found.\n",
                  args.strImage);
         return run;
@@ -47,16 +31,14 @@ T_READ_RUN RunEngine(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
     const uint32_t nBlocks = JobBlockCount(args.nBufferMiB, env.nAvailableMiB);
     std::error_code ec;
     run.bImageExisted = std::filesystem::exists(PathOf(args.strImage), ec);
-    // A stop that came before the job starts stops it before it opens
-    // anything, however small the drive: the job thread could otherwise
-    // finish before the first look for a stop request.
-    if (StopRequested(env)) engine.Abort();
-    const bool bRan = job.RunInBackground([&] { run.bResult = engine.Run(strDrive, args.strImage, nBlocks); },
-                                          [&] { engine.Abort(); },
-                                          T_JOB_QUESTION{args.strImage + " already exists.", args.bYes});
-    if (!bRan) return run;
-    run.nTotal = engine.m_nTotal;
-    run.nImageBytes = engine.GetImageBytes();
+    // A stop that came before the job starts: nothing is opened.
+    if (StopRequested(env)) return run;
+    T_DUMPTASK_PARAM param = MakeTaskParam(args, DUMPTASK_READ, PathSlots(args.arrDrives), nBlocks);
+    const T_RUNNER_OUTCOME outcome =
+        RunOnRunner(param, job, env, T_JOB_QUESTION{args.strImage + " already exists.", args.bYes});
+    run.bResult = EverySlotOk(outcome);
+    run.nTotal = outcome.report.nDriveBytes;
+    run.nImageBytes = outcome.report.nImageBytes;
     return run;
 }
 
@@ -103,7 +85,7 @@ int RunReadCommand(const T_CLI_ARGS& args, const T_CLI_ENV& env)
         if (!strRefusal.empty())
             LogError("can't create file %s.\n%s\n", args.strImage, strRefusal);
         else
-            run = RunEngine(args, env, job);
+            run = RunJob(args, env, job);
         // A stop that came after the read had succeeded changes nothing: the
         // image is whole and its digest was given.
         bStopped = StopRequested(env) && !run.bResult;

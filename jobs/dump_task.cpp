@@ -36,6 +36,7 @@ void PublishOptions(const T_DUMPTASK_PARAM& param)
     g_nUnstableReadCount = param.nUnstableReadCount;
     g_bOptMakeMD5SUM = param.bMakeMD5SUM;
     g_bOptCompressImage = param.bCompressImage;
+    g_nOptCompressThreads = param.nCompressThreads;
     g_bOptOverwrite = false;
 }
 

@@ -10,6 +10,7 @@
 
 class IDeviceProvider;
 class IJobInventory;
+class IPrompt;
 
 // Job kinds.
 constexpr int DUMPTASK_READ = 0;
@@ -23,6 +24,13 @@ constexpr int DUMPTASK_ERASE = 3;
 constexpr uint32_t DRIVE_KIND_PATH = 0x7F00;
 
 constexpr int DUMPTASK_SLOTS = 4;
+
+// What a read job leaves for its front end beside the log: how much of the
+// drive reached the image (a stopped read's image is incomplete).
+struct T_DUMPTASK_REPORT {
+    uint64_t nDriveBytes = 0;  // the drive's size; 0 when it was never measured
+    uint64_t nImageBytes = 0;  // how many of its bytes the image holds
+};
 
 struct T_DUMPTASK_PARAM {
     T_DUMPTASK_PARAM() = default;
@@ -51,6 +59,7 @@ struct T_DUMPTASK_PARAM {
     int nUnstableReadCount = 0;
     bool bMakeMD5SUM = false;
     bool bCompressImage = false;
+    uint32_t nCompressThreads = 0;  // a compressed read's threads; 0: the machine's default
     IJobInventory* pDriveInfo = nullptr;  // the drives' volumes and device paths
     uint32_t dwNoScanLetters = 0;
     uint32_t dwLockedLetters = 0;  // volumes the window holds locked: left alone
@@ -62,4 +71,9 @@ struct T_DUMPTASK_PARAM {
     std::string strDrivePath[DUMPTASK_SLOTS];
     // Where drives, volumes and the image are opened; null: the platform's.
     IDeviceProvider* pDevices = nullptr;
+    // Who answers the read's question about replacing an existing image;
+    // null: the platform's.
+    IPrompt* pPrompt = nullptr;
+    // Filled by a read job when not null; the front end owns it.
+    T_DUMPTASK_REPORT* pReport = nullptr;
 };

@@ -39,8 +39,10 @@ void RunReadJob(T_JOB_RUN& run)
     CCompareDiskImage compare;
     WireJobEngine(read, run);
     WireJobEngine(compare, run);
+    compare.m_bVerifyFollows = g_bOptVerify;  // the compare is the job's second half
     read.m_strDiskName = drive.strName;
     read.m_nRow = drive.nSlot;
+    if (run.param.pPrompt) read.m_pPrompt = run.param.pPrompt;
     compare.m_strName[0] = drive.strName;
     compare.m_nRow[0] = drive.nSlot;
     if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
@@ -53,6 +55,10 @@ void RunReadJob(T_JOB_RUN& run)
         LogError("%s GRAVELMOOR FAILED.\n", StampNow());
     }
     const bool bDumped = read.m_reader.bSuccess && read.m_writer.bSuccess;
+    if (T_DUMPTASK_REPORT* pReport = run.param.pReport) {
+        pReport->nDriveBytes = read.m_nTotal;
+        pReport->nImageBytes = read.GetImageBytes();
+    }
 
     if (g_bOptVerify) {
         bool bVerified = false;

@@ -78,6 +78,8 @@ void RunWriteJob(T_JOB_RUN& run)
     if (g_bOptForceWrite) g_bOptForceVerify = true;
     WireJobEngine(write, run);
     WireJobEngine(compare, run);
+    // With a verify pass the write is the first half of the job's progress.
+    write.m_bVerifyFollows = compare.m_bVerifyFollows = g_bOptVerify;
     if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
     for (size_t i = 0; i < run.arrDrives.size(); ++i) {
         write.m_strName[i] = run.arrDrives[i].strName;

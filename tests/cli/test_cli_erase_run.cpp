@@ -44,7 +44,7 @@ TEST_F(CliEraseRun, YesErasesEveryDriveAfterShowingWhatAndHow)
     EXPECT_EQ(Erase({"--yes", "--method", "2", T1, T2}), 0) << m_strOut;
     EXPECT_EQ(m_pT1->Contents(), std::vector<uint8_t>(SIZE, 0xFF));
     EXPECT_EQ(m_pT2->Contents(), std::vector<uint8_t>(SIZE, 0xFF));
-    EXPECT_TRUE(OutHas("  " + T1 + " - OK\n  " + T2 + " - OK\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  " + T1 + " - ERASE=OK\n  " + T2 + " - ERASE=OK\n")) << m_strOut;
     EXPECT_EQ(m_strErr, "下記のドライブを消去します。\n" + T1 + " (2097275)\n" + T2 +
                             " (2097275)\nERASE Method: Fill one(0xFF).\n" + WARNING + "実行しますか？ [y/N] y (--yes)\n");
 }
@@ -86,8 +86,7 @@ TEST_F(CliEraseRun, TheSummaryNamesTheDriveThatFailedAndTheOneItStopped)
         if (nOffset + nCount == contents.size()) contents[7] = 0x42;
     });
     EXPECT_EQ(Erase({"--yes", "--method", "17", T1, T2}), 1);
-    EXPECT_TRUE(OutHas("  " + T1 + " - NG (not finished: another drive failed)\n  " + T2 +
-                       " - NG (verify mismatch)\n"))
+    EXPECT_TRUE(OutHas("  " + T1 + " - ERASE=NG\n  " + T2 + " - ERASE=NG\n"))
         << m_strOut;
 }
 
@@ -113,7 +112,7 @@ TEST_F(CliEraseRun, StopDuringTheEraseEndsPromptlyWithTheDriveNg)
     };
     EXPECT_EQ(Erase({"--yes", T1}), 143);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-    EXPECT_TRUE(OutHas("  " + T1 + " - NG (stopped)\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  " + T1 + " - ERASE=NG\n")) << m_strOut;
     EXPECT_TRUE(OutHas("the erase was cut short")) << m_strOut;
 }
 

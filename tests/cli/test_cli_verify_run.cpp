@@ -38,7 +38,7 @@ TEST_F(CliVerifyRun, IdenticalDrivesAreOk)
     Copy("fake-a");
     Copy("fake-b");
     EXPECT_EQ(Verify({IMAGE, "fake-a", "fake-b"}), 0) << m_strOut;
-    EXPECT_TRUE(OutHas("  fake-a - OK\n  fake-b - OK\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-a - VERIFY=OK\n  fake-b - VERIFY=OK\n")) << m_strOut;
     EXPECT_EQ(m_strErr, "");
 }
 
@@ -51,7 +51,7 @@ TEST_F(CliVerifyRun, ADifferenceOrAnUnreadableDriveIsNgWithItsReason)
     Copy("fake-bad")->FailReads(MIB, MIB + 1, SystemError::IoError());
     EXPECT_EQ(Verify({IMAGE, "fake-same", "fake-changed", "fake-bad"}), 1);
     EXPECT_TRUE(OutHas("fake-changed - 00200000-0020012B\n")) << m_strOut;
-    EXPECT_TRUE(OutHas("  fake-same - OK\n  fake-changed - NG (verify mismatch)\n  fake-bad - NG (verify failed)\n"))
+    EXPECT_TRUE(OutHas("  fake-same - VERIFY=OK\n  fake-changed - VERIFY=NG\n  fake-bad - VERIFY=NG\n"))
         << m_strOut;
 }
 
@@ -63,7 +63,7 @@ TEST_F(CliVerifyRun, ADamagedCompressedImageFailsEveryDriveAsUnverified)
     m_devices.Add("broken.gmz", pBroken);
     EXPECT_EQ(Verify({"broken.gmz", "fake-a"}), 1);
     EXPECT_TRUE(OutHas("file compress read error (")) << m_strOut;
-    EXPECT_TRUE(OutHas("  fake-a - NG (verify failed)\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-a - VERIFY=NG\n")) << m_strOut;
 }
 
 // A drive shorter than the image is compared over its own length only;
@@ -112,7 +112,7 @@ TEST_F(CliVerifyRun, StopEndsWithTheSignalsStatus)
         if (m_strErr.find('%') != std::string::npos) m_stop.Request(EStopSignal::Interrupt);
     };
     EXPECT_EQ(Verify({IMAGE, "fake-slow"}), 130);
-    EXPECT_TRUE(OutHas("  fake-slow - NG (stopped)\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-slow - VERIFY=NG\n")) << m_strOut;
     EXPECT_TRUE(OutHas("stopped by " + std::string(StopSignalText(EStopSignal::Interrupt)) +
                        ": the verify was cut short.\n"))
         << m_strOut;

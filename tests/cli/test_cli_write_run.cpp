@@ -45,7 +45,7 @@ TEST_F(CliWriteRun, YesWritesEveryDriveAndTheSummarySaysOk)
     EXPECT_EQ(Write({"--yes", IMAGE, T1, T2}), 0) << m_strOut;
     EXPECT_EQ(m_pT1->Contents(), ImageBytes());
     EXPECT_EQ(m_pT2->Contents(), ImageBytes());
-    EXPECT_TRUE(OutHas("  " + T1 + " - OK\n  " + T2 + " - OK\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=OK\n  " + T2 + " - DISK WRITE=OK\n")) << m_strOut;
     EXPECT_EQ(m_strErr, "下記のドライブにイメージを書き込みます。\n" + T1 + " (3145851)\n" + T2 +
                             " (3145851)\n実行しますか？ [y/N] y (--yes)\n");
 }
@@ -100,7 +100,7 @@ TEST_F(CliWriteRun, AFailingDriveIsNgAndTheOtherIsStillWritten)
     m_pT2->FailWrites(MIB, MIB + 1, SystemError::IoError());
     EXPECT_EQ(Write({"--yes", IMAGE, T1, T2}), 1);
     EXPECT_EQ(m_pT1->Contents(), ImageBytes());
-    EXPECT_TRUE(OutHas("  " + T1 + " - OK\n  " + T2 + " - NG (write failed)\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=OK\n  " + T2 + " - DISK WRITE=NG\n")) << m_strOut;
 }
 
 // Only the drives written in full are compared, each under its own name.
@@ -112,7 +112,7 @@ TEST_F(CliWriteRun, VerifyComparesTheWrittenDrivesAndNamesMismatches)
     pT3->UnstableReads(2 * MIB, 2 * MIB + 1);  // reads back what was not written
     EXPECT_EQ(Write({"--yes", "--verify", IMAGE, T1, T2, "fake-t3"}), 1);
     EXPECT_TRUE(OutHas("VERIFY " + IMAGE + " <=> " + T2 + ", fake-t3\n")) << m_strOut;
-    EXPECT_TRUE(OutHas("  " + T1 + " - NG (write failed)\n  " + T2 + " - OK\n  fake-t3 - NG (verify mismatch)\n"))
+    EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=NG, VERIFY=--\n  " + T2 + " - DISK WRITE=OK, VERIFY=OK\n  fake-t3 - DISK WRITE=OK, VERIFY=NG\n"))
         << m_strOut;
 }
 
@@ -121,7 +121,7 @@ TEST_F(CliWriteRun, Md5VerifyReadsEveryDriveBack)
     m_pT2->UnstableReads(0, 1);
     EXPECT_EQ(Write({"--yes", "--md5-verify", IMAGE, T1, T2}), 1);
     EXPECT_TRUE(OutHas("IMAGE MD5SUM=")) << m_strOut;
-    EXPECT_TRUE(OutHas("  " + T1 + " - OK\n  " + T2 + " - NG (MD5 mismatch)\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=OK, MD5SUM CHECK=OK\n  " + T2 + " - DISK WRITE=OK, MD5SUM CHECK=NG\n")) << m_strOut;
     EXPECT_FALSE(OutHas("VERIFY ")) << m_strOut;
 }
 
@@ -171,7 +171,7 @@ TEST_F(CliWriteRun, StopDuringTheWriteEndsPromptlyWithTheDriveNg)
     };
     EXPECT_EQ(Write({"--yes", IMAGE, "fake-slow"}), 129);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
-    EXPECT_TRUE(OutHas("  fake-slow - NG (stopped)\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-slow - DISK WRITE=NG\n")) << m_strOut;
     EXPECT_TRUE(OutHas("the job was cut short")) << m_strOut;
 }
 

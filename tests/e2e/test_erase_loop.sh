@@ -116,13 +116,13 @@ grep -q -F -x "$LOOP_A ($DEVICE_BYTES)" "$ERR" && pass "no-yes: the drive is lis
 echo "method 1 on two drives at once"
 run_cli zero erase --yes "$LOOP_A" "$LOOP_B"
 expect zero 0 "ERASE $LOOP_A, $LOOP_B" "ERASE Method: Fill zero(0x00)." "$LOOP_A - PASS 1/1, WRITE 0x00." \
-  "$LOOP_B - $DEVICE_BYTES bytes wrote." "  $LOOP_A - OK" "  $LOOP_B - OK"
+  "$LOOP_B - $DEVICE_BYTES bytes wrote." "  $LOOP_A - ERASE=OK" "  $LOOP_B - ERASE=OK"
 filled zero "$LOOP_A" 00
 filled zero "$LOOP_B" 00
 
 echo "method 3 (random) on two drives at once"
 run_cli random erase --yes --method 3 "$LOOP_A" "$LOOP_B"
-expect random 0 "ERASE Method: Fill random." "$LOOP_A - PASS 1/1, WRITE RANDOM-1." "  $LOOP_A - OK" "  $LOOP_B - OK"
+expect random 0 "ERASE Method: Fill random." "$LOOP_A - PASS 1/1, WRITE RANDOM-1." "  $LOOP_A - ERASE=OK" "  $LOOP_B - ERASE=OK"
 blockdev --flushbufs "$LOOP_A" "$LOOP_B"
 zero_bytes=$(od -An -v -tx1 "$LOOP_A" | tr -s ' ' '\n' | grep -c '^00$' || true)
 # Random bytes: about one in 256 is zero; far more means the drive was not written.
@@ -134,9 +134,9 @@ if cmp -s -- "$LOOP_A" "$LOOP_B"; then fail "random: both drives got the same by
 
 echo "a verification pass, and write-differences-only on a drive that needs nothing"
 run_cli verify erase --yes --method 17 "$LOOP_A"
-expect verify 0 "$LOOP_A - PASS 2/2, VERIFY 0x00." "$LOOP_A - $DEVICE_BYTES bytes wrote." "  $LOOP_A - OK"
+expect verify 0 "$LOOP_A - PASS 2/2, VERIFY 0x00." "$LOOP_A - $DEVICE_BYTES bytes wrote." "  $LOOP_A - ERASE=OK"
 run_cli diff-only erase --yes --diff-only "$LOOP_A"
-expect diff-only 0 "$LOOP_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $LOOP_A - OK"
+expect diff-only 0 "$LOOP_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $LOOP_A - ERASE=OK"
 
 echo "a drive with a mounted partition"
 attach "$WORK/c.bin" --partscan

@@ -30,12 +30,12 @@ grep -qF "d1.bin ($size)" err.txt || fail "the drive is not listed with its size
 
 run_cli write --yes --verify image.gmi d1.bin d2.bin || fail "write --verify exited $?: $(cat out.txt err.txt)"
 cmp -s image.gmi d1.bin && cmp -s image.gmi d2.bin || fail "a drive differs from the image"
-has_line "  d1.bin - OK" && has_line "  d2.bin - OK" || fail "no OK summary: $(cat out.txt)"
+has_line "  d1.bin - DISK WRITE=OK, VERIFY=OK" && has_line "  d2.bin - DISK WRITE=OK, VERIFY=OK" || fail "no OK summary: $(cat out.txt)"
 
 printf 'X' | dd of=d2.bin bs=1 seek=2000000 conv=notrunc status=none
 rc=0; run_cli verify image.gmi d1.bin d2.bin || rc=$?
 [ "$rc" -eq 1 ] || fail "verify of a changed drive exited $rc, not 1"
-has_line "  d1.bin - OK" && has_line "  d2.bin - NG (verify mismatch)" || fail "wrong summary: $(cat out.txt)"
+has_line "  d1.bin - VERIFY=OK" && has_line "  d2.bin - VERIFY=NG" || fail "wrong summary: $(cat out.txt)"
 
 before=$(md5sum <d1.bin)
 rc=0; run_cli write --yes image.gmi d1.bin ./d1.bin || rc=$?

@@ -117,40 +117,40 @@ grep -q -F -x "$LOOP_A ($DEVICE_BYTES)" "$ERR" && pass "no-yes: the drive is lis
 
 echo "a raw image to two drives"
 run_cli two write --yes "$IMG" "$LOOP_A" "$LOOP_B"
-expect two 0 "  $LOOP_A - OK" "  $LOOP_B - OK"
+expect two 0 "  $LOOP_A - DISK WRITE=OK" "  $LOOP_B - DISK WRITE=OK"
 holds two "$LOOP_A" "$IMG"
 holds two "$LOOP_B" "$IMG"
 
 echo "write, then the compare pass"
 run_cli verify-pass write --yes --verify "$OTHER" "$LOOP_A"
-expect verify-pass 0 "$LOOP_A - $DEVICE_BYTES bytes checked." "  $LOOP_A - OK"
+expect verify-pass 0 "$LOOP_A - $DEVICE_BYTES bytes checked." "  $LOOP_A - DISK WRITE=OK, VERIFY=OK"
 holds verify-pass "$LOOP_A" "$OTHER"
 
 echo "write, then the MD5 read-back"
 digest=$(md5sum <"$IMG" | cut -d' ' -f1)
 run_cli md5 write --yes --md5-verify "$IMG" "$LOOP_A" "$LOOP_B"
-expect md5 0 "IMAGE MD5SUM=$digest" "$LOOP_A MD5SUM=$digest" "$LOOP_B MD5SUM=$digest" "  $LOOP_A - OK"
+expect md5 0 "IMAGE MD5SUM=$digest" "$LOOP_A MD5SUM=$digest" "$LOOP_B MD5SUM=$digest" "  $LOOP_A - DISK WRITE=OK, MD5SUM CHECK=OK"
 
 echo "differences only, on a drive that already holds the image"
 run_cli diff-only write --yes --diff-only "$IMG" "$LOOP_A"
-expect diff-only 0 "$LOOP_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $LOOP_A - OK"
+expect diff-only 0 "$LOOP_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $LOOP_A - DISK WRITE=OK"
 
 echo "a gzip file (with its name inside) written byte for byte"
 cp -- "$OTHER" "$WORK/payload.bin"
 gzip -6 "$WORK/payload.bin"
 run_cli gz write --yes --compress "$WORK/payload.bin.gz" "$LOOP_B"
-expect gz 0 "  $LOOP_B - OK"
+expect gz 0 "  $LOOP_B - DISK WRITE=OK"
 holds gz "$LOOP_B" "$OTHER"
 
 echo "verify: an identical drive and a changed one"
 run_cli verify-same verify "$IMG" "$LOOP_A"
-expect verify-same 0 "  $LOOP_A - OK"
+expect verify-same 0 "  $LOOP_A - VERIFY=OK"
 run_cli restore write --yes "$IMG" "$LOOP_B"
-expect restore 0 "  $LOOP_B - OK"
+expect restore 0 "  $LOOP_B - DISK WRITE=OK"
 # 16 bytes 3 bytes into the sixth MiB: one 512-byte sector differs.
 printf 'GRAVELMOOR-E2E!!' | dd of="$LOOP_B" bs=1 seek=$(( 5 * 1024 * 1024 + 3 )) conv=notrunc,fsync status=none
 run_cli verify-changed verify "$IMG" "$LOOP_A" "$LOOP_B"
-expect verify-changed 1 "  $LOOP_A - OK" "  $LOOP_B - NG (verify mismatch)" \
+expect verify-changed 1 "  $LOOP_A - VERIFY=OK" "  $LOOP_B - VERIFY=NG" \
   "[WARNING] $LOOP_B - compare mismatch" "[WARNING] $LOOP_B - 00500000-005001FF"
 
 echo "five drives, and one drive under two names"

@@ -51,7 +51,7 @@ TEST_F(CliWriteProcess, ListsTheDrivesAndWritesAfterATypedYes)
     cli.Type("yes\n");
     EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 0) << cli.Out();
     EXPECT_EQ(ReadWholeFile(Drive()), ReadWholeFile(Image()));
-    EXPECT_NE(cli.Out().find(Drive() + " - OK"), std::string::npos) << cli.Out();
+    EXPECT_NE(cli.Out().find(Drive() + " - DISK WRITE=OK"), std::string::npos) << cli.Out();
 }
 
 TEST_F(CliWriteProcess, CtrlCAtTheQuestionWritesNothing)

@@ -1,0 +1,75 @@
+#include "cli/cli_runner.h"
+
+#include <algorithm>
+
+#include "cli/cli_prompt.h"
+#include "engine/core/job_options.h"
+#include "jobs/dump_task.h"
+
+std::vector<T_CLI_SLOT> PathSlots(const std::vector<std::string>& arrDrives)
+{
+    std::vector<T_CLI_SLOT> arrSlots;
+    for (size_t i = 0; i < arrDrives.size(); ++i)
+        arrSlots.push_back(T_CLI_SLOT{DRIVE_KIND_PATH, static_cast<int>(i), arrDrives[i]});
+    return arrSlots;
+}
+
+T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vector<T_CLI_SLOT>& arrSlots,
+                               uint32_t nBlocks)
+{
+    T_DUMPTASK_PARAM param;
+    param.nTask = nTask;
+    param.szImagePath = args.strImage;
+    param.nBufferMiB = static_cast<int>(nBlocks);
+    param.dwInterval = 250;
+    param.bVerify = args.bVerify;
+    param.bForceWrite = args.bForceWrite;
+    param.bForceVerify = args.bForceVerify;
+    param.bCompareAfterWrite = args.bDiffOnly;
+    param.bMD5Verify = args.bMd5Verify;
+    param.bUnstableRead = args.bUnstable;
+    param.nUnstableReadCount = args.bUnstable ? UNSTABLE_READ_AGREEMENT : 0;
+    param.bCompressImage = nTask != DUMPTASK_ERASE && WantsCompression(args);
+    param.nCompressThreads = args.nThreads;
+    param.nEraseMethod = static_cast<int>(args.nMethod);
+    for (size_t i = 0; i < arrSlots.size() && i < DUMPTASK_SLOTS; ++i) {
+        param.nDriveKind[i] = arrSlots[i].nKind;
+        param.nDriveNumber[i] = arrSlots[i].nNumber;
+        if (arrSlots[i].nKind == DRIVE_KIND_PATH) param.strDrivePath[i] = arrSlots[i].strPath;
+    }
+    return param;
+}
+
+T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_ENV& env,
+                             const T_JOB_QUESTION& question)
+{
+    T_RUNNER_OUTCOME outcome;
+    CCliPrompt prompt(job.Queue());
+    param.hWnd = &job.Queue();
+    param.uMsgProgress = WM_ENGINE_PROGRESS;
+    param.uMsgLog = WM_ENGINE_LOG;
+    param.uMsgError = WM_USER_ERROR;
+    param.pDevices = &DevicesOf(env);
+    param.pPrompt = &prompt;
+    param.pReport = &outcome.report;
+    size_t nSlots = 0;
+    while (nSlots < DUMPTASK_SLOTS && param.nDriveNumber[nSlots] >= 0) ++nSlots;
+    outcome.arrVerdicts.assign(nSlots, ESlotVerdict::None);
+    // An engine says NG for a drive as soon as it fails it; the runner's
+    // verdict for each drive comes last, after every engine has ended.
+    job.SetResultHandler([&](const T_NOTIFY_MSG& msg) {
+        if (msg.uMsg != WM_USER_ERROR || msg.lParam < 0 || static_cast<size_t>(msg.lParam) >= nSlots) return;
+        outcome.arrVerdicts[static_cast<size_t>(msg.lParam)] = msg.wParam ? ESlotVerdict::Ok : ESlotVerdict::Ng;
+    });
+    outcome.bRan = job.RunInBackground([&] { RunDumpTask(&param); }, [] { AbortDumpTask(); }, question);
+    job.PrintQueued();
+    job.SetResultHandler(nullptr);
+    return outcome;
+}
+
+bool EverySlotOk(const T_RUNNER_OUTCOME& outcome)
+{
+    return outcome.bRan && !outcome.arrVerdicts.empty() &&
+           std::all_of(outcome.arrVerdicts.begin(), outcome.arrVerdicts.end(),
+                       [](ESlotVerdict e) { return e == ESlotVerdict::Ok; });
+}

@@ -1,0 +1,48 @@
+#pragma once
+// A command's job on the job runner: the same run as the window's. The
+// command describes the job from its arguments; the runner locks and
+// unmounts the drives' volumes, runs the engines, writes the summary lines,
+// releases the volumes and posts each drive's verdict, which is collected
+// here. The main thread meanwhile prints the log and turns a stop request
+// into aborts until the job has ended.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "cli/cli_args.h"
+#include "cli/cli_job.h"
+#include "jobs/dump_task_param.h"
+
+// One drive of the job: a drive of the inventory (kind and number), or a
+// device path or file (DRIVE_KIND_PATH).
+struct T_CLI_SLOT {
+    uint32_t nKind = DRIVE_KIND_PATH;
+    int nNumber = 0;
+    std::string strPath;  // what it is opened with
+};
+
+// The slots of drives given as paths, in order.
+std::vector<T_CLI_SLOT> PathSlots(const std::vector<std::string>& arrDrives);
+
+// The job's description: its kind, the command's options, the image, the
+// slots in order, and the block count.
+T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vector<T_CLI_SLOT>& arrSlots,
+                               uint32_t nBlocks);
+
+enum class ESlotVerdict { None, Ok, Ng };
+
+struct T_RUNNER_OUTCOME {
+    bool bRan = false;                      // the job thread ran to its end
+    std::vector<ESlotVerdict> arrVerdicts;  // one per slot; None: the runner gave none
+    T_DUMPTASK_REPORT report;               // a read's figures
+};
+
+// Runs the job on a thread of its own and returns when it has ended. Its
+// messages go to the job's queue, its opens to the environment's devices;
+// the read's question about an existing image is answered by the
+// question's rule.
+T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_ENV& env,
+                             const T_JOB_QUESTION& question);
+
+// Every slot has the verdict OK.
+bool EverySlotOk(const T_RUNNER_OUTCOME& outcome);
