@@ -51,6 +51,10 @@ TEST(JobDescription, TheWindowsIdsIntervalDrivesAndPathReachTheRunner)
         EXPECT_EQ(param.szImagePath, request.strImagePath);
         EXPECT_EQ(param.dwNoScanLetters, 0x3u);
         EXPECT_EQ(param.dwLockedLetters, 0x10u);
+        std::array<uint32_t, 4> nState = {0x4010, 0x8010, 0x4010, 0};
+        RowStatesForJob(param, nState);
+        const uint32_t nBusy = (0x10u << nTask) | 0x100;
+        EXPECT_EQ(nState, (std::array<uint32_t, 4>{0x4010, nBusy, 0x4010, nBusy}));
         const uint32_t kinds[4] = {DRIVE_KIND_NONE, DRIVE_KIND_DISK, DRIVE_KIND_NONE, DRIVE_KIND_CDROM};
         const int numbers[4] = {-1, 3, -1, 0};
         for (int r = 0; r < 4; ++r) {
@@ -110,7 +114,7 @@ TEST(BufferSize, TheSettingsLimitIsLoweredToThreeQuartersOfTheSmallerFreeMemory)
     EXPECT_EQ(JobBufferMiB(1537, twoGiB), 1536);
     // The virtual side can be the smaller one.
     EXPECT_EQ(JobBufferMiB(4096, {true, 8192 * MiB, 1000 * MiB}), 750);
-    // Part of a MiB does not count, and three quarters are cut down.
+    // A fraction of a MiB does not count, and three quarters are cut down.
     EXPECT_EQ(JobBufferMiB(4096, {true, 101 * MiB - 1, 8192 * MiB}), 75);
     EXPECT_EQ(JobBufferMiB(4096, {true, 101 * MiB, 8192 * MiB}), 75);
     EXPECT_EQ(JobBufferMiB(4096, {true, 102 * MiB, 8192 * MiB}), 76);

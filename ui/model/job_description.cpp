@@ -1,6 +1,8 @@
 // The window's job description.
 #include "ui/model/job_description.h"
 
+#include "ui/model/row_state.h"
+
 namespace {
 
 void FillOptions(T_DUMPTASK_PARAM& param, const T_WINDOW_OPTIONS& options, bool bZlibLoaded)
@@ -53,4 +55,11 @@ T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request)
     param.szImagePath = request.strImagePath;
     param.nTask = request.nTask;
     return param;
+}
+
+void RowStatesForJob(const T_DUMPTASK_PARAM& param, std::array<uint32_t, ROW_COUNT>& nState)
+{
+    for (size_t r = 0; r < ROW_COUNT; ++r) {
+        if (param.nDriveNumber[r] != -1) nState[r] = RowStateAtStart(param.nTask);
+    }
 }

@@ -39,3 +39,7 @@ struct T_JOB_REQUEST {
 };
 
 T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request);
+
+// The rows' state words once the job has started: every row with a drive
+// in the job is busy with the job's kind; the others keep their word.
+void RowStatesForJob(const T_DUMPTASK_PARAM& param, std::array<uint32_t, ROW_COUNT>& nState);
