@@ -1,0 +1,45 @@
+#pragma once
+// The job description the window hands to the job runner, built from what
+// the window shows when a job button is pressed: the drives of the rows
+// whose drive box can be used, the image path, the option boxes, the
+// buffer size (buffer_size.h), the erase method and the volumes the window
+// holds locked. The command line fills the same structure.
+#include <array>
+#include <cstdint>
+#include <string>
+
+#include "jobs/dump_task_param.h"
+#include "ui/model/control_ids.h"
+#include "ui/model/window_options.h"
+
+// How often a job's engines report progress, in milliseconds.
+constexpr uint32_t WINDOW_PROGRESS_INTERVAL_MS = 250;
+// Reads from unstable media are accepted after this many equal reads.
+constexpr int UNSTABLE_READ_COUNT = 4;
+
+struct T_JOB_ROW {
+    bool bDriveBoxEnabled = false;  // the row is checked (and no job runs)
+    bool bHasDrive = false;         // the drive box selects an entry
+    uint32_t nKind = DRIVE_KIND_NONE;
+    uint32_t nNumber = 0;
+};
+
+struct T_JOB_REQUEST {
+    int nTask = DUMPTASK_READ;
+    std::array<T_JOB_ROW, ROW_COUNT> rows;
+    std::string strImagePath;
+    T_WINDOW_OPTIONS options;
+    bool bZlibLoaded = false;
+    int32_t nBufferMiB = 16;  // already fitted to the free memory
+    uint32_t nEraseMethod = 1;  // the method id of the erase dialog's choice
+    uint32_t dwNoScanLetters = 0;  // the settings' no-scan mask
+    uint32_t dwLockedLetters = 0;  // the letters whose volumes the window holds
+    INotifyTarget* pWindow = nullptr;
+    IJobInventory* pDriveInfo = nullptr;
+};
+
+T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request);
+
+// The rows' state words once the job has started: every row with a drive
+// in the job is busy with the job's kind; the others keep their word.
+void RowStatesForJob(const T_DUMPTASK_PARAM& param, std::array<uint32_t, ROW_COUNT>& nState);

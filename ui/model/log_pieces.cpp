@@ -1,0 +1,64 @@
+// Log texts into pieces with prefixes and colours.
+#include "ui/model/log_pieces.h"
+
+T_LOG_FORMAT LogFormatOf(uint32_t dwWord)
+{
+    T_LOG_FORMAT format;
+    const uint32_t crColour = dwWord & 0xFFFFFF;
+    if (dwWord & LOG_WORD_BACKGROUND) {
+        format.crText = LOG_VIEW_BACK_COLOR;
+        format.crBack = crColour;
+    } else {
+        format.crText = crColour;
+        format.crBack = LOG_VIEW_BACK_COLOR;
+    }
+    format.bBold = (dwWord & LOG_WORD_BOLD) != 0;
+    format.bItalic = (dwWord & LOG_WORD_ITALIC) != 0;
+    format.bUnderline = (dwWord & LOG_WORD_UNDERLINE) != 0;
+    format.bStrikeOut = (dwWord & LOG_WORD_STRIKEOUT) != 0;
+    return format;
+}
+
+std::vector<T_LOG_PIECE> CLogPieces::Split(uint32_t dwWord, std::string_view strText)
+{
+    const T_LOG_FORMAT format = LogFormatOf(dwWord);
+    const std::string_view strPrefix = LogPrefixText(LogPrefixOf(dwWord));
+    std::vector<T_LOG_PIECE> pieces;
+    while (!strText.empty()) {
+        std::string strPiece(m_nLogMidLine != 0 ? std::string_view() : strPrefix);
+        const size_t p = strText.find('\n');
+        if (p != std::string_view::npos) {
+            strPiece.append(strText.substr(0, p)).append("\r\n");
+            m_nLogMidLine = 0;
+            strText.remove_prefix(p + 1);
+        } else {
+            strPiece.append(strText);
+            m_nLogMidLine = strText.size();
+            strText = {};
+        }
+        pieces.push_back({std::move(strPiece), format});
+    }
+    return pieces;
+}
+
+bool LogMustTrim(size_t nTextLength, size_t nLimit)
+{
+    const size_t nRoom = nLimit > LOG_TRIM_MARGIN ? nLimit - LOG_TRIM_MARGIN : 0;
+    return nTextLength > nRoom;
+}
+
+size_t LogTrimChars(size_t nFirstLineChars)
+{
+    if (nFirstLineChars == 0) return 1;
+    return nFirstLineChars < LOG_TRIM_LINE_CHARS ? nFirstLineChars : LOG_TRIM_LINE_CHARS;
+}
+
+ELogMenuCommand LogMenuCommandOf(uint32_t wParam)
+{
+    switch (wParam) {
+    case MENU_ID_COPY: return ELogMenuCommand::Copy;
+    case MENU_ID_ALLSEL: return ELogMenuCommand::SelectAll;
+    case MENU_ID_CLEAR: return ELogMenuCommand::Clear;
+    default: return ELogMenuCommand::None;
+    }
+}

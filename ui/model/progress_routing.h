@@ -1,0 +1,44 @@
+#pragma once
+// Where an engine's progress report (WM_ENGINE_PROGRESS: code, value)
+// goes: one of the six progress controls (a bar position or its text) or
+// the remaining-time static. Codes nobody shows are ignored; a code whose
+// value is a heap string (the speed texts) still has its string freed.
+#include <cstdint>
+#include <string>
+
+#include "engine/core/progress.h"
+
+enum class EProgressTarget {
+    None,       // ignored
+    Total,      // the whole-job control 1033
+    Remain,     // the remaining-time static 1036
+    Image,      // the image control 1022
+    Row,        // the progress control of row nRow
+};
+
+enum class EProgressEffect {
+    None,
+    Bar,          // bar nBar = the value
+    TotalBar,     // bar 0 = the value and the text = the per mille as "%.1f%%"
+    SpeedText,    // the text = the heap string
+    RemainText,   // the static = the remaining-time text of the value
+};
+
+struct T_PROGRESS_ROUTE {
+    EProgressTarget eTarget = EProgressTarget::None;
+    EProgressEffect eEffect = EProgressEffect::None;
+    int nRow = -1;  // Row targets only
+    int nBar = -1;  // Bar effects only
+    uint32_t nControlId = 0;  // the control changed; 0 for None
+};
+
+T_PROGRESS_ROUTE RouteProgress(uint32_t nCode);
+
+// The whole-job text of a per-mille value, centred in its control: "100.0%".
+std::string TotalPercentText(int64_t nPerMille);
+
+// The remaining time in Japanese: seconds below a minute, minutes and
+// seconds below an hour, hours and minutes (rounded to the minute) up to
+// nine and a half hours, whole hours (rounded) beyond. A negative value
+// shows as no time left.
+std::string RemainText(int64_t nSeconds);
