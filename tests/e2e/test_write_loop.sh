@@ -10,100 +10,20 @@
 # or no loop devices or tools on this machine).
 set -Eeuo pipefail
 
-# shellcheck source=tests/e2e/e2e_checks.sh
-source "$(dirname "$0")/e2e_checks.sh"
+SCRATCH_NAME=test_write_loop
 # Not a multiple of the 1 MiB block size, so the last block is a short one.
 readonly DEVICE_BYTES=$(( 12 * 1024 * 1024 + 256 * 1024 ))
-readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-60}
-
-
-[ $# -eq 1 ] || die "usage: $0 PATH-TO-gravelmoor-cli"
-CLI=$1
-[ -x "$CLI" ] || die "not an executable: $CLI"
-[ "$(id -u)" -eq 0 ] || skip "needs root to attach loop devices and mount"
-for tool in losetup sfdisk partx mkfs.ext4 mount umount mountpoint blockdev md5sum cmp gzip setsid timeout; do
-  command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
-done
-[ -e /dev/loop-control ] || skip "no /dev/loop-control (loop driver not loaded)"
-
-SCRATCH_NAME=test_write_loop
-SCRATCH_FAIL=1
-# shellcheck source=scripts/scratch.sh
-source "$(dirname "$0")/../../scripts/scratch.sh"
-# Besides scratch.sh's own loop device: the other loop devices and the mount.
-LOOPS=()
-MOUNTED=""
-cleanup_all() {
-  local dev
-  [ -z "$MOUNTED" ] || umount "$MOUNTED" 2>/dev/null || umount -l "$MOUNTED" 2>/dev/null || true
-  MOUNTED=""
-  for dev in "${LOOPS[@]}"; do losetup -d "$dev" 2>/dev/null || echo "$SCRATCH_NAME: could not detach $dev" >&2; done
-  LOOPS=()
-  scratch_cleanup
-}
-trap cleanup_all EXIT
-
-WORK=$(mktemp -d "${TMPDIR:-/tmp}/gm-e2e-write.XXXXXX")
-
-# attach FILE [losetup options]: sets ATTACHED to the loop device now backed
-# by FILE (a new file of DEVICE_BYTES zero bytes).
-attach() {
-  local file=$1
-  shift
-  truncate -s "$DEVICE_BYTES" "$file"
-  ATTACHED=$(losetup --find --show "$@" "$file") || skip "no loop device could be attached"
-  LOOPS+=("$ATTACHED")
-}
-
-# run_cli NAME ARGS...: the CLI in the C locale with no terminal at all;
-# sets RC, OUT and ERR (files).
-run_cli() {
-  local name=$1
-  shift
-  OUT=$WORK/$name.out
-  ERR=$WORK/$name.err
-  RC=0
-  LC_ALL=C timeout --kill-after=5 "$CLI_TIMEOUT" setsid -w "$CLI" "$@" </dev/null >"$OUT" 2>"$ERR" &
-  CHILD_PID=$!
-  wait "$CHILD_PID" || RC=$?
-  CHILD_PID=""
-}
-
-show() { sed 's/^/    /' "$OUT" "$ERR"; }
-
-# expect NAME RC [LINE...]: the exit status, and each LINE as a whole line
-# of the log.
-expect() {
-  local name=$1 want=$2 line ok=1
-  shift 2
-  [ "$RC" -eq "$want" ] || ok=0
-  for line in "$@"; do grep -q -F -x -- "$line" "$OUT" || ok=0; done
-  if [ "$ok" -eq 1 ]; then
-    pass "$name: exit $want${1:+, says \"$1\"}"
-  else
-    fail "$name: exit $RC (want $want), output:"
-    show
-  fi
-}
-
-# holds NAME DEVICE FILE: the device holds exactly the file's bytes.
-holds() {
-  blockdev --flushbufs "$2"
-  if cmp -s -- "$2" "$3"; then pass "$1: $2 equals $(basename "$3")"; else fail "$1: $2 differs from $3"; fi
-}
-
-unchanged() {
-  blockdev --flushbufs "$2"
-  if [ "$(md5sum <"$2")" = "$3" ]; then pass "$1: $2 unchanged"; else fail "$1: $2 changed"; fi
-}
+E2E_TOOLS="gzip"
+# shellcheck source=tests/e2e/e2e_loops.sh
+source "$(dirname "$0")/e2e_loops.sh"
 
 IMG=$WORK/image.gmi
 OTHER=$WORK/other.gmi
 head -c "$DEVICE_BYTES" /dev/urandom >"$IMG"
 head -c "$DEVICE_BYTES" /dev/urandom >"$OTHER"
-attach "$WORK/a.bin"
+attach "$WORK/a.bin" zero
 LOOP_A=$ATTACHED
-attach "$WORK/b.bin"
+attach "$WORK/b.bin" zero
 LOOP_B=$ATTACHED
 echo "attached $LOOP_A and $LOOP_B"
 
@@ -164,17 +84,10 @@ expect twice 1 "[ERROR] $LOOP_A and $WORK/alias are the same drive: give each dr
 unchanged twice "$LOOP_A" "$before_a"
 
 echo "a drive with a mounted partition"
-attach "$WORK/c.bin" --partscan
-LOOP_C=$ATTACHED
-echo 'start=2048, type=83' | sfdisk -q "$LOOP_C" >/dev/null
-[ -b "${LOOP_C}p1" ] || partx -a "$LOOP_C" 2>/dev/null || true
-[ -b "${LOOP_C}p1" ] || skip "the partition ${LOOP_C}p1 did not show up"
-mkfs.ext4 -q -F "${LOOP_C}p1"
-mkdir "$WORK/mnt"
 # Read-only: the file system writes nothing of its own, so the device's
 # digest shows exactly what the CLI did.
-mount -o ro "${LOOP_C}p1" "$WORK/mnt"
-MOUNTED=$WORK/mnt
+attach_mounted "$WORK/c.bin" "$WORK/mnt" -o ro
+LOOP_C=$ATTACHED
 before_c=$(md5sum <"$LOOP_C")
 run_cli mounted write --yes "$OTHER" "$LOOP_A" "$LOOP_C"
 expect mounted 1
