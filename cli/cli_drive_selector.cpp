@@ -79,12 +79,13 @@ bool ResolveFloppy(CCliInventory& inventory, const std::string& strWord, const s
     return true;
 }
 
-// What a listed drive's path opens, as far as the device tells.
+// What a path opens, as far as the device tells.
 struct T_OPENED {
     T_STORAGE storage;
     EDeviceKind eKind = EDeviceKind::Other;
-    bool bNumber = false;
+    bool bNumber = false;  // the device number request was answered
     T_DEVICE_NUMBER number;
+    uint64_t nSize = 0;  // 0 when it cannot be measured
 };
 
 std::optional<T_OPENED> Probe(IDeviceProvider& devices, const std::string& strPath, uint32_t& nError)
@@ -94,8 +95,9 @@ std::optional<T_OPENED> Probe(IDeviceProvider& devices, const std::string& strPa
     T_OPENED opened;
     opened.storage = pDevice->GetStorage();
     opened.eKind = pDevice->GetKind();
-    uint32_t nNumberError = 0;
-    opened.bNumber = pDevice->GetDeviceNumber(opened.number, nNumberError);
+    uint32_t nRequestError = 0;
+    opened.bNumber = pDevice->GetDeviceNumber(opened.number, nRequestError);
+    if (!GetDiskSize(*pDevice, opened.nSize, nRequestError)) opened.nSize = 0;
     return opened;
 }
 
@@ -135,16 +137,6 @@ std::string PartitionRefusal(CCliInventory& inventory, const std::string& strPat
            pWhole->strPath + "; the jobs work on whole drives";
 }
 
-// A path drive: measured through the probe handle when it opens.
-T_CLI_DRIVE PathDrive(IDeviceProvider& devices, const std::string& strPath)
-{
-    T_CLI_DRIVE drive{DRIVE_KIND_PATH, 0, strPath, strPath, 0};
-    uint32_t nError = 0;
-    const std::unique_ptr<IDevice> pDevice = devices.Open(strPath, EOpenMode::ProbeDrive, nError);
-    if (pDevice && !GetDiskSize(*pDevice, drive.nSize, nError)) drive.nSize = 0;
-    return drive;
-}
-
 // A listed drive whose path opens the same object; null when none does.
 const T_ITEM_DATA* ListedAs(CCliInventory& inventory, const T_STORAGE& storage)
 {
@@ -173,7 +165,7 @@ bool ResolvePath(CCliInventory& inventory, const std::string& strPath, bool bFlo
         return false;
     } else {
         pItem = ListedAs(inventory, opened->storage);
-        if (!pItem) drive = PathDrive(inventory.Devices(), strPath);
+        if (!pItem) drive = T_CLI_DRIVE{DRIVE_KIND_PATH, 0, strPath, strPath, opened->nSize};
     }
     if (pItem) drive = FromItem(*pItem);
     return strError.empty();
@@ -187,7 +179,8 @@ bool ResolveDrive(CCliInventory& inventory, const std::string& strWord, T_CLI_DR
     const size_t nColon = strWord.find(':');
     const std::string strPrefix = nColon == std::string::npos ? "" : Lower(strWord.substr(0, nColon));
     const std::string strValue = nColon == std::string::npos ? "" : strWord.substr(nColon + 1);
-    if (strPrefix == "disk") return ResolveNumbered(inventory, DRIVE_KIND_DISK, strWord, "disk", strValue, drive, strError);
+    if (strPrefix == "disk")
+        return ResolveNumbered(inventory, DRIVE_KIND_DISK, strWord, "disk", strValue, drive, strError);
     if (strPrefix == "cdrom")
         return ResolveNumbered(inventory, DRIVE_KIND_CDROM, strWord, "cdrom", strValue, drive, strError);
     if (strPrefix == "floppy") return ResolveFloppy(inventory, strWord, strValue, bFloppyLetters, drive, strError);

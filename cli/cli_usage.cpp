@@ -35,8 +35,9 @@ std::string CliUsageLine(ECliCommand eCommand)
     case ECliCommand::Methods: return strUsage + METHODS_SYNOPSIS;
     case ECliCommand::Checksum: return strUsage + CHECKSUM_SYNOPSIS;
     default:
-        return strUsage + LIST_SYNOPSIS + "       " + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " + VERIFY_SYNOPSIS + "       " +
-               ERASE_SYNOPSIS + "       " + METHODS_SYNOPSIS + "       " + CHECKSUM_SYNOPSIS;
+        return strUsage + LIST_SYNOPSIS + "       " + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " +
+               VERIFY_SYNOPSIS + "       " + ERASE_SYNOPSIS + "       " + METHODS_SYNOPSIS + "       " +
+               CHECKSUM_SYNOPSIS;
     }
 }
 

@@ -87,11 +87,11 @@ protected:
     // The inventory over the script as it stands; made on first use.
     CCliInventory& Inventory()
     {
+        const auto mountPoints = [](const CDriveInfo& drives, const T_JOB_VOLUME& volume) {
+            return RootsOfVolume(drives, volume.strName.substr(0, 1));  // "E:" -> "E"
+        };
         if (!m_pInventory) {
-            m_pInventory = std::make_unique<CCliInventory>(std::move(m_pOwnedScanner), m_devices,
-                                                           [](const CDriveInfo& drives, const T_JOB_VOLUME& volume) {
-                                                               return RootsOfVolume(drives, volume.strName.substr(0, 1));
-                                                           });
+            m_pInventory = std::make_unique<CCliInventory>(std::move(m_pOwnedScanner), m_devices, mountPoints);
         }
         return *m_pInventory;
     }

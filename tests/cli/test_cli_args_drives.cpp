@@ -67,16 +67,6 @@ TEST(CliArgsDrives, EachOptionSetsOnlyItsOwnFlag)
     EXPECT_EQ(r.args.arrDrives, (std::vector<std::string>{"disk:1", "cdrom:0"}));
 }
 
-TEST(CliArgsDrives, UsageShowsTheNewOptionsAndSelectors)
-{
-    for (const char* pWord : {"--eject", "--share-read", "--md5sum", "disk:N", "cdrom:N", "floppy:A", "/dev/disk/by-id"}) {
-        EXPECT_NE(CliUsage().find(pWord), std::string::npos) << pWord;
-    }
-    EXPECT_NE(CliUsageLine(ECliCommand::Read).find("[--verify]"), std::string::npos);
-    EXPECT_NE(CliUsageLine(ECliCommand::Read).find("[--md5sum]"), std::string::npos);
-    EXPECT_EQ(CliUsageLine(ECliCommand::Erase).find("--share-read"), std::string::npos);
-}
-
 class BufferSettingTest : public ::testing::Test {
 protected:
     uint32_t WithSetting(const char* pValue)

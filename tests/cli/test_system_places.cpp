@@ -51,30 +51,17 @@ protected:
     CLogCapture m_capture{m_recorder};
 };
 
-TEST_F(SystemPlacesTest, ADiskHoldingTheRootOrTheSwapIsRefusedWithOneLineNamingIt)
-{
-    const std::vector<T_TARGET> arrTargets = {
-        Target("/dev/sdb", DeviceStorage(DISK_B, {DISK_B})),
-        Target("/dev/sda", DeviceStorage(DISK_A, {DISK_A})),
-    };
-    EXPECT_FALSE(RefuseSystemDrives(arrTargets, Places()));
-    const std::vector<T_LOG_LINE> arrLines = m_recorder.LogLines();
-    ASSERT_EQ(arrLines.size(), 1u);
-    EXPECT_EQ(arrLines[0].strText,
-              "refused: /dev/sda holds the root file system (/) of the running system; it is never written or "
-              "erased.\n");
-}
-
-TEST_F(SystemPlacesTest, EachRefusedTargetGetsItsOwnLineAndThePlaceItHolds)
+TEST_F(SystemPlacesTest, EachTargetHoldingTheRootOrTheSwapGetsItsOwnLineNamingThePlace)
 {
     const std::vector<T_TARGET> arrTargets = {
         Target("/dev/sda2", DeviceStorage(SWAP_PART, {SWAP_PART, DISK_A})),
         Target("/dev/sda1", DeviceStorage(ROOT_PART, {ROOT_PART, DISK_A})),
         Target("/dev/sdb", DeviceStorage(DISK_B, {DISK_B})),
+        Target("/dev/sda", DeviceStorage(DISK_A, {DISK_A})),
     };
     EXPECT_FALSE(RefuseSystemDrives(arrTargets, Places()));
     const std::vector<T_LOG_LINE> arrLines = m_recorder.LogLines();
-    ASSERT_EQ(arrLines.size(), 2u);
+    ASSERT_EQ(arrLines.size(), 3u);
     EXPECT_EQ(LogPrefixOf(arrLines[0].dwWord), ELogPrefix::Error);
     EXPECT_EQ(arrLines[0].strText,
               "refused: /dev/sda2 holds the active swap /dev/sda2 of the running system; it is never written or "
@@ -82,6 +69,8 @@ TEST_F(SystemPlacesTest, EachRefusedTargetGetsItsOwnLineAndThePlaceItHolds)
     EXPECT_EQ(arrLines[1].strText,
               "refused: /dev/sda1 holds the root file system (/) of the running system; it is never written or "
               "erased.\n");
+    // The whole disk under both: named once, with the first place it holds.
+    EXPECT_EQ(arrLines[2].strText.find("refused: /dev/sda holds the root file system (/) "), 0u);
 }
 
 TEST_F(SystemPlacesTest, OtherDisksFilesAndNoPlacesAtAllPass)
