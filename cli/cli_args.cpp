@@ -31,9 +31,12 @@ constexpr T_FLAG FLAGS[] = {
     {"--no-compress", nullptr, FOR_JOBS | FOR_CHECKSUM, [](T_CLI_ARGS& a) { a.eCompress = ECompress::Off; }},
     {"--force-write", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bForceWrite = true; }},
     {"--diff-only", nullptr, FOR_WRITE | FOR_ERASE, [](T_CLI_ARGS& a) { a.bDiffOnly = true; }},
-    {"--verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bVerify = true; }},
+    {"--verify", nullptr, FOR_READ | FOR_WRITE, [](T_CLI_ARGS& a) { a.bVerify = true; }},
     {"--md5-verify", nullptr, FOR_WRITE, [](T_CLI_ARGS& a) { a.bMd5Verify = true; }},
     {"--force-verify", nullptr, FOR_WRITE | FOR_VERIFY, [](T_CLI_ARGS& a) { a.bForceVerify = true; }},
+    {"--eject", nullptr, FOR_JOBS | FOR_ERASE, [](T_CLI_ARGS& a) { a.bEject = true; }},
+    {"--share-read", nullptr, FOR_JOBS, [](T_CLI_ARGS& a) { a.bShareRead = true; }},
+    {"--md5sum", nullptr, FOR_READ, [](T_CLI_ARGS& a) { a.bMd5Sum = true; }},
 };
 
 unsigned CommandBit(ECliCommand eCommand)
@@ -51,6 +54,7 @@ unsigned CommandBit(ECliCommand eCommand)
 const char* CommandName(ECliCommand eCommand)
 {
     switch (eCommand) {
+    case ECliCommand::List: return "list";
     case ECliCommand::Read: return "read";
     case ECliCommand::Write: return "write";
     case ECliCommand::Verify: return "verify";
@@ -152,11 +156,12 @@ bool TakeValue(const T_VALUE_OPTION& option, const std::vector<std::string>& arg
     return option.pfnParse(strValue, args, strError);
 }
 
-// "erase" takes 1 to 4 drives; "methods" takes nothing.
+// "erase" takes 1 to 4 drives; "list" and "methods" take nothing.
 bool TakeDrivesOnly(const std::vector<std::string>& operands, T_CLI_ARGS& args, std::string& strError)
 {
-    if (args.eCommand == ECliCommand::Methods) {
-        if (!operands.empty()) strError = "methods takes no arguments, not \"" + operands[0] + "\"";
+    if (args.eCommand == ECliCommand::Methods || args.eCommand == ECliCommand::List) {
+        if (!operands.empty())
+            strError = std::string(CommandName(args.eCommand)) + " takes no arguments, not \"" + operands[0] + "\"";
         return operands.empty();
     }
     if (operands.empty()) {
@@ -227,6 +232,7 @@ bool TakeOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args, st
     case ECliCommand::Read: return TakeReadOperands(operands, args, strError);
     case ECliCommand::Checksum: return TakeImage(operands, args, strError);
     case ECliCommand::Erase:
+    case ECliCommand::List:
     case ECliCommand::Methods: return TakeDrivesOnly(operands, args, strError);
     default: return TakeImageAndDrives(operands, args, strError);
     }
@@ -305,8 +311,8 @@ T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
         result.bOk = true;
         return result;
     }
-    for (ECliCommand eCommand : {ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify, ECliCommand::Erase,
-                                 ECliCommand::Methods, ECliCommand::Checksum}) {
+    for (ECliCommand eCommand : {ECliCommand::List, ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify,
+                                 ECliCommand::Erase, ECliCommand::Methods, ECliCommand::Checksum}) {
         if (strCommand == CommandName(eCommand)) return ParseCommand(eCommand, argv);
     }
     result.strError = "unknown command " + strCommand;

@@ -1,12 +1,12 @@
 #pragma once
-// The command line of gravelmoor-cli: the commands read, write, verify,
-// erase, methods and checksum, their options and operands. Parsing only looks at the words; whether the
+// The command line of gravelmoor-cli: the commands list, read, write,
+// verify, erase, methods and checksum, their options and operands. Parsing only looks at the words; whether the
 // files and drives exist is the commands' business.
 #include <cstdint>
 #include <string>
 #include <vector>
 
-enum class ECliCommand { None, Help, Read, Write, Verify, Erase, Methods, Checksum };
+enum class ECliCommand { None, Help, List, Read, Write, Verify, Erase, Methods, Checksum };
 
 struct T_CLI_ARGS {
     ECliCommand eCommand = ECliCommand::None;
@@ -14,15 +14,23 @@ struct T_CLI_ARGS {
     bool bYes = false;          // answer Yes to the question that guards data
     bool bForceWrite = false;   // write: go on when the image and a drive differ in size
     bool bDiffOnly = false;     // write, erase: write only the 1 MiB units that differ
-    bool bVerify = false;       // write: compare the written drives with the image afterwards
+    bool bVerify = false;       // read, write: compare the drives with the image afterwards
     bool bMd5Verify = false;    // write: read the written drives back for their digest instead
     bool bForceVerify = false;  // compare a compressed image even where the lengths differ
+    bool bEject = false;        // read, write, verify, erase: eject the drives' media at the end
+    bool bShareRead = false;    // read, write, verify: others may go on reading the drives meanwhile
+    bool bMd5Sum = false;       // read: write IMAGE.md5sum beside the image afterwards
     // --compress / --no-compress; unset: on exactly when IMAGE ends in .gmz.
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
-    uint32_t nBufferMiB = 16;
+    // --buffer in MiB; 0 when not given (the settings file's "Buffer" then
+    // counts: DefaultBufferMiB in cli_buffer.h).
+    uint32_t nBufferMiB = 0;
     uint32_t nMethod = 1;  // erase: the erase method's id
     uint32_t nThreads = 0;  // read: compression threads; 0: the machine's default
-    std::vector<std::string> arrDrives;  // read: exactly one; write, verify and erase: 1 to MAX_CLI_DRIVES; checksum: none
+    // read: exactly one; write, verify and erase: 1 to MAX_CLI_DRIVES; list,
+    // methods and checksum: none. Each a selector (disk:N, cdrom:N,
+    // floppy:X) or a path: cli_drive_selector.h.
+    std::vector<std::string> arrDrives;
     std::string strImage;
 };
 

@@ -3,17 +3,21 @@
 
 namespace {
 
-constexpr const char* READ_SYNOPSIS = "gravelmoor-cli read [--unstable] [--yes] [--compress | --no-compress]\n"
-                                      "                          [--buffer MIB] [--threads N] DRIVE IMAGE\n";
+constexpr const char* LIST_SYNOPSIS = "gravelmoor-cli list\n";
+constexpr const char* READ_SYNOPSIS =
+    "gravelmoor-cli read [--unstable] [--yes] [--compress | --no-compress] [--verify]\n"
+    "                          [--md5sum] [--eject] [--share-read] [--buffer MIB]\n"
+    "                          [--threads N] DRIVE IMAGE\n";
 constexpr const char* WRITE_SYNOPSIS =
     "gravelmoor-cli write [--yes] [--force-write] [--diff-only] [--verify | --md5-verify]\n"
     "                          [--force-verify] [--compress | --no-compress] [--unstable]\n"
-    "                          [--buffer MIB] IMAGE DRIVE...\n";
+    "                          [--eject] [--share-read] [--buffer MIB] IMAGE DRIVE...\n";
 constexpr const char* VERIFY_SYNOPSIS =
     "gravelmoor-cli verify [--force-verify] [--unstable] [--compress | --no-compress]\n"
-    "                          [--buffer MIB] IMAGE DRIVE...\n";
+    "                          [--eject] [--share-read] [--buffer MIB] IMAGE DRIVE...\n";
 constexpr const char* ERASE_SYNOPSIS =
-    "gravelmoor-cli erase [--method ID] [--diff-only] [--yes] [--buffer MIB] DRIVE...\n";
+    "gravelmoor-cli erase [--method ID] [--diff-only] [--yes] [--eject] [--buffer MIB]\n"
+    "                          DRIVE...\n";
 constexpr const char* METHODS_SYNOPSIS = "gravelmoor-cli methods\n";
 constexpr const char* CHECKSUM_SYNOPSIS = "gravelmoor-cli checksum [--compress | --no-compress] IMAGE\n";
 
@@ -23,6 +27,7 @@ std::string CliUsageLine(ECliCommand eCommand)
 {
     const std::string strUsage = "Usage: ";
     switch (eCommand) {
+    case ECliCommand::List: return strUsage + LIST_SYNOPSIS;
     case ECliCommand::Read: return strUsage + READ_SYNOPSIS;
     case ECliCommand::Write: return strUsage + WRITE_SYNOPSIS;
     case ECliCommand::Verify: return strUsage + VERIFY_SYNOPSIS;
@@ -30,8 +35,9 @@ std::string CliUsageLine(ECliCommand eCommand)
     case ECliCommand::Methods: return strUsage + METHODS_SYNOPSIS;
     case ECliCommand::Checksum: return strUsage + CHECKSUM_SYNOPSIS;
     default:
-        return strUsage + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " + VERIFY_SYNOPSIS + "       " +
-               ERASE_SYNOPSIS + "       " + METHODS_SYNOPSIS + "       " + CHECKSUM_SYNOPSIS;
+        return strUsage + LIST_SYNOPSIS + "       " + READ_SYNOPSIS + "       " + WRITE_SYNOPSIS + "       " +
+               VERIFY_SYNOPSIS + "       " + ERASE_SYNOPSIS + "       " + METHODS_SYNOPSIS + "       " +
+               CHECKSUM_SYNOPSIS;
     }
 }
 
@@ -39,6 +45,9 @@ std::string CliUsage()
 {
     return CliUsageLine() +
            "\n"
+           "list    lists the drives: the DRIVE selector of each (disk:N, ...), its\n"
+           "        description, device path and size in bytes, and its partitions\n"
+           "        with where they are mounted.\n"
            "read    reads the whole DRIVE into the new image file IMAGE and prints the\n"
            "        drive's MD5 digest (\"DISK MD5SUM=...\").\n"
            "write   writes IMAGE to 1 to 4 DRIVEs at the same time, after listing them\n"
@@ -52,9 +61,15 @@ std::string CliUsage()
            "        uncompressed data for a compressed image) and, when IMAGE.md5sum\n"
            "        exists, whether the digest it holds agrees: OK or NG.\n"
            "\n"
-           "  DRIVE         a whole-disk device (for example /dev/sdb) or a regular file;\n"
-           "                write, verify and erase take existing drives only, each\n"
-           "                one once\n"
+           "  DRIVE         a drive as 'list' shows it: disk:N, cdrom:N or (Windows)\n"
+           "                floppy:A; or a path: a whole-disk device (for example\n"
+           "                /dev/sdb or one of its /dev/disk/by-id links, which counts\n"
+           "                as the listed drive it is) or a regular file; a partition\n"
+           "                (/dev/sdb1) is refused; write, verify and erase take\n"
+           "                existing drives only, each one once; a drive that holds\n"
+           "                the running system (/, /boot, /usr, active swap) is never\n"
+           "                written or erased; a file named like a selector is given\n"
+           "                as ./disk:1\n"
            "  IMAGE         a raw image (.gmi or .dd: the drive's bytes) or a compressed\n"
            "                one (.gmz: one gzip stream of them); read creates it, and it\n"
            "                must not be the drive itself, nor a device; write, verify\n"
@@ -70,7 +85,13 @@ std::string CliUsage()
            "  --diff-only   write only the 1 MiB units whose data differ on the drive\n"
            "  --method ID   erase: the erase method (default 1, one pass of 0x00); an ID\n"
            "                that 'methods' does not list runs method 1\n"
-           "  --verify      after the write, compare every written drive with IMAGE\n"
+           "  --verify      after the write, compare every written drive with IMAGE;\n"
+           "                read: after the read, compare the drive with IMAGE\n"
+           "  --md5sum      read: afterwards write IMAGE.md5sum with the drive's MD5\n"
+           "                digest, which checksum then checks\n"
+           "  --eject       eject the media of the drives when the job ends\n"
+           "  --share-read  read, write, verify: other programs may go on reading the\n"
+           "                drives while the job runs\n"
            "  --md5-verify  after the write, read every written drive back and check its\n"
            "                MD5 digest against the image's instead\n"
            "  --force-verify\n"
@@ -83,8 +104,9 @@ std::string CliUsage()
            "                the image is compressed (gzip) or raw; by default it is\n"
            "                compressed exactly when its name ends in .gmz\n"
            "  --buffer MIB  memory for blocks in flight, in MiB (1 MiB blocks; 16 to\n"
-           "                65536, default 16); more than 75% of the available memory\n"
-           "                is lowered to that, with a warning\n"
+           "                65536); by default the \"Buffer\" setting of gravelmoor.ini,\n"
+           "                else 16; more than 75% of the available memory is lowered\n"
+           "                to that, with a warning\n"
            "  --threads N   read: compress a compressed image on N threads (1 to 64);\n"
            "                by default one per core, leaving one core to the drive\n"
            "                reader and the digest on a machine of more than two\n"

@@ -5,6 +5,8 @@
 #include "cli/cli_args.h"
 #include "cli/cli_checksum.h"
 #include "cli/cli_erase.h"
+#include "cli/cli_inventory.h"
+#include "cli/cli_list.h"
 #include "cli/cli_methods.h"
 #include "cli/cli_read.h"
 #include "cli/cli_stop.h"
@@ -32,6 +34,10 @@ int main(int argc, char** argv)
     case ECliCommand::Help:
         WriteOut(EStream::Output, CliUsage());
         return 0;
+    case ECliCommand::List: {
+        CCliInventory inventory;
+        return RunListCommand(inventory, T_CONSOLE_IO{});
+    }
     case ECliCommand::Read:
         InstallStopHandler(OnStopSignal);
         return RunReadCommand(parsed.args, ProcessCliEnv());

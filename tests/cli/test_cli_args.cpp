@@ -29,7 +29,11 @@ TEST(CliArgs, DefaultsAreSafe)
     ASSERT_TRUE(r.bOk);
     EXPECT_FALSE(r.args.bYes);
     EXPECT_FALSE(r.args.bUnstable);
-    EXPECT_EQ(r.args.nBufferMiB, 16u);
+    EXPECT_FALSE(r.args.bEject);
+    EXPECT_FALSE(r.args.bShareRead);
+    EXPECT_FALSE(r.args.bMd5Sum);
+    EXPECT_FALSE(r.args.bVerify);
+    EXPECT_EQ(r.args.nBufferMiB, 0u);  // not given: the settings file decides
 }
 
 TEST(CliArgs, OptionsMayFollowOperandsAndDoubleDashEndsThem)

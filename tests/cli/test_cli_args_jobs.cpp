@@ -82,7 +82,7 @@ TEST(CliArgsJobs, UsageErrorsSayWhatIsWrong)
         {{"write", "--verify", "--md5-verify", "img", "a"}, "--verify and --md5-verify"},
         {{"verify", "--yes", "img", "a"}, "verify does not take the option --yes"},
         {{"verify", "--diff-only", "img", "a"}, "verify does not take the option --diff-only"},
-        {{"read", "--verify", "a", "b"}, "read does not take the option --verify"},
+        {{"read", "--md5-verify", "a", "b"}, "read does not take the option --md5-verify"},
         {{"read", "--force-write", "a", "b"}, "read does not take the option --force-write"},
         {{"write", "--frobnicate", "img", "a"}, "unknown option --frobnicate"},
         {{"write", "--buffer", "8", "img", "a"}, "--buffer must be between 16 and 65536 MiB"},

@@ -1,0 +1,17 @@
+#pragma once
+// How much block memory a job asks for when --buffer was not given: the
+// "Buffer" setting of the settings file, read by the same rules as the
+// window reads it (missing, not a number or below 16: 16).
+#include <cstdint>
+#include <string>
+
+#include "cli/cli_args.h"
+#include "drives/profile_store.h"
+
+// The setting from the settings file at strPath through store.
+uint32_t DefaultBufferMiB(IProfileStore& store, const std::string& strPath);
+// The setting of this user's settings file (GetSettingsFilePath) through
+// the platform's store; 16 when no settings file can be named.
+uint32_t DefaultBufferMiB();
+// The job's buffer in MiB: --buffer when given, else DefaultBufferMiB().
+uint32_t JobBufferMiB(const T_CLI_ARGS& args);
