@@ -16,8 +16,3 @@ uint32_t DefaultBufferMiB()
     const std::unique_ptr<IProfileStore> pStore = CreateProfileStore();
     return DefaultBufferMiB(*pStore, strPath);
 }
-
-uint32_t JobBufferMiB(const T_CLI_ARGS& args)
-{
-    return args.nBufferMiB != 0 ? args.nBufferMiB : DefaultBufferMiB();
-}

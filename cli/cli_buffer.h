@@ -13,5 +13,3 @@ uint32_t DefaultBufferMiB(IProfileStore& store, const std::string& strPath);
 // The setting of this user's settings file (GetSettingsFilePath) through
 // the platform's store; 16 when no settings file can be named.
 uint32_t DefaultBufferMiB();
-// The job's buffer in MiB: --buffer when given, else DefaultBufferMiB().
-uint32_t JobBufferMiB(const T_CLI_ARGS& args);

@@ -22,11 +22,29 @@ bool Confirm(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job, const T
     return false;
 }
 
+// Opens and measures the drives (and the image) and checks them against
+// each other and against the running system. arrTargets gets the drives.
 bool Inspect(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_DRIVE_JOB_KIND& kind,
-             std::vector<T_TARGET>& arrTargets)
+             const std::vector<T_CLI_SLOT>& arrSlots, std::vector<T_TARGET>& arrTargets)
 {
-    if (kind.nTask == DUMPTASK_ERASE) return InspectDrives(DevicesOf(env), args.arrDrives, kind.rules, arrTargets);
-    return InspectJob(DevicesOf(env), args.strImage, args.arrDrives, kind.rules, arrTargets);
+    T_TARGET_RULES rules = kind.rules;
+    for (const T_CLI_SLOT& slot : arrSlots) rules.arrReleasedByJob.push_back(JobReleasesVolumes(slot, args));
+    const std::vector<std::string> arrPaths = SlotPaths(arrSlots);
+    const bool bOk = kind.nTask == DUMPTASK_ERASE ? InspectDrives(DevicesOf(env), arrPaths, rules, arrTargets)
+                                                  : InspectJob(DevicesOf(env), args.strImage, arrPaths, rules, arrTargets);
+    for (size_t i = 0; i < arrTargets.size() && i < arrSlots.size(); ++i) arrTargets[i].strText = arrSlots[i].strText;
+    if (!bOk || !env.fnSystemPlaces) return bOk;
+    const std::vector<T_SYSTEM_PLACE> arrPlaces = env.fnSystemPlaces();
+    if (rules.bWrite) return RefuseSystemDrives(arrTargets, arrPlaces);
+    return RefuseUnmountingSystem(arrTargets, rules.arrReleasedByJob, arrPlaces);
+}
+
+// The drive list's text without its padding.
+std::string Trimmed(const std::string& strText)
+{
+    const size_t nBegin = strText.find_first_not_of(' ');
+    if (nBegin == std::string::npos) return {};
+    return strText.substr(nBegin, strText.find_last_not_of(' ') - nBegin + 1);
 }
 
 }  // namespace
@@ -34,7 +52,10 @@ bool Inspect(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_DRIVE_JOB_KIN
 std::string TargetLines(const std::vector<T_TARGET>& arrTargets)
 {
     std::string strText;
-    for (const T_TARGET& target : arrTargets) strText += FormatText("%s (%I64u)\n", target.strPath, target.nSize);
+    for (const T_TARGET& target : arrTargets) {
+        strText += FormatText("%s (%I64u)", target.strPath, target.nSize);
+        strText += target.strText.empty() ? "\n" : "  " + Trimmed(target.strText) + "\n";
+    }
     return strText;
 }
 
@@ -46,12 +67,13 @@ int RunDriveJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_DRIVE_JOB_
     bool bOutputOk = false;
     {
         CCliJob job(env, kind.arrSpeedCodes);
+        std::vector<T_CLI_SLOT> arrSlots;
         std::vector<T_TARGET> arrTargets;
-        if (Inspect(args, env, kind, arrTargets)) {
-            const uint32_t nBlocks = JobBlockCount(args.nBufferMiB, env.nAvailableMiB);
+        if (ResolveSlots(args.arrDrives, env, arrSlots) && Inspect(args, env, kind, arrSlots, arrTargets)) {
+            const uint32_t nBlocks = JobBlockCount(AskedBufferMiB(args, env), env.nAvailableMiB);
             if (Confirm(args, env, job, kind, arrTargets)) {
                 bStarted = true;
-                T_DUMPTASK_PARAM param = MakeTaskParam(args, kind.nTask, PathSlots(args.arrDrives), nBlocks);
+                T_DUMPTASK_PARAM param = MakeTaskParam(args, kind.nTask, arrSlots, nBlocks);
                 outcome = RunOnRunner(param, job, env, T_JOB_QUESTION{});
             }
         }

@@ -29,5 +29,5 @@ struct T_DRIVE_JOB_KIND {
 int RunDriveJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_DRIVE_JOB_KIND& kind);
 
 // The drives as the confirmation lists them: one line each, path and size
-// in bytes.
+// in bytes, then a listed drive's text.
 std::string TargetLines(const std::vector<T_TARGET>& arrTargets);

@@ -159,7 +159,9 @@ bool ResolvePath(CCliInventory& inventory, const std::string& strPath, bool bFlo
         for (const T_ITEM_DATA& item : inventory.Items()) {
             if (!pItem && IsSameObject(strPath, item.strPath)) pItem = &item;
         }
-        if (!pItem) strError = "can't open " + strPath + ": " + ErrorClause(nError);
+        // Anything else that does not open is left to the job, which says
+        // why in its own words.
+        if (!pItem) drive = T_CLI_DRIVE{DRIVE_KIND_PATH, 0, strPath, strPath, 0};
     } else if (opened->eKind == EDeviceKind::BlockDevice && opened->bNumber && opened->number.PartitionNumber > 0) {
         strError = PartitionRefusal(inventory, strPath, opened->number, bFloppyLetters);
         return false;
@@ -172,6 +174,14 @@ bool ResolvePath(CCliInventory& inventory, const std::string& strPath, bool bFlo
 }
 
 }  // namespace
+
+bool IsDriveSelector(const std::string& strWord)
+{
+    const size_t nColon = strWord.find(':');
+    if (nColon == std::string::npos) return false;
+    const std::string strPrefix = Lower(strWord.substr(0, nColon));
+    return strPrefix == "disk" || strPrefix == "cdrom" || strPrefix == "floppy";
+}
 
 bool ResolveDrive(CCliInventory& inventory, const std::string& strWord, T_CLI_DRIVE& drive, std::string& strError,
                   bool bFloppyLetters)

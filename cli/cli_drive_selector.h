@@ -21,6 +21,9 @@ struct T_CLI_DRIVE {
     uint64_t nSize = 0;    // bytes; 0 when it could not be measured
 };
 
+// Whether a word is a selector (disk:N, cdrom:N, floppy:X, any case)
+// rather than a path.
+bool IsDriveSelector(const std::string& strWord);
 // The drive a word names; false with a one-line reason (no line end) when
 // it names none: an unknown or malformed selector, a path that cannot be
 // opened, a partition.

@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "cli/cli_paths.h"
+
 CCliInventory::CCliInventory() : CCliInventory(CreatePlatformVolumeScanner(), GetPlatformDevices(), PlatformMountPoints)
 {
 }
@@ -20,7 +22,16 @@ CCliInventory::~CCliInventory() = default;
 
 const std::vector<T_ITEM_DATA>& CCliInventory::Items()
 {
-    if (!m_items) m_items = BuildDriveItems(m_drives, *m_pScanner, m_devices, T_DRIVE_LIST_OPTIONS{});
+    if (m_items) return *m_items;
+    T_DRIVE_LIST_OPTIONS options;
+    if (!m_arrOnly.empty()) {
+        options.fnProbeOnly = [this](const std::string& strPath) {
+            for (const std::string& strWord : m_arrOnly)
+                if (IsSameObject(strWord, strPath)) return true;
+            return false;
+        };
+    }
+    m_items = BuildDriveItems(m_drives, *m_pScanner, m_devices, options);
     return *m_items;
 }
 

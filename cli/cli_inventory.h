@@ -36,6 +36,10 @@ public:
     CCliInventory(const CCliInventory&) = delete;
     CCliInventory& operator=(const CCliInventory&) = delete;
 
+    // Limits the list to the drives whose device paths name the same device
+    // as one of these paths (a job given by paths); call before the list is
+    // built.
+    void LimitToPaths(const std::vector<std::string>& arrPaths) { m_arrOnly = arrPaths; }
     // The drive list, built (and the inventory refreshed) on the first call.
     const std::vector<T_ITEM_DATA>& Items();
     // The inventory for the job runner; refreshed by the list build first.
@@ -51,6 +55,8 @@ private:
     CDriveInfo m_drives;
     CJobDriveInfo m_jobDrives;
     std::optional<std::vector<T_ITEM_DATA>> m_items;
+    std::vector<std::string> m_arrOnly;  // empty: every drive
+
 };
 
 // The roots of the records of the letter's volume ("E:\"): where Windows

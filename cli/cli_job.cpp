@@ -6,6 +6,8 @@
 #include <thread>
 #include <utility>
 
+#include "cli/cli_buffer.h"
+#include "cli/cli_inventory.h"
 #include "cli/memory.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
@@ -39,6 +41,10 @@ T_CLI_ENV ProcessCliEnv()
     env.io.bCanAsk = IsTerminal(EStream::Input);
     env.pStop = &ProcessStopRequest();
     env.nAvailableMiB = AvailableMemoryMiB();
+    env.nDefaultBufferMiB = DefaultBufferMiB();
+    static CCliInventory inventory;
+    env.pInventory = &inventory;
+    env.fnSystemPlaces = SystemPlaces;
     return env;
 }
 
@@ -58,6 +64,11 @@ IDeviceProvider& DevicesOf(const T_CLI_ENV& env)
     return env.pDevices ? *env.pDevices : GetPlatformDevices();
 }
 
+uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env)
+{
+    return args.nBufferMiB != 0 ? args.nBufferMiB : env.nDefaultBufferMiB;
+}
+
 uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
 {
     uint64_t nBlocks = nAskedMiB;
@@ -69,7 +80,7 @@ uint32_t JobBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
 {
     const uint32_t nBlocks = ChooseBlockCount(nAskedMiB, nAvailableMiB);
     if (nBlocks < nAskedMiB) {
-        LogWarning("--buffer %u MiB is more than 75%% of the available memory (%I64u MiB): lowered to %u MiB.\n",
+        LogWarning("a buffer of %u MiB is more than 75%% of the available memory (%I64u MiB): lowered to %u MiB.\n",
                    nAskedMiB, nAvailableMiB, nBlocks);
     }
     return nBlocks;

@@ -14,10 +14,12 @@
 #include "cli/cli_output.h"
 #include "cli/cli_prompt.h"
 #include "cli/cli_stop.h"
+#include "cli/system_places.h"
 #include "cli/console.h"
 #include "engine/core/notify_queue.h"
 
 class IDeviceProvider;
+class CCliInventory;
 
 // What a command works with: the program passes its own streams, stop
 // request and memory figure; tests pass theirs.
@@ -27,6 +29,10 @@ struct T_CLI_ENV {
     const CStopRequest* pStop = nullptr;  // null: nothing stops the job
     IDeviceProvider* pDevices = nullptr;  // null: the platform's drives and files
     uint64_t nAvailableMiB = 0;           // 0: not known
+    uint32_t nDefaultBufferMiB = 16;      // without --buffer: the settings file's
+    CCliInventory* pInventory = nullptr;  // null: every drive is a path, none is listed
+    // Where the running system lives; null: nowhere to guard.
+    std::function<std::vector<T_SYSTEM_PLACE>()> fnSystemPlaces;
 };
 
 // This process's environment: its streams and variables, its stop
@@ -39,10 +45,12 @@ EPromptRule PromptRuleOf(bool bYes, const T_CLI_ENV& env);
 // The devices the command opens drives and images with.
 IDeviceProvider& DevicesOf(const T_CLI_ENV& env);
 
+// The MiB a job asks for: --buffer, else the settings file's.
+uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env);
 // The job's block count: the asked MiB, at most 75% of the available
 // memory, never below 16.
 uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB);
-// The same, with a warning in the log when --buffer had to be lowered.
+// The same, with a warning in the log when the buffer had to be lowered.
 uint32_t JobBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB);
 
 // The speeds a job that reads an image shows: the image side's, or, while

@@ -2,16 +2,63 @@
 
 #include <algorithm>
 
+#include "cli/cli_drive_selector.h"
 #include "cli/cli_prompt.h"
 #include "engine/core/job_options.h"
+#include "engine/core/log.h"
 #include "jobs/dump_task.h"
 
-std::vector<T_CLI_SLOT> PathSlots(const std::vector<std::string>& arrDrives)
+namespace {
+
+// One listed drive under two words (its node and a link to it, say).
+bool RefuseRepeatedListedDrives(const std::vector<std::string>& arrWords, const std::vector<T_CLI_DRIVE>& arrDrives)
 {
-    std::vector<T_CLI_SLOT> arrSlots;
-    for (size_t i = 0; i < arrDrives.size(); ++i)
-        arrSlots.push_back(T_CLI_SLOT{DRIVE_KIND_PATH, static_cast<int>(i), arrDrives[i]});
-    return arrSlots;
+    bool bOk = true;
+    for (size_t i = 0; i < arrDrives.size(); ++i) {
+        for (size_t k = i + 1; k < arrDrives.size(); ++k) {
+            const T_CLI_DRIVE &a = arrDrives[i], &b = arrDrives[k];
+            if (a.nKind == DRIVE_KIND_PATH || a.nKind != b.nKind || a.nNumber != b.nNumber) continue;
+            LogError("%s and %s are the same drive: give each drive once.\n", arrWords[i], arrWords[k]);
+            bOk = false;
+        }
+    }
+    return bOk;
+}
+
+}  // namespace
+
+bool ResolveSlots(const std::vector<std::string>& arrWords, const T_CLI_ENV& env, std::vector<T_CLI_SLOT>& arrSlots)
+{
+    arrSlots.clear();
+    if (env.pInventory == nullptr) {
+        for (size_t i = 0; i < arrWords.size(); ++i)
+            arrSlots.push_back(T_CLI_SLOT{DRIVE_KIND_PATH, static_cast<int>(i), arrWords[i], {}});
+        return true;
+    }
+    if (std::none_of(arrWords.begin(), arrWords.end(), IsDriveSelector)) env.pInventory->LimitToPaths(arrWords);
+    std::vector<T_CLI_DRIVE> arrDrives;
+    if (!ResolveDrives(*env.pInventory, arrWords, arrDrives)) return false;
+    if (!RefuseRepeatedListedDrives(arrWords, arrDrives)) return false;
+    for (size_t i = 0; i < arrDrives.size(); ++i) {
+        const T_CLI_DRIVE& drive = arrDrives[i];
+        if (drive.nKind == DRIVE_KIND_PATH)
+            arrSlots.push_back(T_CLI_SLOT{DRIVE_KIND_PATH, static_cast<int>(i), drive.strPath, {}});
+        else
+            arrSlots.push_back(T_CLI_SLOT{drive.nKind, static_cast<int>(drive.nNumber), drive.strPath, drive.strText});
+    }
+    return true;
+}
+
+std::vector<std::string> SlotPaths(const std::vector<T_CLI_SLOT>& arrSlots)
+{
+    std::vector<std::string> arrPaths;
+    for (const T_CLI_SLOT& slot : arrSlots) arrPaths.push_back(slot.strPath);
+    return arrPaths;
+}
+
+bool JobReleasesVolumes(const T_CLI_SLOT& slot, const T_CLI_ARGS& args)
+{
+    return slot.nKind != DRIVE_KIND_PATH && !args.bShareRead;
 }
 
 T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vector<T_CLI_SLOT>& arrSlots,
@@ -23,6 +70,9 @@ T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vec
     param.nBufferMiB = static_cast<int>(nBlocks);
     param.dwInterval = 250;
     param.bVerify = args.bVerify;
+    param.bEject = args.bEject;
+    param.bShareRead = args.bShareRead;
+    param.bMakeMD5SUM = args.bMd5Sum;
     param.bForceWrite = args.bForceWrite;
     param.bForceVerify = args.bForceVerify;
     param.bCompareAfterWrite = args.bDiffOnly;
@@ -50,6 +100,7 @@ T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_
     param.uMsgLog = WM_ENGINE_LOG;
     param.uMsgError = WM_USER_ERROR;
     param.pDevices = &DevicesOf(env);
+    if (env.pInventory) param.pDriveInfo = &env.pInventory->Inventory();
     param.pPrompt = &prompt;
     param.pReport = &outcome.report;
     size_t nSlots = 0;

@@ -19,10 +19,20 @@ struct T_CLI_SLOT {
     uint32_t nKind = DRIVE_KIND_PATH;
     int nNumber = 0;
     std::string strPath;  // what it is opened with
+    std::string strText;  // the drive list's text; empty for a path
 };
 
-// The slots of drives given as paths, in order.
-std::vector<T_CLI_SLOT> PathSlots(const std::vector<std::string>& arrDrives);
+// The slots of the command's DRIVE words, in order: selectors and paths of
+// listed drives through the environment's inventory (which then probes
+// only the drives named, when every word is a path), other paths as they
+// are; without an inventory every word is a path. False, with every word
+// that names no drive logged, when any does not.
+bool ResolveSlots(const std::vector<std::string>& arrWords, const T_CLI_ENV& env, std::vector<T_CLI_SLOT>& arrSlots);
+// What the slots are opened with, in order.
+std::vector<std::string> SlotPaths(const std::vector<T_CLI_SLOT>& arrSlots);
+// Whether the job unmounts (locks) the slot's volumes: a listed drive,
+// unless --share-read leaves them alone.
+bool JobReleasesVolumes(const T_CLI_SLOT& slot, const T_CLI_ARGS& args);
 
 // The job's description: its kind, the command's options, the image, the
 // slots in order, and the block count.

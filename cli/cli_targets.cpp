@@ -50,7 +50,7 @@ bool ProbeForWriting(IDeviceProvider& devices, const std::string& strDrive, bool
 
 // A drive: an existing disk, or a regular file standing in for one, that
 // can be measured (and, to be written, opened for writing).
-bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T_TARGET_RULES& rules,
+bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T_TARGET_RULES& rules, bool bReleased,
                   T_TARGET& target)
 {
     uint32_t nError = 0;
@@ -71,7 +71,7 @@ bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T
     target.strPath = strDrive;
     target.storage = pDrive->GetStorage();
     pDrive.reset();
-    return !rules.bWrite || ProbeForWriting(devices, strDrive, rules.bErase);
+    return !rules.bWrite || bReleased || ProbeForWriting(devices, strDrive, rules.bErase);
 }
 
 // Inspects every drive; arrOpen gets those that could be opened and
@@ -82,7 +82,8 @@ bool OpenDrives(IDeviceProvider& devices, const std::vector<std::string>& arrDri
     bool bOk = true;
     arrTargets.assign(arrDrives.size(), T_TARGET{});
     for (size_t i = 0; i < arrDrives.size(); ++i) {
-        if (InspectDrive(devices, arrDrives[i], rules, arrTargets[i])) {
+        const bool bReleased = i < rules.arrReleasedByJob.size() && rules.arrReleasedByJob[i];
+        if (InspectDrive(devices, arrDrives[i], rules, bReleased, arrTargets[i])) {
             arrOpen.push_back(arrTargets[i]);
         } else {
             bOk = false;

@@ -18,6 +18,7 @@ struct T_TARGET {
     std::string strPath;
     uint64_t nSize = 0;  // bytes
     T_STORAGE storage;   // where its data live
+    std::string strText;  // the drive list's text of a listed drive; empty for a path
 };
 
 struct T_TARGET_RULES {
@@ -25,6 +26,9 @@ struct T_TARGET_RULES {
     bool bCompressed = false;  // the image is compressed: its file size is not its data's length
     bool bForceWrite = false;  // a raw image may differ in size from the drives it is written to
     bool bErase = false;       // the drives are to be erased: there is no image
+    // Per drive: the job unmounts its volumes first, so it is not opened
+    // for writing now (a mounted file system would refuse that open).
+    std::vector<bool> arrReleasedByJob;
 };
 
 // True when the job may go on; arrTargets then holds every drive in the

@@ -18,7 +18,9 @@ int RunWriteCommand(const T_CLI_ARGS& args, const T_CLI_ENV& env)
     T_DRIVE_JOB_KIND kind;
     kind.nTask = DUMPTASK_WRITE;
     kind.arrSpeedCodes = ImageJobSpeedCodes();
-    kind.rules = T_TARGET_RULES{true, WantsCompression(args), args.bForceWrite};
+    kind.rules.bWrite = true;
+    kind.rules.bCompressed = WantsCompression(args);
+    kind.rules.bForceWrite = args.bForceWrite;
     kind.fnConfirmation = WriteConfirmationText;
     kind.pszNotConfirmed = "the write was not confirmed; no drive was written.";
     kind.pszNoDrive = "written";

@@ -25,6 +25,21 @@ bool RefuseSystemDrives(const std::vector<T_TARGET>& arrTargets, const std::vect
     return bOk;
 }
 
+bool RefuseUnmountingSystem(const std::vector<T_TARGET>& arrTargets, const std::vector<bool>& arrReleased,
+                            const std::vector<T_SYSTEM_PLACE>& arrPlaces)
+{
+    bool bOk = true;
+    for (size_t i = 0; i < arrTargets.size() && i < arrReleased.size(); ++i) {
+        const T_SYSTEM_PLACE* pPlace = arrReleased[i] ? SystemPlaceOn(arrTargets[i].storage, arrPlaces) : nullptr;
+        if (!pPlace) continue;
+        LogError("refused: %s holds %s of the running system, which the job would unmount; give --share-read to "
+                 "leave its volumes mounted.\n",
+                 arrTargets[i].strPath, pPlace->strWhat);
+        bOk = false;
+    }
+    return bOk;
+}
+
 namespace {
 
 // A backslash and three octal digits at i: how the kernel writes blanks,

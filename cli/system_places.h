@@ -26,6 +26,11 @@ const T_SYSTEM_PLACE* SystemPlaceOn(const T_STORAGE& drive, const std::vector<T_
 // first place it holds); false when any does.
 bool RefuseSystemDrives(const std::vector<T_TARGET>& arrTargets, const std::vector<T_SYSTEM_PLACE>& arrPlaces);
 
+// A drive that is only read keeps the running system's file systems
+// mounted: logs one error line for every drive whose volumes the job would
+// unmount (bReleased) and that holds a place; false when any does.
+bool RefuseUnmountingSystem(const std::vector<T_TARGET>& arrTargets, const std::vector<bool>& arrReleased,
+                            const std::vector<T_SYSTEM_PLACE>& arrPlaces);
 // The swap areas in /proc/swaps text: the first field of each line after
 // the heading, with the kernel's octal escapes ("\040" for a blank) undone.
 std::vector<std::string> ParseProcSwaps(std::istream& in);

@@ -74,6 +74,7 @@ void ProbeNumbered(CDriveInfo& drives, IVolumeScanner& scanner, IDeviceProvider&
         item.nKind = nKind;
         item.nNumber = n;
         if (!scanner.GetDrivePath(nKind, n, item.strPath)) continue;
+        if (options.fnProbeOnly && !options.fnProbeOnly(item.strPath)) continue;
         T_DRIVE_TEXT text;
         if (!Measure(devices, item, text)) continue;
         item.arrLetters = drives.GetDriveLetters(nKind, n);
@@ -94,6 +95,7 @@ void ProbeFloppies(CDriveInfo& drives, IVolumeScanner& scanner, IDeviceProvider&
         const auto nOwnNumber = static_cast<uint32_t>(record.dwDeviceNumber);
         item.nNumber = dwBit ? static_cast<uint32_t>(std::countr_zero(dwBit)) : nOwnNumber;
         item.strPath = dwBit ? FormatText("\\\\.\\%s:", record.chLetter) : scanner.RootOf(record.chLetter);
+        if (options.fnProbeOnly && !options.fnProbeOnly(item.strPath)) continue;
         T_DRIVE_TEXT text;
         if (!Measure(devices, item, text)) continue;
         text.nNumber = nOwnNumber;

@@ -5,6 +5,7 @@
 // USB     Flash Disk      "). The window's drive boxes and the command
 // line's list show it; which drives appear is decided by the settings.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,10 @@ struct T_DRIVE_LIST_OPTIONS {
     bool bShowFloppy = true;
     bool bShowRemovableOnly = false;
     bool bHideNoDriveLetter = false;
+    // When set, only the drives it accepts (by device path) are opened and
+    // listed: a job that names its drives leaves every other drive alone,
+    // so a sleeping or failing disk is not woken or waited for.
+    std::function<bool(const std::string& strPath)> fnProbeOnly;
 };
 
 // The highest disk or CD-ROM number probed.

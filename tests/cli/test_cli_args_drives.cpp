@@ -5,6 +5,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_buffer.h"
+#include "cli/cli_job.h"
 #include "drives/settings_keys.h"
 #include "tests/support/temp_dir.h"
 
@@ -92,9 +93,10 @@ TEST_F(BufferSettingTest, TheSettingCountsWhenGivenAndSixteenIsTheFloor)
 
 TEST_F(BufferSettingTest, AGivenBufferWinsOverTheSetting)
 {
-    T_CLI_ARGS args = Parse({"erase", "--buffer", "48", "disk:1"}).args;
-    EXPECT_EQ(args.nBufferMiB, 48u);
-    EXPECT_EQ(JobBufferMiB(args), 48u);
+    T_CLI_ENV env;
+    env.nDefaultBufferMiB = 256;
+    EXPECT_EQ(AskedBufferMiB(Parse({"erase", "--buffer", "48", "disk:1"}).args, env), 48u);
+    EXPECT_EQ(AskedBufferMiB(Parse({"erase", "disk:1"}).args, env), 256u);
 }
 
 }  // namespace

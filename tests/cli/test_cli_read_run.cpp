@@ -153,7 +153,7 @@ TEST_F(CliReadRun, BufferAboveTheMemoryCapIsLoweredAndSaysSo)
 {
     m_nAvailableMiB = 40;
     EXPECT_EQ(Run({"--buffer", "64", DRIVE, Image()}), 0) << m_strOut;
-    EXPECT_NE(m_strOut.find("[WARNING] --buffer 64 MiB is more than 75% of the available memory (40 MiB): "
+    EXPECT_NE(m_strOut.find("[WARNING] a buffer of 64 MiB is more than 75% of the available memory (40 MiB): "
                             "lowered to 30 MiB.\n"),
               std::string::npos)
         << m_strOut;

@@ -34,7 +34,7 @@ T_STORAGE FileStorage(uint64_t nPartition, uint64_t nDisk, uint64_t nInode)
 
 T_TARGET Target(const std::string& strPath, const T_STORAGE& storage)
 {
-    return T_TARGET{strPath, 1 << 20, storage};
+    return T_TARGET{strPath, 1 << 20, storage, {}};
 }
 
 std::vector<T_SYSTEM_PLACE> Places()

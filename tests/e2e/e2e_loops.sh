@@ -110,3 +110,15 @@ unchanged() {
   blockdev --flushbufs "$2"
   if [ "$(md5sum <"$2")" = "$3" ]; then pass "$1: $2 unchanged"; else fail "$1: $2 changed"; fi
 }
+
+# disk_name DEVICE: the name a job's log gives the drive ("DISK #2"), from
+# the first line of a verify of the device against a short file (which
+# touches nothing).
+disk_name() {
+  local probe=$WORK/name-probe.bin name
+  [ -f "$probe" ] || head -c 512 /dev/zero >"$probe"
+  name=$(LC_ALL=C timeout 30 "$CLI" verify --share-read "$probe" "$1" </dev/null 2>/dev/null |
+    sed -n 's/^VERIFY .* <=> //p' | head -n 1) || true
+  [ -n "$name" ] || die "no job name for $1"
+  echo "$name"
+}

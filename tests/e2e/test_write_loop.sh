@@ -25,53 +25,55 @@ attach "$WORK/a.bin" zero
 LOOP_A=$ATTACHED
 attach "$WORK/b.bin" zero
 LOOP_B=$ATTACHED
-echo "attached $LOOP_A and $LOOP_B"
+NAME_A=$(disk_name "$LOOP_A")
+NAME_B=$(disk_name "$LOOP_B")
+echo "attached $LOOP_A ($NAME_A) and $LOOP_B ($NAME_B)"
 
 echo "without a terminal and without --yes the answer is No"
 zeros=$(md5sum <"$LOOP_A")
 run_cli no-yes write "$IMG" "$LOOP_A"
 expect no-yes 1 "[ERROR] the write was not confirmed; no drive was written."
 unchanged no-yes "$LOOP_A" "$zeros"
-grep -q -F -x "$LOOP_A ($DEVICE_BYTES)" "$ERR" && pass "no-yes: the drive is listed with its size" ||
+grep -q -F "$LOOP_A ($DEVICE_BYTES)" "$ERR" && pass "no-yes: the drive is listed with its size" ||
   fail "no-yes: no line '$LOOP_A ($DEVICE_BYTES)' in: $(cat "$ERR")"
 
 echo "a raw image to two drives"
 run_cli two write --yes "$IMG" "$LOOP_A" "$LOOP_B"
-expect two 0 "  $LOOP_A - DISK WRITE=OK" "  $LOOP_B - DISK WRITE=OK"
+expect two 0 "  $NAME_A - DISK WRITE=OK" "  $NAME_B - DISK WRITE=OK"
 holds two "$LOOP_A" "$IMG"
 holds two "$LOOP_B" "$IMG"
 
 echo "write, then the compare pass"
 run_cli verify-pass write --yes --verify "$OTHER" "$LOOP_A"
-expect verify-pass 0 "$LOOP_A - $DEVICE_BYTES bytes checked." "  $LOOP_A - DISK WRITE=OK, VERIFY=OK"
+expect verify-pass 0 "$NAME_A - $DEVICE_BYTES bytes checked." "  $NAME_A - DISK WRITE=OK, VERIFY=OK"
 holds verify-pass "$LOOP_A" "$OTHER"
 
 echo "write, then the MD5 read-back"
 digest=$(md5sum <"$IMG" | cut -d' ' -f1)
 run_cli md5 write --yes --md5-verify "$IMG" "$LOOP_A" "$LOOP_B"
-expect md5 0 "IMAGE MD5SUM=$digest" "$LOOP_A MD5SUM=$digest" "$LOOP_B MD5SUM=$digest" "  $LOOP_A - DISK WRITE=OK, MD5SUM CHECK=OK"
+expect md5 0 "IMAGE MD5SUM=$digest" "$NAME_A MD5SUM=$digest" "$NAME_B MD5SUM=$digest" "  $NAME_A - DISK WRITE=OK, MD5SUM CHECK=OK"
 
 echo "differences only, on a drive that already holds the image"
 run_cli diff-only write --yes --diff-only "$IMG" "$LOOP_A"
-expect diff-only 0 "$LOOP_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $LOOP_A - DISK WRITE=OK"
+expect diff-only 0 "$NAME_A - 0 bytes wrote (skip=$DEVICE_BYTES)." "  $NAME_A - DISK WRITE=OK"
 
 echo "a gzip file (with its name inside) written byte for byte"
 cp -- "$OTHER" "$WORK/payload.bin"
 gzip -6 "$WORK/payload.bin"
 run_cli gz write --yes --compress "$WORK/payload.bin.gz" "$LOOP_B"
-expect gz 0 "  $LOOP_B - DISK WRITE=OK"
+expect gz 0 "  $NAME_B - DISK WRITE=OK"
 holds gz "$LOOP_B" "$OTHER"
 
 echo "verify: an identical drive and a changed one"
 run_cli verify-same verify "$IMG" "$LOOP_A"
-expect verify-same 0 "  $LOOP_A - VERIFY=OK"
+expect verify-same 0 "  $NAME_A - VERIFY=OK"
 run_cli restore write --yes "$IMG" "$LOOP_B"
-expect restore 0 "  $LOOP_B - DISK WRITE=OK"
+expect restore 0 "  $NAME_B - DISK WRITE=OK"
 # 16 bytes 3 bytes into the sixth MiB: one 512-byte sector differs.
 printf 'GRAVELMOOR-E2E!!' | dd of="$LOOP_B" bs=1 seek=$(( 5 * 1024 * 1024 + 3 )) conv=notrunc,fsync status=none
 run_cli verify-changed verify "$IMG" "$LOOP_A" "$LOOP_B"
-expect verify-changed 1 "  $LOOP_A - VERIFY=OK" "  $LOOP_B - VERIFY=NG" \
-  "[WARNING] $LOOP_B - compare mismatch" "[WARNING] $LOOP_B - 00500000-005001FF"
+expect verify-changed 1 "  $NAME_A - VERIFY=OK" "  $NAME_B - VERIFY=NG" \
+  "[WARNING] $NAME_B - compare mismatch" "[WARNING] $NAME_B - 00500000-005001FF"
 
 echo "five drives, and one drive under two names"
 before_a=$(md5sum <"$LOOP_A")
@@ -83,18 +85,25 @@ run_cli twice write --yes "$OTHER" "$LOOP_A" "$WORK/alias"
 expect twice 1 "[ERROR] $LOOP_A and $WORK/alias are the same drive: give each drive once."
 unchanged twice "$LOOP_A" "$before_a"
 
-echo "a drive with a mounted partition"
-# Read-only: the file system writes nothing of its own, so the device's
-# digest shows exactly what the CLI did.
-attach_mounted "$WORK/c.bin" "$WORK/mnt" -o ro
+echo "a drive with a mounted partition, with --share-read: no volume is touched, the write is refused"
+attach_mounted "$WORK/c.bin" "$WORK/mnt"
 LOOP_C=$ATTACHED
+NAME_C=$(disk_name "$LOOP_C")
+echo 'precious' >"$WORK/mnt/file.txt"
+sync
 before_c=$(md5sum <"$LOOP_C")
-run_cli mounted write --yes "$OTHER" "$LOOP_A" "$LOOP_C"
-expect mounted 1
-grep -q -F "[ERROR] can't write disk $LOOP_C: " "$OUT" && pass "mounted: refused" || { fail "mounted: not refused"; show; }
-if grep -q '^WRITE ' "$OUT"; then fail "mounted: the write started"; else pass "mounted: the write never started"; fi
-unchanged mounted "$LOOP_C" "$before_c"
-unchanged mounted "$LOOP_A" "$before_a"
-mountpoint -q "$WORK/mnt" && pass "mounted: still mounted" || fail "mounted: no longer mounted"
+run_cli shared write --yes --share-read "$OTHER" "$LOOP_C"
+expect shared 1 "[ERROR] can't write disk $LOOP_C: Device or resource busy."
+if grep -q ' lock\.\.\.\| unmount\.\.\.' "$OUT"; then fail "shared: a volume was touched"; else pass "shared: no volume touched"; fi
+unchanged shared "$LOOP_C" "$before_c"
+mountpoint -q "$WORK/mnt" && pass "shared: still mounted" || fail "shared: no longer mounted"
+
+echo "without --share-read the job unmounts the partition, writes, compares and leaves it unmounted"
+run_cli mounted write --yes --verify "$OTHER" "$LOOP_C"
+expect mounted 0 "Volume $PARTITION lock...OK." "Volume $PARTITION unmount...OK." "  $NAME_C - DISK WRITE=OK, VERIFY=OK"
+holds mounted "$LOOP_C" "$OTHER"
+if mountpoint -q "$WORK/mnt"; then fail "mounted: mounted again"; else pass "mounted: left unmounted"; fi
+run_cli again write --yes --share-read "$IMG" "$LOOP_C"
+expect again 0 "  $NAME_C - DISK WRITE=OK"
 
 finish write_loop

@@ -186,12 +186,15 @@ bool SysfsStorageDescriptor(const T_SYSFS_ROOTS& roots, dev_t nDevice, T_STORAGE
     const fs::path device = disk / "device";
     std::error_code ec;
     dev_t nDisk = 0;
-    if (!fs::is_directory(device, ec) || !ReadDevFile(disk, nDisk)) return Fail(nError, ENOTTY);
+    if (!ReadDevFile(disk, nDisk)) return Fail(nError, ENOTTY);
+    descriptor.bRemovableMedia = ReadNumber(disk / "removable") == 1;
+    // A loop device has no hardware behind it: it is described without
+    // names. A device over other devices (device mapper, RAID) is no drive.
+    if (!fs::is_directory(device, ec)) return MembersOf(disk).empty() || Fail(nError, ENOTTY);
     descriptor.strVendor = FirstOf(device, {"vendor"});
     descriptor.strProduct = FirstOf(device, {"model", "name"});
     descriptor.strRevision = FirstOf(device, {"rev", "firmware_rev", "fwrev"});
     descriptor.strSerial = SerialOf(roots, device, nDisk);
-    descriptor.bRemovableMedia = ReadNumber(disk / "removable") == 1;
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cli/cli_buffer.h"
+#include "cli/cli_job.h"
 #include "drives/settings_keys.h"
 #include "drives/settings_path.h"
 #include "tests/support/temp_dir.h"
@@ -34,15 +35,12 @@ protected:
 
 TEST_F(ConfigHomeTest, AJobWithoutBufferTakesTheUsersSetting)
 {
-    T_CLI_ARGS args;  // --buffer not given
     EXPECT_EQ(DefaultBufferMiB(), 16u);  // no settings file yet
     const std::string strPath = GetSettingsFilePath();
     ASSERT_EQ(strPath, m_dir.File("gravelmoor/gravelmoor.ini"));
     ASSERT_TRUE(CreateProfileStore()->WriteString(strPath, SETTINGS_SECTION, SettingsKey::Buffer, "96"));
     EXPECT_EQ(DefaultBufferMiB(), 96u);
-    EXPECT_EQ(JobBufferMiB(args), 96u);
-    args.nBufferMiB = 32;
-    EXPECT_EQ(JobBufferMiB(args), 32u);
+    EXPECT_EQ(ProcessCliEnv().nDefaultBufferMiB, 96u);
 }
 
 }  // namespace
