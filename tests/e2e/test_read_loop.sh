@@ -174,6 +174,22 @@ run_cli unstable read --unstable "$LOOP_DEV" "$IMG"
 check_good_read unstable "$IMG"
 rm -f -- "$IMG"
 
+IMG=$WORK/disk-md5sum.gmi
+run_cli md5sum read --md5sum --verify "$LOOP_DEV" "$IMG"
+check_good_read md5sum "$IMG"
+if grep -q -x -- "  DISK #[0-9]* - GRAVELMOOR=OK, VERIFY=OK" "$OUT"; then
+  pass "md5sum: read and compared"
+else
+  fail "md5sum: no summary line with GRAVELMOOR=OK, VERIFY=OK"
+  show_output
+fi
+if (cd "$WORK" && md5sum -c --status disk-md5sum.gmi.md5sum); then
+  pass "md5sum: md5sum -c accepts disk-md5sum.gmi.md5sum"
+else
+  fail "md5sum: md5sum -c refuses $(cat "$IMG.md5sum" 2>&1)"
+fi
+rm -f -- "$IMG" "$IMG.md5sum"
+
 # --- 2b. A compressed image -------------------------------------------------
 # One gzip member that gzip accepts and that inflates to the device's bytes;
 # the digest is still the device's.
