@@ -6,7 +6,9 @@
 # the best of N kept, and the PASS/FAIL lines and exit statuses.
 #
 # The script sets BENCH_NAME and defines usage() (which prints
-# bench_options_help) before it sources this file; then, in this order:
+# bench_options_help) before it sources this file; a script that takes a
+# number as its operand (a thread count) also sets BENCH_COUNT_NAME and
+# BENCH_COUNT (the default), checked here from 1 to 64. Then, in order:
 #   bench_parse_args "$@"; bench_require TOOL...; bench_locate_cli;
 #   bench_require_space BYTES; bench_scratch
 # Exit statuses: 0 done, 1 wrong result (or a measured command failed),
@@ -62,6 +64,7 @@ bench_parse_args() {
         shift 2 ;;
       --strict) STRICT=1; shift ;;
       -h|--help) usage; exit 0 ;;
+      [0-9]*) [ -n "${BENCH_COUNT_NAME:-}" ] || { usage >&2; exit 2; }; BENCH_COUNT=$1; shift ;;
       *) usage >&2; exit 2 ;;
     esac
   done
@@ -70,6 +73,11 @@ bench_parse_args() {
     die "--size must be a positive multiple of 512"
   fi
   [[ $RUNS =~ ^[1-9][0-9]*$ ]] || die "bad --runs: $RUNS"
+  if [ -n "${BENCH_COUNT_NAME:-}" ]; then
+    if ! [[ $BENCH_COUNT =~ ^[1-9][0-9]*$ ]] || [ "$BENCH_COUNT" -gt 64 ]; then
+      die "$BENCH_COUNT_NAME must be 1 to 64"
+    fi
+  fi
   if [ -n "$BUFFER" ]; then
     [[ $BUFFER =~ ^[1-9][0-9]*$ ]] || die "bad --buffer: $BUFFER"
     # shellcheck disable=SC2034  # the benchmarks pass it to the CLI
