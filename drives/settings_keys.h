@@ -17,6 +17,9 @@ constexpr std::string_view ShowRemovableOnly = "ShowRemovableOnly";
 constexpr std::string_view HideNoDriveLetter = "HideNoDriveLetter";
 constexpr std::string_view ShowFLOPPY = "ShowFLOPPY";
 constexpr std::string_view ShowCDROM = "ShowCDROM";
+// Threads that compress a .gmz image; 0 or missing: one per core (the
+// machine's default).
+constexpr std::string_view CompressThreads = "CompressThreads";
 }  // namespace SettingsKey
 
 // Texts are read into buffers of 256 characters.
@@ -24,3 +27,5 @@ constexpr size_t SETTINGS_TEXT_MAX_CHARS = 255;
 // A job's buffer memory in MiB: never less than this, and this by default.
 constexpr int32_t BUFFER_MIB_MIN = 16;
 constexpr std::string_view BUFFER_MIB_DEFAULT_TEXT = "16";
+// The most compression threads a job is given.
+constexpr int32_t COMPRESS_THREADS_MAX = 64;

@@ -47,7 +47,15 @@ T_SETTINGS LoadSettings(IProfileStore& store, const std::string& strPath, const 
     settings.strLockDriveLetters = ReadText(store, strPath, SettingsKey::LockDriveLetters);
     settings.bLockNotReadyDrive = ReadFlag(store, strPath, SettingsKey::LockNotReadyDrive);
     settings.nBufferMiB = ReadBufferMiB(store, strPath);
+    settings.nCompressThreads = ReadCompressThreads(store, strPath);
     return settings;
+}
+
+uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath)
+{
+    const int32_t nThreads = store.GetInt(strPath, SETTINGS_SECTION, SettingsKey::CompressThreads, 0);
+    if (nThreads < 1) return 0;
+    return static_cast<uint32_t>(nThreads > COMPRESS_THREADS_MAX ? COMPRESS_THREADS_MAX : nThreads);
 }
 
 int32_t ReadBufferMiB(IProfileStore& store, const std::string& strPath)

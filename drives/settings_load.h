@@ -27,6 +27,7 @@ struct T_SETTINGS {
     std::string strLockDriveLetters;  // as typed; volumes locked at start-up
     bool bLockNotReadyDrive = false;  // lock the volumes of disks without a medium
     int32_t nBufferMiB = BUFFER_MIB_MIN;  // a job's buffer limit, at least 16
+    uint32_t nCompressThreads = 0;         // 0: the machine's default
 };
 
 // Reads every key of the setup settings. With "ShowRemovableOnly" set, each
@@ -37,3 +38,6 @@ T_SETTINGS LoadSettings(IProfileStore& store, const std::string& strPath, const 
 
 // "Buffer" read as an integer, below 16 (or not a number) taken as 16.
 int32_t ReadBufferMiB(IProfileStore& store, const std::string& strPath);
+// "CompressThreads" read as an integer: 0 (the default) below 1 or when not
+// a number, at most 64.
+uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath);

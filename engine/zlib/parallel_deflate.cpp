@@ -74,11 +74,12 @@ CParallelDeflate::T_RESULT CParallelDeflate::Init(IDevice& file, const T_ZLIB_EN
     return Ok();
 }
 
-// Two slots per worker keep every worker busy while the pieces in front of
-// theirs are written; two more are the chunk being filled and a spare.
+// Eight slots per worker keep every worker busy while the pieces in front
+// of theirs are written, even when a worker loses its core for a while to
+// other programs; two more are the chunk being filled and a spare.
 bool CParallelDeflate::BuildSlots(uint32_t nWorkers)
 {
-    m_nSlots = 2 * nWorkers + 2;
+    m_nSlots = SLOTS_PER_WORKER * nWorkers + 2;
     m_pSlots = std::make_unique<CFixedBuffer>();
     m_pJobs = std::make_unique<CQueue>(m_nSlots);
     m_pDone = std::make_unique<CQueue>(m_nSlots);

@@ -32,6 +32,7 @@ public:
 
     static constexpr uint32_t CHUNK_SIZE = 0x20000;  // 128 KiB of data per chunk
     static constexpr uint32_t MAX_WORKERS = 64;
+    static constexpr uint32_t SLOTS_PER_WORKER = 8;
     // Room for one chunk's piece: a sync-flushed piece of level 6 is at most
     // a few dozen bytes longer than its data (stored blocks, the flush
     // marker), so the slack is ample.

@@ -24,6 +24,7 @@ T_JOB_REQUEST TwoDiskRequest(int nTask)
     request.rows[2] = {false, true, DRIVE_KIND_DISK, 4};  // not checked: no part
     request.rows[3] = {true, true, DRIVE_KIND_CDROM, 0};
     request.nBufferMiB = 1536;
+    request.nCompressThreads = 3;
     request.dwNoScanLetters = 0x3;
     request.dwLockedLetters = 0x10;
     return request;
@@ -48,6 +49,7 @@ TEST(JobDescription, TheWindowsIdsIntervalDrivesAndPathReachTheRunner)
         EXPECT_EQ(param.uMsgEnd, 0x1403u);
         EXPECT_EQ(param.dwInterval, 250u);
         EXPECT_EQ(param.nBufferMiB, 1536);
+        EXPECT_EQ(param.nCompressThreads, 3u);
         EXPECT_EQ(param.szImagePath, request.strImagePath);
         EXPECT_EQ(param.dwNoScanLetters, 0x3u);
         EXPECT_EQ(param.dwLockedLetters, 0x10u);

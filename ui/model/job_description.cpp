@@ -45,6 +45,7 @@ T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request)
     param.uMsgError = WM_USER_ERROR;
     param.uMsgEnd = WM_DUMPTASK_END;
     param.nBufferMiB = request.nBufferMiB;
+    param.nCompressThreads = request.nCompressThreads;
     param.dwInterval = WINDOW_PROGRESS_INTERVAL_MS;
     FillOptions(param, request.options, request.bZlibLoaded);
     param.pDriveInfo = request.pDriveInfo;

@@ -31,6 +31,7 @@ struct T_JOB_REQUEST {
     T_WINDOW_OPTIONS options;
     bool bZlibLoaded = false;
     int32_t nBufferMiB = 16;  // already fitted to the free memory
+    uint32_t nCompressThreads = 0;  // the settings' compression threads; 0: the default
     uint32_t nEraseMethod = 1;  // the method id of the erase dialog's choice
     uint32_t dwNoScanLetters = 0;  // the settings' no-scan mask
     uint32_t dwLockedLetters = 0;  // the letters whose volumes the window holds
