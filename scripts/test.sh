@@ -29,12 +29,14 @@ configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DGM_SANITIZE=address
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build/asan --output-on-failure -j "$JOBS" --timeout 900
 
-stage "Engine tests under ThreadSanitizer"
+stage "Engine and job runner tests under ThreadSanitizer"
 cmake -S "$ROOT" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGM_SANITIZE=thread >/dev/null
-cmake --build build/tsan -j "$JOBS" --target engine_tests
+cmake --build build/tsan -j "$JOBS" --target engine_tests jobs_tests
 # Newer kernels randomise mappings more than this TSan runtime accepts;
 # setarch -R turns address randomisation off for the test run only.
-TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 setarch "$(uname -m)" -R build/tsan/tests/engine/engine_tests
+for program in engine/engine_tests jobs/jobs_tests; do
+  TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 setarch "$(uname -m)" -R "build/tsan/tests/$program"
+done
 
 stage "Windows build and tests under Wine"
 # shellcheck source=scripts/wine-env.sh
