@@ -79,7 +79,11 @@ TEST_F(WindowSettings, NoDriveIsWrittenAsMinusOneAndTheHistoryStopsAtItsFirstGap
     Write("ImagePath_2", "");
     Write("ImagePath_3", "d.gmi");
     EXPECT_EQ(LoadWindowSettings(*m_pStore, m_strPath).arrImagePath, (std::vector<std::string>{"a.gmi", "b.gmi"}));
-    for (int i = 0; i < 12; ++i) Write("ImagePath_" + std::to_string(i), "p" + std::to_string(i));
+    for (int i = 0; i < 12; ++i) {
+        std::string strKey = "ImagePath_";
+        std::string strValue = "p";
+        Write(strKey.append(std::to_string(i)), strValue.append(std::to_string(i)));
+    }
     EXPECT_EQ(LoadWindowSettings(*m_pStore, m_strPath).arrImagePath.size(), 10u);
     Write("EnableDrive2", "7");  // any value but 0 is checked
     EXPECT_TRUE(LoadWindowSettings(*m_pStore, m_strPath).bEnableDrive[2]);
@@ -87,14 +91,14 @@ TEST_F(WindowSettings, NoDriveIsWrittenAsMinusOneAndTheHistoryStopsAtItsFirstGap
 
 TEST_F(WindowSettings, APathAsLongAsTheBoxAllowsComesBackWholeAndTheLastPathIsCutWithoutSplittingACharacter)
 {
-    const std::string strLong = "C:\\" + std::string(257, 'x');  // 260 characters
+    const std::string strLong = std::string("C:\\").append(257, 'x');  // 260 characters
     T_WINDOW_SETTINGS out;
     out.arrImagePath = {strLong};
-    out.strLastImagePath = "D:\\" + std::string(251, 'y') + "イメージ";  // 258 characters
+    out.strLastImagePath = std::string("D:\\").append(251, 'y').append("イメージ");  // 258 characters
     ASSERT_TRUE(SaveWindowSettings(*m_pStore, m_strPath, out));
     EXPECT_EQ(LoadWindowSettings(*m_pStore, m_strPath).arrImagePath, std::vector<std::string>{strLong});
     EXPECT_EQ(m_pStore->GetString(m_strPath, "Gravelmoor", "LastImagePath", "", 1000),
-              "D:\\" + std::string(251, 'y') + "イ");
+              std::string("D:\\").append(251, 'y').append("イ"));
     EXPECT_EQ(CutToChars("ドライブ", 2), "ドラ");
     EXPECT_EQ(CutToChars("ab", 5), "ab");
 }

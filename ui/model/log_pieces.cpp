@@ -62,3 +62,17 @@ ELogMenuCommand LogMenuCommandOf(uint32_t wParam)
     default: return ELogMenuCommand::None;
     }
 }
+
+std::vector<T_LOG_PIECE> MergeLogPieces(std::vector<T_LOG_PIECE> arrPieces, size_t nMaxBytes)
+{
+    std::vector<T_LOG_PIECE> arrMerged;
+    for (T_LOG_PIECE& piece : arrPieces) {
+        if (!arrMerged.empty() && arrMerged.back().format == piece.format &&
+            arrMerged.back().strText.size() + piece.strText.size() <= nMaxBytes) {
+            arrMerged.back().strText += piece.strText;
+        } else {
+            arrMerged.push_back(std::move(piece));
+        }
+    }
+    return arrMerged;
+}

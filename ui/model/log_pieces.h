@@ -44,6 +44,12 @@ private:
     size_t m_nLogMidLine = 0;
 };
 
+// Pieces gathered between two showings of the log, with every run of
+// neighbours in one format joined into one piece of at most nMaxBytes bytes
+// (a single longer piece stays whole), so that the view inserts a burst of
+// lines in a few steps instead of one per line.
+std::vector<T_LOG_PIECE> MergeLogPieces(std::vector<T_LOG_PIECE> arrPieces, size_t nMaxBytes);
+
 // The view's size rule: text up to LOG_TEXT_LIMIT characters; before a
 // piece is added, whole lines leave from the top while the text is longer
 // than the limit minus LOG_TRIM_MARGIN.

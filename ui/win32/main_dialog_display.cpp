@@ -18,6 +18,8 @@ namespace {
 
 // Pieces waiting beyond this many are shown at once, so the queue stays small.
 constexpr size_t MAX_PENDING_PIECES = 2000;
+// A burst of lines goes into the log in pieces of at most this size.
+constexpr size_t MAX_MERGED_BYTES = 16 * 1024;
 constexpr UINT TEXT_RIGHT = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
 constexpr UINT TEXT_CENTRE = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 
@@ -65,7 +67,7 @@ void CGravelmoorDlg::OnEngineLog(WPARAM wParam, LPARAM lParam)
 void CGravelmoorDlg::FlushDisplay()
 {
     if (!m_hWnd) return;
-    for (const T_LOG_PIECE& piece : m_arrPendingLog) m_log.Append(piece);
+    for (const T_LOG_PIECE& piece : MergeLogPieces(std::move(m_arrPendingLog), MAX_MERGED_BYTES)) m_log.Append(piece);
     if (!m_arrPendingLog.empty()) ::SendMessageW(m_log.Window(), WM_VSCROLL, SB_BOTTOM, 0);
     m_arrPendingLog.clear();
     for (CProgressInfoCtrl& ctrl : m_progress) ctrl.ShowPending();

@@ -43,10 +43,10 @@ LONG CRichEditBox::TextLength() const
     return static_cast<LONG>(::SendMessageW(m_hWnd, EM_GETTEXTLENGTHEX, reinterpret_cast<WPARAM>(&gtl), 0));
 }
 
-void CRichEditBox::TrimForRoom()
+void CRichEditBox::TrimForRoom(size_t nComing)
 {
     const size_t nLimit = static_cast<size_t>(::SendMessageW(m_hWnd, EM_GETLIMITTEXT, 0, 0));
-    while (LogMustTrim(static_cast<size_t>(TextLength()), nLimit)) {
+    while (TextLength() > 0 && LogMustTrim(static_cast<size_t>(TextLength()) + nComing, nLimit)) {
         const LRESULT nFirstLine = ::SendMessageW(m_hWnd, EM_LINELENGTH, 0, 0);
         // The line's end ("\r") leaves with it.
         const size_t nChars = LogTrimChars(static_cast<size_t>(nFirstLine) + 1);
@@ -58,15 +58,16 @@ void CRichEditBox::TrimForRoom()
 
 void CRichEditBox::Append(const T_LOG_PIECE& piece)
 {
+    const std::wstring strPiece = Utf8ToWide(piece.strText);
     ::SendMessageW(m_hWnd, EM_HIDESELECTION, TRUE, 0);
-    TrimForRoom();
+    TrimForRoom(strPiece.size());
     ::SendMessageW(m_hWnd, EM_HIDESELECTION, FALSE, 0);
     const LONG nEnd = TextLength();
     CHARRANGE range{nEnd, nEnd};
     ::SendMessageW(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
     CHARFORMAT2W cf = FormatOf(m_hWnd, piece.format);
     ::SendMessageW(m_hWnd, EM_SETCHARFORMAT, SCF_SELECTION, reinterpret_cast<LPARAM>(&cf));
-    ::SendMessageW(m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Utf8ToWide(piece.strText).c_str()));
+    ::SendMessageW(m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(strPiece.c_str()));
 }
 
 std::string CRichEditBox::Text() const

@@ -5,6 +5,8 @@
 // menu (clearing asks first, No being the default answer).
 #include <windows.h>
 
+#include <string>
+
 #include "ui/model/log_pieces.h"
 
 class CRichEditBox {
@@ -24,7 +26,9 @@ private:
                                          DWORD_PTR dwRef);
     void ShowMenu(LPARAM lPoint);
     void OnMenuCommand(WPARAM wParam);
-    void TrimForRoom();
+    // Lines leave from the top until the text and the coming piece fit
+    // below the limit less its margin (or the log is empty).
+    void TrimForRoom(size_t nComing);
     LONG TextLength() const;
 
     HWND m_hWnd = nullptr;

@@ -1,0 +1,198 @@
+// The main window as it opens, its rows, its options and its settings file.
+#include <windows.h>
+
+#include <commctrl.h>
+#include <gtest/gtest.h>
+
+#include "drives/settings_keys.h"
+#include "engine/core/notify.h"
+#include "jobs/dump_task_param.h"
+#include "ui/model/control_ids.h"
+#include "ui/model/row_lamps.h"
+#include "tests/ui/win32/window_harness.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The controls and libraries every window of the test needs, set up once.
+class CWindowEnvironment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        m_hRichEdit = ::LoadLibraryW(L"riched20.dll");
+    }
+    void TearDown() override
+    {
+        if (m_hRichEdit) ::FreeLibrary(m_hRichEdit);
+    }
+
+private:
+    HMODULE m_hRichEdit = nullptr;
+};
+const ::testing::Environment* const g_pEnvironment = ::testing::AddGlobalTestEnvironment(new CWindowEnvironment);
+
+TEST(MainWindowStart, OpensWithTitleBannerAndEveryRowEmpty)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1);
+    harness.Open();
+    ASSERT_NE(harness.Window(), nullptr);
+    wchar_t szTitle[128] = {};
+    ::GetWindowTextW(harness.Window(), szTitle, 128);
+    EXPECT_EQ(std::wstring(szTitle).rfind(L"Gravelmoor V.0.1.0", 0), 0u);
+    harness.Dialog().FlushDisplay();
+    EXPECT_EQ(harness.Dialog().LogText().rfind("Gravelmoor V.0.1.0 build 1 (2026/12/07 #1)\n", 0), 0u);
+    // No settings file: the saved keys 0 to 3 match no drive.
+    for (int r = 0; r < ROW_COUNT; ++r) {
+        EXPECT_EQ(harness.RowSelection(r), -1);
+        EXPECT_FALSE(harness.Checked(static_cast<int>(IDC_ROW_ENABLE[static_cast<size_t>(r)])));
+        EXPECT_FALSE(harness.Enabled(static_cast<int>(IDC_ROW_DRIVE[static_cast<size_t>(r)])));
+        EXPECT_EQ(harness.RowLamps(r), std::make_pair(LAMP_UNLIT, LAMP_UNLIT));
+    }
+    for (int nId : {IDC_READ, IDC_WRITE, IDC_VERIFY, IDC_ERASE, IDC_STOP}) EXPECT_FALSE(harness.Enabled(nId));
+    EXPECT_TRUE(harness.Enabled(IDC_CLOSE));
+    EXPECT_EQ(harness.Dialog().DriveList().size(), 1u);
+}
+
+TEST(MainWindowRows, CheckingRowsPicksFreeDrivesAndChoosingAnotherRowsDriveExchanges)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1);
+    harness.AddDisk(2, 2 * DISK_SIZE);
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    harness.SetRowChecked(1, true);
+    EXPECT_EQ(harness.RowSelection(0), 0);
+    EXPECT_EQ(harness.RowSelection(1), 1);
+    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[0]), std::to_string(DISK_SIZE));
+    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[1]), std::to_string(2 * DISK_SIZE));
+    // A third row finds no free drive.
+    harness.SetRowChecked(2, true);
+    EXPECT_EQ(harness.RowSelection(2), -1);
+    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[2]), "");
+
+    harness.ChooseDrive(1, 0);
+    EXPECT_EQ(harness.RowSelection(1), 0);
+    EXPECT_EQ(harness.RowSelection(0), 1);
+    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[0]), std::to_string(2 * DISK_SIZE));
+    // The list text names each disk with its size.
+    const std::string strText = harness.Dialog().DriveList()[0].strText;
+    EXPECT_NE(strText.find("DRIVE#01 (--) (  4.00MiB) GM"), std::string::npos) << strText;
+}
+
+TEST(MainWindowRows, ReadWantsExactlyOneReadyRowAndAnImagePath)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1);
+    harness.AddDisk(2);
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    EXPECT_FALSE(harness.Enabled(IDC_READ));  // no image path yet
+    harness.SetImagePath(harness.m_temp.File("a.gmi"));
+    EXPECT_TRUE(harness.Enabled(IDC_READ));
+    EXPECT_TRUE(harness.Enabled(IDC_ERASE));
+    EXPECT_FALSE(harness.Enabled(IDC_WRITE));  // the image does not exist
+    harness.SetRowChecked(1, true);
+    EXPECT_FALSE(harness.Enabled(IDC_READ));
+    EXPECT_TRUE(harness.Enabled(IDC_ERASE));
+}
+
+TEST(MainWindowRows, ADriveWithoutMediumShowsNotReadyAndBlocksItsJobs)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1)->FailLengthRequest(21, true);  // ERROR_NOT_READY
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    harness.SetImagePath(harness.m_temp.File("a.gmi"));
+    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[0]), "NOT READY");
+    EXPECT_FALSE(harness.Enabled(IDC_READ));
+    EXPECT_FALSE(harness.Enabled(IDC_ERASE));
+}
+
+TEST(MainWindowOptions, EjectAndSharedReadExcludeEachOtherAndVerifyCarriesTheMd5Check)
+{
+    CWindowHarness harness;
+    harness.Open();
+    harness.Click(IDC_OPT_EJECT);
+    EXPECT_TRUE(harness.Checked(IDC_OPT_EJECT));
+    harness.Click(IDC_OPT_SHARE_READ);
+    EXPECT_TRUE(harness.Checked(IDC_OPT_SHARE_READ));
+    EXPECT_FALSE(harness.Checked(IDC_OPT_EJECT));
+
+    EXPECT_FALSE(harness.Enabled(IDC_OPT_MD5_VERIFY));
+    harness.Click(IDC_OPT_VERIFY);
+    EXPECT_TRUE(harness.Enabled(IDC_OPT_MD5_VERIFY));
+    harness.Click(IDC_OPT_MD5_VERIFY);
+    EXPECT_TRUE(harness.Checked(IDC_OPT_MD5_VERIFY));
+    harness.Click(IDC_OPT_VERIFY);
+    EXPECT_FALSE(harness.Checked(IDC_OPT_MD5_VERIFY));
+    EXPECT_FALSE(harness.Enabled(IDC_OPT_MD5_VERIFY));
+}
+
+TEST(MainWindowSettings, TheCloseButtonSavesAndTheNextWindowReadsItBack)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1);
+    harness.AddDisk(2);
+    harness.Open();
+    harness.SetRowChecked(1, true);
+    harness.ChooseDrive(1, 1);
+    harness.Click(IDC_OPT_VERIFY);
+    harness.Click(IDC_OPT_FORCE_WRITE);
+    harness.Click(IDC_OPT_UNSTABLE_READ);
+    harness.Click(IDC_CLOSE);
+    EXPECT_EQ(harness.Dialog().EndResult(), IDOK);
+    EXPECT_EQ(harness.Window(), nullptr);
+
+    IProfileStore& store = *harness.m_pProfile;
+    EXPECT_EQ(store.GetInt(harness.m_strSettings, SETTINGS_SECTION, "EnableDrive1", -5), 1);
+    EXPECT_EQ(store.GetInt(harness.m_strSettings, SETTINGS_SECTION, "Drive1", -5),
+              static_cast<int32_t>((DRIVE_KIND_DISK << 16) + 2));
+    EXPECT_EQ(store.GetInt(harness.m_strSettings, SETTINGS_SECTION, "OptVerify", -5), 1);
+
+    harness.Open();
+    EXPECT_TRUE(harness.Checked(IDC_ROW_ENABLE[1]));
+    EXPECT_EQ(harness.RowSelection(1), 1);
+    EXPECT_TRUE(harness.Checked(IDC_OPT_VERIFY));
+    EXPECT_TRUE(harness.Checked(IDC_OPT_FORCE_WRITE));
+    EXPECT_FALSE(harness.Checked(IDC_OPT_UNSTABLE_READ));  // never kept
+}
+
+TEST(MainWindowSettings, TheCloseBoxLeavesTheSettingsFileAlone)
+{
+    CWindowHarness harness;
+    harness.Open();
+    harness.Click(IDC_OPT_VERIFY);
+    ::SendMessageW(harness.Window(), WM_CLOSE, 0, 0);
+    EXPECT_EQ(harness.Dialog().EndResult(), IDCANCEL);
+    EXPECT_EQ(harness.m_pProfile->GetInt(harness.m_strSettings, SETTINGS_SECTION, "OptVerify", -5), -5);
+}
+
+TEST(MainWindowDisplay, ManyLogLinesArriveWholeAndInOrderAndProgressShowsTheLastReport)
+{
+    CWindowHarness harness;
+    harness.Open();
+    harness.Dialog().FlushDisplay();
+    const HWND hWnd = harness.Window();
+    for (int i = 0; i < 3000; ++i) {
+        char* pszText = NewHeapString("line " + std::to_string(i) + "\n");
+        ASSERT_TRUE(::PostMessageW(hWnd, WM_ENGINE_LOG, i == 7 ? 0x80000000u | 0x0000FF : 0xFFFFFF,
+                                   reinterpret_cast<LPARAM>(pszText)));
+        ::PostMessageW(hWnd, WM_ENGINE_PROGRESS, 0, i % 1001);
+    }
+    ::PostMessageW(hWnd, WM_ENGINE_PROGRESS, 0, 1000);
+    ::PostMessageW(hWnd, WM_ENGINE_PROGRESS, 1, 3600);
+    PumpFor(300ms);
+    harness.Dialog().FlushDisplay();
+    const std::string strLog = harness.Dialog().LogText();
+    EXPECT_NE(strLog.find("line 0\nline 1\n"), std::string::npos);
+    EXPECT_NE(strLog.find("[ERROR] line 7\nline 8\n"), std::string::npos);
+    EXPECT_NE(strLog.find("line 2998\nline 2999\n"), std::string::npos);
+    EXPECT_EQ(harness.Dialog().ProgressText(IDC_TOTAL_PROGRESS), "100.0%");
+    EXPECT_EQ(harness.Text(IDC_REMAIN), "1時間0分");
+}
+
+}  // namespace
