@@ -286,6 +286,7 @@ void CGravelmoorDlg::InitPictures()
         ::GetObjectW(m_hBackBitmap, sizeof bm, &bm);
         m_nBackWidth = bm.bmWidth;
         m_nBackHeight = bm.bmHeight < 0 ? -bm.bmHeight : bm.bmHeight;
+        DescribePicture();
     } else {
         for (int nId : {IDC_CAPTION_DRIVES, IDC_CAPTION_IMAGE, IDC_CAPTION_OPTIONS}) {
             const HWND hCaption = ::GetDlgItem(m_hWnd, nId);

@@ -51,6 +51,7 @@ public:
     // For the window test: what the window shows beyond its controls.
     bool JobRunning() const { return m_bDumpTask; }
     HBITMAP LampBitmap(uint32_t nBitmapId) const;
+    bool HasBackgroundPicture() const { return m_hBackBitmap != nullptr; }
     const std::vector<T_ITEM_DATA>& DriveList() const { return m_arrItem; }
     uint32_t RowState(int r) const { return m_rows.nState[static_cast<size_t>(r)]; }
     std::string LogText() const { return m_log.Text(); }
@@ -89,6 +90,11 @@ private:
     void OnEject(int r);
     void OnLockSwitch(int r);
     INT_PTR OnCtlColor(HDC hdc, HWND hControl);
+
+    // main_dialog_picture.cpp: the background picture.
+    void DescribePicture();
+    COLORREF PicturePixel(LONG x, LONG y) const;
+    INT_PTR PictureLabelColours(HDC hdc, HWND hControl);
     void OnDrawItem(const DRAWITEMSTRUCT& item);
 
     // main_dialog_rows.cpp: the drive list and the rows.
@@ -163,6 +169,10 @@ private:
     LONG m_nBackHeight = 0;
     LONG m_nBackX = 0;
     LONG m_nBackY = 0;
+    bool m_bBackDib = false;
+    WORD m_nBackBits = 0;
+    LONG m_nBackStride = 0;
+    const uint8_t* m_pBackFirstRow = nullptr;
     std::unique_ptr<CWindowNotifyTarget> m_pNotify;
     CDriveInfo m_DriveInfo;
     CJobDriveInfo m_JobDriveInfo;

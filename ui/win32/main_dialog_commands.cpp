@@ -207,6 +207,6 @@ INT_PTR CGravelmoorDlg::OnCtlColor(HDC hdc, HWND hControl)
         paint(T_TEXT_COLOURS{});
         return reinterpret_cast<INT_PTR>(::GetStockObject(WHITE_BRUSH));
     default:
-        return FALSE;
+        return PictureLabelColours(hdc, hControl);
     }
 }

@@ -93,6 +93,7 @@ void CWindowHarness::Open()
     ports.pProfile = m_pProfile.get();
     ports.strSettingsPath = m_strSettings;
     ports.bZlibLoaded = true;
+    ports.strBackgroundPath = m_strBackground;
     ports.fnDriveTypeOf = [](char) { return 1u; };
     ports.fnMemoryStatus = [] { return T_MEMORY_STATUS{true, 1ull << 30, 1ull << 40}; };
     m_pDialog = std::make_unique<CGravelmoorDlg>(ports);

@@ -86,6 +86,7 @@ public:
     CScriptedVolumeScanner m_scanner;
     CFakeDeviceProvider m_devices;
     std::unique_ptr<IProfileStore> m_pProfile;
+    std::string m_strBackground;  // the background picture; none when empty
 
 private:
     std::unique_ptr<CGravelmoorDlg> m_pDialog;
