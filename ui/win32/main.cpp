@@ -7,6 +7,8 @@
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    // The program ends with its window, whatever InitInstance answers.
     CGravelmoorApp app;
-    return app.InitInstance() ? 0 : 0;
+    app.InitInstance();
+    return 0;
 }

@@ -311,7 +311,8 @@ void CGravelmoorDlg::InitPictures()
     for (int r = 0; r < ROW_COUNT; ++r) {
         ::SendDlgItemMessageW(m_hWnd, static_cast<int>(IDC_ROW_PROBE[r]), BM_SETIMAGE, IMAGE_ICON,
                               reinterpret_cast<LPARAM>(m_hIconProbe));
-        (void)m_hIconEject;  // the EJECT buttons keep their caption
+        ::SendDlgItemMessageW(m_hWnd, static_cast<int>(IDC_ROW_EJECT[r]), BM_SETIMAGE, IMAGE_ICON,
+                              reinterpret_cast<LPARAM>(m_hIconEject));
     }
     ::SendDlgItemMessageW(m_hWnd, IDC_REFRESH, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(m_hIconRefresh));
 }

@@ -191,7 +191,6 @@ private:
     bool m_bDumpTask = false;
     int m_nEraseMethod = 0;
     uint32_t m_nEjectMask = 0;
-    bool m_bClosing = false;
 
     // The image file.
     uint64_t m_nImageSize = 0;
@@ -200,7 +199,6 @@ private:
     // Timers and display.
     bool m_bBlink = false;
     bool m_bRefreshPending = false;
-    bool m_bRefreshTimer = false;
     CLogPieces m_logPieces;
     std::vector<T_LOG_PIECE> m_arrPendingLog;
     std::string m_strPendingRemain;
