@@ -16,7 +16,7 @@ protected:
     // Disk 1 holds volume E:, which opens as its own fake.
     void SetUp() override
     {
-        m_harness.AddDisk(1);
+        m_pDisk1 = m_harness.AddDisk(1);
         m_pVolume = CFakeDisk::WithPattern(1024 * 1024, 9);
         m_harness.m_devices.Add("\\\\.\\E:", m_pVolume);
         m_harness.m_scanner.MountLetter("E", "\\\\?\\Volume{e}\\", DRIVE_TYPE_FIXED);
@@ -25,6 +25,7 @@ protected:
     std::string ListText() { return m_harness.Dialog().DriveList().at(0).strText; }
 
     CWindowHarness m_harness;
+    std::shared_ptr<CFakeDisk> m_pDisk1;
     std::shared_ptr<CFakeDisk> m_pVolume;
 };
 
@@ -66,6 +67,39 @@ TEST_F(WindowLocks, AHeldVolumeIsReleasedWhenTheWindowCloses)
     ASSERT_TRUE(m_pVolume->Volume().Locked());
     m_harness.Destroy();
     EXPECT_FALSE(m_pVolume->Volume().Locked());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowLocks, TheProbeButtonReadsTheDrivesFirstBlockForAWhile)
+{
+    m_harness.Open();
+    m_harness.SetRowChecked(0, true);
+    const uint32_t nBefore = m_pDisk1->ReadsAt(0);
+    m_harness.Click(IDC_ROW_PROBE[0]);
+    EXPECT_TRUE(PumpUntil([this, nBefore] { return m_pDisk1->ReadsAt(0) > nBefore + 2; }, std::chrono::seconds(3)));
+}
+
+TEST_F(WindowLocks, TheEjectButtonOfARemovableDriveEjectsItsMedium)
+{
+    m_harness.m_scanner.MountLetter("E", "\\\\?\\Volume{e}\\", DRIVE_TYPE_REMOVABLE);
+    m_harness.Open();
+    EXPECT_FALSE(m_harness.Enabled(IDC_ROW_EJECT[0]));
+    m_harness.SetRowChecked(0, true);
+    ASSERT_TRUE(m_harness.Enabled(IDC_ROW_EJECT[0]));
+    m_harness.Click(IDC_ROW_EJECT[0]);
+    EXPECT_EQ(m_pVolume->Volume().RequestCount(EFakeRequest::Eject), 1u);
+    EXPECT_FALSE(m_pVolume->Volume().MediaPresent());
+}
+
+TEST_F(WindowLocks, AFixedDrivesEjectButtonStaysDisabled)
+{
+    m_harness.Open();
+    m_harness.SetRowChecked(0, true);
+    EXPECT_FALSE(m_harness.Enabled(IDC_ROW_EJECT[0]));
+    EXPECT_TRUE(m_harness.Enabled(IDC_ROW_PROBE[0]));
 }
 
 }  // namespace
