@@ -47,6 +47,31 @@ TEST(WindowReadJob, ReadsTheRowsDriveIntoTheImageAndEndsWithOkLamps)
     EXPECT_EQ(::SendMessageW(harness.Item(IDC_IMAGE_PATH), CB_GETCOUNT, 0, 0), 1);
 }
 
+TEST(WindowVerifyJob, AnImageComparedWithItsDriveEndsWithVerifyLampsAndAChangedDriveFails)
+{
+    CWindowHarness harness;
+    const auto pDisk = harness.AddDisk(1);
+    harness.Open();
+    const std::string strImage = harness.m_temp.File("same.gmi");
+    WriteWholeFile(strImage, pDisk->Contents());
+    harness.SetRowChecked(0, true);
+    harness.SetImagePath(strImage);
+    ASSERT_TRUE(harness.Enabled(IDC_VERIFY));
+    harness.Click(IDC_VERIFY);
+    ASSERT_TRUE(harness.WaitJobEnd());
+    EXPECT_EQ(harness.RowLamps(0), std::make_pair(LAMP_YELLOW, LAMP_GREEN));
+    EXPECT_NE(harness.Dialog().LogText().find("VERIFY=OK"), std::string::npos);
+
+    std::vector<uint8_t> changed = pDisk->Contents();
+    changed[DISK_SIZE / 2] ^= 0x01;
+    WriteWholeFile(strImage, changed);
+    harness.SetImagePath(strImage);
+    harness.Click(IDC_VERIFY);
+    ASSERT_TRUE(harness.WaitJobEnd());
+    EXPECT_EQ(harness.RowLamps(0), std::make_pair(LAMP_YELLOW, LAMP_RED));
+    EXPECT_NE(harness.Dialog().LogText().find("VERIFY=NG"), std::string::npos);
+}
+
 TEST(WindowReadJob, AFailingDriveEndsWithTheFailedLampAndAnErrorLine)
 {
     CWindowHarness harness;

@@ -7,6 +7,7 @@
 #include "drives/drive_kind.h"
 #include "drives/settings_keys.h"
 #include "ui/model/control_ids.h"
+#include "ui/win32/resource.h"
 #include "tests/ui/win32/window_harness.h"
 
 namespace {
@@ -100,6 +101,28 @@ TEST_F(WindowLocks, AFixedDrivesEjectButtonStaysDisabled)
     m_harness.SetRowChecked(0, true);
     EXPECT_FALSE(m_harness.Enabled(IDC_ROW_EJECT[0]));
     EXPECT_TRUE(m_harness.Enabled(IDC_ROW_PROBE[0]));
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(WindowLocks, HidingADriveLetterInTheSetupDialogTakesItsDiskOffTheList)
+{
+    m_harness.AddDisk(2);
+    m_harness.Open();
+    ASSERT_EQ(m_harness.Dialog().DriveList().size(), 2u);
+    {
+        CDialogAnswerer answer("初期設定", [](HWND hDialog) {
+            ::SendMessageW(::GetDlgItem(hDialog, IDC_SETUP_HIDE), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"e"));
+            ::PostMessageW(hDialog, WM_COMMAND, IDOK, 0);
+        });
+        ::SendMessageW(m_harness.Window(), WM_SYSCOMMAND, IDM_SETUP, 0);
+        EXPECT_TRUE(answer.Answered());
+    }
+    ASSERT_EQ(m_harness.Dialog().DriveList().size(), 1u);
+    EXPECT_EQ(m_harness.Dialog().DriveList()[0].nNumber, 2u);
+    EXPECT_EQ(::SendMessageW(m_harness.Item(IDC_ROW_DRIVE[0]), CB_GETCOUNT, 0, 0), 1);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include "jobs/dump_task_param.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/row_lamps.h"
+#include "ui/win32/resource.h"
 #include "tests/ui/win32/window_harness.h"
 
 namespace {
@@ -193,6 +194,62 @@ TEST(MainWindowDisplay, ManyLogLinesArriveWholeAndInOrderAndProgressShowsTheLast
     EXPECT_NE(strLog.find("line 2998\nline 2999\n"), std::string::npos);
     EXPECT_EQ(harness.Dialog().ProgressText(IDC_TOTAL_PROGRESS), "100.0%");
     EXPECT_EQ(harness.Text(IDC_REMAIN), "1時間0分");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MainWindowRefresh, ADeviceArrivalRebuildsTheListAtOnceOtherEventsAfterAPause)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1);
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    ASSERT_EQ(harness.Dialog().DriveList().size(), 1u);
+    harness.AddDisk(2);
+    ::SendMessageW(harness.Window(), WM_DEVICECHANGE, 0x8000, 0);  // DBT_DEVICEARRIVAL
+    EXPECT_EQ(harness.Dialog().DriveList().size(), 2u);
+    EXPECT_EQ(harness.RowSelection(0), 0) << "the row keeps its drive";
+
+    harness.AddDisk(3);
+    ::SendMessageW(harness.Window(), WM_DEVICECHANGE, 0x0007, 0);  // DBT_DEVNODES_CHANGED
+    EXPECT_EQ(harness.Dialog().DriveList().size(), 2u);
+    EXPECT_TRUE(PumpUntil([&] { return harness.Dialog().DriveList().size() == 3u; }, 3s));
+}
+
+TEST(MainWindowRefresh, ADriveThatWentAndCameBackIsShownAgainInItsRow)
+{
+    CWindowHarness harness;
+    harness.AddDisk(1);
+    const auto pDisk2 = harness.AddDisk(2);
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    harness.ChooseDrive(0, 1);
+    pDisk2->FailOpen(2);  // disk 2 is gone: ERROR_FILE_NOT_FOUND
+    ::SendMessageW(harness.Window(), WM_COMMAND, MAKEWPARAM(IDC_CAPTION_DRIVES, STN_CLICKED), 0);
+    EXPECT_EQ(harness.RowSelection(0), -1);
+    EXPECT_FALSE(harness.Enabled(IDC_ERASE));
+    pDisk2->FailOpen(0);
+    ::SendMessageW(harness.Window(), WM_COMMAND, MAKEWPARAM(IDC_CAPTION_DRIVES, STN_CLICKED), 0);
+    EXPECT_EQ(harness.RowSelection(0), 1);
+    EXPECT_TRUE(harness.Enabled(IDC_ERASE));
+}
+
+TEST(MainWindowLog, GivingTheLogTheFocusLeavesNoSelection)
+{
+    CWindowHarness harness;
+    harness.Open();
+    harness.Dialog().FlushDisplay();
+    const HWND hLog = harness.Item(IDC_LOG);
+    ::SendMessageW(hLog, EM_SETSEL, 0, 8);
+    ::SetFocus(harness.Item(IDC_CLOSE));
+    ::SetFocus(hLog);
+    PumpFor(50ms);
+    DWORD nStart = 0, nEnd = 0;
+    ::SendMessageW(hLog, EM_GETSEL, reinterpret_cast<WPARAM>(&nStart), reinterpret_cast<LPARAM>(&nEnd));
+    EXPECT_EQ(nStart, 8u);
+    EXPECT_EQ(nEnd, 8u);
 }
 
 }  // namespace
