@@ -117,3 +117,25 @@ TEST(LogMerge, AJoinedPieceStaysWithinItsSizeButALongerSinglePieceIsKeptWhole)
     EXPECT_EQ(arrMerged[3].strText.size(), 40u);
     EXPECT_TRUE(MergeLogPieces({}, 12).empty());
 }
+
+TEST(LogLimit, WhatMustLeaveIsWhatPassesTheLimitLessItsMarginAndNeverMoreThanTheLog)
+{
+    // Room below a limit of 200 is 200 - 80 = 120 characters.
+    EXPECT_EQ(LogExcess(100, 20, 200), 0u);
+    EXPECT_EQ(LogExcess(100, 20, 199), 1u);
+    EXPECT_EQ(LogExcess(100, 0, 150), 30u);
+    EXPECT_EQ(LogExcess(LOG_TEXT_LIMIT, 0), LOG_TRIM_MARGIN);
+    EXPECT_EQ(LogExcess(10, 5000, 1000), 10u) << "a piece larger than the room empties the log";
+    EXPECT_EQ(LogExcess(0, 5000, 1000), 0u);
+}
+
+TEST(LogLimit, TheCutEndsAtTheLineEndOfTheLastCharacterThatMustLeave)
+{
+    const std::u16string strHead = u"abc\rdefgh\rij\r";
+    EXPECT_EQ(LogCutLength(strHead, 0), 0u);
+    EXPECT_EQ(LogCutLength(strHead, 1), 4u);
+    EXPECT_EQ(LogCutLength(strHead, 4), 4u) << "the line end itself was the last to leave";
+    EXPECT_EQ(LogCutLength(strHead, 5), 10u);
+    EXPECT_EQ(LogCutLength(strHead, 13), 13u);
+    EXPECT_EQ(LogCutLength(u"no line end here", 3), 16u);
+}

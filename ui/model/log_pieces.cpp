@@ -53,6 +53,22 @@ size_t LogTrimChars(size_t nFirstLineChars)
     return nFirstLineChars < LOG_TRIM_LINE_CHARS ? nFirstLineChars : LOG_TRIM_LINE_CHARS;
 }
 
+size_t LogExcess(size_t nTextLength, size_t nComing, size_t nLimit)
+{
+    const size_t nRoom = nLimit > LOG_TRIM_MARGIN ? nLimit - LOG_TRIM_MARGIN : 0;
+    const size_t nTotal = nTextLength + nComing;
+    if (nTotal <= nRoom) return 0;
+    const size_t nExcess = nTotal - nRoom;
+    return nExcess < nTextLength ? nExcess : nTextLength;
+}
+
+size_t LogCutLength(std::u16string_view strHead, size_t nExcess)
+{
+    if (nExcess == 0) return 0;
+    const size_t nEnd = strHead.find(u'\r', nExcess - 1);
+    return nEnd == std::u16string_view::npos ? strHead.size() : nEnd + 1;
+}
+
 ELogMenuCommand LogMenuCommandOf(uint32_t wParam)
 {
     switch (wParam) {

@@ -6,6 +6,7 @@
 #include <richedit.h>
 #include <windowsx.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "engine/core/debug_trace.h"
@@ -46,14 +47,19 @@ LONG CRichEditBox::TextLength() const
 void CRichEditBox::TrimForRoom(size_t nComing)
 {
     const size_t nLimit = static_cast<size_t>(::SendMessageW(m_hWnd, EM_GETLIMITTEXT, 0, 0));
-    while (TextLength() > 0 && LogMustTrim(static_cast<size_t>(TextLength()) + nComing, nLimit)) {
-        const LRESULT nFirstLine = ::SendMessageW(m_hWnd, EM_LINELENGTH, 0, 0);
-        // The line's end ("\r") leaves with it.
-        const size_t nChars = LogTrimChars(static_cast<size_t>(nFirstLine) + 1);
-        CHARRANGE range{0, static_cast<LONG>(nChars)};
-        ::SendMessageW(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&range));
-        ::SendMessageW(m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
-    }
+    const LONG nLength = TextLength();
+    const size_t nExcess = LogExcess(static_cast<size_t>(nLength), nComing, nLimit);
+    if (nExcess == 0) return;
+    // The log's beginning up to one line's room past what must leave.
+    const LONG nHead = static_cast<LONG>(std::min(static_cast<size_t>(nLength), nExcess + LOG_TRIM_LINE_CHARS));
+    std::wstring strHead(static_cast<size_t>(nHead) + 1, L'\0');
+    TEXTRANGEW range{{0, nHead}, strHead.data()};
+    const LRESULT nGot = ::SendMessageW(m_hWnd, EM_GETTEXTRANGE, 0, reinterpret_cast<LPARAM>(&range));
+    strHead.resize(static_cast<size_t>(nGot > 0 ? nGot : 0));
+    const size_t nCut = LogCutLength(std::u16string(strHead.begin(), strHead.end()), nExcess);
+    CHARRANGE cut{0, static_cast<LONG>(std::max(nCut, nExcess))};
+    ::SendMessageW(m_hWnd, EM_EXSETSEL, 0, reinterpret_cast<LPARAM>(&cut));
+    ::SendMessageW(m_hWnd, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(L""));
 }
 
 void CRichEditBox::Append(const T_LOG_PIECE& piece)

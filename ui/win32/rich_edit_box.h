@@ -26,8 +26,9 @@ private:
                                          DWORD_PTR dwRef);
     void ShowMenu(LPARAM lPoint);
     void OnMenuCommand(WPARAM wParam);
-    // Lines leave from the top until the text and the coming piece fit
-    // below the limit less its margin (or the log is empty).
+    // Whole lines leave from the top, in one step, so that the text and
+    // the coming piece fit below the limit less its margin (or the log is
+    // empty).
     void TrimForRoom(size_t nComing);
     LONG TextLength() const;
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 
 #include "engine/erase/erase_methods.h"
 #include "ui/model/control_ids.h"
@@ -222,7 +223,13 @@ TEST(WindowStop, TheStopButtonEndsASlowReadPromptlyAsFailed)
     harness.SetImagePath(harness.m_temp.File("slow.gmi"));
     harness.Click(IDC_READ);
     ASSERT_TRUE(harness.Dialog().JobRunning());
-    PumpFor(600ms);
+    // The busy row's job lamp blinks once a second.
+    std::set<uint32_t> upperLamps;
+    PumpUntil([&] {
+        upperLamps.insert(harness.RowLamps(0).first);
+        return upperLamps.size() == 2;
+    }, 3s);
+    EXPECT_EQ(upperLamps, (std::set<uint32_t>{LAMP_GREEN, LAMP_DARK_GREEN}));
     EXPECT_TRUE(harness.Enabled(IDC_STOP));
     EXPECT_FALSE(harness.Enabled(IDC_CLOSE));
     EXPECT_FALSE(harness.Enabled(IDC_ROW_ENABLE[0]));

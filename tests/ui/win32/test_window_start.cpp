@@ -253,3 +253,32 @@ TEST(MainWindowLog, GivingTheLogTheFocusLeavesNoSelection)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(MainWindowLog, PastItsLimitTheLogDropsItsOldestLinesAndKeepsTheNewest)
+{
+    CWindowHarness harness;
+    harness.Open();
+    const std::string strPad(90, '.');
+    for (int nBurst = 0; nBurst < 4; ++nBurst) {
+        for (int i = 0; i < 500; ++i) {
+            const int n = nBurst * 500 + i;
+            std::string strLine = "line ";
+            strLine.append(std::to_string(n)).append(strPad).append("\n");
+            ::PostMessageW(harness.Window(), WM_ENGINE_LOG, 0xFFFFFF, reinterpret_cast<LPARAM>(NewHeapString(strLine)));
+        }
+        PumpFor(100ms);
+        harness.Dialog().FlushDisplay();
+    }
+    const std::string strLog = harness.Dialog().LogText();
+    EXPECT_LE(strLog.size(), 0x20000u);
+    EXPECT_GT(strLog.size(), 0x20000u - 0x2000u) << "only what had to leave has left";
+    EXPECT_EQ(strLog.find("Gravelmoor V."), std::string::npos) << "the banner was the oldest line";
+    std::string strLast = "line 1999";
+    strLast.append(strPad).append("\n");
+    EXPECT_EQ(strLog.substr(strLog.size() - strLast.size()), strLast);
+    EXPECT_EQ(strLog.find("line "), 0u) << "whole lines leave";
+}
+
+}  // namespace
