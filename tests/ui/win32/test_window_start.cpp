@@ -4,6 +4,9 @@
 #include <commctrl.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <thread>
+
 #include "drives/settings_keys.h"
 #include "engine/core/notify.h"
 #include "jobs/dump_task_param.h"
@@ -279,6 +282,46 @@ TEST(MainWindowLog, PastItsLimitTheLogDropsItsOldestLinesAndKeepsTheNewest)
     strLast.append(strPad).append("\n");
     EXPECT_EQ(strLog.substr(strLog.size() - strLast.size()), strLast);
     EXPECT_EQ(strLog.find("line "), 0u) << "whole lines leave";
+}
+
+}  // namespace
+
+namespace {
+
+// Opens the log's context menu, picks "ログを消去(&E)" by its key and answers
+// the question with nAnswer.
+bool ClearLogFromMenu(CWindowHarness& harness, int nAnswer)
+{
+    std::atomic<bool> bMenuSeen{false};
+    std::thread menuKeys([&] {
+        for (int i = 0; i < 500 && !bMenuSeen; ++i) {
+            const HWND hMenu = ::FindWindowW(L"#32768", nullptr);
+            if (hMenu && ::IsWindowVisible(hMenu)) {
+                bMenuSeen = true;
+                ::PostMessageW(hMenu, WM_KEYDOWN, 'E', 0);
+                ::PostMessageW(hMenu, WM_CHAR, 'e', 0);
+                return;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    });
+    CDialogAnswerer answer("Gravelmoor", [nAnswer](HWND hBox) { ::PostMessageW(hBox, WM_COMMAND, nAnswer, 0); });
+    ::SendMessageW(harness.Item(IDC_LOG), WM_RBUTTONDOWN, 0, MAKELPARAM(20, 20));
+    menuKeys.join();
+    return bMenuSeen && answer.Answered();
+}
+
+TEST(MainWindowLog, TheContextMenuClearsTheLogOnlyWhenTheQuestionIsAnsweredYes)
+{
+    CWindowHarness harness;
+    harness.Open();
+    harness.Dialog().FlushDisplay();
+    const std::string strBefore = harness.Dialog().LogText();
+    ASSERT_FALSE(strBefore.empty());
+    ASSERT_TRUE(ClearLogFromMenu(harness, IDNO));
+    EXPECT_EQ(harness.Dialog().LogText(), strBefore);
+    ASSERT_TRUE(ClearLogFromMenu(harness, IDYES));
+    EXPECT_EQ(harness.Dialog().LogText(), "");
 }
 
 }  // namespace
