@@ -63,10 +63,13 @@ TEST(WindowVerifyJob, AnImageComparedWithItsDriveEndsWithVerifyLampsAndAChangedD
     EXPECT_EQ(harness.RowLamps(0), std::make_pair(LAMP_YELLOW, LAMP_GREEN));
     EXPECT_NE(harness.Dialog().LogText().find("VERIFY=OK"), std::string::npos);
 
+    // Another file: the window is reading the first one again for its digest.
     std::vector<uint8_t> changed = pDisk->Contents();
     changed[DISK_SIZE / 2] ^= 0x01;
-    WriteWholeFile(strImage, changed);
-    harness.SetImagePath(strImage);
+    const std::string strChanged = harness.m_temp.File("changed.gmi");
+    WriteWholeFile(strChanged, changed);
+    harness.SetImagePath(strChanged);
+    ASSERT_TRUE(harness.Enabled(IDC_VERIFY));
     harness.Click(IDC_VERIFY);
     ASSERT_TRUE(harness.WaitJobEnd());
     EXPECT_EQ(harness.RowLamps(0), std::make_pair(LAMP_YELLOW, LAMP_RED));
