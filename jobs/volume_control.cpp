@@ -57,6 +57,17 @@ std::unique_ptr<IDevice> CVolumeControl::LockSequence(const std::string& strPath
     return pVolume;
 }
 
+bool CVolumeControl::LockLetter(size_t nLetter)
+{
+    if (nLetter >= LETTERS) return false;
+    if (IsHeld(nLetter)) return true;
+    std::unique_ptr<IDevice> pVolume = LockSequence(VolumePathOf(nLetter), true);
+    if (!pVolume) return false;
+    ShellNotifyMediaRemovedDrive(static_cast<int>(nLetter));
+    m_hLockVolume[nLetter] = std::move(pVolume);
+    return true;
+}
+
 bool CVolumeControl::IsMediaPresent(uint32_t nKind, uint32_t, const std::string& strDrivePath)
 {
     if (nKind != DRIVE_KIND_CDROM && nKind != DRIVE_KIND_DISK) return true;

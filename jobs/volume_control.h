@@ -37,6 +37,10 @@ public:
     bool CanLockDrive(uint32_t nKind, uint32_t nNumber) const;
     // The job-end eject of one held volume; it is held again afterwards.
     void EjectLockedVolume(size_t nLetter);
+    // Locks and dismounts one letter's volume (twice with a pause when the
+    // first lock is refused) and holds it; true when it is held afterwards.
+    // The start-up locks of the settings go through here.
+    bool LockLetter(size_t nLetter);
     // Drops the held locks whose volume left the inventory.
     void ReleaseLostLocks();
 

@@ -42,10 +42,23 @@ stage "Windows build and tests under Wine"
 # shellcheck source=scripts/wine-env.sh
 source scripts/wine-env.sh "$ROOT/build/windows/wineprefix"
 configure_and_build build/windows -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release
+# The window test opens real windows: a virtual X display of our own for the
+# whole stage, there before Wine's desktop process starts.
+XVFB_PID=
+if command -v Xvfb >/dev/null 2>&1; then
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1024x768x24 -nolisten tcp </dev/null >/dev/null 2>&1 &
+    XVFB_PID=$!
+    export DISPLAY=":$n"
+    sleep 1
+    break
+  done
+fi
 # One Wine server and its services for all test programs, started here with
 # no terminal or pipe of ours: services that a test program started would
 # inherit CTest's output pipe and keep it open after the program ended.
-trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
+trap 'wineserver -k </dev/null >/dev/null 2>&1 || true; [ -z "$XVFB_PID" ] || kill "$XVFB_PID" 2>/dev/null || true' EXIT
 wineserver -p </dev/null >/dev/null 2>&1
 wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 ctest --test-dir build/windows --output-on-failure --timeout 600

@@ -11,6 +11,21 @@
 
 namespace {
 
+// The profile functions write a file they create in the ANSI code page,
+// which loses every character outside it (Japanese folder names of image
+// paths). A file that begins with the UTF-16 byte order mark is read and
+// written as UTF-16, so a new file is created with one.
+void CreateUnicodeFile(const std::wstring& strPath)
+{
+    const HANDLE hFile = ::CreateFileW(strPath.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                       nullptr);
+    if (hFile == INVALID_HANDLE_VALUE) return;  // it exists (or cannot be made: the write will say so)
+    const unsigned char bom[2] = {0xFF, 0xFE};
+    DWORD dwWritten = 0;
+    ::WriteFile(hFile, bom, sizeof bom, &dwWritten, nullptr);
+    ::CloseHandle(hFile);
+}
+
 class CWin32ProfileStore : public IProfileStore {
 public:
     std::string GetString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
@@ -36,6 +51,7 @@ public:
                      std::string_view strValue) override
     {
         if (strPath.empty()) return false;
+        CreateUnicodeFile(Utf8ToWide(strPath));
         return ::WritePrivateProfileStringW(Utf8ToWide(strSection).c_str(), Utf8ToWide(strKey).c_str(),
                                             Utf8ToWide(strValue).c_str(), Utf8ToWide(strPath).c_str()) != FALSE;
     }

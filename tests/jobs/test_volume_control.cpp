@@ -150,3 +150,35 @@ TEST_F(VolumeControlTest, ALockWhoseDriveWentAwayIsDroppedWithALine)
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(VolumeControlTest, OneLetterIsLockedSilentlyWithOneRetryAndStaysHeldOnce)
+{
+    EXPECT_TRUE(m_control.LockLetter('E' - 'A'));
+    EXPECT_TRUE(Vol('E').Locked());
+    EXPECT_FALSE(Vol('E').Mounted());
+    EXPECT_FALSE(Vol('F').Locked()) << "only the letter asked for";
+    EXPECT_EQ(m_recorder.LogText(), "") << "the caller logs with its reason";
+    EXPECT_TRUE(m_control.LockLetter('E' - 'A'));
+    EXPECT_EQ(Vol('E').RequestCount(EFakeRequest::Lock), 1u) << "a held letter is not locked again";
+
+    // A lock refused once is tried again after a pause; refused twice, it fails.
+    Vol('F').FailRequest(EFakeRequest::Lock, SystemError::IoError(), 1);
+    EXPECT_TRUE(m_control.LockLetter('F' - 'A'));
+    EXPECT_EQ(Vol('F').RequestCount(EFakeRequest::Lock), 2u);
+    EXPECT_EQ(m_control.LockedLetters(), (1u << 4) | (1u << 5));
+}
+
+TEST_F(VolumeControlTest, ALetterThatCannotBeLockedOrNamedIsLeftUnheld)
+{
+    Vol('E').FailRequest(EFakeRequest::Lock, SystemError::IoError());
+    EXPECT_FALSE(m_control.LockLetter('E' - 'A'));
+    EXPECT_EQ(Vol('E').RequestCount(EFakeRequest::Lock), 2u);
+    EXPECT_FALSE(m_control.IsHeld('E' - 'A'));
+    EXPECT_FALSE(m_control.LockLetter('Q' - 'A')) << "no volume behind the letter";
+    EXPECT_FALSE(m_control.LockLetter(26));
+    EXPECT_EQ(m_control.LockedLetters(), 0u);
+}
+
+}  // namespace

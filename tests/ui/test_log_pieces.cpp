@@ -87,3 +87,55 @@ TEST(LogMenu, TheThreeCommandsAreToldApartByTheirHighWord)
     EXPECT_EQ(LogMenuCommandOf(0x11200409), ELogMenuCommand::None);  // another control
     EXPECT_EQ(MENU_ID_COPY & 0xFFFF, 1032u);
 }
+
+TEST(LogMerge, NeighboursInOneFormatJoinWhileOtherFormatsKeepTheirPlaceAndOrder)
+{
+    CLogPieces pieces;
+    std::vector<T_LOG_PIECE> arrAll;
+    for (const auto& [dwWord, strText] : std::vector<std::pair<uint32_t, std::string>>{
+             {0xFFFFFF, "one\n"}, {0xFFFFFF, "two\n"}, {0x800000FFu, "bad\n"}, {0xFFFFFF, "three\n"}}) {
+        for (T_LOG_PIECE& piece : pieces.Split(dwWord, strText)) arrAll.push_back(std::move(piece));
+    }
+    const std::vector<T_LOG_PIECE> arrMerged = MergeLogPieces(arrAll, 1000);
+    ASSERT_EQ(arrMerged.size(), 3u);
+    EXPECT_EQ(arrMerged[0].strText, "one\r\ntwo\r\n");
+    EXPECT_EQ(arrMerged[1].strText, "[ERROR] bad\r\n");
+    EXPECT_EQ(arrMerged[1].format, LogFormatOf(0x800000FFu));
+    EXPECT_EQ(arrMerged[2].strText, "three\r\n");
+}
+
+TEST(LogMerge, AJoinedPieceStaysWithinItsSizeButALongerSinglePieceIsKeptWhole)
+{
+    const T_LOG_FORMAT format = LogFormatOf(0xFFFFFF);
+    std::vector<T_LOG_PIECE> arrPieces(5, T_LOG_PIECE{"12345", format});
+    arrPieces.push_back(T_LOG_PIECE{std::string(40, 'x'), format});
+    const std::vector<T_LOG_PIECE> arrMerged = MergeLogPieces(arrPieces, 12);
+    ASSERT_EQ(arrMerged.size(), 4u);
+    EXPECT_EQ(arrMerged[0].strText, "1234512345");
+    EXPECT_EQ(arrMerged[1].strText, "1234512345");
+    EXPECT_EQ(arrMerged[2].strText, "12345");
+    EXPECT_EQ(arrMerged[3].strText.size(), 40u);
+    EXPECT_TRUE(MergeLogPieces({}, 12).empty());
+}
+
+TEST(LogLimit, WhatMustLeaveIsWhatPassesTheLimitLessItsMarginAndNeverMoreThanTheLog)
+{
+    // Room below a limit of 200 is 200 - 80 = 120 characters.
+    EXPECT_EQ(LogExcess(100, 20, 200), 0u);
+    EXPECT_EQ(LogExcess(100, 20, 199), 1u);
+    EXPECT_EQ(LogExcess(100, 0, 150), 30u);
+    EXPECT_EQ(LogExcess(LOG_TEXT_LIMIT, 0), LOG_TRIM_MARGIN);
+    EXPECT_EQ(LogExcess(10, 5000, 1000), 10u) << "a piece larger than the room empties the log";
+    EXPECT_EQ(LogExcess(0, 5000, 1000), 0u);
+}
+
+TEST(LogLimit, TheCutEndsAtTheLineEndOfTheLastCharacterThatMustLeave)
+{
+    const std::u16string strHead = u"abc\rdefgh\rij\r";
+    EXPECT_EQ(LogCutLength(strHead, 0), 0u);
+    EXPECT_EQ(LogCutLength(strHead, 1), 4u);
+    EXPECT_EQ(LogCutLength(strHead, 4), 4u) << "the line end itself was the last to leave";
+    EXPECT_EQ(LogCutLength(strHead, 5), 10u);
+    EXPECT_EQ(LogCutLength(strHead, 13), 13u);
+    EXPECT_EQ(LogCutLength(u"no line end here", 3), 16u);
+}

@@ -53,6 +53,22 @@ size_t LogTrimChars(size_t nFirstLineChars)
     return nFirstLineChars < LOG_TRIM_LINE_CHARS ? nFirstLineChars : LOG_TRIM_LINE_CHARS;
 }
 
+size_t LogExcess(size_t nTextLength, size_t nComing, size_t nLimit)
+{
+    const size_t nRoom = nLimit > LOG_TRIM_MARGIN ? nLimit - LOG_TRIM_MARGIN : 0;
+    const size_t nTotal = nTextLength + nComing;
+    if (nTotal <= nRoom) return 0;
+    const size_t nExcess = nTotal - nRoom;
+    return nExcess < nTextLength ? nExcess : nTextLength;
+}
+
+size_t LogCutLength(std::u16string_view strHead, size_t nExcess)
+{
+    if (nExcess == 0) return 0;
+    const size_t nEnd = strHead.find(u'\r', nExcess - 1);
+    return nEnd == std::u16string_view::npos ? strHead.size() : nEnd + 1;
+}
+
 ELogMenuCommand LogMenuCommandOf(uint32_t wParam)
 {
     switch (wParam) {
@@ -61,4 +77,18 @@ ELogMenuCommand LogMenuCommandOf(uint32_t wParam)
     case MENU_ID_CLEAR: return ELogMenuCommand::Clear;
     default: return ELogMenuCommand::None;
     }
+}
+
+std::vector<T_LOG_PIECE> MergeLogPieces(std::vector<T_LOG_PIECE> arrPieces, size_t nMaxBytes)
+{
+    std::vector<T_LOG_PIECE> arrMerged;
+    for (T_LOG_PIECE& piece : arrPieces) {
+        if (!arrMerged.empty() && arrMerged.back().format == piece.format &&
+            arrMerged.back().strText.size() + piece.strText.size() <= nMaxBytes) {
+            arrMerged.back().strText += piece.strText;
+        } else {
+            arrMerged.push_back(std::move(piece));
+        }
+    }
+    return arrMerged;
 }

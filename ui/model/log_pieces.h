@@ -44,6 +44,12 @@ private:
     size_t m_nLogMidLine = 0;
 };
 
+// Pieces gathered between two showings of the log, with every run of
+// neighbours in one format joined into one piece of at most nMaxBytes bytes
+// (a single longer piece stays whole), so that the view inserts a burst of
+// lines in a few steps instead of one per line.
+std::vector<T_LOG_PIECE> MergeLogPieces(std::vector<T_LOG_PIECE> arrPieces, size_t nMaxBytes);
+
 // The view's size rule: text up to LOG_TEXT_LIMIT characters; before a
 // piece is added, whole lines leave from the top while the text is longer
 // than the limit minus LOG_TRIM_MARGIN.
@@ -66,6 +72,17 @@ constexpr const char* MENU_TEXT_COPY = "コピー(&C)\tCTRL+C";
 constexpr const char* MENU_TEXT_ALLSEL = "すべて選択(&A)\tCTRL+A";
 constexpr const char* MENU_TEXT_CLEAR = "ログを消去(&E)";
 constexpr const char* LOG_CLEAR_QUESTION = "ログを消去しますか？";
+
+// How many characters must leave the top of a log of nTextLength
+// characters before a piece of nComing characters goes in: what would pass
+// the limit less its margin (all of the log, at most).
+size_t LogExcess(size_t nTextLength, size_t nComing, size_t nLimit = LOG_TEXT_LIMIT);
+// Where to cut so that at least nExcess characters leave and the log still
+// begins with a whole line: after the line end ("\r") that ends the line
+// holding the nExcess-th character. strHead is the log's beginning, read
+// from its start to at least one line's room past nExcess; without a line
+// end in it, all of strHead leaves.
+size_t LogCutLength(std::u16string_view strHead, size_t nExcess);
 
 enum class ELogMenuCommand { None, Copy, SelectAll, Clear };
 // The command of a WM_COMMAND wParam sent to the log control.

@@ -1,0 +1,14 @@
+// gravelmoor.exe: the operator's window.
+#include <windows.h>
+
+#include <windows.h>
+
+#include "ui/win32/app.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    // The program ends with its window, whatever InitInstance answers.
+    CGravelmoorApp app;
+    app.InitInstance();
+    return 0;
+}

@@ -1,0 +1,195 @@
+// Starting, stopping and ending a job. The job runs on the job runner's
+// thread (DumpTaskThread) from the description the window fills; the
+// window only reads what the runner posts.
+#include <windows.h>
+
+#include "engine/core/debug_trace.h"
+#include "engine/erase/erase_dialog_entries.h"
+#include "jobs/dump_task.h"
+#include "ui/model/bar_colours.h"
+#include "ui/model/confirm_lines.h"
+#include "ui/model/control_ids.h"
+#include "ui/model/progress_routing.h"
+#include "ui/model/window_settings.h"
+#include "ui/model/eject_mask.h"
+#include "ui/model/job_description.h"
+#include "ui/model/refresh_rules.h"
+#include "ui/model/row_state.h"
+#include "ui/win32/erase_dialog.h"
+#include "ui/win32/main_dialog.h"
+#include "ui/win32/overwrite_dialog.h"
+#include "ui/win32/win_text.h"
+
+namespace {
+
+constexpr const char* REMAIN_UNKNOWN = "---秒";
+constexpr int HASH_BUSY_WAITS = 100;  // of 100 ms each
+
+}  // namespace
+
+std::array<const T_ITEM_DATA*, ROW_COUNT> CGravelmoorDlg::CheckedRowItems() const
+{
+    std::array<const T_ITEM_DATA*, ROW_COUNT> pItems{};
+    for (int r = 0; r < ROW_COUNT; ++r) {
+        const HWND hEnable = ::GetDlgItem(m_hWnd, static_cast<int>(IDC_ROW_ENABLE[static_cast<size_t>(r)]));
+        if (::IsWindowEnabled(hEnable) && RowChecked(r)) pItems[static_cast<size_t>(r)] = RowItem(r);
+    }
+    return pItems;
+}
+
+bool CGravelmoorDlg::ConfirmDrives(int nTask)
+{
+    const std::array<std::string, ROW_COUNT> arrLines = ConfirmationLines(CheckedRowItems());
+    if (nTask == DUMPTASK_WRITE) {
+        COverWriteDlg dlg;
+        dlg.m_strDrive = arrLines;
+        return dlg.DoModal(m_hWnd) == IDOK;
+    }
+    if (nTask == DUMPTASK_ERASE) {
+        CSelectEraseAlgorithmDlg dlg;
+        dlg.m_strDrive = arrLines;
+        if (dlg.DoModal(m_hWnd) != IDOK) return false;
+        m_nEraseMethod = static_cast<int>(EraseMethodOfDialogIndex(dlg.m_nSelect));
+    }
+    return true;
+}
+
+void CGravelmoorDlg::OnJobButton(int nTask)
+{
+    if (m_bDumpTask || !ConfirmDrives(nTask)) return;
+    m_imagePath.PutTextInHistory();
+    SaveOptions();
+    if (nTask == DUMPTASK_READ) {
+        SetItemTextUtf8(m_hWnd, IDC_IMAGE_DIGEST, "");
+        SetItemTextUtf8(m_hWnd, IDC_IMAGE_VERDICT, "");
+    }
+    const T_JOB_BAR_COLOURS colours = JobBarColours(nTask, m_hBackBitmap != nullptr);
+    for (size_t i = 1; i <= ROW_COUNT; ++i) m_progress[i].m_crBar[0] = colours.crRows;
+    m_progress[5].m_crBar[0] = colours.crImage;
+    for (CProgressInfoCtrl& ctrl : m_progress) ctrl.Invalidate();
+    PrepareDumpTask(nTask);
+    if (StartDumpTask()) UpdateControls();
+}
+
+void CGravelmoorDlg::PrepareDumpTask(int nTask)
+{
+    T_JOB_REQUEST request;
+    request.nTask = nTask;
+    for (int r = 0; r < ROW_COUNT; ++r) {
+        T_JOB_ROW& row = request.rows[static_cast<size_t>(r)];
+        row.bDriveBoxEnabled =
+            ::IsWindowEnabled(::GetDlgItem(m_hWnd, static_cast<int>(IDC_ROW_DRIVE[static_cast<size_t>(r)]))) != FALSE;
+        const T_ITEM_DATA* pItem = RowItem(r);
+        row.bHasDrive = pItem != nullptr;
+        if (pItem) {
+            row.nKind = pItem->nKind;
+            row.nNumber = pItem->nNumber;
+        }
+    }
+    request.strImagePath = CutToChars(m_imagePath.GetText(), IMAGE_PATH_MAX_CHARS);
+    request.options = OptionsShown();
+    request.bZlibLoaded = m_ports.bZlibLoaded;
+    const T_MEMORY_STATUS memory = m_ports.fnMemoryStatus ? m_ports.fnMemoryStatus() : T_MEMORY_STATUS{};
+    request.nBufferMiB = JobBufferMiB(m_settings.nBufferMiB, memory);
+    request.nEraseMethod = static_cast<uint32_t>(m_nEraseMethod);
+    request.dwNoScanLetters = m_settings.dwNoScanMask;
+    request.dwLockedLetters = m_VolumeControl.LockedLetters();
+    request.pWindow = m_pNotify.get();
+    request.pDriveInfo = &m_JobDriveInfo;
+    m_DumpTaskParam = BuildJobDescription(request);
+    m_DumpTaskParam.pDevices = m_ports.pDevices;
+    m_DumpTaskParam.pPrompt = m_ports.pPrompt;
+}
+
+bool CGravelmoorDlg::StartDumpTask()
+{
+    CancelChecksum();
+    if (m_hDumpTask) {
+        ::WaitForSingleObject(m_hDumpTask, INFINITE);
+        ::CloseHandle(m_hDumpTask);
+        m_hDumpTask = nullptr;
+    }
+    for (int i = 0; i < HASH_BUSY_WAITS && m_HashTask.m_bHashBusy.load(); ++i) {
+        CancelChecksum();
+        ::Sleep(100);
+    }
+    FlushDisplay();
+    ClearAllBars();
+    m_progress[0].SetText(TotalPercentText(0), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SetItemTextUtf8(m_hWnd, IDC_REMAIN, REMAIN_UNKNOWN);
+    std::array<bool, ROW_COUNT> bChecked{};
+    for (int r = 0; r < ROW_COUNT; ++r) bChecked[static_cast<size_t>(r)] = RowChecked(r);
+    const auto lettersOf = [this](uint32_t nKind, uint32_t nNumber) {
+        return m_DriveInfo.GetDriveLetters(nKind, nNumber);
+    };
+    m_nEjectMask = EjectMaskAtStart(OptionsShown().bEject, bChecked, m_rows.nKey, lettersOf);
+    RowStatesForJob(m_DumpTaskParam, m_rows.nState);
+    DWORD dwThreadId = 0;
+    m_hDumpTask = ::CreateThread(nullptr, 0, JobThreadProc, &m_DumpTaskParam, 0, &dwThreadId);
+    if (!m_hDumpTask) return false;
+    m_bDumpTask = true;
+    return true;
+}
+
+DWORD WINAPI CGravelmoorDlg::JobThreadProc(LPVOID pParam)
+{
+    return static_cast<DWORD>(DumpTaskThread(static_cast<T_DUMPTASK_PARAM*>(pParam)));
+}
+
+void CGravelmoorDlg::WaitDumpTask()
+{
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_STOP), FALSE);
+    if (!m_bDumpTask) {
+        UpdateControls();
+        return;
+    }
+    do {
+        AbortDumpTask();
+        if (!m_hDumpTask) break;
+        const DWORD dwWait = ::WaitForSingleObject(m_hDumpTask, 1000);
+        if (dwWait == WAIT_OBJECT_0) {
+            ::CloseHandle(m_hDumpTask);
+            m_hDumpTask = nullptr;
+            break;
+        }
+        DebugTrace(dwWait == WAIT_ABANDONED ? "WaitDumpTask() - WAIT_ABANDONED\n" : "WaitDumpTask() - WAIT_TIMEOUT\n");
+    } while (m_bDumpTask);
+    UpdateControls();
+}
+
+void CGravelmoorDlg::OnUserError(WPARAM wParam, LPARAM lParam)
+{
+    DebugTrace(FormatText("OnUserError(%08X,%08X)\n", static_cast<uint32_t>(wParam), static_cast<uint32_t>(lParam)));
+    const T_ROW_VERDICT verdict = RowVerdictOf(wParam, lParam);
+    if (!verdict.bValid) return;
+    const size_t nRow = static_cast<size_t>(verdict.nRow);
+    if (!verdict.bOk) {
+        const auto lettersOf = [this](uint32_t nKind, uint32_t nNumber) {
+            return m_DriveInfo.GetDriveLetters(nKind, nNumber);
+        };
+        m_nEjectMask = EjectMaskAfterFailure(m_nEjectMask, m_rows.nKey[nRow], lettersOf);
+        DebugTrace(FormatText("EJECT MASK=%08X\n", m_nEjectMask));
+    }
+    m_rows.nState[nRow] = RowStateAfterVerdict(m_rows.nState[nRow], verdict.bOk);
+    UpdateControls();
+}
+
+void CGravelmoorDlg::OnDumpTaskEnd()
+{
+    FlushDisplay();
+    ::EnableWindow(::GetDlgItem(m_hWnd, IDC_STOP), FALSE);
+    m_bDumpTask = false;
+    for (int nLetter : LettersToEjectAtEnd(OptionsShown().bEject, m_nEjectMask, m_VolumeControl.LockedLetters())) {
+        m_VolumeControl.EjectLockedVolume(static_cast<size_t>(nLetter));
+    }
+    m_nEjectMask = 0;
+    RefreshDriveList();
+    if (RecheckImageAfterJob(m_DumpTaskParam.nTask, m_HashTask.m_bHashRequest.load())) {
+        SetItemTextUtf8(m_hWnd, IDC_IMAGE_NOTE, "");
+        OnImagePathChanged(m_imagePath.GetText());
+    }
+    ShowImageSize();
+    ClearAllBars();
+    UpdateControls();
+    ::RedrawWindow(m_hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
