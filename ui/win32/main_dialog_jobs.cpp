@@ -91,6 +91,7 @@ void CGravelmoorDlg::PrepareDumpTask(int nTask)
     request.bZlibLoaded = m_ports.bZlibLoaded;
     const T_MEMORY_STATUS memory = m_ports.fnMemoryStatus ? m_ports.fnMemoryStatus() : T_MEMORY_STATUS{};
     request.nBufferMiB = JobBufferMiB(m_settings.nBufferMiB, memory);
+    request.nCompressThreads = m_settings.nCompressThreads;
     request.nEraseMethod = static_cast<uint32_t>(m_nEraseMethod);
     request.dwNoScanLetters = m_settings.dwNoScanMask;
     request.dwLockedLetters = m_VolumeControl.LockedLetters();
