@@ -54,7 +54,7 @@ bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T
                   T_TARGET& target)
 {
     uint32_t nError = 0;
-    std::unique_ptr<IDevice> pDrive = devices.Open(strDrive, EOpenMode::ReadDrive, nError);
+    std::unique_ptr<IDevice> pDrive = devices.Open(strDrive, EOpenMode::ProbeDrive, nError);
     if (!pDrive) {
         LogError("can't open disk %s: %s.\n", strDrive, ErrorClause(nError));
         return false;
