@@ -29,14 +29,12 @@ bool Inspect(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_DRIVE_JOB_KIN
 {
     T_TARGET_RULES rules = kind.rules;
     for (const T_CLI_SLOT& slot : arrSlots) rules.arrReleasedByJob.push_back(JobReleasesVolumes(slot, args));
+    if (env.fnSystemPlaces) rules.arrPlaces = env.fnSystemPlaces();
     const std::vector<std::string> arrPaths = SlotPaths(arrSlots);
     const bool bOk = kind.nTask == DUMPTASK_ERASE ? InspectDrives(DevicesOf(env), arrPaths, rules, arrTargets)
                                                   : InspectJob(DevicesOf(env), args.strImage, arrPaths, rules, arrTargets);
     for (size_t i = 0; i < arrTargets.size() && i < arrSlots.size(); ++i) arrTargets[i].strText = arrSlots[i].strText;
-    if (!bOk || !env.fnSystemPlaces) return bOk;
-    const std::vector<T_SYSTEM_PLACE> arrPlaces = env.fnSystemPlaces();
-    if (rules.bWrite) return RefuseSystemDrives(arrTargets, arrPlaces);
-    return RefuseUnmountingSystem(arrTargets, rules.arrReleasedByJob, arrPlaces);
+    return bOk;
 }
 
 // The drive list's text without its padding.

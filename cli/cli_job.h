@@ -14,8 +14,8 @@
 #include "cli/cli_output.h"
 #include "cli/cli_prompt.h"
 #include "cli/cli_stop.h"
-#include "cli/system_places.h"
 #include "cli/console.h"
+#include "jobs/system_places.h"
 #include "engine/core/notify_queue.h"
 
 class IDeviceProvider;

@@ -5,8 +5,10 @@
 
 #include "cli/cli_paths.h"
 #include "cli/cli_runner.h"
+#include "cli/cli_targets.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
+#include "jobs/job_preflight.h"
 
 namespace {
 
@@ -18,35 +20,19 @@ struct T_READ_RUN {
     uint64_t nImageBytes = 0;    // how many of the drive's bytes the image holds
 };
 
-// Where the image will live: the existing file, else the folder it is to
-// be created in.
-T_STORAGE ImagePlace(IDeviceProvider& devices, const std::string& strImage)
+// The read's pre-flight, before anything is locked or unmounted: the
+// image may not be stored on the drive (once its volumes are unmounted, it
+// would be created in the bare mount point), nor may the job unmount the
+// running system's file systems.
+bool Preflight(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_CLI_SLOT& slot)
 {
-    uint32_t nError = 0;
-    std::unique_ptr<IDevice> pPlace = devices.Open(strImage, EOpenMode::ReadImage, nError);
-    if (!pPlace) {
-        const std::filesystem::path folder = PathOf(strImage).parent_path();
-        pPlace = devices.Open(folder.empty() ? std::string(".") : folder.string(), EOpenMode::ReadImage, nError);
-    }
-    return pPlace ? pPlace->GetStorage() : T_STORAGE{};
-}
-
-// A listed drive whose volumes the job unmounts must hold neither the
-// running system's file systems nor the image's folder: once unmounted,
-// the image would be created in the bare mount point instead.
-bool GuardVolumes(const T_CLI_ARGS& args, const T_CLI_ENV& env, const T_CLI_SLOT& slot)
-{
-    if (!JobReleasesVolumes(slot, args)) return true;
-    uint32_t nError = 0;
-    const std::unique_ptr<IDevice> pDrive = DevicesOf(env).Open(slot.strPath, EOpenMode::ProbeDrive, nError);
-    if (!pDrive) return true;  // the read itself says why it cannot open it
-    const T_TARGET target{slot.strPath, 0, pDrive->GetStorage(), slot.strText};
-    if (IsStoredOn(ImagePlace(DevicesOf(env), args.strImage), target.storage)) {
-        LogError("can't create file %s.\nit would be stored on the drive being read (%s).\n", args.strImage,
-                 slot.strPath);
-        return false;
-    }
-    return !env.fnSystemPlaces || RefuseUnmountingSystem({target}, {true}, env.fnSystemPlaces());
+    T_PREFLIGHT_JOB job;
+    job.nTask = DUMPTASK_READ;
+    job.image = LookAtImage(DevicesOf(env), args.strImage, true);
+    job.arrDrives = {LookAtDrive(DevicesOf(env), slot.strPath, slot.strPath, JobReleasesVolumes(slot, args))};
+    if (env.fnSystemPlaces) job.arrPlaces = env.fnSystemPlaces();
+    job.strLeaveMounted = LEAVE_MOUNTED;
+    return PreflightJob(job);
 }
 
 T_READ_RUN RunJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
@@ -60,7 +46,7 @@ T_READ_RUN RunJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
         return run;
     }
     std::vector<T_CLI_SLOT> arrSlots;
-    if (!ResolveSlots(args.arrDrives, env, arrSlots) || !GuardVolumes(args, env, arrSlots.front())) return run;
+    if (!ResolveSlots(args.arrDrives, env, arrSlots) || !Preflight(args, env, arrSlots.front())) return run;
     const uint32_t nBlocks = JobBlockCount(AskedBufferMiB(args, env), env.nAvailableMiB);
     std::error_code ec;
     run.bImageExisted = std::filesystem::exists(PathOf(args.strImage), ec);

@@ -103,6 +103,9 @@ T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_
     if (env.pInventory) param.pDriveInfo = &env.pInventory->Inventory();
     param.pPrompt = &prompt;
     param.pReport = &outcome.report;
+    std::vector<T_SYSTEM_PLACE> arrPlaces;
+    if (env.fnSystemPlaces) arrPlaces = env.fnSystemPlaces();
+    param.pSystemPlaces = &arrPlaces;
     size_t nSlots = 0;
     while (nSlots < DUMPTASK_SLOTS && param.nDriveNumber[nSlots] >= 0) ++nSlots;
     outcome.arrVerdicts.assign(nSlots, ESlotVerdict::None);

@@ -48,7 +48,8 @@ struct T_RUNNER_OUTCOME {
 };
 
 // Runs the job on a thread of its own and returns when it has ended. Its
-// messages go to the job's queue, its opens to the environment's devices;
+// messages go to the job's queue, its opens to the environment's devices,
+// its pre-flight looks at the environment's system places;
 // the read's question about an existing image is answered by the
 // question's rule.
 T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_ENV& env,

@@ -1,12 +1,14 @@
-// Opening and measuring the image and the drives of a write or a verify.
-// The refusals between them (a drive given twice, the image as a drive,
-// sizes that differ) are in cli_conflicts.cpp.
+// Opening and measuring the image and the drives of a write, a verify or
+// an erase. The refusals between them are the job's pre-flight (a drive
+// given twice, the image on a drive, the running system) and, for sizes
+// that differ, cli_conflicts.cpp.
 #include "cli/cli_targets.h"
 
 #include "cli/cli_conflicts.h"
 #include "cli/cli_job.h"
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
+#include "jobs/job_preflight.h"
 
 namespace {
 
@@ -54,7 +56,7 @@ bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T
                   T_TARGET& target)
 {
     uint32_t nError = 0;
-    std::unique_ptr<IDevice> pDrive = devices.Open(strDrive, EOpenMode::ReadDrive, nError);
+    std::unique_ptr<IDevice> pDrive = devices.Open(strDrive, EOpenMode::ProbeDrive, nError);
     if (!pDrive) {
         LogError("can't open disk %s: %s.\n", strDrive, ErrorClause(nError));
         return false;
@@ -75,21 +77,31 @@ bool InspectDrive(IDeviceProvider& devices, const std::string& strDrive, const T
 }
 
 // Inspects every drive; arrOpen gets those that could be opened and
-// measured. False when any could not.
+// measured, the pre-flight's drives every one (those that could not marked
+// as not opened). False when any could not.
 bool OpenDrives(IDeviceProvider& devices, const std::vector<std::string>& arrDrives, const T_TARGET_RULES& rules,
-                std::vector<T_TARGET>& arrTargets, std::vector<T_TARGET>& arrOpen)
+                std::vector<T_TARGET>& arrTargets, std::vector<T_TARGET>& arrOpen, T_PREFLIGHT_JOB& preflight)
 {
     bool bOk = true;
     arrTargets.assign(arrDrives.size(), T_TARGET{});
     for (size_t i = 0; i < arrDrives.size(); ++i) {
         const bool bReleased = i < rules.arrReleasedByJob.size() && rules.arrReleasedByJob[i];
-        if (InspectDrive(devices, arrDrives[i], rules, bReleased, arrTargets[i])) {
-            arrOpen.push_back(arrTargets[i]);
-        } else {
-            bOk = false;
-        }
+        const bool bOpened = InspectDrive(devices, arrDrives[i], rules, bReleased, arrTargets[i]);
+        if (bOpened) arrOpen.push_back(arrTargets[i]);
+        bOk = bOk && bOpened;
+        preflight.arrDrives.push_back(
+            T_PREFLIGHT_DRIVE{arrDrives[i], arrDrives[i], bOpened, arrTargets[i].storage, bReleased});
     }
     return bOk;
+}
+
+T_PREFLIGHT_JOB PreflightOf(const T_TARGET_RULES& rules)
+{
+    T_PREFLIGHT_JOB preflight;
+    preflight.nTask = rules.bErase ? DUMPTASK_ERASE : rules.bWrite ? DUMPTASK_WRITE : DUMPTASK_VERIFY;
+    preflight.arrPlaces = rules.arrPlaces;
+    preflight.strLeaveMounted = LEAVE_MOUNTED;
+    return preflight;
 }
 
 }  // namespace
@@ -116,9 +128,10 @@ bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std
     // Drives and conflicts are looked at even when the image failed, so
     // that every problem shows in one run.
     std::vector<T_TARGET> arrOpen;
-    bool bOk = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen) && bImage;
-    if (!RefuseRepeatedDrives(arrOpen, rules)) bOk = false;
-    if (bImage && !RefuseImageAsDrive(image, arrOpen, rules)) bOk = false;
+    T_PREFLIGHT_JOB preflight = PreflightOf(rules);
+    preflight.image = T_PREFLIGHT_IMAGE{strImage, bImage, image.storage};
+    bool bOk = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen, preflight) && bImage;
+    if (!PreflightJob(preflight)) bOk = false;
     if (bImage && !CheckSizes(image, arrOpen, rules)) bOk = false;
     return bOk;
 }
@@ -127,6 +140,7 @@ bool InspectDrives(IDeviceProvider& devices, const std::vector<std::string>& arr
                    std::vector<T_TARGET>& arrTargets)
 {
     std::vector<T_TARGET> arrOpen;
-    const bool bOpened = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen);
-    return RefuseRepeatedDrives(arrOpen, rules) && bOpened;
+    T_PREFLIGHT_JOB preflight = PreflightOf(rules);
+    const bool bOpened = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen, preflight);
+    return PreflightJob(preflight) && bOpened;
 }

@@ -1,17 +1,19 @@
 #pragma once
 // The checks a write or a verify makes before it asks anything or starts an
 // engine: a zlib library for a compressed image (before anything is
-// opened), then the image and every drive opened read-only, of the right kind
-// and measured; drives to be written also opened for writing once, as the
-// engine will open them, and closed again with nothing written; no drive
-// given twice (by identity, not by spelling) and none that is the image.
-// Every problem found is logged on one line, all of them, not only the
-// first.
+// opened), then the image and every drive opened without a claim, of the
+// right kind and measured; drives to be written also opened for writing
+// once, as the engine will open them, and closed again with nothing
+// written; then the job's pre-flight over what was opened (no drive given
+// twice, the image on none of them, the running system left alone) and
+// the sizes. Every problem found is logged on one line, all of them, not
+// only the first.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "engine/device/device.h"
+#include "jobs/system_places.h"
 
 // A drive that passed the checks.
 struct T_TARGET {
@@ -29,7 +31,11 @@ struct T_TARGET_RULES {
     // Per drive: the job unmounts its volumes first, so it is not opened
     // for writing now (a mounted file system would refuse that open).
     std::vector<bool> arrReleasedByJob;
+    std::vector<T_SYSTEM_PLACE> arrPlaces;  // where the running system lives
 };
+
+// What the refusals that --share-read avoids tell the operator.
+constexpr const char* LEAVE_MOUNTED = "give --share-read to leave its volumes mounted";
 
 // True when the job may go on; arrTargets then holds every drive in the
 // order given. False when anything was refused (the reasons are logged).

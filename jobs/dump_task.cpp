@@ -91,13 +91,15 @@ int32_t RunDumpTask(T_DUMPTASK_PARAM* pParam)
     run.nBlocks = static_cast<uint32_t>(pParam->nBufferMiB < MIN_BUFFER_MIB ? MIN_BUFFER_MIB : pParam->nBufferMiB);
     BuildDriveList(run);
     BuildVolumeList(run);
-    LockVolumes(run);
-
-    ClearRegistrations();
-    RunJobKind(run);
-    ClearRegistrations();
-
-    ReleaseVolumes(run);
+    if (PassPreflight(run)) {
+        LockVolumes(run);
+        ClearRegistrations();
+        RunJobKind(run);
+        ClearRegistrations();
+        ReleaseVolumes(run);
+    } else {
+        SummaryRefused(run);
+    }
     PostResults(run);
     PlayCompletionSound(run);
     CDateTime end;

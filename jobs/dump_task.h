@@ -1,10 +1,12 @@
 #pragma once
 // The job runner: one job of the main window (or of the command line) on
 // a thread of its own. It stamps the start, publishes the job's options to
-// the engines, locks and dismounts the volumes of the job's disks, runs the
-// engines of the job kind, writes the result and summary lines (and the
-// .md5sum file after a read), ejects or unlocks the volumes, posts every
-// drive's verdict, plays the completion sound and stamps the end.
+// the engines, passes the job through the pre-flight (a refused job ends
+// there, every drive NG, nothing touched), locks and dismounts the volumes
+// of the job's disks, runs the engines of the job kind, writes the result
+// and summary lines (and the .md5sum file after a read), ejects or unlocks
+// the volumes, posts every drive's verdict, plays the completion sound and
+// stamps the end.
 #include <cstdint>
 #include <mutex>
 

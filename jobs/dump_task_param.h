@@ -4,6 +4,7 @@
 // only reads it, on its own thread, until the job has ended.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "drives/drive_kind.h"
 #include "engine/core/notify.h"
@@ -11,6 +12,7 @@
 class IDeviceProvider;
 class IJobInventory;
 class IPrompt;
+struct T_SYSTEM_PLACE;
 
 // Job kinds.
 constexpr int DUMPTASK_READ = 0;
@@ -74,6 +76,9 @@ struct T_DUMPTASK_PARAM {
     // Who answers the read's question about replacing an existing image;
     // null: the platform's.
     IPrompt* pPrompt = nullptr;
+    // Where the running system lives, for the job's pre-flight; null: this
+    // machine's places, looked up when the job starts.
+    const std::vector<T_SYSTEM_PLACE>* pSystemPlaces = nullptr;
     // Filled by a read job when not null; the front end owns it.
     T_DUMPTASK_REPORT* pReport = nullptr;
 };

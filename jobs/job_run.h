@@ -41,9 +41,12 @@ struct T_JOB_RUN {
     std::vector<std::string> Paths() const;
 };
 
-// Steps of a run (job_drive_list.cpp, job_volumes.cpp).
+// Steps of a run (job_drive_list.cpp, job_volumes.cpp, job_preflight.cpp).
 void BuildDriveList(T_JOB_RUN& run);
 void BuildVolumeList(T_JOB_RUN& run);
+// The pre-flight over the run's drives, volumes and image, with its lines
+// logged; true when the job may start.
+bool PassPreflight(const T_JOB_RUN& run);
 void LockVolumes(T_JOB_RUN& run);
 void ReleaseVolumes(T_JOB_RUN& run);
 
@@ -63,6 +66,9 @@ void SummaryStart(const T_JOB_DRIVE& drive);
 void SummaryVerdict(const char* pszFormat, bool bOk);
 // A separator or the line's end in the info style (", ", "VERIFY=--\n").
 void SummaryText(const char* pszText);
+// The summary lines of a job refused before it began: each drive NG in the
+// job kind's first verdict, "--" for the check that would have followed.
+void SummaryRefused(const T_JOB_RUN& run);
 
 // Points an engine at the job's window, ids, interval and devices.
 template <class TEngine>

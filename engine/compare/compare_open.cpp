@@ -26,7 +26,7 @@ bool CCompareDiskImage::OpenDrive(size_t i, const std::string& strPath)
     rec.hDisk = m_pDevices->Open(strPath, eMode, nError);
     if (!rec.hDisk) {
         rec.dwError = nError;
-        LogError("can't open disk %s.\n%s\n", strPath, GetSystemErrorText(nError));
+        LogDiskOpenError(strPath, nError);
         return false;
     }
     const EDeviceKind eKind = rec.hDisk->GetKind();

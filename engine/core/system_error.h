@@ -16,6 +16,9 @@ uint32_t IoError();  // a device failed a transfer
 uint32_t NotReady();  // no medium in the drive
 uint32_t NotSupported();  // the device does not answer this request
 uint32_t DiskFull();
+// Opening failed because someone else holds the device or file (an
+// exclusive opener, a mounted file system, an open that shares nothing).
+bool IsInUse(uint32_t nCode);
 // Opening failed because the file, or a folder on its path, is not there.
 bool IsNotFound(uint32_t nCode);
 // The file system has no room left for the file (full, over quota, or the

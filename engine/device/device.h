@@ -9,7 +9,7 @@
 #include <vector>
 
 enum class EOpenMode {
-    ReadDrive,          // read a drive; others may read it too
+    ReadDrive,          // read a drive; others may read it too, but nobody may write it
     ReadDriveShared,    // read a drive; others may also write it
     WriteDrive,         // write or erase a drive, exclusively
     WriteDriveShared,   // write or erase a drive with sharing allowed
@@ -171,3 +171,7 @@ bool IsStoredOn(const T_STORAGE& file, const T_STORAGE& drive);
 
 // "a character device", "a folder", ... for messages about a wrong kind.
 const char* DeviceKindText(EDeviceKind eKind);
+// The lines of a drive that did not open: "can't open disk %s.\n%s\n" with
+// the system's text, and for a drive that someone else holds a line that
+// says so.
+void LogDiskOpenError(const std::string& strPath, uint32_t nError);

@@ -1,6 +1,9 @@
-// Portable questions about what a device or file is and where it lives.
+// Portable questions about what a device or file is and where it lives,
+// and the lines that report a drive that did not open.
 #include <algorithm>
 
+#include "engine/core/log.h"
+#include "engine/core/system_error.h"
 #include "engine/device/device.h"
 
 namespace {
@@ -36,4 +39,14 @@ const char* DeviceKindText(EDeviceKind eKind)
     case EDeviceKind::Other: break;
     }
     return "not a disk or a file";
+}
+
+void LogDiskOpenError(const std::string& strPath, uint32_t nError)
+{
+    LogError("can't open disk %s.\n%s\n", strPath, GetSystemErrorText(nError));
+    if (SystemError::IsInUse(nError)) {
+        LogError("%s is in use by another program (another job on this drive, or a file system on it that is still "
+                 "mounted).\n",
+                 strPath);
+    }
 }

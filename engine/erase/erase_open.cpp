@@ -56,7 +56,7 @@ void CEraseDisk::OpenTarget(int nSlot, const std::string& strPath)
     if (!t.hDisk) {
         t.dwError = nError;
         t.eFailure = EEraseFailure::NotOpened;
-        LogError("can't open disk %s.\n%s\n", strPath, GetSystemErrorText(nError));
+        LogDiskOpenError(strPath, nError);
         return;
     }
     const EDeviceKind eKind = t.hDisk->GetKind();

@@ -15,7 +15,7 @@ bool CDiskToImage::OpenDisk(const std::string& strDevice)
     m_hDisk = m_pDevices->Open(strDevice, eMode, nError);
     if (!m_hDisk) {
         m_reader.dwError = nError;
-        LogError("can't open disk %s.\n%s\n", strDevice, GetSystemErrorText(nError));
+        LogDiskOpenError(strDevice, nError);
         return false;
     }
     const EDeviceKind eKind = m_hDisk->GetKind();

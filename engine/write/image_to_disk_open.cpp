@@ -61,7 +61,7 @@ void CImageToDisk::OpenTarget(int nSlot, const std::string& strPath)
     t.hDisk = m_pDevices->Open(strPath, m_opt.bShared ? EOpenMode::WriteDriveShared : EOpenMode::WriteDrive, nError);
     if (!t.hDisk) {
         t.dwError = nError;
-        LogError("can't open disk %s.\n%s\n", strPath, GetSystemErrorText(nError));
+        LogDiskOpenError(strPath, nError);
         return;
     }
     const EDeviceKind eKind = t.hDisk->GetKind();

@@ -52,20 +52,36 @@ attach() {
   LOOPS+=("$ATTACHED")
 }
 
-# attach_mounted FILE DIR [mount options]: a loop device with one ext4
-# partition mounted on DIR; sets ATTACHED to the disk and PARTITION.
+# attach_mounted FILE DIR...: a loop device with one ext4 partition per
+# DIR, each mounted on its DIR; sets ATTACHED to the disk and PARTITION to
+# its first partition.
 attach_mounted() {
-  local file=$1 dir=$2
-  shift 2
+  local file=$1 dir i=1 sectors
+  shift
   attach "$file" zero --partscan
-  echo 'start=2048, type=83' | sfdisk -q "$ATTACHED" >/dev/null
-  [ -b "${ATTACHED}p1" ] || partx -a "$ATTACHED" 2>/dev/null || true
-  [ -b "${ATTACHED}p1" ] || skip "the partition ${ATTACHED}p1 did not show up"
+  sectors=$(( (DEVICE_BYTES / 512 - 2048) / $# / 2048 * 2048 ))
+  for dir in "$@"; do echo "size=$sectors, type=83"; done | sfdisk -q "$ATTACHED" >/dev/null
+  for dir in "$@"; do
+    [ -b "${ATTACHED}p$i" ] || partx -a "$ATTACHED" 2>/dev/null || true
+    [ -b "${ATTACHED}p$i" ] || skip "the partition ${ATTACHED}p$i did not show up"
+    mkfs.ext4 -q -F "${ATTACHED}p$i"
+    mkdir -p "$dir"
+    mount "${ATTACHED}p$i" "$dir"
+    MOUNTS+=("$dir")
+    i=$((i + 1))
+  done
   PARTITION=${ATTACHED}p1
-  mkfs.ext4 -q -F "$PARTITION"
-  mkdir -p "$dir"
-  mount "$@" "$PARTITION" "$dir"
-  MOUNTS+=("$dir")
+}
+
+# attach_superfloppy FILE DIR: a loop device with an ext4 file system on
+# the whole disk (no partition table, as on many USB sticks), mounted on
+# DIR; sets ATTACHED.
+attach_superfloppy() {
+  attach "$1" zero
+  mkfs.ext4 -q -F "$ATTACHED"
+  mkdir -p "$2"
+  mount "$ATTACHED" "$2"
+  MOUNTS+=("$2")
 }
 
 # run_cli NAME ARGS...: the CLI in the C locale with no terminal at all;

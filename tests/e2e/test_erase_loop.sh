@@ -76,4 +76,11 @@ expect mounted 0 "Volume $PARTITION lock...OK." "Volume $PARTITION unmount...OK.
 filled mounted "$LOOP_C" 00
 if mountpoint -q "$WORK/mnt"; then fail "mounted: mounted again"; else pass "mounted: left unmounted"; fi
 
+echo "a file system on the whole disk, mounted: the job unmounts it and erases the drive"
+attach_superfloppy "$WORK/s.bin" "$WORK/sf"
+NAME_S=$(disk_name "$ATTACHED")
+run_cli superfloppy erase --yes "$ATTACHED"
+expect superfloppy 0 "Volume $ATTACHED unmount...OK." "  $NAME_S - ERASE=OK"
+filled superfloppy "$ATTACHED" 00
+
 finish erase_loop

@@ -3,7 +3,9 @@
 # on things this script makes itself: a loop device over a temporary file
 # (with an ext4 file system it mounts on a folder of its own), a small
 # tmpfs that fills up, a FIFO, /dev/zero, and a libcrypto configuration
-# that refuses MD5. Nothing that exists before the run may change.
+# that refuses MD5. Nothing that exists before the run may change. It also
+# reads that loop device while its file system (on the whole disk) is
+# mounted, and holds it with one read while a second one tries it.
 #
 # Usage: test_read_refusals.sh PATH-TO-gravelmoor-cli
 # Exit status: 0 every check passed, 1 a check failed, 77 skipped (not root,
@@ -19,7 +21,7 @@ readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-60}
 CLI=$1
 [ -x "$CLI" ] || die "not an executable: $CLI"
 [ "$(id -u)" -eq 0 ] || skip "needs root to attach loop devices and mount"
-for tool in losetup mkfs.ext4 mount umount md5sum timeout setsid mkfifo; do
+for tool in losetup mkfs.ext4 mount umount mountpoint md5sum cmp timeout setsid mkfifo script; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 [ -e /dev/loop-control ] || skip "no /dev/loop-control (loop driver not loaded)"
@@ -86,6 +88,29 @@ unchanged backing "$BACKING" "$before"
 run_cli on-fs --yes "$LOOP_DEV" "$WORK/mnt/self.img"
 expect on-fs 1 "would be stored on the drive being read"
 if [ -e "$WORK/mnt/self.img" ]; then fail "on-fs: an empty self.img was left behind"; else pass "on-fs: no file left behind"; fi
+
+echo "a file system on the whole disk, mounted: the read unmounts it, reads it and leaves it unmounted"
+run_cli whole --verify "$LOOP_DEV" "$WORK/whole.gmi"
+expect whole 0 "GRAVELMOOR=OK, VERIFY=OK"
+if mountpoint -q "$WORK/mnt"; then fail "whole: mounted again"; else pass "whole: left unmounted"; fi
+if cmp -s "$LOOP_DEV" "$WORK/whole.gmi"; then pass "whole: the image equals the drive"; else fail "whole: differs"; fi
+
+echo "a drive that one read holds is refused to a second one"
+# The first read finds its image already there and asks on a terminal
+# whether to replace it, holding the drive meanwhile; closing the FIFO
+# that is its terminal's input answers No.
+: >"$WORK/held.gmi"
+mkfifo "$WORK/answer"
+LC_ALL=C timeout 60 script -qfec "exec $CLI read $LOOP_DEV $WORK/held.gmi" "$WORK/first.log" <"$WORK/answer" \
+  >/dev/null &
+FIRST_PID=$!
+exec 3>"$WORK/answer"
+for _ in $(seq 100); do grep -q 'already exists' "$WORK/first.log" && break; sleep 0.1; done
+run_cli second "$LOOP_DEV" "$WORK/second.gmi"
+exec 3>&-
+wait "$FIRST_PID" || true
+expect second 1 "^\[ERROR\] $LOOP_DEV is in use by another program"
+if [ -s "$WORK/held.gmi" ]; then fail "held: the first read replaced its image"; else pass "held: the first read kept its image"; fi
 
 echo "drives that are not disks leave an existing image as it was"
 printf 'precious' >"$WORK/old.gmi"

@@ -106,4 +106,28 @@ if mountpoint -q "$WORK/mnt"; then fail "mounted: mounted again"; else pass "mou
 run_cli again write --yes --share-read "$IMG" "$LOOP_C"
 expect again 0 "  $NAME_C - DISK WRITE=OK"
 
+echo "a file system on the whole disk, mounted: unmounted, written, compared and left unmounted"
+attach_superfloppy "$WORK/s.bin" "$WORK/sf"
+LOOP_S=$ATTACHED
+NAME_S=$(disk_name "$LOOP_S")
+run_cli superfloppy write --yes --verify "$OTHER" "$LOOP_S"
+expect superfloppy 0 "Volume $LOOP_S unmount...OK." "  $NAME_S - DISK WRITE=OK, VERIFY=OK"
+holds superfloppy "$LOOP_S" "$OTHER"
+if mountpoint -q "$WORK/sf"; then fail "superfloppy: mounted again"; else pass "superfloppy: left unmounted"; fi
+
+echo "the image on a file system of the drive: refused before anything is unmounted"
+attach_mounted "$WORK/d.bin" "$WORK/d1" "$WORK/d2"
+LOOP_D=$ATTACHED
+OWN=$WORK/d1/own.gmi
+head -c 1048576 /dev/urandom >"$OWN"
+run_cli own-verify verify "$OWN" "$LOOP_D"
+expect own-verify 1 "[ERROR] can't verify disk $LOOP_D: the image file $OWN is stored on it, on a file system the job \
+would unmount; give --share-read to leave its volumes mounted."
+run_cli own-write write --yes --force-write "$OWN" "$LOOP_D"
+expect own-write 1 "[ERROR] can't write disk $LOOP_D: the image file $OWN is stored on it."
+if grep -q ' lock\.\.\.' "$WORK/own-verify.out" "$OUT"; then fail "own: a volume was locked"; else
+  pass "own: no volume locked"; fi
+if mountpoint -q "$WORK/d1" && mountpoint -q "$WORK/d2"; then pass "own: both partitions still mounted"; else
+  fail "own: a partition was unmounted"; fi
+
 finish write_loop

@@ -14,6 +14,7 @@
 #include "jobs/dump_task.h"
 #include "jobs/job_inventory.h"
 #include "jobs/job_ports.h"
+#include "jobs/system_places.h"
 #include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
 
@@ -87,6 +88,7 @@ protected:
         m_param.pDriveInfo = &m_inventory;
         m_param.pDevices = &m_devices;
         m_param.szImagePath = m_dir.File("disk.gmi");
+        m_param.pSystemPlaces = &m_places;
     }
     ~JobTest() override { SetJobSound(nullptr); }
 
@@ -126,6 +128,7 @@ protected:
     CScriptedInventory m_inventory;
     CSoundRecorder m_sound;
     std::map<char, std::shared_ptr<CFakeDisk>> m_volumes;
+    std::vector<T_SYSTEM_PLACE> m_places;  // the running system's, as the pre-flight sees it
     T_DUMPTASK_PARAM m_param;
 };
 

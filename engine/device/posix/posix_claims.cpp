@@ -26,9 +26,13 @@ void NoteClaimReleased(dev_t nDevice)
     if (it != g_claims.end() && --it->second <= 0) g_claims.erase(it);
 }
 
-bool HoldsEveryPartitionOf(dev_t nDisk)
+bool HeldByOwnClaims(dev_t nDisk)
 {
     namespace fs = std::filesystem;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        if (g_claims.contains(nDisk)) return true;
+    }
     const fs::path folder = SysfsFolderOf(T_SYSFS_ROOTS().sys, nDisk);
     if (folder.empty()) return false;
     int nPartitions = 0;

@@ -137,7 +137,7 @@ bool IsDriveMode(EOpenMode eMode)
 int OpenFlags(EOpenMode eMode)
 {
     switch (eMode) {
-    case EOpenMode::ReadDrive:
+    case EOpenMode::ReadDrive: return O_RDONLY | O_DIRECT | O_EXCL;
     case EOpenMode::ReadDriveShared: return O_RDONLY | O_DIRECT;
     case EOpenMode::WriteDrive: return O_RDWR | O_DIRECT | O_SYNC | O_EXCL;
     case EOpenMode::WriteDriveShared: return O_RDWR | O_DIRECT | O_SYNC;
@@ -173,14 +173,33 @@ int OpenNow(const std::string& strPath, int nFlags)
     return fd;
 }
 
-// An exclusive write open that the claims of this process's own volume
-// locks refuse: every partition of the disk is held by this process, so
-// the open goes without the claim.
+// An exclusive open of a drive that the claims of this process's own
+// volume locks refuse: the disk itself, or every partition of it, is held
+// by this process, so the open goes without the claim.
 bool RefusedByOwnLocks(const std::string& strPath, EOpenMode eMode, int nOpenError)
 {
     struct stat st {};
-    return eMode == EOpenMode::WriteDrive && nOpenError == EBUSY && ::stat(strPath.c_str(), &st) == 0 &&
-           S_ISBLK(st.st_mode) && HoldsEveryPartitionOf(st.st_rdev);
+    return (eMode == EOpenMode::WriteDrive || eMode == EOpenMode::ReadDrive) && nOpenError == EBUSY &&
+           ::stat(strPath.c_str(), &st) == 0 && S_ISBLK(st.st_mode) && HeldByOwnClaims(st.st_rdev);
+}
+
+// A drive that nobody can write (a CD or DVD drive, a read-only device)
+// needs no claim to keep writers out: when the claim of a read is refused
+// (a file system on it is mounted), the read goes without it. -1 with
+// EBUSY for any other drive.
+int OpenUnwritable(const std::string& strPath, int nFlags)
+{
+    const int fd = OpenNow(strPath, nFlags & ~O_EXCL);
+    if (fd < 0) return fd;
+    struct stat st {};
+    int nReadOnly = 0;
+    if ((::ioctl(fd, BLKROGET, &nReadOnly) == 0 && nReadOnly != 0) ||
+        (::fstat(fd, &st) == 0 && SysfsMediaClass(T_SYSFS_ROOTS{}, st.st_rdev) == EMediaClass::Optical)) {
+        return fd;
+    }
+    ::close(fd);
+    errno = EBUSY;
+    return -1;
 }
 
 class CPosixDeviceProvider : public IDeviceProvider {
@@ -192,6 +211,9 @@ public:
         int nOpenError = errno;
         if (fd < 0 && RefusedByOwnLocks(strPath, eMode, nOpenError)) {
             fd = OpenNow(strPath, nFlags & ~O_EXCL);
+            nOpenError = errno;
+        } else if (fd < 0 && eMode == EOpenMode::ReadDrive && nOpenError == EBUSY) {
+            fd = OpenUnwritable(strPath, nFlags);
             nOpenError = errno;
         }
         if (fd < 0) {

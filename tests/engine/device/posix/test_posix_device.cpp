@@ -49,7 +49,8 @@ protected:
     {
         ASSERT_TRUE(m_pool.Create(MIB, 16));  // unbuffered transfers need the blocks' alignment
         WriteWholeFile(m_dir.File("backing.img"), m_data);
-        FILE* pPipe = ::popen(("losetup -f --show '" + m_dir.File("backing.img") + "' 2>/dev/null").c_str(), "r");
+        const std::string strAttach = "losetup -f --show " + m_strOptions + "'" + m_dir.File("backing.img") + "'";
+        FILE* pPipe = ::popen((strAttach + " 2>/dev/null").c_str(), "r");
         char line[256] = {};
         if (pPipe && std::fgets(line, sizeof line, pPipe) && std::strncmp(line, "/dev/loop", 9) == 0) {
             m_strLoop.assign(line, std::strcspn(line, " \n"));
@@ -63,6 +64,7 @@ protected:
     }
 
     std::vector<uint8_t> m_data = Pattern(LOOP_SIZE, 5);
+    std::string m_strOptions;  // losetup's, before the file
     std::string m_strLoop;
     CFixedBuffer m_pool;
 };
@@ -106,6 +108,39 @@ TEST_F(PosixLoopDeviceTest, AnExclusiveWriterKeepsOtherWritersOutAndItsDataArriv
     EXPECT_NE(Open(m_strLoop, EOpenMode::WriteDrive), nullptr);  // free again once closed
     std::copy(fresh.begin(), fresh.end(), m_data.begin() + 2 * MIB);
     EXPECT_EQ(ReadWholeFile(m_dir.File("backing.img")), m_data);
+}
+
+// A read without sharing keeps every other claim out (a writer, a mount, a
+// second job). A disk this process holds as its own volume (a file system
+// on the whole disk, locked by the job) still lets the job's engines in.
+TEST_F(PosixLoopDeviceTest, AReaderKeepsWritersOutAndTheJobsOwnVolumeLockLetsItsEnginesIn)
+{
+    {
+        std::unique_ptr<IDevice> pReader = Open(m_strLoop, EOpenMode::ReadDrive);
+        ASSERT_NE(pReader, nullptr) << m_nError;
+        EXPECT_EQ(Open(m_strLoop, EOpenMode::WriteDrive), nullptr);
+        EXPECT_EQ(m_nError, static_cast<uint32_t>(EBUSY));
+    }
+    std::unique_ptr<IDevice> pVolume = Open(m_strLoop, EOpenMode::Volume);
+    uint32_t nError = 0;
+    ASSERT_TRUE(pVolume && pVolume->LockVolume(nError)) << nError;
+    for (EOpenMode eMode : {EOpenMode::ReadDrive, EOpenMode::WriteDrive})
+        EXPECT_NE(Open(m_strLoop, eMode), nullptr) << static_cast<int>(eMode) << ": " << m_nError;
+}
+
+// Nobody can write a read-only drive (or a CD): its read needs no claim, so
+// another holder (a mounted file system, here another reader) does not keep
+// it out.
+class PosixReadOnlyLoopTest : public PosixLoopDeviceTest {
+protected:
+    PosixReadOnlyLoopTest() { m_strOptions = "-r "; }
+};
+
+TEST_F(PosixReadOnlyLoopTest, AReadOnlyDriveIsReadWhileSomeoneElseHoldsIt)
+{
+    std::unique_ptr<IDevice> pHolder = Open(m_strLoop, EOpenMode::ReadDrive);
+    ASSERT_NE(pHolder, nullptr) << m_nError;
+    EXPECT_NE(Open(m_strLoop, EOpenMode::ReadDrive), nullptr) << m_nError;
 }
 
 TEST_F(PosixLoopDeviceTest, ALoopDeviceIsStoredOnItsBackingFileAndNothingElse)

@@ -106,17 +106,18 @@ TEST_F(PosixVolumeTest, EachUseOpensADiskWithItsOwnFlags)
     }
 }
 
-TEST_F(PosixVolumeTest, AMountedPartitionKeepsTheExclusiveWriterOutAndOnlyIt)
+TEST_F(PosixVolumeTest, AMountedPartitionKeepsTheExclusiveWriterAndReaderOutAndOnlyThem)
 {
     ASSERT_TRUE(m_loop.Mount(MountDir("mnt")));
     const std::vector<uint8_t> head = DiskHead();
-    EXPECT_EQ(Open(m_loop.Disk(), EOpenMode::WriteDrive), nullptr);
-    EXPECT_EQ(m_nError, static_cast<uint32_t>(EBUSY));
+    for (EOpenMode eMode : {EOpenMode::WriteDrive, EOpenMode::ReadDrive}) {
+        EXPECT_EQ(Open(m_loop.Disk(), eMode), nullptr) << static_cast<int>(eMode);
+        EXPECT_EQ(m_nError, static_cast<uint32_t>(EBUSY));
+    }
     EXPECT_EQ(DiskHead(), head);
-    // Reading, probing and querying never ask for exclusive use; the
-    // shared-write option does not either.
-    for (EOpenMode eMode : {EOpenMode::ReadDrive, EOpenMode::ReadDriveShared, EOpenMode::ProbeDrive,
-                            EOpenMode::Volume, EOpenMode::WriteDriveShared}) {
+    // Probing, querying and the share options never ask for exclusive use.
+    for (EOpenMode eMode : {EOpenMode::ReadDriveShared, EOpenMode::ProbeDrive, EOpenMode::Volume,
+                            EOpenMode::WriteDriveShared}) {
         EXPECT_NE(Open(m_loop.Disk(), eMode), nullptr) << static_cast<int>(eMode) << ": " << m_nError;
     }
     EXPECT_NE(Open(m_loop.Partition(), EOpenMode::Volume), nullptr) << m_nError;

@@ -7,7 +7,7 @@
 
 #include <fstream>
 
-#include "cli/system_places.h"
+#include "jobs/system_places.h"
 #include "engine/device/posix/posix_storage.h"
 
 namespace {

@@ -1,13 +1,12 @@
 #pragma once
 // Where the running system lives: the file systems it cannot do without
 // (/, /boot, /usr) and its active swap. A drive that holds any of them is
-// never written or erased from the command line, whatever the operator
-// answers: the refusal comes before anything is locked or unmounted.
+// never written or erased, and its volumes are never unmounted: the job's
+// pre-flight refuses that before anything is locked or unmounted.
 #include <istream>
 #include <string>
 #include <vector>
 
-#include "cli/cli_targets.h"
 #include "engine/device/device.h"
 
 struct T_SYSTEM_PLACE {
@@ -22,15 +21,6 @@ std::vector<T_SYSTEM_PLACE> SystemPlaces();
 // The first place whose data lives on the drive; null when none does.
 const T_SYSTEM_PLACE* SystemPlaceOn(const T_STORAGE& drive, const std::vector<T_SYSTEM_PLACE>& arrPlaces);
 
-// Logs one error line for every target that holds a place (naming the
-// first place it holds); false when any does.
-bool RefuseSystemDrives(const std::vector<T_TARGET>& arrTargets, const std::vector<T_SYSTEM_PLACE>& arrPlaces);
-
-// A drive that is only read keeps the running system's file systems
-// mounted: logs one error line for every drive whose volumes the job would
-// unmount (bReleased) and that holds a place; false when any does.
-bool RefuseUnmountingSystem(const std::vector<T_TARGET>& arrTargets, const std::vector<bool>& arrReleased,
-                            const std::vector<T_SYSTEM_PLACE>& arrPlaces);
 // The swap areas in /proc/swaps text: the first field of each line after
 // the heading, with the kernel's octal escapes ("\040" for a blank) undone.
 std::vector<std::string> ParseProcSwaps(std::istream& in);

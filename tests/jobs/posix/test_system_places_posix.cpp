@@ -2,7 +2,7 @@
 // /proc/swaps, without opening any disk.
 #include <gtest/gtest.h>
 
-#include "cli/system_places.h"
+#include "jobs/system_places.h"
 
 namespace {
 

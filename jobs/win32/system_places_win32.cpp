@@ -3,7 +3,7 @@
 // The other volumes are locked against a job like any other.
 #include <windows.h>
 
-#include "cli/system_places.h"
+#include "jobs/system_places.h"
 #include "engine/core/win32/text_win32.h"
 
 std::vector<T_SYSTEM_PLACE> SystemPlaces()

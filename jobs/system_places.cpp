@@ -1,8 +1,8 @@
-#include "cli/system_places.h"
+// The running system's places: the one a drive holds, and the swap areas of
+// the kernel's list.
+#include "jobs/system_places.h"
 
 #include <sstream>
-
-#include "engine/core/log.h"
 
 const T_SYSTEM_PLACE* SystemPlaceOn(const T_STORAGE& drive, const std::vector<T_SYSTEM_PLACE>& arrPlaces)
 {
@@ -10,34 +10,6 @@ const T_SYSTEM_PLACE* SystemPlaceOn(const T_STORAGE& drive, const std::vector<T_
         if (IsStoredOn(place.storage, drive)) return &place;
     }
     return nullptr;
-}
-
-bool RefuseSystemDrives(const std::vector<T_TARGET>& arrTargets, const std::vector<T_SYSTEM_PLACE>& arrPlaces)
-{
-    bool bOk = true;
-    for (const T_TARGET& target : arrTargets) {
-        const T_SYSTEM_PLACE* pPlace = SystemPlaceOn(target.storage, arrPlaces);
-        if (!pPlace) continue;
-        LogError("refused: %s holds %s of the running system; it is never written or erased.\n", target.strPath,
-                 pPlace->strWhat);
-        bOk = false;
-    }
-    return bOk;
-}
-
-bool RefuseUnmountingSystem(const std::vector<T_TARGET>& arrTargets, const std::vector<bool>& arrReleased,
-                            const std::vector<T_SYSTEM_PLACE>& arrPlaces)
-{
-    bool bOk = true;
-    for (size_t i = 0; i < arrTargets.size() && i < arrReleased.size(); ++i) {
-        const T_SYSTEM_PLACE* pPlace = arrReleased[i] ? SystemPlaceOn(arrTargets[i].storage, arrPlaces) : nullptr;
-        if (!pPlace) continue;
-        LogError("refused: %s holds %s of the running system, which the job would unmount; give --share-read to "
-                 "leave its volumes mounted.\n",
-                 arrTargets[i].strPath, pPlace->strWhat);
-        bOk = false;
-    }
-    return bOk;
 }
 
 namespace {
