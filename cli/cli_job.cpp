@@ -22,16 +22,6 @@ constexpr std::chrono::milliseconds STOP_POLL{50};
 // How often an abort is repeated until the job has ended.
 constexpr std::chrono::seconds ABORT_REPEAT{1};
 
-void ReportOutputFailure(uint32_t nError, const T_CONSOLE_IO& io)
-{
-    if (nError == 0) return;
-    std::string strText = "gravelmoor-cli: standard output could not be written; the log went to standard error "
-                          "instead.\n" +
-                          GetSystemErrorText(nError);
-    if (strText.back() != '\n') strText += '\n';
-    io.write(EStream::Error, strText);
-}
-
 }  // namespace
 
 T_CLI_ENV ProcessCliEnv()
@@ -174,6 +164,7 @@ void CCliJob::Handle(const T_NOTIFY_MSG& msg)
 bool CCliJob::Finish()
 {
     PrintQueued();
-    ReportOutputFailure(m_printer.OutputError(), m_env.io);
+    if (m_printer.OutputError() != 0)
+        ReportOutputFailure(m_printer.OutputError(), "; the log went to standard error instead", m_env.io);
     return m_printer.OutputError() == 0;
 }

@@ -5,6 +5,7 @@
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
+#include "engine/core/system_error.h"
 
 namespace {
 
@@ -49,6 +50,22 @@ T_OUTPUT_FACTS ReadOutputFacts()
 {
     return T_OUTPUT_FACTS{StreamKindOf(EStream::Output), StreamKindOf(EStream::Error),
                           GetEnvironmentText("NO_COLOR"), GetEnvironmentText("TERM")};
+}
+
+void ReportOutputFailure(uint32_t nError, std::string_view strWhatInstead, const T_CONSOLE_IO& io)
+{
+    std::string strText = "gravelmoor-cli: standard output could not be written";
+    strText.append(strWhatInstead).append(".\n").append(GetSystemErrorText(nError));
+    if (strText.back() != '\n') strText += '\n';
+    io.write(EStream::Error, strText);
+}
+
+int PrintWholeText(std::string_view strText, const T_CONSOLE_IO& io)
+{
+    const uint32_t nError = io.write(EStream::Output, strText);
+    if (nError == 0) return 0;
+    ReportOutputFailure(nError, "", io);
+    return 1;
 }
 
 std::string AnsiStyleOf(uint32_t dwWord)

@@ -46,6 +46,13 @@ T_OUTPUT_MODE ChooseOutputMode(const T_OUTPUT_FACTS& facts);
 // The facts of this process's streams and environment.
 T_OUTPUT_FACTS ReadOutputFacts();
 
+// Says on standard error that standard output could not be written, with
+// strWhatInstead after it and the system's text of nError.
+void ReportOutputFailure(uint32_t nError, std::string_view strWhatInstead, const T_CONSOLE_IO& io);
+// Writes a whole text (the help, a listing) to standard output: 0 when it
+// arrived, else 1 with the failure reported.
+int PrintWholeText(std::string_view strText, const T_CONSOLE_IO& io);
+
 // The ANSI colour and style sequence for a log word; empty for plain text.
 std::string AnsiStyleOf(uint32_t dwWord);
 // A log line as printed: prefix, text, colour per line when bColour.
