@@ -159,19 +159,32 @@ void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
     }
 }
 
+namespace {
+bool IsMoving(std::string_view strSpeed)
+{
+    static const std::string ZERO = SpeedText(0.0);
+    return !strSpeed.empty() && strSpeed != ZERO;
+}
+}  // namespace
+
 void CCliPrinter::TakeSpeed(uint32_t nCode, std::string_view strSpeed)
 {
     for (size_t i = 0; i < m_arrSpeedCodes.size(); ++i) {
-        if (m_arrSpeedCodes[i] == nCode) m_arrSpeeds[i] = strSpeed;
+        if (m_arrSpeedCodes[i] != nCode) continue;
+        m_arrSpeeds[i] = strSpeed;
+        if (IsMoving(strSpeed)) m_strLastMoving = strSpeed;
     }
 }
 
+// A stage that ends reports the speed 0; until another one moves, the last
+// speed measured stays, so the end of a job or of its write pass still
+// shows how fast it went.
 std::string_view CCliPrinter::ShownSpeed() const
 {
-    static const std::string ZERO = SpeedText(0.0);
     for (const std::string& strSpeed : m_arrSpeeds) {
-        if (!strSpeed.empty() && strSpeed != ZERO) return strSpeed;
+        if (IsMoving(strSpeed)) return strSpeed;
     }
+    if (!m_strLastMoving.empty()) return m_strLastMoving;
     return m_arrSpeeds.empty() ? std::string_view() : std::string_view(m_arrSpeeds.front());
 }
 

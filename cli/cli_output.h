@@ -66,7 +66,8 @@ public:
 
     // The progress line shows the speed of the first of arrSpeedCodes
     // (PROGRESS_..._SPEED codes) whose last speed is not zero: the image
-    // side of a write, say, and its drives while they read back.
+    // side of a write, say, and its drives while they read back; while
+    // none moves, the last speed that was not zero.
     CCliPrinter(T_OUTPUT_MODE mode, std::vector<uint32_t> arrSpeedCodes, TWriteFn write);
     // Prints what the message says and frees its heap string.
     void Handle(const T_NOTIFY_MSG& msg);
@@ -96,4 +97,5 @@ private:
     int64_t m_nPerMille = -1;
     int64_t m_nRemain = -1;
     std::vector<std::string> m_arrSpeeds;  // the last text of each speed code
+    std::string m_strLastMoving;           // the last of them that was not 0
 };

@@ -245,6 +245,10 @@ TEST(CliPrinter, ShowsTheFirstSpeedThatMoves)
     printer.Handle(speed(PROGRESS_DRIVE_SPEED + 2, "    99.00MB/s"));  // not a code it shows
     printer.Handle(ProgressMessage(PROGRESS_TOTAL, 600));
     EXPECT_NE(strLast.find(" 20.00MB/s"), std::string::npos) << strLast;
+    // Every stage ended: the last measured speed stays.
+    printer.Handle(speed(PROGRESS_DRIVE_SPEED + 1, SpeedText(0.0)));
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 1000));
+    EXPECT_NE(strLast.find(" 20.00MB/s"), std::string::npos) << strLast;
 }
 
 }  // namespace

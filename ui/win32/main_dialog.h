@@ -24,6 +24,7 @@
 #include "ui/model/drive_rows.h"
 #include "ui/model/enable_rules.h"
 #include "ui/model/log_pieces.h"
+#include "ui/model/progress_routing.h"
 #include "ui/model/row_display.h"
 #include "ui/win32/edit_combo_box.h"
 #include "ui/win32/progress_info_ctrl.h"
@@ -199,6 +200,7 @@ private:
     // Timers and display.
     bool m_bBlink = false;
     bool m_bRefreshPending = false;
+    CShownSpeeds m_shownSpeeds;
     CLogPieces m_logPieces;
     std::vector<T_LOG_PIECE> m_arrPendingLog;
     std::string m_strPendingRemain;

@@ -116,6 +116,7 @@ bool CGravelmoorDlg::StartDumpTask()
     }
     FlushDisplay();
     ClearAllBars();
+    m_shownSpeeds.Reset();
     m_progress[0].SetText(TotalPercentText(0), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SetItemTextUtf8(m_hWnd, IDC_REMAIN, REMAIN_UNKNOWN);
     std::array<bool, ROW_COUNT> bChecked{};
