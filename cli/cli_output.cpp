@@ -86,10 +86,17 @@ std::string AnsiStyleOf(uint32_t dwWord)
     return strCodes.empty() ? std::string() : "\033[" + strCodes + "m";
 }
 
-std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour)
+std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour, bool bContinuesLine)
 {
-    std::string strPlain(LogPrefixText(LogPrefixOf(dwWord)));
-    strPlain += strText;
+    const std::string_view strPrefix = LogPrefixText(LogPrefixOf(dwWord));
+    std::string strPlain;
+    if (!bContinuesLine) {
+        strPlain.append(strPrefix).append(strText);
+    } else if (strText.starts_with('\n')) {
+        strPlain.append("\n").append(strPrefix).append(strText.substr(1));
+    } else {
+        strPlain = strText;
+    }
     const std::string strStyle = bColour ? AnsiStyleOf(dwWord) : std::string();
     if (strStyle.empty()) return strPlain;
     // Each line is styled on its own, so the style never leaks past a line end.
@@ -136,8 +143,9 @@ void CCliPrinter::Handle(const T_NOTIFY_MSG& msg)
 void CCliPrinter::PrintLog(uint32_t dwWord, std::string_view strText)
 {
     ClearProgress();
-    if (m_nOutputError == 0) m_nOutputError = m_write(EStream::Output, RenderLogLine(dwWord, strText, m_mode.bColour));
-    if (m_nOutputError != 0) m_write(EStream::Error, RenderLogLine(dwWord, strText, false));
+    if (m_nOutputError == 0)
+        m_nOutputError = m_write(EStream::Output, RenderLogLine(dwWord, strText, m_mode.bColour, m_bMidLine));
+    if (m_nOutputError != 0) m_write(EStream::Error, RenderLogLine(dwWord, strText, false, m_bMidLine));
     if (!strText.empty()) m_bMidLine = strText.back() != '\n';
     DrawProgress();
 }

@@ -55,8 +55,10 @@ int PrintWholeText(std::string_view strText, const T_CONSOLE_IO& io);
 
 // The ANSI colour and style sequence for a log word; empty for plain text.
 std::string AnsiStyleOf(uint32_t dwWord);
-// A log line as printed: prefix, text, colour per line when bColour.
-std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour);
+// A log line as printed: prefix, text, colour per line when bColour. A
+// text that continues an open line (bContinuesLine) gets its prefix only
+// where it starts a line of its own: after a line feed it begins with.
+std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour, bool bContinuesLine = false);
 // "42.5%  12.35MB/s  remaining 0:01:05" (parts not known yet are left out).
 std::string RenderProgress(int64_t nPerMille, std::string_view strSpeed, int64_t nRemainSeconds);
 

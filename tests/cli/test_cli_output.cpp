@@ -17,6 +17,10 @@ TEST(CliOutput, PlainLinesCarryTheirPrefix)
               "[WARNING] disk read error.\nI/O error\n");
     EXPECT_EQ(RenderLogLine(ComposeLogWord(LOG_STYLE_ERROR), "disk read retry out.\n", false),
               "[ERROR] disk read retry out.\n");
+    // After "Volume /dev/sdb1 unmount..." the warning starts a line of its own.
+    EXPECT_EQ(RenderLogLine(ComposeLogWord(LOG_STYLE_WARNING), "\nvolume x failed.\nbusy\n", false, true),
+              "\n[WARNING] volume x failed.\nbusy\n");
+    EXPECT_EQ(RenderLogLine(ComposeLogWord(LOG_STYLE_ERROR), "failed.\nbusy\n", false, true), "failed.\nbusy\n");
 }
 
 TEST(CliOutput, ColoursFollowTheStyleWordLineByLine)
