@@ -16,6 +16,7 @@ uint32_t IoError();  // a device failed a transfer
 uint32_t NotReady();  // no medium in the drive
 uint32_t NotSupported();  // the device does not answer this request
 uint32_t DiskFull();
+uint32_t Cancelled();  // a transfer that was told to give up
 // Opening failed because the file, or a folder on its path, is not there.
 bool IsNotFound(uint32_t nCode);
 // The file system has no room left for the file (full, over quota, or the
