@@ -9,6 +9,7 @@
 #include "cli/cli_buffer.h"
 #include "cli/cli_inventory.h"
 #include "cli/memory.h"
+#include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
 #include "engine/core/system_error.h"
@@ -127,17 +128,30 @@ bool CCliJob::RunInBackground(const std::function<void()>& fnJob, const std::fun
 // Drains the queue until the job thread has ended. Once a stop is
 // requested the job is aborted at once and again every second: a job that
 // was between two engines (or locking its volumes) when the first abort
-// came meets the next one.
+// came meets the next one. A drive that stopped answering keeps the job
+// thread waiting in its transfer; the operator hears so, and that a second
+// request ends the program.
 void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& question)
 {
-    std::chrono::steady_clock::time_point lastAbort;
+    std::chrono::steady_clock::time_point firstAbort, lastAbort;
     bool bAbortSent = false;
+    bool bToldNoAnswer = false;
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         if (StopRequested(m_env) && (!bAbortSent || now - lastAbort >= ABORT_REPEAT)) {
+            if (!bAbortSent) {
+                firstAbort = now;
+                SayStopping(
+                    FormatText("gravelmoor-cli: %s: stopping the job...\n", StopSignalText(m_env.pStop->Signal())));
+            }
             bAbortSent = true;
             lastAbort = now;
             fnAbort();
+        }
+        if (bAbortSent && !bToldNoAnswer && now - firstAbort >= m_env.stopPatience) {
+            bToldNoAnswer = true;
+            SayStopping("gravelmoor-cli: a drive does not answer; the job stops when it does. A second stop request "
+                        "(Ctrl-C) ends the program at once, leaving what the job was writing incomplete.\n");
         }
         T_NOTIFY_MSG msg;
         if (!m_queue.Wait(msg, STOP_POLL)) continue;
@@ -151,6 +165,12 @@ void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& q
             Handle(msg);
         }
     }
+}
+
+void CCliJob::SayStopping(std::string_view strText)
+{
+    m_printer.ClearProgress();
+    m_env.io.write(EStream::Error, strText);
 }
 
 void CCliJob::Handle(const T_NOTIFY_MSG& msg)
