@@ -105,6 +105,8 @@ void CGravelmoorDlg::OnTimer(UINT_PTR nId)
 {
     if (nId == TIMER_DISPLAY) {
         FlushDisplay();
+    } else if (nId == TIMER_STOP) {
+        OnStopTimer();
     } else if (nId == TIMER_SECOND) {
         OnSecondTimer();
     } else if (nId == TIMER_REFRESH && m_bRefreshPending) {
