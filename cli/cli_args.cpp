@@ -238,6 +238,24 @@ bool TakeOperands(const std::vector<std::string>& operands, T_CLI_ARGS& args, st
     }
 }
 
+// An empty word names nothing: as an image it would become the current
+// folder's name, as a drive no drive at all.
+bool CheckNotEmpty(const T_CLI_ARGS& args, std::string& strError)
+{
+    const bool bTakesImage = args.eCommand != ECliCommand::Erase && args.eCommand != ECliCommand::List &&
+                             args.eCommand != ECliCommand::Methods;
+    if (bTakesImage && args.strImage.empty()) {
+        strError = "the IMAGE is an empty word: give the image file's name";
+        return false;
+    }
+    for (const std::string& strDrive : args.arrDrives) {
+        if (!strDrive.empty()) continue;
+        strError = "a DRIVE is an empty word: give a drive (disk:N) or its path";
+        return false;
+    }
+    return true;
+}
+
 // Combinations that ask for two contradicting things.
 bool CheckCombination(const T_CLI_ARGS& args, std::string& strError)
 {
@@ -282,7 +300,8 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
             return result;
         }
     }
-    result.bOk = TakeOperands(operands, result.args, result.strError) && CheckCombination(result.args, result.strError);
+    result.bOk = TakeOperands(operands, result.args, result.strError) && CheckNotEmpty(result.args, result.strError) &&
+                 CheckCombination(result.args, result.strError);
     return result;
 }
 

@@ -9,6 +9,7 @@
 #include "cli/cli_buffer.h"
 #include "cli/cli_inventory.h"
 #include "cli/memory.h"
+#include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
 #include "engine/core/system_error.h"
@@ -21,16 +22,6 @@ namespace {
 constexpr std::chrono::milliseconds STOP_POLL{50};
 // How often an abort is repeated until the job has ended.
 constexpr std::chrono::seconds ABORT_REPEAT{1};
-
-void ReportOutputFailure(uint32_t nError, const T_CONSOLE_IO& io)
-{
-    if (nError == 0) return;
-    std::string strText = "gravelmoor-cli: standard output could not be written; the log went to standard error "
-                          "instead.\n" +
-                          GetSystemErrorText(nError);
-    if (strText.back() != '\n') strText += '\n';
-    io.write(EStream::Error, strText);
-}
 
 }  // namespace
 
@@ -137,17 +128,30 @@ bool CCliJob::RunInBackground(const std::function<void()>& fnJob, const std::fun
 // Drains the queue until the job thread has ended. Once a stop is
 // requested the job is aborted at once and again every second: a job that
 // was between two engines (or locking its volumes) when the first abort
-// came meets the next one.
+// came meets the next one. A drive that stopped answering keeps the job
+// thread waiting in its transfer; the operator hears so, and that a second
+// request ends the program.
 void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& question)
 {
-    std::chrono::steady_clock::time_point lastAbort;
+    std::chrono::steady_clock::time_point firstAbort, lastAbort;
     bool bAbortSent = false;
+    bool bToldNoAnswer = false;
     for (;;) {
         const auto now = std::chrono::steady_clock::now();
         if (StopRequested(m_env) && (!bAbortSent || now - lastAbort >= ABORT_REPEAT)) {
+            if (!bAbortSent) {
+                firstAbort = now;
+                SayStopping(
+                    FormatText("gravelmoor-cli: %s: stopping the job...\n", StopSignalText(m_env.pStop->Signal())));
+            }
             bAbortSent = true;
             lastAbort = now;
             fnAbort();
+        }
+        if (bAbortSent && !bToldNoAnswer && now - firstAbort >= m_env.stopPatience) {
+            bToldNoAnswer = true;
+            SayStopping("gravelmoor-cli: a drive does not answer; the job stops when it does. A second stop request "
+                        "(Ctrl-C) ends the program at once, leaving what the job was writing incomplete.\n");
         }
         T_NOTIFY_MSG msg;
         if (!m_queue.Wait(msg, STOP_POLL)) continue;
@@ -163,6 +167,12 @@ void CCliJob::Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& q
     }
 }
 
+void CCliJob::SayStopping(std::string_view strText)
+{
+    m_printer.ClearProgress();
+    m_env.io.write(EStream::Error, strText);
+}
+
 void CCliJob::Handle(const T_NOTIFY_MSG& msg)
 {
     if (m_fnResult && msg.uMsg != WM_ENGINE_LOG && msg.uMsg != WM_ENGINE_PROGRESS)
@@ -174,6 +184,7 @@ void CCliJob::Handle(const T_NOTIFY_MSG& msg)
 bool CCliJob::Finish()
 {
     PrintQueued();
-    ReportOutputFailure(m_printer.OutputError(), m_env.io);
+    if (m_printer.OutputError() != 0)
+        ReportOutputFailure(m_printer.OutputError(), "; the log went to standard error instead", m_env.io);
     return m_printer.OutputError() == 0;
 }

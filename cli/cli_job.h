@@ -4,9 +4,11 @@
 // itself: engines run on a background thread while the main thread prints
 // their messages, answers their questions and turns the operator's stop
 // request into one abort.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,6 +35,9 @@ struct T_CLI_ENV {
     CCliInventory* pInventory = nullptr;  // null: every drive is a path, none is listed
     // Where the running system lives; null: nowhere to guard.
     std::function<std::vector<T_SYSTEM_PLACE>()> fnSystemPlaces;
+    // How long a stopped job may take before the operator is told that a
+    // drive does not answer.
+    std::chrono::milliseconds stopPatience{5000};
 };
 
 // This process's environment: its streams and variables, its stop
@@ -86,8 +91,10 @@ public:
     // Runs fnJob on a background thread and returns when it has ended.
     // Meanwhile this thread prints the job's messages, answers its
     // questions, and calls fnAbort when a stop is requested, then every
-    // second until the job has ended. False, with the reason logged, when
-    // the thread could not be started (fnJob did not run).
+    // second until the job has ended. A stop is answered on standard error
+    // at once, and again when the job has not ended after the patience: a
+    // drive does not answer. False, with the reason logged, when the
+    // thread could not be started (fnJob did not run).
     bool RunInBackground(const std::function<void()>& fnJob, const std::function<void()>& fnAbort,
                          const T_JOB_QUESTION& question);
     // Hands every message other than log lines and progress to fnResult
@@ -102,6 +109,7 @@ public:
 
 private:
     void Pump(const std::function<void()>& fnAbort, const T_JOB_QUESTION& question);
+    void SayStopping(std::string_view strText);
     void Handle(const T_NOTIFY_MSG& msg);
 
     const T_CLI_ENV& m_env;

@@ -1,6 +1,7 @@
 #include "cli/cli_list.h"
 
 #include "cli/cli_drive_selector.h"
+#include "cli/cli_output.h"
 #include "engine/core/format.h"
 
 namespace {
@@ -52,5 +53,5 @@ std::string DriveListing(CCliInventory& inventory, bool bFloppyLetters)
 
 int RunListCommand(CCliInventory& inventory, const T_CONSOLE_IO& io)
 {
-    return io.write(EStream::Output, DriveListing(inventory)) == 0 ? 0 : 1;
+    return PrintWholeText(DriveListing(inventory), io);
 }

@@ -1,5 +1,6 @@
 #include "cli/cli_methods.h"
 
+#include "cli/cli_output.h"
 #include "engine/core/format.h"
 #include "engine/erase/erase_methods.h"
 #include "engine/erase/erase_pass.h"
@@ -33,5 +34,5 @@ std::string EraseMethodsListing()
 
 int RunMethodsCommand(const T_CONSOLE_IO& io)
 {
-    return io.write(EStream::Output, EraseMethodsListing()) == 0 ? 0 : 1;
+    return PrintWholeText(EraseMethodsListing(), io);
 }

@@ -5,6 +5,7 @@
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
+#include "engine/core/system_error.h"
 
 namespace {
 
@@ -51,6 +52,22 @@ T_OUTPUT_FACTS ReadOutputFacts()
                           GetEnvironmentText("NO_COLOR"), GetEnvironmentText("TERM")};
 }
 
+void ReportOutputFailure(uint32_t nError, std::string_view strWhatInstead, const T_CONSOLE_IO& io)
+{
+    std::string strText = "gravelmoor-cli: standard output could not be written";
+    strText.append(strWhatInstead).append(".\n").append(GetSystemErrorText(nError));
+    if (strText.back() != '\n') strText += '\n';
+    io.write(EStream::Error, strText);
+}
+
+int PrintWholeText(std::string_view strText, const T_CONSOLE_IO& io)
+{
+    const uint32_t nError = io.write(EStream::Output, strText);
+    if (nError == 0) return 0;
+    ReportOutputFailure(nError, "", io);
+    return 1;
+}
+
 std::string AnsiStyleOf(uint32_t dwWord)
 {
     std::string strCodes;
@@ -69,10 +86,17 @@ std::string AnsiStyleOf(uint32_t dwWord)
     return strCodes.empty() ? std::string() : "\033[" + strCodes + "m";
 }
 
-std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour)
+std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour, bool bContinuesLine)
 {
-    std::string strPlain(LogPrefixText(LogPrefixOf(dwWord)));
-    strPlain += strText;
+    const std::string_view strPrefix = LogPrefixText(LogPrefixOf(dwWord));
+    std::string strPlain;
+    if (!bContinuesLine) {
+        strPlain.append(strPrefix).append(strText);
+    } else if (strText.starts_with('\n')) {
+        strPlain.append("\n").append(strPrefix).append(strText.substr(1));
+    } else {
+        strPlain = strText;
+    }
     const std::string strStyle = bColour ? AnsiStyleOf(dwWord) : std::string();
     if (strStyle.empty()) return strPlain;
     // Each line is styled on its own, so the style never leaks past a line end.
@@ -119,8 +143,9 @@ void CCliPrinter::Handle(const T_NOTIFY_MSG& msg)
 void CCliPrinter::PrintLog(uint32_t dwWord, std::string_view strText)
 {
     ClearProgress();
-    if (m_nOutputError == 0) m_nOutputError = m_write(EStream::Output, RenderLogLine(dwWord, strText, m_mode.bColour));
-    if (m_nOutputError != 0) m_write(EStream::Error, RenderLogLine(dwWord, strText, false));
+    if (m_nOutputError == 0)
+        m_nOutputError = m_write(EStream::Output, RenderLogLine(dwWord, strText, m_mode.bColour, m_bMidLine));
+    if (m_nOutputError != 0) m_write(EStream::Error, RenderLogLine(dwWord, strText, false, m_bMidLine));
     if (!strText.empty()) m_bMidLine = strText.back() != '\n';
     DrawProgress();
 }
@@ -142,19 +167,32 @@ void CCliPrinter::HandleProgress(uint32_t nCode, LPARAM_T lParam)
     }
 }
 
+namespace {
+bool IsMoving(std::string_view strSpeed)
+{
+    static const std::string ZERO = SpeedText(0.0);
+    return !strSpeed.empty() && strSpeed != ZERO;
+}
+}  // namespace
+
 void CCliPrinter::TakeSpeed(uint32_t nCode, std::string_view strSpeed)
 {
     for (size_t i = 0; i < m_arrSpeedCodes.size(); ++i) {
-        if (m_arrSpeedCodes[i] == nCode) m_arrSpeeds[i] = strSpeed;
+        if (m_arrSpeedCodes[i] != nCode) continue;
+        m_arrSpeeds[i] = strSpeed;
+        if (IsMoving(strSpeed)) m_strLastMoving = strSpeed;
     }
 }
 
+// A stage that ends reports the speed 0; until another one moves, the last
+// speed measured stays, so the end of a job or of its write pass still
+// shows how fast it went.
 std::string_view CCliPrinter::ShownSpeed() const
 {
-    static const std::string ZERO = SpeedText(0.0);
     for (const std::string& strSpeed : m_arrSpeeds) {
-        if (!strSpeed.empty() && strSpeed != ZERO) return strSpeed;
+        if (IsMoving(strSpeed)) return strSpeed;
     }
+    if (!m_strLastMoving.empty()) return m_strLastMoving;
     return m_arrSpeeds.empty() ? std::string_view() : std::string_view(m_arrSpeeds.front());
 }
 

@@ -46,10 +46,19 @@ T_OUTPUT_MODE ChooseOutputMode(const T_OUTPUT_FACTS& facts);
 // The facts of this process's streams and environment.
 T_OUTPUT_FACTS ReadOutputFacts();
 
+// Says on standard error that standard output could not be written, with
+// strWhatInstead after it and the system's text of nError.
+void ReportOutputFailure(uint32_t nError, std::string_view strWhatInstead, const T_CONSOLE_IO& io);
+// Writes a whole text (the help, a listing) to standard output: 0 when it
+// arrived, else 1 with the failure reported.
+int PrintWholeText(std::string_view strText, const T_CONSOLE_IO& io);
+
 // The ANSI colour and style sequence for a log word; empty for plain text.
 std::string AnsiStyleOf(uint32_t dwWord);
-// A log line as printed: prefix, text, colour per line when bColour.
-std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour);
+// A log line as printed: prefix, text, colour per line when bColour. A
+// text that continues an open line (bContinuesLine) gets its prefix only
+// where it starts a line of its own: after a line feed it begins with.
+std::string RenderLogLine(uint32_t dwWord, std::string_view strText, bool bColour, bool bContinuesLine = false);
 // "42.5%  12.35MB/s  remaining 0:01:05" (parts not known yet are left out).
 std::string RenderProgress(int64_t nPerMille, std::string_view strSpeed, int64_t nRemainSeconds);
 
@@ -59,7 +68,8 @@ public:
 
     // The progress line shows the speed of the first of arrSpeedCodes
     // (PROGRESS_..._SPEED codes) whose last speed is not zero: the image
-    // side of a write, say, and its drives while they read back.
+    // side of a write, say, and its drives while they read back; while
+    // none moves, the last speed that was not zero.
     CCliPrinter(T_OUTPUT_MODE mode, std::vector<uint32_t> arrSpeedCodes, TWriteFn write);
     // Prints what the message says and frees its heap string.
     void Handle(const T_NOTIFY_MSG& msg);
@@ -89,4 +99,5 @@ private:
     int64_t m_nPerMille = -1;
     int64_t m_nRemain = -1;
     std::vector<std::string> m_arrSpeeds;  // the last text of each speed code
+    std::string m_strLastMoving;           // the last of them that was not 0
 };

@@ -8,6 +8,7 @@
 #include "cli/cli_inventory.h"
 #include "cli/cli_list.h"
 #include "cli/cli_methods.h"
+#include "cli/cli_output.h"
 #include "cli/cli_read.h"
 #include "cli/cli_stop.h"
 #include "cli/cli_verify.h"
@@ -32,8 +33,7 @@ int main(int argc, char** argv)
     }
     switch (parsed.args.eCommand) {
     case ECliCommand::Help:
-        WriteOut(EStream::Output, CliUsage());
-        return 0;
+        return PrintWholeText(CliUsage(), T_CONSOLE_IO{});
     case ECliCommand::List: {
         CCliInventory inventory;
         return RunListCommand(inventory, T_CONSOLE_IO{});

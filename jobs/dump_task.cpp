@@ -20,6 +20,10 @@ CEraseDisk* g_pEraseDisk = nullptr;
 namespace {
 
 constexpr int MIN_BUFFER_MIB = 16;
+// A drive transfer still waiting this long after it began has stopped
+// answering; an abort tells it to give up where the platform can.
+constexpr uint32_t STALLED_TRANSFER_MS = 1000;
+IDeviceProvider* g_pJobDevices = nullptr;  // the running job's; under g_csDumpTask
 constexpr const char* STAMP_FORMAT = "%04Y/%02M/%02D %02h:%02m:%02s";
 
 void PublishOptions(const T_DUMPTASK_PARAM& param)
@@ -38,6 +42,12 @@ void PublishOptions(const T_DUMPTASK_PARAM& param)
     g_bOptCompressImage = param.bCompressImage;
     g_nOptCompressThreads = param.nCompressThreads;
     g_bOptOverwrite = false;
+}
+
+void RegisterDevices(IDeviceProvider* pDevices)
+{
+    std::lock_guard<std::mutex> lock(g_csDumpTask);
+    g_pJobDevices = pDevices;
 }
 
 void ClearRegistrations()
@@ -94,7 +104,9 @@ int32_t RunDumpTask(T_DUMPTASK_PARAM* pParam)
     if (PassPreflight(run)) {
         LockVolumes(run);
         ClearRegistrations();
+        RegisterDevices(&run.devices);
         RunJobKind(run);
+        RegisterDevices(nullptr);
         ClearRegistrations();
         ReleaseVolumes(run);
     } else {
@@ -124,4 +136,5 @@ void AbortDumpTask()
     if (g_pImageToDisk) g_pImageToDisk->Abort();
     if (g_pCompareDiskImage) g_pCompareDiskImage->Abort();
     if (g_pEraseDisk) g_pEraseDisk->Abort();
+    if (g_pJobDevices) g_pJobDevices->CancelWaitingTransfers(STALLED_TRANSFER_MS);
 }

@@ -43,11 +43,11 @@ void LockOne(T_JOB_RUN& run, T_VOLUME_LOCK& volume)
     LogInfo("Volume %s lock...", volume.szPath);
     uint32_t nError = 0;
     if (!OpenVolume(run, volume, nError)) {
-        LogWarning("\nwarning, volue %s open failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
+        LogWarning("\nvolume %s open failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
         return;
     }
     if (!LockWithRetry(*volume.hVolume, nError)) {
-        LogWarning("\nwarning, volue %s lock failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
+        LogWarning("\nvolume %s lock failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
         volume.bLocked = false;
         return;
     }
@@ -56,7 +56,7 @@ void LockOne(T_JOB_RUN& run, T_VOLUME_LOCK& volume)
     volume.hVolume->Flush(nError);
     LogInfo("Volume %s unmount...", volume.szPath);
     if (!volume.hVolume->DismountVolume(nError)) {
-        LogWarning("\nwarning, volume %s unmount failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
+        LogWarning("\nvolume %s unmount failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
         return;
     }
     LogInfo("OK.\n");
@@ -70,7 +70,7 @@ bool EjectOne(T_VOLUME_LOCK& volume)
     LogInfo("Volume %s unmount...", volume.szPath);
     uint32_t nError = 0;
     if (!volume.hVolume->DismountVolume(nError) && nError != SystemError::NotReady()) {
-        LogWarning("\nwarning, volume %s unmount failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
+        LogWarning("\nvolume %s unmount failed.\n%s\n", volume.szPath, GetSystemErrorText(nError));
         return false;
     }
     ShellNotifyMediaRemoved(volume.szPath);

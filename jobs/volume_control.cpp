@@ -198,7 +198,7 @@ void CVolumeControl::EjectLockedVolume(size_t nLetter)
     held.Flush(nError);
     LogInfo("Volume %c: unmount...", cLetter);
     if (!Dismounted(held, nError)) {
-        LogWarning("\nwarning, volume %c: unmount failed.\n%s\n", cLetter, GetSystemErrorText(nError));
+        LogWarning("\nvolume %c: unmount failed.\n%s\n", cLetter, GetSystemErrorText(nError));
         return;
     }
     ShellNotifyMediaRemoved(VolumePathOf(nLetter) + "\\");

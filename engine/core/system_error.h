@@ -16,6 +16,7 @@ uint32_t IoError();  // a device failed a transfer
 uint32_t NotReady();  // no medium in the drive
 uint32_t NotSupported();  // the device does not answer this request
 uint32_t DiskFull();
+uint32_t Cancelled();  // a transfer that was told to give up
 // Opening failed because someone else holds the device or file (an
 // exclusive opener, a mounted file system, an open that shares nothing).
 bool IsInUse(uint32_t nCode);

@@ -156,6 +156,17 @@ public:
     virtual std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) = 0;
     // Removes a file this program created and no longer wants.
     virtual bool RemoveFile(const std::string& strPath, uint32_t& nError) = 0;
+    // Tells every drive transfer (ReadAt, WriteAt on a drive opened here)
+    // that has waited at least nWaitedMs to give up: it then fails with
+    // SystemError::Cancelled(). Returns how many were told. Where the
+    // platform cannot end a transfer that waits in the device (Linux: a
+    // drive that stopped answering), nothing happens and 0 is returned;
+    // the transfer waits on, and so does the thread that made it.
+    virtual size_t CancelWaitingTransfers(uint32_t nWaitedMs)
+    {
+        (void)nWaitedMs;
+        return 0;
+    }
 };
 
 // The adapter of the platform the program runs on.

@@ -1,8 +1,7 @@
 // Everything an erase checks before its first byte: no path given twice,
-// the targets opened exclusively (a disk with a mounted file system is
-// refused by the system) and of a kind that can be erased, the method
-// chosen, no two targets that share their storage, and every target
-// measured.
+// the method chosen, the targets opened exclusively (a disk with a mounted
+// file system is refused by the system) and of a kind that can be erased,
+// no two targets that share their storage, and every target measured.
 #include <algorithm>
 
 #include "engine/core/job_options.h"
@@ -20,8 +19,8 @@ constexpr std::string_view SHARED_STORAGE_LINE =
 bool CEraseDisk::Prepare(int nCount, const std::string* arrPaths)
 {
     if (!RefuseRepeatedPaths(nCount, arrPaths)) return false;
+    SelectMethod();  // its line belongs under the head line, before any target's failure
     for (int i = 0; i < nCount; ++i) OpenTarget(i, arrPaths[i]);
-    SelectMethod();
     if (!AnyActive() || !RefuseSharedStorage()) return false;
     for (int i = 0; i < nCount; ++i) {
         if (m_Task[i].bActive) MeasureTarget(i);

@@ -4,6 +4,7 @@
 // terminal answers and a stop request the test controls.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,19 +45,16 @@ protected:
         T_CLI_ENV env;
         env.output = m_output;
         env.io.write = [this](EStream eStream, std::string_view strText) {
+            (eStream == EStream::Error ? m_strErr : m_strOut) += strText;
             if (m_onWrite) m_onWrite();
-            if (eStream == EStream::Error) {
-                m_strErr += strText;
-                return 0u;
-            }
-            m_strOut += strText;
-            return m_nOutputError;
+            return eStream == EStream::Error ? 0u : m_nOutputError;
         };
         env.io.readLine = [this](std::string& strLine) { return m_answer(strLine); };
         env.io.bCanAsk = m_bTerminal;
         env.pStop = &m_stop;
         env.pDevices = m_pDevices;
         env.nAvailableMiB = m_nAvailableMiB;
+        env.stopPatience = m_stopPatience;
         return env;
     }
 
@@ -81,7 +79,8 @@ protected:
     uint32_t m_nOutputError = 0;
     std::function<bool(std::string&)> m_answer = [](std::string&) { return false; };
     T_OUTPUT_MODE m_output;
-    std::function<void()> m_onWrite;  // called before each write to the console
+    std::chrono::milliseconds m_stopPatience{5000};
+    std::function<void()> m_onWrite;  // called after each write to the console
     std::string m_strOut;
     std::string m_strErr;
 };

@@ -95,6 +95,10 @@ TEST(CliArgsJobs, UsageErrorsSayWhatIsWrong)
         {{"read", "--threads", "all", "a", "b"}, "--threads needs a whole number of threads, not \"all\""},
         {{"read", "a", "b", "--threads"}, "--threads needs a value"},
         {{"write", "--threads", "2", "img", "a"}, "write does not take the option --threads"},
+        {{"read", "a", ""}, "the IMAGE is an empty word"},
+        {{"checksum", ""}, "the IMAGE is an empty word"},
+        {{"verify", "img", "a", ""}, "a DRIVE is an empty word"},
+        {{"erase", "", "b"}, "a DRIVE is an empty word"},
     };
     for (const T_USAGE_CASE& c : cases) {
         const T_PARSE_RESULT r = Parse(c.args);

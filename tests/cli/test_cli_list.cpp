@@ -57,18 +57,19 @@ TEST_F(ListCommandTest, NoDriveAtAllPointsAtTheRightsItTakes)
 
 TEST_F(ListCommandTest, PrintsOnStandardOutputAndFailsWhenItCannot)
 {
-    std::string strOut;
+    std::string strOut, strErr;
     uint32_t nWriteError = 0;
     T_CONSOLE_IO io;
     io.write = [&](EStream eStream, std::string_view strText) {
-        EXPECT_EQ(eStream, EStream::Output);
-        strOut += strText;
-        return nWriteError;
+        (eStream == EStream::Output ? strOut : strErr) += strText;
+        return eStream == EStream::Output ? nWriteError : 0u;
     };
     EXPECT_EQ(RunListCommand(Inventory(), io), 0);
     EXPECT_EQ(strOut, DriveListing(Inventory()));
+    EXPECT_EQ(strErr, "");
     nWriteError = 28;
     EXPECT_EQ(RunListCommand(Inventory(), io), 1);
+    EXPECT_NE(strErr.find("standard output could not be written"), std::string::npos) << strErr;
 }
 
 TEST_F(ListCommandTest, TheDriveListIsBuiltOnceAndTheRunnersInventoryIsReadyWithIt)

@@ -17,6 +17,10 @@ TEST(CliOutput, PlainLinesCarryTheirPrefix)
               "[WARNING] disk read error.\nI/O error\n");
     EXPECT_EQ(RenderLogLine(ComposeLogWord(LOG_STYLE_ERROR), "disk read retry out.\n", false),
               "[ERROR] disk read retry out.\n");
+    // After "Volume /dev/sdb1 unmount..." the warning starts a line of its own.
+    EXPECT_EQ(RenderLogLine(ComposeLogWord(LOG_STYLE_WARNING), "\nvolume x failed.\nbusy\n", false, true),
+              "\n[WARNING] volume x failed.\nbusy\n");
+    EXPECT_EQ(RenderLogLine(ComposeLogWord(LOG_STYLE_ERROR), "failed.\nbusy\n", false, true), "failed.\nbusy\n");
 }
 
 TEST(CliOutput, ColoursFollowTheStyleWordLineByLine)
@@ -244,6 +248,10 @@ TEST(CliPrinter, ShowsTheFirstSpeedThatMoves)
     printer.Handle(speed(PROGRESS_DRIVE_SPEED, SpeedText(0.0)));
     printer.Handle(speed(PROGRESS_DRIVE_SPEED + 2, "    99.00MB/s"));  // not a code it shows
     printer.Handle(ProgressMessage(PROGRESS_TOTAL, 600));
+    EXPECT_NE(strLast.find(" 20.00MB/s"), std::string::npos) << strLast;
+    // Every stage ended: the last measured speed stays.
+    printer.Handle(speed(PROGRESS_DRIVE_SPEED + 1, SpeedText(0.0)));
+    printer.Handle(ProgressMessage(PROGRESS_TOTAL, 1000));
     EXPECT_NE(strLast.find(" 20.00MB/s"), std::string::npos) << strLast;
 }
 

@@ -101,6 +101,25 @@ TEST_F(CliReadRun, StopDuringTheQuestionAnswersNo)
     EXPECT_NE(m_strOut.find(strLine), std::string::npos) << m_strOut;
 }
 
+// A drive that stopped answering: the stop is answered at once, the hang
+// is named after the patience, and the read ends when the drive answers.
+TEST_F(CliReadRun, AStopWhileTheDriveHangsIsAnsweredAtOnce)
+{
+    m_pDisk->HangReads(MIB, 2 * MIB, false);
+    m_output.eProgress = EProgressMode::Live;  // a console write every 250 ms
+    m_stopPatience = std::chrono::milliseconds(300);
+    m_onWrite = [this] {
+        if (m_pDisk->HungReads() > 0) m_stop.Request(EStopSignal::Interrupt);
+        if (ErrHas("a drive does not answer")) m_pDisk->ReleaseHang();
+    };
+    EXPECT_EQ(Run({DRIVE, Image()}), 130);
+    const size_t nStopping = m_strErr.find(std::string(StopSignalText(EStopSignal::Interrupt)) + ": stopping the job");
+    const size_t nNoAnswer = m_strErr.find("a drive does not answer");
+    EXPECT_NE(nNoAnswer, std::string::npos) << m_strErr;
+    EXPECT_LT(nStopping, nNoAnswer) << m_strErr;
+    EXPECT_EQ(ImageBytes().size(), MIB);
+}
+
 TEST_F(CliReadRun, StopBeforeTheReadLeavesNoImage)
 {
     m_stop.Request(EStopSignal::Terminate);

@@ -65,6 +65,7 @@ public:
     {
         return IsFake(strPath) ? m_fakes.RemoveFile(strPath, nError) : GetPlatformDevices().RemoveFile(strPath, nError);
     }
+    size_t CancelWaitingTransfers(uint32_t nWaitedMs) override { return m_fakes.CancelWaitingTransfers(nWaitedMs); }
 
 private:
     static bool IsFake(const std::string& strPath)

@@ -167,6 +167,26 @@ TEST_F(JobTest, AnAbortEndsTheJobAsAFailedOneAndUnlocksItsVolumes)
     EXPECT_EQ(m_sound.m_arrPlayed, std::vector<std::string>{"C:\\tools\\Error.wav"});
 }
 
+// A drive that stopped answering in the middle of a read: where the
+// platform can cancel the waiting transfer, the abort ends the job.
+TEST_F(JobTest, AnAbortCancelsADriveReadThatWaits)
+{
+    auto pDisk = AddDisk(0, 0, 4 * MIB);
+    pDisk->HangReads(2 * MIB, 3 * MIB, true);
+    std::thread job([this] { RunDumpTask(&m_param); });
+    const auto tStart = std::chrono::steady_clock::now();
+    while (m_recorder.LogText().find("GRAVELMOOR=") == std::string::npos &&
+           std::chrono::steady_clock::now() - tStart < std::chrono::seconds(10)) {
+        if (pDisk->HungReads() > 0) AbortDumpTask();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    const auto tEnd = std::chrono::steady_clock::now();
+    pDisk->ReleaseHang();
+    job.join();
+    EXPECT_LT(tEnd - tStart, std::chrono::seconds(5));
+    EXPECT_NE(m_recorder.LogText().find("  DISK #0 - GRAVELMOOR=NG\n"), std::string::npos) << m_recorder.LogText();
+}
+
 }  // namespace
 }  // namespace job_test
 

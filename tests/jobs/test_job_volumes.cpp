@@ -56,7 +56,7 @@ TEST_F(JobVolumeTest, ARefusedLockWarnsGoesOnAndIsNotUnlocked)
     m_param.nTask = DUMPTASK_VERIFY;
     EXPECT_EQ(RunDumpTask(&m_param), 0);
     const std::string strLog = m_recorder.LogText();
-    EXPECT_NE(strLog.find("\nwarning, volue \\\\.\\E: lock failed.\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("\nvolume \\\\.\\E: lock failed.\n"), std::string::npos) << strLog;
     EXPECT_EQ(Vol('E').RequestCount(EFakeRequest::Lock), 10u);
     EXPECT_EQ(Vol('E').RequestCount(EFakeRequest::Unlock), 0u);
     EXPECT_EQ(strLog.find("E: unlock"), std::string::npos);
@@ -93,7 +93,7 @@ TEST_F(JobVolumeTest, ADismountThatFindsNoMediumCountsAsDoneAtTheEject)
     EXPECT_EQ(RunDumpTask(&m_param), 0);
     const std::string strLog = m_recorder.LogText();
     // Before the job it is only a warning; at the end it counts as dismounted.
-    EXPECT_NE(strLog.find("\nwarning, volume \\\\.\\E: unmount failed.\n"), std::string::npos) << strLog;
+    EXPECT_NE(strLog.find("\nvolume \\\\.\\E: unmount failed.\n"), std::string::npos) << strLog;
     EXPECT_NE(strLog.find("E: eject...OK.\n"), std::string::npos) << strLog;
 }
 

@@ -49,6 +49,18 @@ TEST(ProgressRouting, EveryCodeReachesItsControlAndBar)
     }
 }
 
+TEST(ProgressRouting, AControlKeepsItsLastMeasuredSpeedUntilTheNextJob)
+{
+    CShownSpeeds speeds;
+    const T_PROGRESS_ROUTE row = RouteProgress(PROGRESS_DRIVE_SPEED + 1);
+    EXPECT_TRUE(speeds.Shows(row, SpeedText(0.0)));  // nothing measured yet
+    EXPECT_TRUE(speeds.Shows(row, "    12.00MB/s"));
+    EXPECT_FALSE(speeds.Shows(row, SpeedText(0.0)));
+    EXPECT_TRUE(speeds.Shows(RouteProgress(PROGRESS_IMAGE_SPEED), SpeedText(0.0)));  // each control apart
+    speeds.Reset();
+    EXPECT_TRUE(speeds.Shows(row, SpeedText(0.0)));
+}
+
 TEST(ProgressRouting, TheWholeJobShowsPerMilleAsAPercentage)
 {
     EXPECT_EQ(TotalPercentText(1000), "100.0%");

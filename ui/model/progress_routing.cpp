@@ -42,6 +42,14 @@ T_PROGRESS_ROUTE RouteProgress(uint32_t nCode)
     return {};
 }
 
+bool CShownSpeeds::Shows(const T_PROGRESS_ROUTE& route, std::string_view strSpeed)
+{
+    bool& bMoved = m_bMoved[route.eTarget == EProgressTarget::Row ? static_cast<size_t>(route.nRow) : 4];
+    const bool bMoving = strSpeed != SpeedText(0.0);
+    if (bMoving) bMoved = true;
+    return bMoving || !bMoved;
+}
+
 std::string TotalPercentText(int64_t nPerMille)
 {
     return FormatText("%.1f%%", static_cast<double>(nPerMille) / 10.0);

@@ -3,8 +3,10 @@
 // goes: one of the six progress controls (a bar position or its text) or
 // the remaining-time static. Codes nobody shows are ignored; a code whose
 // value is a heap string (the speed texts) still has its string freed.
+#include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/core/progress.h"
 
@@ -33,6 +35,19 @@ struct T_PROGRESS_ROUTE {
 };
 
 T_PROGRESS_ROUTE RouteProgress(uint32_t nCode);
+
+// Whether a speed text reaches its control. A stage that ends reports the
+// speed 0, which would hide how fast it went: once a control has shown a
+// measured speed, a 0 leaves it in place until the next job (Reset).
+class CShownSpeeds {
+public:
+    void Reset() { m_bMoved.fill(false); }
+    // route: a SpeedText route of RouteProgress.
+    bool Shows(const T_PROGRESS_ROUTE& route, std::string_view strSpeed);
+
+private:
+    std::array<bool, 5> m_bMoved{};  // rows 0 to 3, then the image control
+};
 
 // The whole-job text of a per-mille value, centred in its control: "100.0%".
 std::string TotalPercentText(int64_t nPerMille);

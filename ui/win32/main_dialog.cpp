@@ -384,11 +384,14 @@ bool CGravelmoorDlg::OnSysCommand(WPARAM wParam)
     }
 }
 
+// With a job running, Yes stops it; the window ends when it has ended
+// (OnDumpTaskEnd), or without it after the patience (OnStopTimer).
 void CGravelmoorDlg::OnClose()
 {
     if (m_bDumpTask) {
-        if (MessageBoxUtf8(m_hWnd, CLOSE_QUESTION, "Gravelmoor", MB_YESNO) != IDYES) return;
-        StopJobForClosing();
+        if (m_bClosing || MessageBoxUtf8(m_hWnd, CLOSE_QUESTION, "Gravelmoor", MB_YESNO) != IDYES) return;
+        StopDumpTask(true);
+        return;
     }
     EndWindow(IDCANCEL);
 }
@@ -400,16 +403,35 @@ void CGravelmoorDlg::OnCloseButton()
     EndWindow(IDOK);
 }
 
+// The window is being destroyed: the job's thread must not outlive the
+// description and the notify target it uses. It is stopped and waited for
+// within the patience; a thread that still runs then ends with the process.
 void CGravelmoorDlg::StopJobForClosing()
 {
-    while (m_hDumpTask) {
-        AbortDumpTask();
-        if (::WaitForSingleObject(m_hDumpTask, 1000) == WAIT_OBJECT_0) {
-            ::CloseHandle(m_hDumpTask);
-            m_hDumpTask = nullptr;
-        }
+    AbortDumpTask();
+    const auto nPatienceMs = static_cast<DWORD>(m_ports.stopPatience.count());
+    if (::WaitForSingleObject(m_hDumpTask, nPatienceMs) != WAIT_OBJECT_0) {
+        EndProcessWithJob();
+        do {
+            AbortDumpTask();  // only a test's port comes back here
+        } while (::WaitForSingleObject(m_hDumpTask, 1000) != WAIT_OBJECT_0);
     }
+    ::CloseHandle(m_hDumpTask);
+    m_hDumpTask = nullptr;
     m_bDumpTask = false;
+}
+
+// Leaves while the job's thread still runs: nothing it may use is
+// destroyed or unwound; the system closes the drives and volume locks.
+void CGravelmoorDlg::EndProcessWithJob()
+{
+    if (m_bEndingProcess) return;
+    m_bEndingProcess = true;
+    if (m_ports.fnEndProcess) {
+        m_ports.fnEndProcess();
+        return;
+    }
+    ::TerminateProcess(::GetCurrentProcess(), 1);
 }
 
 void CGravelmoorDlg::OnDestroy()
@@ -418,7 +440,8 @@ void CGravelmoorDlg::OnDestroy()
         ::SHChangeNotifyDeregister(m_nShellNotifyId);
         m_nShellNotifyId = 0;
     }
-    for (UINT_PTR nTimer : std::array<UINT_PTR, 3>{TIMER_REFRESH, TIMER_SECOND, TIMER_DISPLAY}) ::KillTimer(m_hWnd, nTimer);
+    for (UINT_PTR nTimer : std::array<UINT_PTR, 4>{TIMER_REFRESH, TIMER_SECOND, TIMER_DISPLAY, TIMER_STOP})
+        ::KillTimer(m_hWnd, nTimer);
     for (auto& hLock : m_VolumeControl.m_hLockVolume) hLock.reset();
     m_HashTask.Quit();
     if (GetLogTarget() == m_pNotify.get()) SetLogTarget(nullptr, WM_ENGINE_LOG);

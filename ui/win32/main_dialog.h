@@ -5,10 +5,12 @@
 // questions to it and its answers into window calls. Jobs run on the job
 // runner's thread (DumpTaskThread) and report by posted messages only;
 // their log lines and progress reports are gathered and shown a few times a
-// second, however fast they arrive.
+// second, however fast they arrive. The window's thread never waits for a
+// running job: a drive that stopped answering holds the job's thread.
 #include <windows.h>
 
 #include <array>
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -24,6 +26,7 @@
 #include "ui/model/drive_rows.h"
 #include "ui/model/enable_rules.h"
 #include "ui/model/log_pieces.h"
+#include "ui/model/progress_routing.h"
 #include "ui/model/row_display.h"
 #include "ui/win32/edit_combo_box.h"
 #include "ui/win32/progress_info_ctrl.h"
@@ -34,6 +37,8 @@
 // The window's own timer that shows what arrived since its last tick.
 constexpr UINT_PTR TIMER_DISPLAY = 5;
 constexpr UINT DISPLAY_PERIOD_MS = 200;
+// The timer that aborts a stopping job again, once a second.
+constexpr UINT_PTR TIMER_STOP = 6;
 
 class CGravelmoorDlg {
 public:
@@ -80,6 +85,7 @@ private:
     bool OnPaint();
     void RegisterShellNotify();
     void StopJobForClosing();
+    void EndProcessWithJob();
     void EndWindow(INT_PTR nResult);
 
     // main_dialog_commands.cpp: WM_COMMAND and the row buttons.
@@ -126,7 +132,8 @@ private:
     bool ConfirmDrives(int nTask);
     void PrepareDumpTask(int nTask);
     bool StartDumpTask();
-    void WaitDumpTask();
+    void StopDumpTask(bool bClosing);
+    void OnStopTimer();
     void OnUserError(WPARAM wParam, LPARAM lParam);
     void OnDumpTaskEnd();
     static DWORD WINAPI JobThreadProc(LPVOID pParam);
@@ -189,6 +196,16 @@ private:
     T_DUMPTASK_PARAM m_DumpTaskParam;
     HANDLE m_hDumpTask = nullptr;
     bool m_bDumpTask = false;
+    // Stopping: the job was aborted and is aborted again every second
+    // until its thread ends; the window never waits for that thread.
+    bool m_bStopping = false;
+    bool m_bToldNoAnswer = false;  // the log said that a drive does not answer
+    std::chrono::steady_clock::time_point m_stopStart;
+    // Closing: the window ends when the job has ended, or without it once
+    // the patience has passed since m_closeStart.
+    bool m_bClosing = false;
+    bool m_bEndingProcess = false;
+    std::chrono::steady_clock::time_point m_closeStart;
     int m_nEraseMethod = 0;
     uint32_t m_nEjectMask = 0;
 
@@ -199,6 +216,7 @@ private:
     // Timers and display.
     bool m_bBlink = false;
     bool m_bRefreshPending = false;
+    CShownSpeeds m_shownSpeeds;
     CLogPieces m_logPieces;
     std::vector<T_LOG_PIECE> m_arrPendingLog;
     std::string m_strPendingRemain;

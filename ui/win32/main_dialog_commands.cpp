@@ -79,7 +79,7 @@ void CGravelmoorDlg::OnCommand(WORD nId, WORD nCode, HWND)
     case IDC_WRITE: OnJobButton(DUMPTASK_WRITE); break;
     case IDC_VERIFY: OnJobButton(DUMPTASK_VERIFY); break;
     case IDC_ERASE: OnJobButton(DUMPTASK_ERASE); break;
-    case IDC_STOP: WaitDumpTask(); break;
+    case IDC_STOP: StopDumpTask(false); break;
     case IDOK: OnCloseButton(); break;
     case IDCANCEL: OnClose(); break;
     case IDC_BROWSE: OnBrowse(); break;

@@ -39,7 +39,8 @@ void CGravelmoorDlg::OnEngineProgress(WPARAM wParam, LPARAM lParam)
         break;
     case EProgressEffect::SpeedText: {
         const char* pszText = HeapStringOf(lParam);
-        Progress(route.nControlId).SetTextLater(pszText ? pszText : "", TEXT_RIGHT);
+        const std::string strSpeed = pszText ? pszText : "";
+        if (m_shownSpeeds.Shows(route, strSpeed)) Progress(route.nControlId).SetTextLater(strSpeed, TEXT_RIGHT);
         FreeHeapString(lParam);
         break;
     }
@@ -104,6 +105,8 @@ void CGravelmoorDlg::OnTimer(UINT_PTR nId)
 {
     if (nId == TIMER_DISPLAY) {
         FlushDisplay();
+    } else if (nId == TIMER_STOP) {
+        OnStopTimer();
     } else if (nId == TIMER_SECOND) {
         OnSecondTimer();
     } else if (nId == TIMER_REFRESH && m_bRefreshPending) {

@@ -1,9 +1,11 @@
 // Starting, stopping and ending a job. The job runs on the job runner's
 // thread (DumpTaskThread) from the description the window fills; the
-// window only reads what the runner posts.
+// window only reads what the runner posts, and never waits for a job that
+// runs.
 #include <windows.h>
 
 #include "engine/core/debug_trace.h"
+#include "engine/core/log.h"
 #include "engine/erase/erase_dialog_entries.h"
 #include "jobs/dump_task.h"
 #include "ui/model/bar_colours.h"
@@ -24,6 +26,7 @@ namespace {
 
 constexpr const char* REMAIN_UNKNOWN = "---秒";
 constexpr int HASH_BUSY_WAITS = 100;  // of 100 ms each
+constexpr UINT STOP_REPEAT_MS = 1000;
 
 }  // namespace
 
@@ -116,6 +119,7 @@ bool CGravelmoorDlg::StartDumpTask()
     }
     FlushDisplay();
     ClearAllBars();
+    m_shownSpeeds.Reset();
     m_progress[0].SetText(TotalPercentText(0), DT_CENTER | DT_VCENTER | DT_SINGLELINE);
     SetItemTextUtf8(m_hWnd, IDC_REMAIN, REMAIN_UNKNOWN);
     std::array<bool, ROW_COUNT> bChecked{};
@@ -137,25 +141,42 @@ DWORD WINAPI CGravelmoorDlg::JobThreadProc(LPVOID pParam)
     return static_cast<DWORD>(DumpTaskThread(static_cast<T_DUMPTASK_PARAM*>(pParam)));
 }
 
-void CGravelmoorDlg::WaitDumpTask()
+// Stop, and the close box's Yes (bClosing): the job is aborted now and
+// again every second (OnStopTimer) until WM_DUMPTASK_END says it has
+// ended. Meanwhile the window goes on answering; a window that closes ends
+// with the job, or without it when the job has not ended in time.
+void CGravelmoorDlg::StopDumpTask(bool bClosing)
 {
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_STOP), FALSE);
     if (!m_bDumpTask) {
         UpdateControls();
         return;
     }
-    do {
-        AbortDumpTask();
-        if (!m_hDumpTask) break;
-        const DWORD dwWait = ::WaitForSingleObject(m_hDumpTask, 1000);
-        if (dwWait == WAIT_OBJECT_0) {
-            ::CloseHandle(m_hDumpTask);
-            m_hDumpTask = nullptr;
-            break;
-        }
-        DebugTrace(dwWait == WAIT_ABANDONED ? "WaitDumpTask() - WAIT_ABANDONED\n" : "WaitDumpTask() - WAIT_TIMEOUT\n");
-    } while (m_bDumpTask);
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_bStopping) {
+        m_bStopping = true;
+        m_stopStart = now;
+        ::SetTimer(m_hWnd, TIMER_STOP, STOP_REPEAT_MS, nullptr);
+    }
+    if (bClosing && !m_bClosing) {
+        m_bClosing = true;
+        m_closeStart = now;
+    }
+    LogInfo(bClosing ? "the job is stopping; the window closes when it has stopped.\n" : "the job is stopping.\n");
+    AbortDumpTask();
     UpdateControls();
+}
+
+void CGravelmoorDlg::OnStopTimer()
+{
+    if (!m_bDumpTask) return;
+    AbortDumpTask();
+    const auto now = std::chrono::steady_clock::now();
+    if (!m_bToldNoAnswer && now - m_stopStart >= m_ports.stopPatience) {
+        m_bToldNoAnswer = true;
+        LogWarning("a drive does not answer; the job ends when it does.\n");
+    }
+    if (m_bClosing && now - m_closeStart >= m_ports.stopPatience) EndProcessWithJob();
 }
 
 void CGravelmoorDlg::OnUserError(WPARAM wParam, LPARAM lParam)
@@ -177,6 +198,13 @@ void CGravelmoorDlg::OnUserError(WPARAM wParam, LPARAM lParam)
 
 void CGravelmoorDlg::OnDumpTaskEnd()
 {
+    ::KillTimer(m_hWnd, TIMER_STOP);
+    m_bStopping = m_bToldNoAnswer = false;
+    if (m_bClosing) {
+        m_bDumpTask = false;
+        EndWindow(IDCANCEL);
+        return;
+    }
     FlushDisplay();
     ::EnableWindow(::GetDlgItem(m_hWnd, IDC_STOP), FALSE);
     m_bDumpTask = false;

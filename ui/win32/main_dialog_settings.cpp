@@ -156,7 +156,8 @@ void CGravelmoorDlg::UpdateControls()
     T_WINDOW_OPTIONS options = OptionsShown();
     NormaliseOptions(options);
     ShowOptions(options);
-    const T_ENABLE_SET set = EnableSetOf(WindowState());
+    T_ENABLE_SET set = EnableSetOf(WindowState());
+    set.bStop = set.bStop && !m_bStopping;
     for (const auto& [nId, bEnabled] : ControlEnables(set)) {
         const HWND hControl = ::GetDlgItem(m_hWnd, static_cast<int>(nId));
         if ((::IsWindowEnabled(hControl) != FALSE) != bEnabled) ::EnableWindow(hControl, bEnabled);

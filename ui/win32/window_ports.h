@@ -2,6 +2,7 @@
 // What the main window reaches the machine through. The program passes the
 // platform's scanner, devices, settings store and file path; the window
 // test passes a scripted scanner, fake drives and a temporary file.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -27,4 +28,11 @@ struct T_WINDOW_PORTS {
     std::function<T_MEMORY_STATUS()> fnMemoryStatus;
     // The optional background picture ("\Gravelmoor.bmp" beside the program).
     std::string strBackgroundPath;
+    // How long a stopped job may take before the window says that a drive
+    // does not answer, and before a window closed during a job leaves
+    // without it.
+    std::chrono::milliseconds stopPatience{5000};
+    // Ends the process while a job's thread still runs; null: at once,
+    // without unwinding anything that thread may still use.
+    std::function<void()> fnEndProcess;
 };

@@ -19,6 +19,7 @@ uint32_t IoError() { return EIO; }
 uint32_t NotReady() { return ENOMEDIUM; }
 uint32_t NotSupported() { return ENOTTY; }
 uint32_t DiskFull() { return ENOSPC; }
+uint32_t Cancelled() { return ECANCELED; }
 bool IsInUse(uint32_t nCode) { return nCode == EBUSY; }
 bool IsNotFound(uint32_t nCode) { return nCode == ENOENT; }
 bool IsNoRoom(uint32_t nCode) { return nCode == ENOSPC || nCode == EDQUOT || nCode == EFBIG; }

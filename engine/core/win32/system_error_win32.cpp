@@ -49,6 +49,7 @@ uint32_t IoError() { return ERROR_CRC; }
 uint32_t NotReady() { return ERROR_NOT_READY; }
 uint32_t NotSupported() { return ERROR_NOT_SUPPORTED; }
 uint32_t DiskFull() { return ERROR_DISK_FULL; }
+uint32_t Cancelled() { return ERROR_OPERATION_ABORTED; }
 bool IsInUse(uint32_t nCode) { return nCode == ERROR_SHARING_VIOLATION; }
 bool IsNotFound(uint32_t nCode) { return nCode == ERROR_FILE_NOT_FOUND || nCode == ERROR_PATH_NOT_FOUND; }
 bool IsNoRoom(uint32_t nCode)

@@ -108,6 +108,46 @@ void CFakeDisk::SetReadDelayMs(uint32_t nMs)
     m_nReadDelayMs = nMs;
 }
 
+void CFakeDisk::HangReads(uint64_t nFrom, uint64_t nTo, bool bCancellable)
+{
+    std::lock_guard lock(m_mutex);
+    m_hang = T_REGION{nFrom, nTo, 0, true};
+    m_bHangCancellable = bCancellable;
+}
+
+void CFakeDisk::ReleaseHang()
+{
+    std::lock_guard lock(m_mutex);
+    m_hang.bSet = false;
+    m_cvHang.notify_all();
+}
+
+uint32_t CFakeDisk::HungReads()
+{
+    std::lock_guard lock(m_mutex);
+    return m_nHung;
+}
+
+bool CFakeDisk::WaitOutHang(uint64_t nOffset, uint64_t nLength)
+{
+    std::unique_lock lock(m_mutex);
+    if (!Touches(m_hang, nOffset, nLength)) return true;
+    const uint32_t nCancelsBefore = m_nCancels;
+    ++m_nHung;
+    m_cvHang.wait_for(lock, HANG_LIMIT, [&] { return !m_hang.bSet || m_nCancels != nCancelsBefore; });
+    --m_nHung;
+    return m_nCancels == nCancelsBefore;
+}
+
+size_t CFakeDisk::CancelHungReads()
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_bHangCancellable || m_nHung == 0) return 0;
+    ++m_nCancels;
+    m_cvHang.notify_all();
+    return m_nHung;
+}
+
 void CFakeDisk::SetWriteDelayMs(uint32_t nMs)
 {
     std::lock_guard lock(m_mutex);
@@ -152,6 +192,7 @@ public:
 
     T_IO_RESULT ReadAt(uint64_t nOffset, void* pData, uint32_t nLength) override
     {
+        if (!m_pDisk->WaitOutHang(nOffset, nLength)) return T_IO_RESULT{false, 0, SystemError::Cancelled()};
         uint32_t nDelay = 0;
         T_IO_RESULT result = ReadLocked(nOffset, pData, nLength, nDelay);
         if (nDelay) std::this_thread::sleep_for(std::chrono::milliseconds(nDelay));
@@ -315,6 +356,13 @@ std::unique_ptr<IDevice> CFakeDeviceProvider::Open(const std::string& strPath, E
         }
     }
     return std::make_unique<CFakeDeviceHandle>(it->second);
+}
+
+size_t CFakeDeviceProvider::CancelWaitingTransfers(uint32_t)
+{
+    size_t nCancelled = 0;
+    for (auto& [strPath, pDisk] : m_disks) nCancelled += pDisk->CancelHungReads();
+    return nCancelled;
 }
 
 bool CFakeDeviceProvider::RemoveFile(const std::string& strPath, uint32_t& nError)

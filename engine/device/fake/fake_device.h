@@ -1,11 +1,13 @@
 #pragma once
 // Fake devices for tests: a disk held in memory that can fail reads in a
 // region, return unstable data in a region, end before its reported size,
-// fail writes, refuse to open or to tell its size, go slowly, and answer
+// fail writes, refuse to open or to tell its size, go slowly, hang, and answer
 // or fail the storage and volume requests (CFakeVolume). A
 // provider maps paths to fake disks and hands every other path to the
 // platform (so images can be real temporary files).
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -48,6 +50,17 @@ public:
     // The length request fails; with bGeometryToo the geometry one as well.
     void FailLengthRequest(uint32_t nError, bool bGeometryToo);
     void SetReadDelayMs(uint32_t nMs);
+    // Reads that touch [nFrom, nTo) wait, as on a drive that stopped
+    // answering, until ReleaseHang; with bCancellable the provider's
+    // CancelWaitingTransfers ends them too, failing with
+    // SystemError::Cancelled (a platform that can cancel). A hung read
+    // gives up by itself after HANG_LIMIT, so a broken test cannot wait
+    // for ever.
+    static constexpr std::chrono::seconds HANG_LIMIT{30};
+    void HangReads(uint64_t nFrom, uint64_t nTo, bool bCancellable);
+    void ReleaseHang();
+    // How many reads wait in the hang now.
+    uint32_t HungReads();
     void SetWriteDelayMs(uint32_t nMs);
     // Called after every write that stored bytes, with the disk's lock held
     // and its contents at hand: a test sees what each write stored, or
@@ -79,6 +92,9 @@ private:
         bool bSet = false;
     };
     static bool Touches(const T_REGION& region, uint64_t nOffset, uint64_t nLength);
+    // Waits while a read of [nOffset, +nLength) hangs; false when it was cancelled.
+    bool WaitOutHang(uint64_t nOffset, uint64_t nLength);
+    size_t CancelHungReads();
 
     std::mutex m_mutex;
     std::vector<uint8_t> m_contents;
@@ -97,6 +113,11 @@ private:
     uint32_t m_nLengthError = 0;
     bool m_bGeometryFails = false;
     uint32_t m_nReadDelayMs = 0;
+    T_REGION m_hang;
+    bool m_bHangCancellable = false;
+    uint32_t m_nHung = 0;
+    uint32_t m_nCancels = 0;  // CancelWaitingTransfers calls that ended hung reads
+    std::condition_variable m_cvHang;
     uint32_t m_nWriteDelayMs = 0;
     TWriteHook m_fnWriteHook;
     std::map<uint64_t, uint32_t> m_readsAt;
@@ -114,6 +135,9 @@ public:
     void Add(const std::string& strPath, std::shared_ptr<CFakeDisk> pDisk);
     std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override;
     bool RemoveFile(const std::string& strPath, uint32_t& nError) override;
+    // Ends the hung reads of the disks whose hang can be cancelled; how
+    // long they waited does not matter.
+    size_t CancelWaitingTransfers(uint32_t nWaitedMs) override;
 
 private:
     std::map<std::string, std::shared_ptr<CFakeDisk>> m_disks;

@@ -6,8 +6,11 @@
 #include <windows.h>
 #include <winioctl.h>
 
+#include <optional>
+
 #include "engine/device/device.h"
 #include "engine/device/win32/win32_storage_requests.h"
+#include "engine/device/win32/win32_transfers.h"
 #include "engine/core/win32/text_win32.h"
 
 namespace {
@@ -66,6 +69,7 @@ public:
 
     T_IO_RESULT ReadAt(uint64_t nOffset, void* pData, uint32_t nLength) override
     {
+        const std::optional<CTransferInFlight> transfer = InFlight();
         if (!Seek(nOffset)) return T_IO_RESULT{false, 0, LastError()};
         DWORD nDone = 0;
         if (!::ReadFile(m_hFile, pData, nLength, &nDone, nullptr)) return T_IO_RESULT{false, nDone, LastError()};
@@ -74,6 +78,7 @@ public:
 
     T_IO_RESULT WriteAt(uint64_t nOffset, const void* pData, uint32_t nLength) override
     {
+        const std::optional<CTransferInFlight> transfer = InFlight();
         if (!Seek(nOffset)) return T_IO_RESULT{false, 0, LastError()};
         DWORD nDone = 0;
         if (!::WriteFile(m_hFile, pData, nLength, &nDone, nullptr)) return T_IO_RESULT{false, nDone, LastError()};
@@ -175,6 +180,14 @@ public:
     bool LoadMedia(uint32_t& nError) override { return Request(IOCTL_STORAGE_LOAD_MEDIA, nError); }
 
 private:
+    // Only drives are cancelled: a file transfer that was cut short could
+    // leave an image holding less than the job says.
+    std::optional<CTransferInFlight> InFlight() const
+    {
+        if (!m_bDevice) return std::nullopt;
+        return std::optional<CTransferInFlight>(std::in_place, m_hFile);
+    }
+
     // A request without input or output.
     bool Request(DWORD dwCode, uint32_t& nError)
     {
@@ -250,6 +263,8 @@ public:
         nError = LastError();
         return false;
     }
+
+    size_t CancelWaitingTransfers(uint32_t nWaitedMs) override { return CancelTransfersWaitingSince(nWaitedMs); }
 };
 
 }  // namespace

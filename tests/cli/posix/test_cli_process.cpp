@@ -92,6 +92,9 @@ TEST_F(CliProcess, UnwritableStandardOutputIsAFailure)
     EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 1);
     EXPECT_NE(cli.Err().find("DISK MD5SUM="), std::string::npos) << cli.Err();
     EXPECT_NE(cli.Err().find("standard output could not be written"), std::string::npos) << cli.Err();
+    start.args = {"--help"};
+    CCliProcess help(start);
+    EXPECT_EQ(help.Wait(RUN_TIMEOUT), 1);
 }
 
 TEST_F(CliProcess, UsageErrorsGiveStatusTwo)

@@ -156,6 +156,7 @@ TEST_F(EraseDiskTest, UnusableTargetsAreSkippedAndTheOthersErased)
         const std::string paths[] = {Drive(0), Drive(1)};
         EXPECT_TRUE(engine.Run(2, paths, ERASE_ONE, 16));  // the result depends on the usable target alone
         EXPECT_EQ(m_recorder.CountLines(c.strLine), 1u);
+        EXPECT_LT(m_recorder.LogText().find("ERASE Method: "), m_recorder.LogText().find(c.strLine));
         EXPECT_EQ(pGood->Contents(), std::vector<uint8_t>(MIB, 0xFF));
         EXPECT_EQ(pBroken->Contents(), old);
         EXPECT_EQ(engine.m_Task[0].eFailure, EEraseFailure::NotOpened);

@@ -94,6 +94,8 @@ void CWindowHarness::Open()
     ports.strSettingsPath = m_strSettings;
     ports.bZlibLoaded = true;
     ports.strBackgroundPath = m_strBackground;
+    ports.stopPatience = m_stopPatience;
+    ports.fnEndProcess = [this] { ++m_nProcessEnds; };
     ports.fnDriveTypeOf = [](char) { return 1u; };
     ports.fnMemoryStatus = [] { return T_MEMORY_STATUS{true, 1ull << 30, 1ull << 40}; };
     m_pDialog = std::make_unique<CGravelmoorDlg>(ports);

@@ -1,9 +1,14 @@
 // The Win32 device adapter beyond what every platform shares
-// (test_platform_device.cpp): sharing between opens, and UTF-8 paths.
+// (test_platform_device.cpp): sharing between opens, UTF-8 paths, and
+// cancelling a transfer that waits.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
+#include "engine/core/system_error.h"
+#include "engine/device/win32/win32_transfers.h"
 #include "tests/engine/test_helpers.h"
 
 namespace {
@@ -74,6 +79,34 @@ TEST_F(Win32DeviceTest, DeviceNamesAreNeverTakenForFiles)
     EXPECT_EQ(ReadWholeFile(m_dir.File("image.gmi")).size(), 10u);
     ASSERT_TRUE(GetPlatformDevices().RemoveFile(m_dir.File("image.gmi"), nError)) << nError;
     EXPECT_EQ(::GetFileAttributesW((m_dir.Path() / L"image.gmi").wstring().c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+// A read of a pipe nobody writes waits like a drive that stopped
+// answering; only a transfer that has waited long enough is cancelled.
+TEST(Win32Transfers, AWaitingTransferIsCancelledOnItsThread)
+{
+    const HANDLE hServer = ::CreateNamedPipeW(L"\\\\.\\pipe\\gm-hung-drive", PIPE_ACCESS_OUTBOUND, PIPE_WAIT, 1, 512,
+                                              512, 0, nullptr);
+    const HANDLE hDrive = ::CreateFileW(L"\\\\.\\pipe\\gm-hung-drive", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                        nullptr);
+    ASSERT_NE(hDrive, INVALID_HANDLE_VALUE) << ::GetLastError();
+    DWORD dwError = 0;
+    std::thread reader([&] {
+        const CTransferInFlight transfer(hDrive);
+        char buffer[16];
+        DWORD nRead = 0;
+        if (!::ReadFile(hDrive, buffer, sizeof buffer, &nRead, nullptr)) dwError = ::GetLastError();
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(CancelTransfersWaitingSince(60000), 0u);
+    const size_t nCancelled = GetPlatformDevices().CancelWaitingTransfers(200);
+    DWORD nWritten = 0;
+    if (nCancelled == 0) ::WriteFile(hServer, "x", 1, &nWritten, nullptr);  // never leave the reader waiting
+    reader.join();
+    EXPECT_EQ(nCancelled, 1u);
+    EXPECT_EQ(dwError, SystemError::Cancelled());
+    ::CloseHandle(hDrive);
+    ::CloseHandle(hServer);
 }
 
 }  // namespace
