@@ -41,7 +41,7 @@ T_CLI_ENV ProcessCliEnv()
     env.io.bCanAsk = IsTerminal(EStream::Input);
     env.pStop = &ProcessStopRequest();
     env.nAvailableMiB = AvailableMemoryMiB();
-    env.nDefaultBufferMiB = DefaultBufferMiB();
+    env.nDefaultBufferMiB = DefaultBufferMiB(&env.arrSettingsWarnings);
     static CCliInventory inventory;
     env.pInventory = &inventory;
     env.fnSystemPlaces = SystemPlaces;
@@ -66,7 +66,9 @@ IDeviceProvider& DevicesOf(const T_CLI_ENV& env)
 
 uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env)
 {
-    return args.nBufferMiB != 0 ? args.nBufferMiB : env.nDefaultBufferMiB;
+    if (args.nBufferMiB != 0) return args.nBufferMiB;
+    for (const std::string& strWarning : env.arrSettingsWarnings) LogWarning("%s", strWarning);
+    return env.nDefaultBufferMiB;
 }
 
 uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)

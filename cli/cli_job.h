@@ -30,6 +30,7 @@ struct T_CLI_ENV {
     IDeviceProvider* pDevices = nullptr;  // null: the platform's drives and files
     uint64_t nAvailableMiB = 0;           // 0: not known
     uint32_t nDefaultBufferMiB = 16;      // without --buffer: the settings file's
+    std::vector<std::string> arrSettingsWarnings;  // logged by a job that takes the setting
     CCliInventory* pInventory = nullptr;  // null: every drive is a path, none is listed
     // Where the running system lives; null: nowhere to guard.
     std::function<std::vector<T_SYSTEM_PLACE>()> fnSystemPlaces;
@@ -45,7 +46,8 @@ EPromptRule PromptRuleOf(bool bYes, const T_CLI_ENV& env);
 // The devices the command opens drives and images with.
 IDeviceProvider& DevicesOf(const T_CLI_ENV& env);
 
-// The MiB a job asks for: --buffer, else the settings file's.
+// The MiB a job asks for: --buffer, else the settings file's (and then
+// the warnings about that file are logged).
 uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env);
 // The job's block count: the asked MiB, at most 75% of the available
 // memory, never below 16.

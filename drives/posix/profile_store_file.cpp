@@ -147,6 +147,14 @@ int32_t CFileProfileStore::GetInt(const std::string& strPath, std::string_view s
     return strValue.empty() ? nDefault : ParseProfileInt(strValue);
 }
 
+std::vector<T_PROFILE_KEY> CFileProfileStore::ListKeys(const std::string& strPath)
+{
+    if (strPath.empty()) return {};
+    const T_FILE_TEXT file = ReadProfileFile(strPath);
+    if (file.eState != EFileState::Read && file.eState != EFileState::TooLarge) return {};
+    return CProfileDocument(file.strText).Keys();
+}
+
 bool CFileProfileStore::WriteString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
                                     std::string_view strValue)
 {
