@@ -131,8 +131,11 @@ bool CCliJob::RunInBackground(const std::function<void()>& fnJob, const std::fun
         LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(static_cast<uint32_t>(e.code().value())));
         return false;
     }
+    const auto start = std::chrono::steady_clock::now();
     Pump(fnAbort, question);
     job.join();
+    m_bRan = true;
+    m_ranFor += std::chrono::steady_clock::now() - start;
     return true;
 }
 
@@ -177,5 +180,7 @@ bool CCliJob::Finish()
 {
     PrintQueued();
     ReportOutputFailure(m_printer.OutputError(), m_env.io);
+    const auto bellAfter = m_env.output.bellAfter;
+    if (m_bRan && bellAfter.count() >= 0 && m_ranFor >= bellAfter) m_env.io.write(EStream::Error, "\a");
     return m_printer.OutputError() == 0;
 }

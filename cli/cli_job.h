@@ -4,6 +4,7 @@
 // itself: engines run on a background thread while the main thread prints
 // their messages, answers their questions and turns the operator's stop
 // request into one abort.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -98,8 +99,10 @@ public:
     // owns what the message carries.
     void SetResultHandler(std::function<void(const T_NOTIFY_MSG&)> fnResult) { m_fnResult = std::move(fnResult); }
     // Ends the output: prints what is left, removes the progress line and
-    // says on standard error when standard output could not be written.
-    // True when the whole log reached standard output.
+    // says on standard error when standard output could not be written;
+    // rings the bell when the jobs run in the background took long enough
+    // (the output mode's bellAfter). True when the whole log reached
+    // standard output.
     bool Finish();
 
 private:
@@ -110,6 +113,8 @@ private:
     CNotifyQueue m_queue;
     CCliPrinter m_printer;
     std::function<void(const T_NOTIFY_MSG&)> m_fnResult;
+    bool m_bRan = false;  // a job ran in the background
+    std::chrono::steady_clock::duration m_ranFor{};
 };
 
 // Points an engine's notifications at the job, with the job runner's poll
