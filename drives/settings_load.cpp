@@ -97,7 +97,9 @@ void AddStrayKeyWarnings(IProfileStore& store, const std::string& strPath, std::
 {
     std::vector<T_PROFILE_KEY> arrStray;
     for (const T_PROFILE_KEY& key : store.ListKeys(strPath)) {
-        if (!IsOurSection(key.strSection)) arrStray.push_back(key);
+        // A comment that holds an "=" is no key of anyone's.
+        const bool bComment = key.strKey.empty() || key.strKey[0] == ';' || key.strKey[0] == '#';
+        if (!bComment && !IsOurSection(key.strSection)) arrStray.push_back(key);
     }
     // One line per section, naming its keys.
     for (size_t i = 0; i < arrStray.size();) {

@@ -114,7 +114,8 @@ TEST_F(Settings, TheBufferLimitIsAtLeast16AndNoValueCanAddKeys)
 
 TEST_F(Settings, ANumberOutOfRangeAndKeysOutsideTheSectionAreWarnedAbout)
 {
-    const std::string strText = "Buffer=64\n[Settings]\nShowCDROM=1\nBuffer=32\n[gravelmoor]\nBuffer=99999999999999999999\n";
+    const std::string strText =
+        "; Buffer=64 is plenty\n[Settings]\nShowCDROM=1\nBuffer=32\n[gravelmoor]\nBuffer=99999999999999999999\n";
     WriteWholeFile(m_strPath, {strText.begin(), strText.end()});
     const T_SETTINGS settings = Load();
     EXPECT_EQ(settings.nBufferMiB, 16);
@@ -129,4 +130,5 @@ TEST_F(Settings, ANumberOutOfRangeAndKeysOutsideTheSectionAreWarnedAbout)
                           "[Gravelmoor] section only.\n"),
               std::string::npos)
         << strAll;
+    EXPECT_EQ(strAll.find("; Buffer"), std::string::npos) << strAll;  // a comment is no key
 }
