@@ -4,15 +4,20 @@
 #include "drives/settings_load.h"
 #include "drives/settings_path.h"
 
-uint32_t DefaultBufferMiB(IProfileStore& store, const std::string& strPath)
+// The setting is refused above the largest --buffer.
+static_assert(BUFFER_MIB_MAX == MAX_BUFFER_MIB);
+
+uint32_t DefaultBufferMiB(IProfileStore& store, const std::string& strPath, std::vector<std::string>* pWarnings)
 {
-    return static_cast<uint32_t>(ReadBufferMiB(store, strPath));  // 16 or more
+    const auto nMiB = static_cast<uint32_t>(ReadBufferMiB(store, strPath, pWarnings));  // 16 or more
+    if (pWarnings) AddStrayKeyWarnings(store, strPath, *pWarnings);
+    return nMiB;
 }
 
-uint32_t DefaultBufferMiB()
+uint32_t DefaultBufferMiB(std::vector<std::string>* pWarnings)
 {
     const std::string strPath = GetSettingsFilePath();
     if (strPath.empty()) return static_cast<uint32_t>(BUFFER_MIB_MIN);
     const std::unique_ptr<IProfileStore> pStore = CreateProfileStore();
-    return DefaultBufferMiB(*pStore, strPath);
+    return DefaultBufferMiB(*pStore, strPath, pWarnings);
 }

@@ -32,7 +32,7 @@ T_CLI_ENV ProcessCliEnv()
     env.io.bCanAsk = IsTerminal(EStream::Input);
     env.pStop = &ProcessStopRequest();
     env.nAvailableMiB = AvailableMemoryMiB();
-    env.nDefaultBufferMiB = DefaultBufferMiB();
+    env.nDefaultBufferMiB = DefaultBufferMiB(&env.arrSettingsWarnings);
     static CCliInventory inventory;
     env.pInventory = &inventory;
     env.fnSystemPlaces = SystemPlaces;
@@ -57,7 +57,9 @@ IDeviceProvider& DevicesOf(const T_CLI_ENV& env)
 
 uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env)
 {
-    return args.nBufferMiB != 0 ? args.nBufferMiB : env.nDefaultBufferMiB;
+    if (args.nBufferMiB != 0) return args.nBufferMiB;
+    for (const std::string& strWarning : env.arrSettingsWarnings) LogWarning("%s", strWarning);
+    return env.nDefaultBufferMiB;
 }
 
 uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
@@ -120,8 +122,11 @@ bool CCliJob::RunInBackground(const std::function<void()>& fnJob, const std::fun
         LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(static_cast<uint32_t>(e.code().value())));
         return false;
     }
+    const auto start = std::chrono::steady_clock::now();
     Pump(fnAbort, question);
     job.join();
+    m_bRan = true;
+    m_ranFor += std::chrono::steady_clock::now() - start;
     return true;
 }
 
@@ -186,5 +191,7 @@ bool CCliJob::Finish()
     PrintQueued();
     if (m_printer.OutputError() != 0)
         ReportOutputFailure(m_printer.OutputError(), "; the log went to standard error instead", m_env.io);
+    const auto bellAfter = m_env.output.bellAfter;
+    if (m_bRan && bellAfter.count() >= 0 && m_ranFor >= bellAfter) m_env.io.write(EStream::Error, "\a");
     return m_printer.OutputError() == 0;
 }

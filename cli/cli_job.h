@@ -32,6 +32,7 @@ struct T_CLI_ENV {
     IDeviceProvider* pDevices = nullptr;  // null: the platform's drives and files
     uint64_t nAvailableMiB = 0;           // 0: not known
     uint32_t nDefaultBufferMiB = 16;      // without --buffer: the settings file's
+    std::vector<std::string> arrSettingsWarnings;  // logged by a job that takes the setting
     CCliInventory* pInventory = nullptr;  // null: every drive is a path, none is listed
     // Where the running system lives; null: nowhere to guard.
     std::function<std::vector<T_SYSTEM_PLACE>()> fnSystemPlaces;
@@ -50,7 +51,8 @@ EPromptRule PromptRuleOf(bool bYes, const T_CLI_ENV& env);
 // The devices the command opens drives and images with.
 IDeviceProvider& DevicesOf(const T_CLI_ENV& env);
 
-// The MiB a job asks for: --buffer, else the settings file's.
+// The MiB a job asks for: --buffer, else the settings file's (and then
+// the warnings about that file are logged).
 uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env);
 // The job's block count: the asked MiB, at most 75% of the available
 // memory, never below 16.
@@ -103,8 +105,10 @@ public:
     // owns what the message carries.
     void SetResultHandler(std::function<void(const T_NOTIFY_MSG&)> fnResult) { m_fnResult = std::move(fnResult); }
     // Ends the output: prints what is left, removes the progress line and
-    // says on standard error when standard output could not be written.
-    // True when the whole log reached standard output.
+    // says on standard error when standard output could not be written;
+    // rings the bell when the jobs run in the background took long enough
+    // (the output mode's bellAfter). True when the whole log reached
+    // standard output.
     bool Finish();
 
 private:
@@ -116,6 +120,8 @@ private:
     CNotifyQueue m_queue;
     CCliPrinter m_printer;
     std::function<void(const T_NOTIFY_MSG&)> m_fnResult;
+    bool m_bRan = false;  // a job ran in the background
+    std::chrono::steady_clock::duration m_ranFor{};
 };
 
 // Points an engine's notifications at the job, with the job runner's poll

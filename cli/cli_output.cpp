@@ -43,6 +43,7 @@ T_OUTPUT_MODE ChooseOutputMode(const T_OUTPUT_FACTS& facts)
         mode.eProgress = EProgressMode::Lines;
     else
         mode.eProgress = EProgressMode::Live;
+    if (facts.eError == EStreamKind::Terminal) mode.bellAfter = BELL_AFTER_JOB;
     return mode;
 }
 

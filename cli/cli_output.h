@@ -15,9 +15,11 @@
 //   cannot know, so everything the printer puts there must be whole lines.
 //   Also on a dumb terminal (TERM=dumb), which has no cursor control.
 // - None: standard error is not a terminal.
+// A job of more than a few seconds ends with a bell on a terminal.
 // When standard output cannot be written (a full disk, a reader that went
 // away), the log lines go to standard error instead, and the failure is
 // kept for the exit status.
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -32,7 +34,14 @@ enum class EProgressMode { None, Live, Lines };
 struct T_OUTPUT_MODE {
     bool bColour = false;
     EProgressMode eProgress = EProgressMode::None;
+    // A job that ran at least this long ends with one bell on standard
+    // error, for an operator who looked away; negative: never (standard
+    // error is not a terminal).
+    std::chrono::milliseconds bellAfter{-1};
 };
+
+// How long a job runs before its end rings the terminal's bell.
+constexpr std::chrono::seconds BELL_AFTER_JOB{5};
 
 // What the output mode is chosen from.
 struct T_OUTPUT_FACTS {

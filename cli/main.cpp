@@ -14,6 +14,7 @@
 #include "cli/cli_verify.h"
 #include "cli/cli_write.h"
 #include "cli/console.h"
+#include "engine/core/format.h"
 
 int main(int argc, char** argv)
 {
@@ -23,6 +24,7 @@ int main(int argc, char** argv)
         WriteOut(EStream::Error, "gravelmoor-cli: can't open the null device for a closed standard stream.\n");
         return 1;
     }
+    UseUserLocale();  // before any thread starts
     PrepareConsole();
     const std::vector<std::string> args = GetUtf8Arguments(argc, argv);
     const T_PARSE_RESULT parsed = ParseCliArgs(args);

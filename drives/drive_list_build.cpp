@@ -48,6 +48,16 @@ bool Measure(IDeviceProvider& devices, T_ITEM_DATA& item, T_DRIVE_TEXT& text)
     return true;
 }
 
+// A CD-ROM drive that has a size and a letter: its size is that of the
+// disc's file system, which the letter's root tells.
+void MeasureDisc(IVolumeScanner& scanner, T_ITEM_DATA& item, T_DRIVE_TEXT& text)
+{
+    uint64_t nTotalBytes = 0;
+    if (text.eMeasure != EDriveMeasure::Size || item.arrLetters.empty()) return;
+    if (!scanner.GetFileSystemTotalBytes(scanner.RootOf(item.arrLetters.front()), nTotalBytes)) return;
+    item.nSize = text.nSize = nTotalBytes;
+}
+
 // Fills the letters, the lock mark and the text; false when the settings
 // hide the drive.
 bool Describe(const T_DRIVE_LIST_OPTIONS& options, T_ITEM_DATA& item, T_DRIVE_TEXT& text)
@@ -78,6 +88,7 @@ void ProbeNumbered(CDriveInfo& drives, IVolumeScanner& scanner, IDeviceProvider&
         T_DRIVE_TEXT text;
         if (!Measure(devices, item, text)) continue;
         item.arrLetters = drives.GetDriveLetters(nKind, n);
+        if (nKind == DRIVE_KIND_CDROM) MeasureDisc(scanner, item, text);
         item.bRemovable = IsRemovableDriveOf(drives, nKind, n);
         if (Describe(options, item, text)) arrItems.push_back(item);
     }

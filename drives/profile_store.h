@@ -11,6 +11,12 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
+
+struct T_PROFILE_KEY {
+    std::string strSection;
+    std::string strKey;
+};
 
 class IProfileStore {
 public:
@@ -25,6 +31,11 @@ public:
     // key is missing or its value is empty.
     virtual int32_t GetInt(const std::string& strPath, std::string_view strSection, std::string_view strKey,
                            int32_t nDefault) = 0;
+    // Every key of the file with the section it is under, in the file's
+    // order. Keys above the first section header, which no reading finds,
+    // come with an empty section name where the platform can list them (our
+    // own file; the private-profile functions cannot).
+    virtual std::vector<T_PROFILE_KEY> ListKeys(const std::string& strPath) = 0;
     // Sets the key, adding the file, the section and the key as needed and
     // keeping every other line of the file.
     virtual bool WriteString(const std::string& strPath, std::string_view strSection, std::string_view strKey,

@@ -148,6 +148,17 @@ std::optional<std::string> CProfileDocument::Find(std::string_view strSection, s
     return std::string(Trim(std::string_view(strLine).substr(strLine.find('=') + 1)));
 }
 
+std::vector<T_PROFILE_KEY> CProfileDocument::Keys() const
+{
+    std::vector<T_PROFILE_KEY> arrKeys;
+    std::string strSection;
+    for (const T_LINE& line : m_lines) {
+        if (line.eKind == ELineKind::Section) strSection = line.strName;
+        if (line.eKind == ELineKind::Key) arrKeys.push_back({strSection, line.strName});
+    }
+    return arrKeys;
+}
+
 bool CProfileDocument::Set(std::string_view strSection, std::string_view strKey, std::string_view strValue)
 {
     strSection = Trim(strSection);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "drives/profile_store.h"
+
 class CProfileDocument {
 public:
     CProfileDocument() = default;
@@ -24,6 +26,10 @@ public:
     // section, or the section at the end of the text. False, and nothing
     // changes, when a name or the value cannot stand on one line as it is.
     bool Set(std::string_view strSection, std::string_view strKey, std::string_view strValue);
+
+    // Every usable key line with its section's name ("" above the first
+    // header), in order.
+    std::vector<T_PROFILE_KEY> Keys() const;
 
     std::string Text() const;
 

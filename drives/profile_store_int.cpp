@@ -1,5 +1,7 @@
-// Settings values as integers, digit by digit.
+// Settings values as numbers, digit by digit.
 #include "drives/profile_store_int.h"
+
+#include <limits>
 
 namespace {
 
@@ -12,15 +14,19 @@ uint32_t DigitValue(char c)
     return 36;
 }
 
-}  // namespace
+struct T_DIGITS {
+    bool bNegative = false;
+    uint32_t nWrapped = 0;  // modulo 2^32
+    uint64_t nValue = 0;    // held at the largest 64-bit value
+};
 
-int32_t ParseProfileInt(std::string_view strText)
+T_DIGITS ReadDigits(std::string_view strText)
 {
+    T_DIGITS digits;
     size_t pos = 0;
     // Blanks here are every character up to the space, controls included.
     while (pos < strText.size() && static_cast<unsigned char>(strText[pos]) <= ' ') ++pos;
-    bool bNegative = false;
-    if (pos < strText.size() && (strText[pos] == '-' || strText[pos] == '+')) bNegative = strText[pos++] == '-';
+    if (pos < strText.size() && (strText[pos] == '-' || strText[pos] == '+')) digits.bNegative = strText[pos++] == '-';
     uint32_t nBase = 10;
     if (pos + 1 < strText.size() && strText[pos] == '0') {
         switch (strText[pos + 1]) {
@@ -31,12 +37,28 @@ int32_t ParseProfileInt(std::string_view strText)
         }
         if (nBase != 10) pos += 2;
     }
-    uint32_t nValue = 0;
+    constexpr uint64_t MAX = std::numeric_limits<uint64_t>::max();
     for (; pos < strText.size(); ++pos) {
         const uint32_t nDigit = DigitValue(strText[pos]);
         if (nDigit >= nBase) break;
-        nValue = nValue * nBase + nDigit;
+        digits.nWrapped = digits.nWrapped * nBase + nDigit;
+        digits.nValue = digits.nValue > (MAX - nDigit) / nBase ? MAX : digits.nValue * nBase + nDigit;
     }
-    if (bNegative) nValue = 0u - nValue;
-    return static_cast<int32_t>(nValue);
+    return digits;
+}
+
+}  // namespace
+
+int32_t ParseProfileInt(std::string_view strText)
+{
+    const T_DIGITS digits = ReadDigits(strText);
+    return static_cast<int32_t>(digits.bNegative ? 0u - digits.nWrapped : digits.nWrapped);
+}
+
+int64_t ParseProfileNumber(std::string_view strText)
+{
+    const T_DIGITS digits = ReadDigits(strText);
+    constexpr auto MAX = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
+    if (!digits.bNegative) return static_cast<int64_t>(digits.nValue > MAX ? MAX : digits.nValue);
+    return digits.nValue > MAX ? std::numeric_limits<int64_t>::min() : -static_cast<int64_t>(digits.nValue);
 }

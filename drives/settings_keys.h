@@ -27,5 +27,7 @@ constexpr size_t SETTINGS_TEXT_MAX_CHARS = 255;
 // A job's buffer memory in MiB: never less than this, and this by default.
 constexpr int32_t BUFFER_MIB_MIN = 16;
 constexpr std::string_view BUFFER_MIB_DEFAULT_TEXT = "16";
+// ... and never more than this: a larger setting is refused as --buffer is.
+constexpr int32_t BUFFER_MIB_MAX = 65536;
 // The most compression threads a job is given.
 constexpr int32_t COMPRESS_THREADS_MAX = 64;

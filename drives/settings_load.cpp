@@ -1,7 +1,11 @@
 // The setup settings read for the main window.
 #include "drives/settings_load.h"
 
+#include <algorithm>
+
+#include "drives/profile_store_int.h"
 #include "drives/settings_letters.h"
+#include "engine/core/format.h"
 
 namespace {
 
@@ -31,6 +35,29 @@ uint32_t NotRemovableLetters(const FnDriveTypeOfLetter& driveTypeOf)
     return dwMask;
 }
 
+// A number of a key with a largest value: nDefault when the key is missing
+// or empty, and, with a warning, when the number is larger (however many
+// digits it has). Smaller ones are the caller's to judge.
+int64_t ReadNumberAtMost(IProfileStore& store, const std::string& strPath, std::string_view strKey,
+                         int64_t nDefault, int64_t nMax, std::vector<std::string>* pWarnings)
+{
+    const std::string strText = ReadText(store, strPath, strKey);
+    if (strText.empty()) return nDefault;
+    const int64_t nValue = ParseProfileNumber(strText);
+    if (nValue <= nMax) return nValue;
+    if (pWarnings) {
+        pWarnings->push_back(FormatText("the settings file %s: %s=%s is more than %I64d; %I64d is used instead.\n",
+                                        strPath, strKey, strText, nMax, nDefault));
+    }
+    return nDefault;
+}
+
+bool IsOurSection(std::string_view strSection)
+{
+    return std::equal(strSection.begin(), strSection.end(), SETTINGS_SECTION.begin(), SETTINGS_SECTION.end(),
+                      [](char a, char b) { return (a | 0x20) == (b | 0x20); });
+}
+
 }  // namespace
 
 T_SETTINGS LoadSettings(IProfileStore& store, const std::string& strPath, const FnDriveTypeOfLetter& driveTypeOf)
@@ -46,20 +73,43 @@ T_SETTINGS LoadSettings(IProfileStore& store, const std::string& strPath, const 
     settings.dwNoScanMask &= ~settings.dwHideMask;
     settings.strLockDriveLetters = ReadText(store, strPath, SettingsKey::LockDriveLetters);
     settings.bLockNotReadyDrive = ReadFlag(store, strPath, SettingsKey::LockNotReadyDrive);
-    settings.nBufferMiB = ReadBufferMiB(store, strPath);
-    settings.nCompressThreads = ReadCompressThreads(store, strPath);
+    settings.nBufferMiB = ReadBufferMiB(store, strPath, &settings.arrWarnings);
+    settings.nCompressThreads = ReadCompressThreads(store, strPath, &settings.arrWarnings);
+    AddStrayKeyWarnings(store, strPath, settings.arrWarnings);
     return settings;
 }
 
-uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath)
+uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath, std::vector<std::string>* pWarnings)
 {
-    const int32_t nThreads = store.GetInt(strPath, SETTINGS_SECTION, SettingsKey::CompressThreads, 0);
-    if (nThreads < 1) return 0;
-    return static_cast<uint32_t>(nThreads > COMPRESS_THREADS_MAX ? COMPRESS_THREADS_MAX : nThreads);
+    const int64_t nThreads =
+        ReadNumberAtMost(store, strPath, SettingsKey::CompressThreads, 0, COMPRESS_THREADS_MAX, pWarnings);
+    return nThreads < 1 ? 0 : static_cast<uint32_t>(nThreads);
 }
 
-int32_t ReadBufferMiB(IProfileStore& store, const std::string& strPath)
+int32_t ReadBufferMiB(IProfileStore& store, const std::string& strPath, std::vector<std::string>* pWarnings)
 {
-    const int32_t nMiB = store.GetInt(strPath, SETTINGS_SECTION, SettingsKey::Buffer, BUFFER_MIB_MIN);
-    return nMiB < BUFFER_MIB_MIN ? BUFFER_MIB_MIN : nMiB;
+    const int64_t nMiB =
+        ReadNumberAtMost(store, strPath, SettingsKey::Buffer, BUFFER_MIB_MIN, BUFFER_MIB_MAX, pWarnings);
+    return nMiB < BUFFER_MIB_MIN ? BUFFER_MIB_MIN : static_cast<int32_t>(nMiB);
+}
+
+void AddStrayKeyWarnings(IProfileStore& store, const std::string& strPath, std::vector<std::string>& arrWarnings)
+{
+    std::vector<T_PROFILE_KEY> arrStray;
+    for (const T_PROFILE_KEY& key : store.ListKeys(strPath)) {
+        // A comment that holds an "=" is no key of anyone's.
+        const bool bComment = key.strKey.empty() || key.strKey[0] == ';' || key.strKey[0] == '#';
+        if (!bComment && !IsOurSection(key.strSection)) arrStray.push_back(key);
+    }
+    // One line per section, naming its keys.
+    for (size_t i = 0; i < arrStray.size();) {
+        const std::string& strSection = arrStray[i].strSection;
+        std::string strKeys;
+        for (; i < arrStray.size() && arrStray[i].strSection == strSection; ++i)
+            strKeys += (strKeys.empty() ? "" : ", ") + arrStray[i].strKey;
+        const std::string strWhere = strSection.empty() ? "above the first section" : "under [" + strSection + "]";
+        arrWarnings.push_back(FormatText("the settings file %s: the keys %s are not read (%s); settings are read "
+                                         "from the [%s] section only.\n",
+                                         strPath, strWhere, strKeys, SETTINGS_SECTION));
+    }
 }

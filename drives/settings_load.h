@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "drives/profile_store.h"
 #include "drives/settings_keys.h"
@@ -28,6 +29,9 @@ struct T_SETTINGS {
     bool bLockNotReadyDrive = false;  // lock the volumes of disks without a medium
     int32_t nBufferMiB = BUFFER_MIB_MIN;  // a job's buffer limit, at least 16
     uint32_t nCompressThreads = 0;         // 0: the machine's default
+    // Log lines for what the file holds in vain: a number out of its key's
+    // range (the default is used instead), keys outside the section.
+    std::vector<std::string> arrWarnings;
 };
 
 // Reads every key of the setup settings. With "ShowRemovableOnly" set, each
@@ -36,8 +40,14 @@ struct T_SETTINGS {
 // mask.
 T_SETTINGS LoadSettings(IProfileStore& store, const std::string& strPath, const FnDriveTypeOfLetter& driveTypeOf);
 
-// "Buffer" read as an integer, below 16 (or not a number) taken as 16.
-int32_t ReadBufferMiB(IProfileStore& store, const std::string& strPath);
+// "Buffer" read as an integer, below 16 (or not a number) taken as 16; above
+// BUFFER_MIB_MAX it is 16 too, with a warning added to pWarnings.
+int32_t ReadBufferMiB(IProfileStore& store, const std::string& strPath,
+                      std::vector<std::string>* pWarnings = nullptr);
 // "CompressThreads" read as an integer: 0 (the default) below 1 or when not
-// a number, at most 64.
-uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath);
+// a number; above 64 also 0, with a warning.
+uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath,
+                             std::vector<std::string>* pWarnings = nullptr);
+// A warning for each section other than ours that holds keys, and for keys
+// above the first section: nothing there is ever read.
+void AddStrayKeyWarnings(IProfileStore& store, const std::string& strPath, std::vector<std::string>& arrWarnings);

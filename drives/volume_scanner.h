@@ -59,6 +59,9 @@ public:
     virtual bool GetVolumeNameForMountPoint(const std::string& strPath, std::string& strVolumeName) = 0;
     // The drive type of a root (DRIVE_TYPE_FIXED, ...).
     virtual uint32_t GetRootDriveType(const std::string& strRoot) = 0;
+    // The total size in bytes of the file system at a root (a CD-ROM's
+    // disc); false when none can be told (no medium, nothing mounted).
+    virtual bool GetFileSystemTotalBytes(const std::string& strRoot, uint64_t& nTotalBytes) = 0;
     // The folders of a volume where other volumes are mounted, relative to
     // its root and without a trailing backslash ("mnt\data"); none on Linux.
     virtual std::vector<std::string> ListMountPoints(const std::string& strVolumeName) = 0;

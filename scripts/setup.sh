@@ -11,6 +11,7 @@ PACKAGES=(
   wine wine64
   xvfb fonts-ipafont-gothic
   util-linux fdisk e2fsprogs dosfstools mtools coreutils time gzip pigz
+  locales python3
 )
 
 missing=()
@@ -18,10 +19,15 @@ for p in "${PACKAGES[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
 
+SUDO=""
+[ "$(id -u)" -eq 0 ] || SUDO="sudo"
 if [ ${#missing[@]} -gt 0 ]; then
-  SUDO=""
-  [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
   $SUDO apt-get update -qq
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# A locale whose decimal separator is a comma, for the number format tests.
+if ! locale -a 2>/dev/null | grep -qix 'de_DE.utf8'; then
+  $SUDO localedef -i de_DE -f UTF-8 de_DE.UTF-8
 fi

@@ -14,9 +14,10 @@ bash scripts/setup.sh
 
 stage() { printf '\n==== %s ====\n' "$*"; }
 
+# Every build here treats warnings as errors (a packager's build does not).
 configure_and_build() {  # DIR [cmake args...]
   local dir=$1; shift
-  cmake -S "$ROOT" -B "$dir" -G Ninja "$@" >/dev/null
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DGM_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j "$JOBS"
 }
 
@@ -30,7 +31,7 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
   ctest --test-dir build/asan --output-on-failure -j "$JOBS" --timeout 900
 
 stage "Engine and job runner tests under ThreadSanitizer"
-cmake -S "$ROOT" -B build/tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGM_SANITIZE=thread >/dev/null
+cmake -S "$ROOT" -B build/tsan -G Ninja -DGM_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo -DGM_SANITIZE=thread >/dev/null
 cmake --build build/tsan -j "$JOBS" --target engine_tests jobs_tests
 # Newer kernels randomise mappings more than this TSan runtime accepts;
 # setarch -R turns address randomisation off for the test run only.

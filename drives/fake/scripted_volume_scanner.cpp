@@ -58,6 +58,11 @@ void CScriptedVolumeScanner::SetDrivePath(uint32_t nKind, uint32_t nNumber, cons
     m_drivePaths[{nKind, nNumber}] = strPath;
 }
 
+void CScriptedVolumeScanner::SetFileSystemTotalBytes(const std::string& strLetter, uint64_t nTotalBytes)
+{
+    m_totalBytes[RootOf(strLetter)] = nTotalBytes;
+}
+
 uint32_t CScriptedVolumeScanner::StorageRequests(const std::string& strVolumeName) const
 {
     const auto it = m_storageRequests.find(PathOf(strVolumeName));
@@ -112,6 +117,14 @@ uint32_t CScriptedVolumeScanner::GetRootDriveType(const std::string& strRoot)
         if (RootOf(strLetter) == strRoot) return letter.nDriveType;
     }
     return DRIVE_TYPE_NO_ROOT_DIR;
+}
+
+bool CScriptedVolumeScanner::GetFileSystemTotalBytes(const std::string& strRoot, uint64_t& nTotalBytes)
+{
+    const auto it = m_totalBytes.find(strRoot);
+    if (it == m_totalBytes.end()) return false;
+    nTotalBytes = it->second;
+    return true;
 }
 
 std::vector<std::string> CScriptedVolumeScanner::ListMountPoints(const std::string& strVolumeName)

@@ -34,6 +34,9 @@ public:
     // The setup interfaces listed; with bFail the list cannot be had.
     void SetInterfaces(const std::vector<T_VOLUME_INTERFACE>& arrInterfaces, bool bFail = false);
     void SetDrivePath(uint32_t nKind, uint32_t nNumber, const std::string& strPath);
+    // The size of the file system at the letter's root; without one the
+    // request fails.
+    void SetFileSystemTotalBytes(const std::string& strLetter, uint64_t nTotalBytes);
 
     // Storage requests made on the volume so far, and on all volumes.
     uint32_t StorageRequests(const std::string& strVolumeName) const;
@@ -44,6 +47,7 @@ public:
     bool QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device) override;
     bool GetVolumeNameForMountPoint(const std::string& strPath, std::string& strVolumeName) override;
     uint32_t GetRootDriveType(const std::string& strRoot) override;
+    bool GetFileSystemTotalBytes(const std::string& strRoot, uint64_t& nTotalBytes) override;
     std::vector<std::string> ListMountPoints(const std::string& strVolumeName) override;
     T_VOLUME_STORAGE QueryVolumeStorage(const std::string& strVolumeName) override;
     bool ListVolumeInterfaces(std::vector<T_VOLUME_INTERFACE>& arrInterfaces) override;
@@ -69,6 +73,7 @@ private:
     std::vector<T_VOLUME_INTERFACE> m_arrInterfaces;
     bool m_bInterfacesFail = false;
     std::map<std::pair<uint32_t, uint32_t>, std::string> m_drivePaths;
+    std::map<std::string, uint64_t> m_totalBytes;  // by root
 };
 
 // A volume on one disk: opened, one extent on the disk, and the device

@@ -2,6 +2,7 @@
 // answering the inventory's questions.
 #include "drives/linux/linux_volume_scanner.h"
 
+#include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
 #include <algorithm>
@@ -29,7 +30,8 @@ CLinuxVolumeScanner::CLinuxVolumeScanner(T_SYSFS_ROOTS roots, std::filesystem::p
 std::vector<std::string> CLinuxVolumeScanner::ListLetters()
 {
     std::ifstream in(m_mountInfo);
-    m_table = ReadLinuxDriveTable(m_roots, ParseMountInfo(in));
+    m_arrMounts = ParseMountInfo(in);
+    m_table = ReadLinuxDriveTable(m_roots, m_arrMounts);
     std::vector<std::string> arrLetters;
     for (const T_LINUX_VOLUME& volume : m_table.arrVolumes) arrLetters.push_back(volume.strName);
     return arrLetters;
@@ -63,6 +65,20 @@ uint32_t CLinuxVolumeScanner::GetRootDriveType(const std::string& strRoot)
 {
     const T_LINUX_VOLUME* pVolume = FindByRoot(strRoot);
     return pVolume ? pVolume->nDriveType : DRIVE_TYPE_NO_ROOT_DIR;
+}
+
+bool CLinuxVolumeScanner::GetFileSystemTotalBytes(const std::string& strRoot, uint64_t& nTotalBytes)
+{
+    const T_LINUX_VOLUME* pVolume = FindByRoot(strRoot);
+    if (!pVolume) return false;
+    for (const T_MOUNT& mount : m_arrMounts) {
+        if (mount.nDevice != pVolume->nDevice && mount.strSource != strRoot) continue;
+        struct statvfs st {};
+        if (::statvfs(mount.strTarget.c_str(), &st) != 0) continue;
+        nTotalBytes = static_cast<uint64_t>(st.f_blocks) * st.f_frsize;
+        return true;
+    }
+    return false;
 }
 
 std::vector<std::string> CLinuxVolumeScanner::ListMountPoints(const std::string&)

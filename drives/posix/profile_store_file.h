@@ -17,6 +17,7 @@ public:
                           std::string_view strDefault, size_t nMaxChars) override;
     int32_t GetInt(const std::string& strPath, std::string_view strSection, std::string_view strKey,
                    int32_t nDefault) override;
+    std::vector<T_PROFILE_KEY> ListKeys(const std::string& strPath) override;
     bool WriteString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
                      std::string_view strValue) override;
 };

@@ -26,6 +26,23 @@ void CreateUnicodeFile(const std::wstring& strPath)
     ::CloseHandle(hFile);
 }
 
+// A list of names, each ended by a NUL and the list by another, as the
+// profile functions hand them out; the buffer grows until the list fits
+// (they answer size - 2 when it did not).
+template <class F>
+std::vector<std::wstring> ReadNameList(F&& fnRead)
+{
+    for (DWORD nSize = 4096;; nSize *= 2) {
+        std::vector<wchar_t> buffer(nSize, L'\0');
+        const DWORD nLength = fnRead(buffer.data(), nSize);
+        if (nLength + 2 >= nSize && nSize < (1u << 24)) continue;
+        std::vector<std::wstring> arrNames;
+        for (size_t i = 0; i < nLength && buffer[i] != L'\0'; i += arrNames.back().size() + 1)
+            arrNames.emplace_back(buffer.data() + i);
+        return arrNames;
+    }
+}
+
 class CWin32ProfileStore : public IProfileStore {
 public:
     std::string GetString(const std::string& strPath, std::string_view strSection, std::string_view strKey,
@@ -45,6 +62,23 @@ public:
         if (strPath.empty()) return nDefault;
         return static_cast<int32_t>(::GetPrivateProfileIntW(Utf8ToWide(strSection).c_str(), Utf8ToWide(strKey).c_str(),
                                                             nDefault, Utf8ToWide(strPath).c_str()));
+    }
+
+    std::vector<T_PROFILE_KEY> ListKeys(const std::string& strPath) override
+    {
+        std::vector<T_PROFILE_KEY> arrKeys;
+        if (strPath.empty()) return arrKeys;
+        const std::wstring strFile = Utf8ToWide(strPath);
+        const auto arrSections = ReadNameList([&](wchar_t* pBuffer, DWORD nSize) {
+            return ::GetPrivateProfileSectionNamesW(pBuffer, nSize, strFile.c_str());
+        });
+        for (const std::wstring& strSection : arrSections) {
+            const auto arrNames = ReadNameList([&](wchar_t* pBuffer, DWORD nSize) {
+                return ::GetPrivateProfileStringW(strSection.c_str(), nullptr, L"", pBuffer, nSize, strFile.c_str());
+            });
+            for (const std::wstring& strKey : arrNames) arrKeys.push_back({WideToUtf8(strSection), WideToUtf8(strKey)});
+        }
+        return arrKeys;
     }
 
     bool WriteString(const std::string& strPath, std::string_view strSection, std::string_view strKey,

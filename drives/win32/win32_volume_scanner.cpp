@@ -53,6 +53,14 @@ uint32_t CWin32VolumeScanner::GetRootDriveType(const std::string& strRoot)
     return ::GetDriveTypeW(Utf8ToWide(strRoot).c_str());
 }
 
+bool CWin32VolumeScanner::GetFileSystemTotalBytes(const std::string& strRoot, uint64_t& nTotalBytes)
+{
+    ULARGE_INTEGER total{};
+    if (!::GetDiskFreeSpaceExW(Utf8ToWide(strRoot).c_str(), nullptr, &total, nullptr)) return false;
+    nTotalBytes = total.QuadPart;
+    return true;
+}
+
 std::vector<std::string> CWin32VolumeScanner::ListMountPoints(const std::string& strVolumeName)
 {
     std::vector<std::string> arrFolders;

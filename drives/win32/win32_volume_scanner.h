@@ -12,6 +12,7 @@ public:
     bool QueryLetterDevice(const std::string& strLetter, T_DOS_DEVICE& device) override;
     bool GetVolumeNameForMountPoint(const std::string& strPath, std::string& strVolumeName) override;
     uint32_t GetRootDriveType(const std::string& strRoot) override;
+    bool GetFileSystemTotalBytes(const std::string& strRoot, uint64_t& nTotalBytes) override;
     std::vector<std::string> ListMountPoints(const std::string& strVolumeName) override;
     T_VOLUME_STORAGE QueryVolumeStorage(const std::string& strVolumeName) override;
     bool ListVolumeInterfaces(std::vector<T_VOLUME_INTERFACE>& arrInterfaces) override;

@@ -1,5 +1,6 @@
 #include "engine/core/format.h"
 
+#include <clocale>
 #include <cstdio>
 
 namespace {
@@ -183,4 +184,9 @@ std::string FormatTextV(std::string_view strFormat, std::span<const CFormatArg> 
         pos = end;
     }
     return out;
+}
+
+void UseUserLocale()
+{
+    std::setlocale(LC_ALL, "");
 }

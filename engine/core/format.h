@@ -3,6 +3,8 @@
 // stand, Microsoft size prefixes included ("%08I64X", "%I64u", "%s",
 // "%02x", "%.2f"), and prints the same bytes on every platform. A wrong or
 // missing argument is printed as a marker; it never reads stray memory.
+// Real numbers show the decimal separator of the C runtime's locale: the
+// C locale's "." until a front end sets the user's (UseUserLocale).
 #include <cstdint>
 #include <span>
 #include <string>
@@ -53,3 +55,10 @@ std::string FormatText(std::string_view strFormat, const A&... args)
     const CFormatArg list[sizeof...(A) + 1] = {CFormatArg(args)..., CFormatArg()};
     return FormatTextV(strFormat, std::span<const CFormatArg>(list, sizeof...(A)));
 }
+
+// Sets the C runtime's locale to the user's own, so that speeds, sizes and
+// percentages show the user's decimal separator. Front ends call it once
+// at start-up, before any thread starts: changing the locale while another
+// thread formats text is a race. Nothing machine-read is formatted with
+// real numbers.
+void UseUserLocale();

@@ -7,6 +7,7 @@
 #include "cli/cli_buffer.h"
 #include "cli/cli_job.h"
 #include "drives/settings_keys.h"
+#include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -89,14 +90,20 @@ TEST_F(BufferSettingTest, TheSettingCountsWhenGivenAndSixteenIsTheFloor)
     EXPECT_EQ(WithSetting("8"), 16u);
     EXPECT_EQ(WithSetting(""), 16u);
     EXPECT_EQ(WithSetting("lots"), 16u);
+    EXPECT_EQ(WithSetting("99999999999999999999"), 16u);  // more than --buffer takes: the default
 }
 
 TEST_F(BufferSettingTest, AGivenBufferWinsOverTheSetting)
 {
     T_CLI_ENV env;
     env.nDefaultBufferMiB = 256;
+    env.arrSettingsWarnings = {"the settings file x.ini: the keys ...\n"};
+    CRecorder log;
+    CLogCapture capture(log);
     EXPECT_EQ(AskedBufferMiB(Parse({"erase", "--buffer", "48", "disk:1"}).args, env), 48u);
+    EXPECT_EQ(log.LogText(), "");  // the setting is not used, so nothing is said about it
     EXPECT_EQ(AskedBufferMiB(Parse({"erase", "disk:1"}).args, env), 256u);
+    EXPECT_EQ(log.LogText(), env.arrSettingsWarnings[0]);
 }
 
 }  // namespace

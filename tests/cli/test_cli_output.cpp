@@ -76,6 +76,9 @@ TEST(CliOutputMode, ProgressKeepsOffWhatMayShareTheScreen)
     EXPECT_EQ(ChooseOutputMode({T, P, "", "xterm"}).eProgress, EProgressMode::None);
     EXPECT_EQ(ChooseOutputMode({T, F, "", "xterm"}).eProgress, EProgressMode::None);
     EXPECT_EQ(ChooseOutputMode({T, C, "", "xterm"}).eProgress, EProgressMode::None);
+    // The bell at the end of a long job goes where the progress would.
+    EXPECT_EQ(ChooseOutputMode({P, T, "", "dumb"}).bellAfter, BELL_AFTER_JOB);
+    EXPECT_LT(ChooseOutputMode({T, P, "", "xterm"}).bellAfter.count(), 0);
 }
 
 // A terminal screen: what the writes to it leave visible, line by line. It

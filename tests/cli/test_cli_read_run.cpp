@@ -54,6 +54,9 @@ TEST_F(CliReadRun, SuccessGivesStatusZeroAndTheDigest)
     EXPECT_NE(m_strOut.find("DISK MD5SUM=" + Md5TextOf(DriveBytes()) + "\n"), std::string::npos) << m_strOut;
     EXPECT_NE(m_strOut.find(DRIVE + " - 3145851 bytes dumped.\n"), std::string::npos) << m_strOut;
     EXPECT_EQ(m_strErr, "");
+    m_output.bellAfter = std::chrono::milliseconds(0);  // a terminal, and the job took long enough
+    EXPECT_EQ(Run({DRIVE, m_dir.File("again.gmi")}), 0) << m_strOut;
+    EXPECT_EQ(m_strErr, "\a");
 }
 
 TEST_F(CliReadRun, ReadFailureGivesStatusOne)

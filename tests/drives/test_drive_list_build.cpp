@@ -102,4 +102,16 @@ TEST_F(DriveListBuildTest, AHeldLetterMarksItsDriveAndAFailedLengthRequestShowsI
     EXPECT_EQ(arrItems[1].strPath, "fake:disk1");
 }
 
+TEST_F(DriveListBuildTest, ACdromWithADiscIsAsLargeAsTheFileSystemOnItsLetter)
+{
+    AddDisk(DRIVE_KIND_CDROM, 1, 3 << 20);  // the device's own length
+    m_scanner.MountLetter("D", "\\\\?\\Volume{D}\\", DRIVE_TYPE_CDROM);
+    m_scanner.SetStorage("\\\\?\\Volume{D}\\", StorageOfDrive(DRIVE_KIND_CDROM, 1));
+    m_scanner.SetFileSystemTotalBytes("D", 2 << 20);
+    const std::vector<T_ITEM_DATA> arrItems = BuildDriveItems(m_drives, m_scanner, m_devices, {});
+    ASSERT_EQ(arrItems.size(), 5u);
+    EXPECT_EQ(arrItems[4].strText, " CDROM#01 (D:) (  2.00MiB) ");
+    EXPECT_EQ(arrItems[4].nSize, 2u << 20);
+}
+
 }  // namespace

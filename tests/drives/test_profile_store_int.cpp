@@ -1,5 +1,6 @@
 // Settings values read as integers the way GetPrivateProfileIntW reads
-// them: leading digits, one sign, base prefixes, wrap-around at 32 bits.
+// them: leading digits, one sign, base prefixes, wrap-around at 32 bits;
+// and as numbers that do not wrap.
 #include <gtest/gtest.h>
 
 #include "drives/profile_store_int.h"
@@ -19,4 +20,12 @@ TEST(ProfileInt, LeadingDigitsSignAndBaseDecideAndTheValueWrapsAt32Bits)
         {"4294967312", 16}, {"-4294967295", 1}, {"99999999999", 1215752191},
     };
     for (const auto& c : cases) EXPECT_EQ(ParseProfileInt(c.pText), c.nExpected) << '"' << c.pText << '"';
+}
+
+TEST(ProfileInt, SizesAndCountsReadTheSameDigitsWithoutTheWrap)
+{
+    EXPECT_EQ(ParseProfileNumber(" 4294967312MiB"), 4294967312);
+    EXPECT_EQ(ParseProfileNumber("-0x10"), -16);
+    EXPECT_EQ(ParseProfileNumber("99999999999999999999"), INT64_MAX);
+    EXPECT_EQ(ParseProfileNumber("-99999999999999999999"), INT64_MIN);
 }

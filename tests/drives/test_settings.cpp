@@ -90,14 +90,16 @@ TEST_F(Settings, LetterListsBecomeMasksAndAHiddenLetterIsAlwaysExamined)
 TEST_F(Settings, TheBufferLimitIsAtLeast16AndNoValueCanAddKeys)
 {
     for (const auto& [pText, nMiB] : {std::pair{"8", 16}, {"4096", 4096}, {"", 16}, {"16", 16}, {"17", 17},
-                                      {"abc", 16}, {"-1", 16}, {"4294967295", 16}, {"64MiB", 64}}) {
+                                      {"abc", 16}, {"-1", 16}, {"4294967295", 16}, {"64MiB", 64}, {"65536", 65536},
+                                      {"65537", 16}, {"99999999999999999999", 16}}) {
         Write("Buffer", pText);
         EXPECT_EQ(Load().nBufferMiB, nMiB) << '"' << pText << '"';
     }
-    // The compression threads: missing, not a number or below 1 is the
-    // default (0), and at most 64.
+    // The compression threads: missing, not a number, below 1 or above 64
+    // is the default (0).
     EXPECT_EQ(Load().nCompressThreads, 0u);
-    for (const auto& [pText, nThreads] : {std::pair{"3", 3u}, {"0", 0u}, {"-2", 0u}, {"many", 0u}, {"500", 64u}}) {
+    for (const auto& [pText, nThreads] :
+         {std::pair{"3", 3u}, {"0", 0u}, {"-2", 0u}, {"many", 0u}, {"64", 64u}, {"500", 0u}, {"4294967299", 0u}}) {
         Write("CompressThreads", pText);
         EXPECT_EQ(Load().nCompressThreads, nThreads) << '"' << pText << '"';
     }
@@ -108,4 +110,25 @@ TEST_F(Settings, TheBufferLimitIsAtLeast16AndNoValueCanAddKeys)
     const T_SETUP_VALUES read = ReadSetupValues(*m_pStore, m_strPath);
     EXPECT_EQ(read.strLockDriveLetters + read.strBuffer, "E32");
     EXPECT_FALSE(read.bShowCDROM || read.bHideNoDriveLetter);
+}
+
+TEST_F(Settings, ANumberOutOfRangeAndKeysOutsideTheSectionAreWarnedAbout)
+{
+    const std::string strText =
+        "; Buffer=64 is plenty\n[Settings]\nShowCDROM=1\nBuffer=32\n[gravelmoor]\nBuffer=99999999999999999999\n";
+    WriteWholeFile(m_strPath, {strText.begin(), strText.end()});
+    const T_SETTINGS settings = Load();
+    EXPECT_EQ(settings.nBufferMiB, 16);
+    EXPECT_FALSE(settings.bShowCDROM);
+    std::string strAll;
+    for (const std::string& strWarning : settings.arrWarnings) strAll += strWarning;
+    EXPECT_NE(strAll.find("the settings file " + m_strPath +
+                          ": Buffer=99999999999999999999 is more than 65536; 16 is used instead.\n"),
+              std::string::npos)
+        << strAll;
+    EXPECT_NE(strAll.find(": the keys under [Settings] are not read (ShowCDROM, Buffer); settings are read from the "
+                          "[Gravelmoor] section only.\n"),
+              std::string::npos)
+        << strAll;
+    EXPECT_EQ(strAll.find("; Buffer"), std::string::npos) << strAll;  // a comment is no key
 }

@@ -9,9 +9,10 @@
 #include "engine/core/win32/window_notify_target.h"
 #include "ui/win32/win_text.h"
 
+// A file that is missing plays the system's default sound instead.
 void CWin32JobSound::PlayFile(const std::string& strPath)
 {
-    ::PlaySoundW(Utf8ToWide(strPath).c_str(), nullptr, SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
+    ::PlaySoundW(Utf8ToWide(strPath).c_str(), nullptr, SND_FILENAME | SND_ASYNC);
 }
 
 std::string CWin32JobSound::ProgramFolder()

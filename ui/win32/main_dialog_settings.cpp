@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "drives/settings_startup_locks.h"
+#include "engine/core/log.h"
 #include "engine/core/system_error.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/enable_list.h"
@@ -50,6 +51,7 @@ bool DiskWithoutMedium(IVolumeScanner& scanner, IDeviceProvider& devices, int32_
 void CGravelmoorDlg::LoadSettings()
 {
     m_settings = ::LoadSettings(*m_ports.pProfile, m_ports.strSettingsPath, m_ports.fnDriveTypeOf);
+    for (const std::string& strWarning : m_settings.arrWarnings) LogWarning("%s", strWarning);
     m_DriveInfo.m_dwNoScanLetters = m_settings.dwNoScanMask;
     m_DriveInfo.Refresh();
     ApplyStartupLocks();

@@ -3,7 +3,9 @@
 // overwrite question on a terminal.
 #include <gtest/gtest.h>
 
+#include <locale.h>
 #include <signal.h>
+#include <stdlib.h>
 
 #include <chrono>
 #include <filesystem>
@@ -210,6 +212,24 @@ TEST_F(CliProcess, YesTypedOnTheTerminalReplacesTheImage)
     cli.Type("y\n");
     EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 0) << cli.Out();
     EXPECT_EQ(ReadWholeFile(Image()), ReadWholeFile(strDrive));
+}
+
+TEST_F(CliProcess, ProgressShowsTheUsersDecimalCommaAndTheMd5SumFileStaysAsItIs)
+{
+    const locale_t german = ::newlocale(LC_ALL_MASK, "de_DE.UTF-8", nullptr);
+    if (german == nullptr) GTEST_SKIP() << "no de_DE.UTF-8 locale here (scripts/setup.sh generates it)";
+    ::freelocale(german);
+    T_CLI_START start = ReadCommand({"--md5sum", Drive(), Image()});
+    start.bTerminal = true;
+    const char* pOld = ::getenv("LC_ALL");
+    const std::string strOld = pOld ? pOld : "";
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);  // the child takes it; this process never sets a locale
+    CCliProcess cli(start);
+    pOld ? ::setenv("LC_ALL", strOld.c_str(), 1) : ::unsetenv("LC_ALL");
+    EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 0) << cli.Out();
+    EXPECT_NE(cli.Out().find("100,0%"), std::string::npos) << cli.Out();
+    const std::vector<uint8_t> md5sum = ReadWholeFile(Image() + ".md5sum");
+    EXPECT_TRUE(std::regex_match(std::string(md5sum.begin(), md5sum.end()), std::regex("[0-9a-f]{32} image\\.gmi\n")));
 }
 
 }  // namespace

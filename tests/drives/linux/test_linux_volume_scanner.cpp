@@ -116,9 +116,14 @@ TEST_F(LinuxVolumeScannerTest, DrivesAreNumberedByDeviceNumberWithinTheirKind)
 TEST_F(LinuxVolumeScannerTest, TheInventoryFindsEachDrivesVolumes)
 {
     // A whole-disk file system counts once it is mounted.
-    std::ofstream(m_mountInfo) << "36 25 8:32 / /mnt/blank rw - vfat /dev/sdc rw\n";
+    std::ofstream(m_mountInfo) << "36 25 8:32 / /mnt/blank rw - vfat /dev/sdc rw\n"
+                               << "37 25 11:0 / " << m_dir.Path().string() << " ro - iso9660 /dev/sr0 ro\n";
     CDriveInfo info(*m_pScanner);
     info.Refresh();
+    // A disc's size is its file system's, measured where it is mounted.
+    uint64_t nTotal = 0;
+    EXPECT_TRUE(m_pScanner->GetFileSystemTotalBytes("/dev/sr0", nTotal) && nTotal > 0);
+    EXPECT_FALSE(m_pScanner->GetFileSystemTotalBytes("/dev/sdb5", nTotal));
     EXPECT_EQ(info.GetDriveLetters(DRIVE_KIND_DISK, 0), Letters());
     EXPECT_EQ(info.GetDriveLetters(DRIVE_KIND_DISK, 1), Letters({"sda"}));
     EXPECT_EQ(info.GetDriveLetters(DRIVE_KIND_DISK, 2), Letters({"sdb1", "sdb2", "sdb5"}));

@@ -31,6 +31,8 @@ TEST(Win32VolumeScannerTest, TheInventoryTakesWhatTheSystemAnswers)
         EXPECT_LE(drive.nExtents, MAX_DISK_EXTENTS);
         EXPECT_EQ(drive.Extents.size(), drive.nExtents);
     }
+    uint64_t nTotal = 0;  // the system's own file system has a size
+    EXPECT_TRUE(scanner.GetFileSystemTotalBytes("C:\\", nTotal) && nTotal > 0);
     // A second look changes nothing when nothing was mounted meanwhile.
     const size_t nRecords = info.m_arrDrive.size();
     info.Refresh();

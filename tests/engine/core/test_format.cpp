@@ -2,11 +2,14 @@
 // printf's own narrowing rules, and arguments that do not fit the format.
 #include <gtest/gtest.h>
 
+#include <clocale>
+#include <cstdlib>
 #include <initializer_list>
 #include <string>
 #include <utility>
 
 #include "engine/core/format.h"
+#include "engine/core/progress.h"
 
 namespace {
 
@@ -79,4 +82,19 @@ TEST(Format, ArgumentsThatDoNotFitPrintAMarkerAndNeverTouchMemory)
         {FormatText("only text", 1, 2), "only text"},  // extra arguments are ignored
     });
     EXPECT_EQ(nUntouched, 7);
+}
+
+// The front ends' start-up: a user whose locale writes "12,35" sees that.
+// Its test entry runs it with LC_ALL=de_DE.UTF-8 (Wine takes the Windows
+// user's locale from it) and GM_EXPECT_DECIMAL_COMMA set; elsewhere it is
+// skipped unless the user's locale happens to have a decimal comma.
+TEST(UserLocale, RealNumbersShowTheUsersDecimalSeparator)
+{
+    UseUserLocale();
+    const std::string strPoint = std::localeconv()->decimal_point;
+    const std::string strSpeed = SpeedText(12'345'678.0), strSize = FormatText("(%6.2f%s)", 14.906, "GiB");
+    std::setlocale(LC_ALL, "C");  // every other test runs in the C locale
+    if (strPoint != "," && std::getenv("GM_EXPECT_DECIMAL_COMMA") == nullptr)
+        GTEST_SKIP() << "the user's locale has a decimal \"" << strPoint << "\"; run with LC_ALL=de_DE.UTF-8";
+    EXPECT_EQ(strSpeed + strSize, "    12,35MB/s( 14,91GiB)");
 }

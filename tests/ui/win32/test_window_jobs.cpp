@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <set>
 
+#include "drives/drive_kind.h"
+#include "drives/settings_keys.h"
 #include "engine/erase/erase_methods.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/row_lamps.h"
@@ -74,6 +76,29 @@ TEST(WindowVerifyJob, AnImageComparedWithItsDriveEndsWithVerifyLampsAndAChangedD
     ASSERT_TRUE(harness.WaitJobEnd());
     EXPECT_EQ(harness.RowLamps(0), std::make_pair(LAMP_YELLOW, LAMP_RED));
     EXPECT_NE(harness.Dialog().LogText().find("VERIFY=NG"), std::string::npos);
+}
+
+TEST(WindowVerifyJob, ACdromIsOfferedVerifyForAnImageAsLargeAsTheFileSystemOnItsDisc)
+{
+    CWindowHarness harness;
+    constexpr uint64_t FILE_SYSTEM_SIZE = DISK_SIZE / 2;
+    const auto pDisc = CFakeDisk::WithPattern(DISK_SIZE, 5);  // the device's length is larger
+    pDisc->Volume().SetStorageDescriptor({"GM", "FakeDisc", "1.0", "S", false});
+    harness.m_devices.Add("\\\\.\\CDROM0", pDisc);
+    harness.m_scanner.SetDrivePath(DRIVE_KIND_CDROM, 0, "\\\\.\\CDROM0");
+    harness.m_scanner.MountLetter("D", "\\\\?\\Volume{d}\\", DRIVE_TYPE_CDROM);
+    harness.m_scanner.SetStorage("\\\\?\\Volume{d}\\", StorageOfDrive(DRIVE_KIND_CDROM, 0));
+    harness.m_scanner.SetFileSystemTotalBytes("D", FILE_SYSTEM_SIZE);
+    ASSERT_TRUE(harness.m_pProfile->WriteString(harness.m_strSettings, SETTINGS_SECTION, SettingsKey::ShowCDROM, "1"));
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    for (const auto& [nSize, bVerify] : {std::pair{FILE_SYSTEM_SIZE, true}, {DISK_SIZE, false}}) {
+        const std::string strImage = harness.m_temp.File(std::to_string(nSize) + ".gmi");
+        WriteWholeFile(strImage, std::vector<uint8_t>(nSize));
+        harness.SetImagePath(strImage);
+        EXPECT_EQ(harness.Enabled(IDC_VERIFY), bVerify) << nSize;
+        EXPECT_FALSE(harness.Enabled(IDC_WRITE));  // nothing is written to a CD-ROM
+    }
 }
 
 TEST(WindowReadJob, AFailingDriveEndsWithTheFailedLampAndAnErrorLine)
