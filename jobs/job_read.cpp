@@ -58,6 +58,7 @@ void RunReadJob(T_JOB_RUN& run)
     if (T_DUMPTASK_REPORT* pReport = run.param.pReport) {
         pReport->nDriveBytes = read.m_nTotal;
         pReport->nImageBytes = read.GetImageBytes();
+        pReport->bImageUnfinished = read.ImageUnfinished();
     }
 
     if (g_bOptVerify) {
