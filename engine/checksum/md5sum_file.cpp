@@ -114,6 +114,15 @@ bool WriteMd5SumFile(IDeviceProvider& devices, const std::string& strImagePath, 
     return false;
 }
 
+std::string Md5SumWriteFailureText(IDeviceProvider& devices, const std::string& strImagePath, uint32_t nError)
+{
+    uint32_t nOpenError = 0;
+    const std::unique_ptr<IDevice> pPath = devices.Open(Md5SumPathOf(strImagePath), EOpenMode::ReadImage, nOpenError);
+    const EDeviceKind eKind = pPath ? pPath->GetKind() : EDeviceKind::RegularFile;
+    if (eKind != EDeviceKind::RegularFile) return FormatText("it is %s, not a regular file.\n", DeviceKindText(eKind));
+    return GetSystemErrorText(nError != 0 ? nError : SystemError::IoError());
+}
+
 T_MD5SUM_FILE ReadMd5SumFile(IDeviceProvider& devices, const std::string& strImagePath)
 {
     uint32_t nError = 0;

@@ -32,6 +32,10 @@ std::string Md5SumText(const T_MD5_DIGEST& digest, const std::string& strImagePa
 // can never pass for a digest.
 bool WriteMd5SumFile(IDeviceProvider& devices, const std::string& strImagePath, const T_MD5_DIGEST& digest,
                      uint32_t& nError);
+// Why WriteMd5SumFile failed with nError, for the log, ending in a line
+// feed: what the path is when it is not a regular file (a folder, a FIFO),
+// else the system's error text.
+std::string Md5SumWriteFailureText(IDeviceProvider& devices, const std::string& strImagePath, uint32_t nError);
 
 enum class EMd5SumFile {
     Missing,     // there is no such file: nothing to compare with

@@ -129,6 +129,12 @@ else
   fail "part-gmz: claims '${held}' bytes:"; sed 's/^/    /' "$OUT"
 fi
 
+echo "a .md5sum that cannot be written fails the job"
+mkfifo "$WORK/sum.gmi.md5sum"
+run_cli sum-fifo --md5sum "$WORK/drive.bin" "$WORK/sum.gmi"
+expect sum-fifo 1 "GRAVELMOOR=OK, MD5SUM FILE=NG"
+expect sum-fifo 1 "can't create file $WORK/sum.gmi.md5sum."
+
 echo "a digest that libcrypto refuses fails the read"
 cat >"$WORK/openssl.cnf" <<'EOF'
 openssl_conf = openssl_init
