@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr char SEPARATOR = static_cast<char>(std::filesystem::path::preferred_separator);
+// Windows takes both separators in a path; elsewhere a backslash is part
+// of a name.
+constexpr const char* SEPARATORS = std::filesystem::path::preferred_separator == '\\' ? "\\/" : "/";
 constexpr size_t DIGEST_DIGITS = 32;
 
 bool NeedsEscape(const std::string& strName)
@@ -79,7 +81,7 @@ std::string Md5SumPathOf(const std::string& strImagePath)
 
 std::string Md5SumNameOf(const std::string& strImagePath)
 {
-    const size_t nSeparator = strImagePath.rfind(SEPARATOR);
+    const size_t nSeparator = strImagePath.find_last_of(SEPARATORS);
     return nSeparator == std::string::npos ? strImagePath : strImagePath.substr(nSeparator + 1);
 }
 

@@ -15,8 +15,8 @@
 
 // "IMAGE.md5sum".
 std::string Md5SumPathOf(const std::string& strImagePath);
-// The image's name without its folder: what follows the platform's last
-// path separator ('\' on Windows, '/' elsewhere); the whole path when it
+// The image's name without its folder: what follows the last path
+// separator ('\' or '/' on Windows, '/' elsewhere); the whole path when it
 // has none.
 std::string Md5SumNameOf(const std::string& strImagePath);
 // The file's whole text. A name that would break the line (a line feed or
