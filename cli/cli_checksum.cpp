@@ -12,7 +12,7 @@ namespace {
 struct T_CHECKSUM_REPORT {
     std::string strDigest;  // empty: no digest came
     std::string strSize;
-    int nVerdict = -1;  // 0 the .md5sum file agrees, 1 it does not, -1 there is none
+    int64_t nVerdict = -1;  // 0 the .md5sum file agrees, -1 there is none, else a CHECKSUM_VERDICT_ value
 };
 
 void TakeReport(const T_NOTIFY_MSG& msg, T_CHECKSUM_REPORT& report)
@@ -21,7 +21,7 @@ void TakeReport(const T_NOTIFY_MSG& msg, T_CHECKSUM_REPORT& report)
     switch (msg.wParam) {
     case CHECKSUM_DIGEST: report.strDigest = HeapStringOf(msg.lParam); break;
     case CHECKSUM_SIZE: report.strSize = HeapStringOf(msg.lParam); break;
-    case CHECKSUM_VERDICT: report.nVerdict = msg.lParam == 0 ? 0 : 1; break;
+    case CHECKSUM_VERDICT: report.nVerdict = msg.lParam; break;
     default: break;  // started, cancelled, failed: the digest's absence says enough
     }
     if (msg.wParam == CHECKSUM_DIGEST || msg.wParam == CHECKSUM_SIZE) FreeHeapString(msg.lParam);
@@ -83,7 +83,10 @@ bool LogReport(const T_CHECKSUM_REPORT& report, const std::string& strImage, IDe
         LogPost(LOG_STYLE_OK, "OK\n");
         return true;
     }
-    LogPost(LOG_STYLE_NG, "NG (%s)\n", DisagreementOf(devices, strImage));
+    if (report.nVerdict == CHECKSUM_VERDICT_OF_FILE)
+        LogPost(LOG_STYLE_NG, "NG (it holds the digest of the compressed file itself, not of its data)\n");
+    else
+        LogPost(LOG_STYLE_NG, "NG (%s)\n", DisagreementOf(devices, strImage));
     return false;
 }
 

@@ -18,6 +18,7 @@ struct T_READ_RUN {
     bool bImageExisted = false;  // a file was at the image's path before the run
     uint64_t nTotal = 0;         // the drive's size; 0 when it was never measured
     uint64_t nImageBytes = 0;    // how many of the drive's bytes the image holds
+    bool bImageUnfinished = false;  // it holds compressed data that do not end: no usable image
 };
 
 // The read's pre-flight, before anything is locked or unmounted: the
@@ -58,6 +59,7 @@ T_READ_RUN RunJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
     run.bResult = EverySlotOk(outcome);
     run.nTotal = outcome.report.nDriveBytes;
     run.nImageBytes = outcome.report.nImageBytes;
+    run.bImageUnfinished = outcome.report.bImageUnfinished;
     return run;
 }
 
@@ -67,7 +69,10 @@ T_READ_RUN RunJob(const T_CLI_ARGS& args, const T_CLI_ENV& env, CCliJob& job)
 void LogStopped(EStopSignal eSignal, const std::string& strImage, const T_READ_RUN& run)
 {
     const char* pBy = StopSignalText(eSignal);
-    if (run.nImageBytes > 0) {
+    if (run.bImageUnfinished) {
+        LogError("stopped by %s: the image %s is not usable; its compressed data could not be ended.\n", pBy,
+                 strImage);
+    } else if (run.nImageBytes > 0) {
         LogError("stopped by %s: the image %s is incomplete; it holds %I64u of the drive's %I64u bytes.\n", pBy,
                  strImage, run.nImageBytes, run.nTotal);
     } else if (run.bImageExisted) {

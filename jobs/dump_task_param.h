@@ -32,6 +32,7 @@ constexpr int DUMPTASK_SLOTS = 4;
 struct T_DUMPTASK_REPORT {
     uint64_t nDriveBytes = 0;  // the drive's size; 0 when it was never measured
     uint64_t nImageBytes = 0;  // how many of its bytes the image holds
+    bool bImageUnfinished = false;  // a compressed image whose member could not be ended: no usable image
 };
 
 struct T_DUMPTASK_PARAM {

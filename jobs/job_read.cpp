@@ -21,12 +21,30 @@ void Register(CDiskToImage* pRead, CCompareDiskImage* pCompare)
 }
 
 // After a good read: "%s.md5sum" with the digest and the image's file
-// name; a file that cannot be created is silently not written.
-void WriteMd5SumFile(const T_JOB_RUN& run, const CDiskToImage& engine)
+// name. A file that cannot be written is a failed step of the job: the
+// error line names it and why, and the drive's verdict is NG. True when no
+// file was asked for or it was written.
+bool WriteMd5SumFile(const T_JOB_RUN& run, const CDiskToImage& engine)
 {
+    if (!g_bOptMakeMD5SUM || !engine.m_bDigestValid) return true;
     uint32_t nError = 0;
-    if (g_bOptMakeMD5SUM && engine.m_bDigestValid)
-        WriteMd5SumFile(run.devices, run.param.szImagePath, engine.m_digest, nError);
+    const std::string& strImage = run.param.szImagePath;
+    if (WriteMd5SumFile(run.devices, strImage, engine.m_digest, nError)) return true;
+    LogError("can't create file %s.\n%s\n", Md5SumPathOf(strImage),
+             Md5SumWriteFailureText(run.devices, strImage, nError));
+    return false;
+}
+
+// The summary's first items: the read's verdict, then the .md5sum file's,
+// only when it failed ("GRAVELMOOR=OK, MD5SUM FILE=NG"). bLineEnds: no
+// item follows them.
+void SummaryRead(const T_JOB_DRIVE& drive, bool bDumped, bool bSumWritten, bool bLineEnds)
+{
+    SummaryStart(drive);
+    SummaryVerdict(bLineEnds && bSumWritten ? "GRAVELMOOR=%s\n" : "GRAVELMOOR=%s", bDumped);
+    if (bSumWritten) return;
+    SummaryText(", ");
+    SummaryVerdict(bLineEnds ? "MD5SUM FILE=%s\n" : "MD5SUM FILE=%s", false);
 }
 
 }  // namespace
@@ -48,9 +66,10 @@ void RunReadJob(T_JOB_RUN& run)
     if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
     Register(&read, &compare);
 
+    bool bSumWritten = true;
     if (read.Run(drive.strPath, run.param.szImagePath, run.nBlocks)) {
         LogInfo("%s GRAVELMOOR OK.\n", StampNow());
-        WriteMd5SumFile(run, read);
+        bSumWritten = WriteMd5SumFile(run, read);
     } else {
         LogError("%s GRAVELMOOR FAILED.\n", StampNow());
     }
@@ -58,6 +77,7 @@ void RunReadJob(T_JOB_RUN& run)
     if (T_DUMPTASK_REPORT* pReport = run.param.pReport) {
         pReport->nDriveBytes = read.m_nTotal;
         pReport->nImageBytes = read.GetImageBytes();
+        pReport->bImageUnfinished = read.ImageUnfinished();
     }
 
     if (g_bOptVerify) {
@@ -72,18 +92,16 @@ void RunReadJob(T_JOB_RUN& run)
                 LogError("%s VERIFY NG.\n", StampNow());
             }
         }
-        SummaryStart(drive);
-        SummaryVerdict("GRAVELMOOR=%s", bDumped);
+        SummaryRead(drive, bDumped, bSumWritten, false);
         SummaryText(", ");
         if (bDumped) SummaryVerdict("VERIFY=%s\n", compare.m_compTask[0].nResult != 0);
         else SummaryText("VERIFY=--\n");
-        run.arrResult[0] = bDumped && bVerified && compare.m_compTask[0].nResult != 0;
+        run.arrResult[0] = bDumped && bSumWritten && bVerified && compare.m_compTask[0].nResult != 0;
     } else if (g_bOptMD5Verify) {
-        run.arrResult[0] = bDumped;
+        run.arrResult[0] = bDumped && bSumWritten;
     } else {
-        SummaryStart(drive);
-        SummaryVerdict("GRAVELMOOR=%s\n", bDumped);
-        run.arrResult[0] = bDumped;
+        SummaryRead(drive, bDumped, bSumWritten, true);
+        run.arrResult[0] = bDumped && bSumWritten;
     }
     Register(nullptr, nullptr);
 }

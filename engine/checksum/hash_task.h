@@ -81,6 +81,8 @@ private:
         uint64_t nFileSize = 0;
         uint64_t nDataBytes = 0;  // bytes of image data delivered to the digest
         uint32_t dwLastReport = 0;
+        bool bFileDigest = false;  // fileDigest is a compressed image's own digest
+        T_MD5_DIGEST fileDigest{};
     };
 
     void taskCalcHash();
@@ -90,7 +92,7 @@ private:
 
     void Calculate(const T_HASH_JOB& job);
     bool ReadImage(const T_HASH_JOB& job, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read);
-    bool OpenImage(const T_HASH_JOB& job, CImageFileReader& reader, T_HASH_READ& read);
+    bool OpenImage(const T_HASH_JOB& job, IDeviceProvider& fileMd5, CImageFileReader& reader, T_HASH_READ& read);
     bool HasSignature(const std::string& strPath, CImageFileReader& reader);
     bool ReadBlocks(CImageFileReader& reader, CDigestRun& digest, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read);
     void ReportProgress(const CImageFileReader& reader, T_HASH_READ& read);

@@ -4,6 +4,7 @@
 // closing reports.
 #include <algorithm>
 
+#include "engine/checksum/file_md5_devices.h"
 #include "engine/checksum/hash_task.h"
 #include "engine/core/debug_trace.h"
 #include "engine/core/format.h"
@@ -49,17 +50,21 @@ bool CHashTask::ReadImage(const T_HASH_JOB& job, T_CALC_MD5HASH_PARAM& param, T_
 {
     CDigestRun digest(param);
     digest.Start(QuietStart());
+    CFileMd5Devices fileMd5(*m_pDevices);
     CImageFileReader reader;
-    const bool bRead = OpenImage(job, reader, read) && ReadBlocks(reader, digest, param, read);
+    const bool bRead = OpenImage(job, fileMd5, reader, read) && ReadBlocks(reader, digest, param, read);
     if (!bRead) digest.Abort();
     const bool bDigest = digest.Finish();
     reader.Close();
+    read.bFileDigest = bRead && read.bCompressed && fileMd5.Digest(read.nFileSize, read.fileDigest);
     return bRead && bDigest;
 }
 
 // Compressed only when asked for and a zlib library is bound (the reader
-// holds a link to it); otherwise the file's bytes are the data.
-bool CHashTask::OpenImage(const T_HASH_JOB& job, CImageFileReader& reader, T_HASH_READ& read)
+// holds a link to it); otherwise the file's bytes are the data. A
+// compressed image is read through fileMd5, which digests its own bytes too.
+bool CHashTask::OpenImage(const T_HASH_JOB& job, IDeviceProvider& fileMd5, CImageFileReader& reader,
+                          T_HASH_READ& read)
 {
     if (!reader.Open(*m_pDevices, job.strPath, false)) {
         DebugTrace(FormatText("taskCalcHash() - CreateFile() failed. (ERR:%08X)\n", reader.LastError()));
@@ -69,7 +74,7 @@ bool CHashTask::OpenImage(const T_HASH_JOB& job, CImageFileReader& reader, T_HAS
     read.bCompressed = job.bCompressed && ZlibBinding::IsLoaded();
     if (read.bCompressed) {
         // Reopened, the compressed stream starts again at offset 0.
-        if (!HasSignature(job.strPath, reader) || !reader.Open(*m_pDevices, job.strPath, true)) return false;
+        if (!HasSignature(job.strPath, reader) || !reader.Open(fileMd5, job.strPath, true)) return false;
     }
     PostProgressValue(m_hNotifyWnd, WM_ENGINE_PROGRESS, PROGRESS_CHECKSUM, 0);
     PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_SIZE,
@@ -141,8 +146,11 @@ void CHashTask::ReportSuccess(const T_CALC_MD5HASH_PARAM& param, const T_HASH_RE
         PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_SIZE, FormatText("%I64u", read.nDataBytes));
     PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_DIGEST, Md5Text(param.digest));
     if (expected.eState == EMd5SumFile::Missing) return;
-    const bool bEqual = expected.eState == EMd5SumFile::Digest && expected.digest == param.digest;
-    PostNotify(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_VERDICT, bEqual ? 0 : 1);
+    const bool bDigest = expected.eState == EMd5SumFile::Digest;
+    LPARAM_T nVerdict = CHECKSUM_VERDICT_DIFFERS;
+    if (bDigest && expected.digest == param.digest) nVerdict = 0;
+    else if (bDigest && read.bFileDigest && expected.digest == read.fileDigest) nVerdict = CHECKSUM_VERDICT_OF_FILE;
+    PostNotify(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_VERDICT, nVerdict);
 }
 
 void CHashTask::ReportFailure()

@@ -10,7 +10,9 @@
 
 namespace {
 
-constexpr char SEPARATOR = static_cast<char>(std::filesystem::path::preferred_separator);
+// Windows takes both separators in a path; elsewhere a backslash is part
+// of a name.
+constexpr const char* SEPARATORS = std::filesystem::path::preferred_separator == '\\' ? "\\/" : "/";
 constexpr size_t DIGEST_DIGITS = 32;
 
 bool NeedsEscape(const std::string& strName)
@@ -79,7 +81,7 @@ std::string Md5SumPathOf(const std::string& strImagePath)
 
 std::string Md5SumNameOf(const std::string& strImagePath)
 {
-    const size_t nSeparator = strImagePath.rfind(SEPARATOR);
+    const size_t nSeparator = strImagePath.find_last_of(SEPARATORS);
     return nSeparator == std::string::npos ? strImagePath : strImagePath.substr(nSeparator + 1);
 }
 
@@ -112,6 +114,15 @@ bool WriteMd5SumFile(IDeviceProvider& devices, const std::string& strImagePath, 
     uint32_t nIgnored = 0;
     devices.RemoveFile(strPath, nIgnored);
     return false;
+}
+
+std::string Md5SumWriteFailureText(IDeviceProvider& devices, const std::string& strImagePath, uint32_t nError)
+{
+    uint32_t nOpenError = 0;
+    const std::unique_ptr<IDevice> pPath = devices.Open(Md5SumPathOf(strImagePath), EOpenMode::ReadImage, nOpenError);
+    const EDeviceKind eKind = pPath ? pPath->GetKind() : EDeviceKind::RegularFile;
+    if (eKind != EDeviceKind::RegularFile) return FormatText("it is %s, not a regular file.\n", DeviceKindText(eKind));
+    return GetSystemErrorText(nError != 0 ? nError : SystemError::IoError());
 }
 
 T_MD5SUM_FILE ReadMd5SumFile(IDeviceProvider& devices, const std::string& strImagePath)

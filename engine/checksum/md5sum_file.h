@@ -15,8 +15,8 @@
 
 // "IMAGE.md5sum".
 std::string Md5SumPathOf(const std::string& strImagePath);
-// The image's name without its folder: what follows the platform's last
-// path separator ('\' on Windows, '/' elsewhere); the whole path when it
+// The image's name without its folder: what follows the last path
+// separator ('\' or '/' on Windows, '/' elsewhere); the whole path when it
 // has none.
 std::string Md5SumNameOf(const std::string& strImagePath);
 // The file's whole text. A name that would break the line (a line feed or
@@ -32,6 +32,10 @@ std::string Md5SumText(const T_MD5_DIGEST& digest, const std::string& strImagePa
 // can never pass for a digest.
 bool WriteMd5SumFile(IDeviceProvider& devices, const std::string& strImagePath, const T_MD5_DIGEST& digest,
                      uint32_t& nError);
+// Why WriteMd5SumFile failed with nError, for the log, ending in a line
+// feed: what the path is when it is not a regular file (a folder, a FIFO),
+// else the system's error text.
+std::string Md5SumWriteFailureText(IDeviceProvider& devices, const std::string& strImagePath, uint32_t nError);
 
 enum class EMd5SumFile {
     Missing,     // there is no such file: nothing to compare with

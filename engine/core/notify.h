@@ -19,11 +19,14 @@ constexpr uint32_t WM_CHECKSUM_RESULT = 0x1405;
 // wParam of WM_CHECKSUM_RESULT, the image checksum task's reports.
 constexpr WPARAM_T CHECKSUM_STATE = 0;    // lParam: one of the CHECKSUM_STATE_ values
 constexpr WPARAM_T CHECKSUM_DIGEST = 1;   // lParam: heap string, 32 lower-case hexadecimal digits
-constexpr WPARAM_T CHECKSUM_VERDICT = 2;  // lParam: 0 the .md5sum file agrees, 1 it does not
+constexpr WPARAM_T CHECKSUM_VERDICT = 2;  // lParam: 0 the .md5sum file agrees, else one of the values below
 constexpr WPARAM_T CHECKSUM_SIZE = 3;     // lParam: heap string, the data size in bytes as decimal text
 constexpr LPARAM_T CHECKSUM_STATE_STARTED = 0;
 constexpr LPARAM_T CHECKSUM_STATE_CANCELLED = 1;
 constexpr LPARAM_T CHECKSUM_STATE_FAILED = 2;
+constexpr LPARAM_T CHECKSUM_VERDICT_DIFFERS = 1;
+// It holds the digest of the compressed image's own bytes, not of its data.
+constexpr LPARAM_T CHECKSUM_VERDICT_OF_FILE = 2;
 
 // Defaults an engine's constructor sets before a job fills in the real ids.
 constexpr uint32_t DEFAULT_PROGRESS_MSG = 0x400;

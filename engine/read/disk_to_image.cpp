@@ -29,6 +29,7 @@ bool CDiskToImage::Run(const std::string& strDevice, const std::string& strImage
     m_reader.bSuccess = m_writer.bSuccess = m_digestStage.bSuccess = false;
     m_bDigestValid = false;
     m_nImageBytes = 0;
+    m_bNoRoom = m_bImageUnfinished = false;
     m_bVerifyFollows = g_bOptVerify;
     m_strImagePath = strImage;
     nBlocks = std::max(nBlocks, MIN_BLOCKS);

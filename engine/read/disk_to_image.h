@@ -32,8 +32,16 @@ public:
     bool Run(const std::string& strDevice, const std::string& strImage, uint32_t nBlocks);
     // Stops a run from another thread; the run then returns false promptly.
     void Abort();
-    // How many of the drive's bytes the image holds (during and after a run).
+    // How many of the drive's bytes the image holds. During a run, those
+    // handed to the image (a compressed image's stream still holds some of
+    // them back); after it, exactly what reading the image gives back: a
+    // compressed image's member is ended on every way out, also after a
+    // stop, so it holds every byte handed to it.
     uint64_t GetImageBytes() const { return m_nImageBytes; }
+    // After a run: the compressed image holds data but its member could not
+    // be ended (the file system ran out of room first), so it is no usable
+    // image. GetImageBytes() is then 0.
+    bool ImageUnfinished() const { return m_bImageUnfinished; }
 
     // Per-stage results, read after Run.
     struct T_STAGE {
@@ -107,6 +115,9 @@ private:
     void StartCompressed();
     bool WriteCompressedBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, bool bLast);
     bool CommitCompressed();
+    bool CompressFailed(const CZLIBIO::T_RESULT& res, const std::string& strWhere);
+    bool EndCompressed(bool bComplete, bool bCommitted, bool bFailed, uint64_t nHanded);
+    bool EndWhereWritten(uint64_t nFileBytes, uint64_t& nHeld);
     void ReleaseCompressed();
     void DigestThread();
 
@@ -114,6 +125,8 @@ private:
     bool m_bParallelDeflate = false;  // the writer's stream is m_parallelDeflate's
     bool m_bImageCreated = false;   // the image is a new file of this run
     bool m_bImageReplaced = false;  // an existing image whose old contents are still there
+    bool m_bNoRoom = false;            // a compressed write found the file system full
+    bool m_bImageUnfinished = false;
 
     std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort
     std::mutex m_mutexPoll;

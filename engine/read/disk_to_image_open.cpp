@@ -105,11 +105,12 @@ bool CDiskToImage::CutReplacedImage()
 }
 
 // The image writer has flushed the image on every way out; closing is all
-// that is left, and removing a new image that never received a byte.
+// that is left, and removing a new image that holds none of the drive's
+// bytes (an unfinished compressed one is kept: it is all there is).
 void CDiskToImage::CloseHandles(bool bResult)
 {
     m_hDisk.reset();
-    const bool bUnused = m_hImage && m_bImageCreated && !bResult && m_nImageBytes == 0;
+    const bool bUnused = m_hImage && m_bImageCreated && !bResult && m_nImageBytes == 0 && !m_bImageUnfinished;
     m_hImage.reset();
     uint32_t nError = 0;
     if (bUnused) m_pDevices->RemoveFile(m_strImagePath, nError);

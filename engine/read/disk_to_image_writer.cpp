@@ -22,6 +22,7 @@ void CDiskToImage::WriterThread()
     const bool bCompress = g_bOptCompressImage;
     if (bCompress) StartCompressed();
     bool bCommitted = false;
+    bool bFailed = false;
     uint8_t* pData = nullptr;
     uint64_t nCount = 0;
     while (!m_bAbort && r > 0 && TakeBlock(*m_pWriteQueue, m_writer, pData, nCount, r)) {
@@ -31,6 +32,7 @@ void CDiskToImage::WriterThread()
                                                                : WriteRawBlock(pData, p, n, m_nTotal - r));
         m_pBuffer->Free(pData);
         if (!bWritten) {
+            bFailed = true;
             SetAbort();
             break;
         }
@@ -39,11 +41,9 @@ void CDiskToImage::WriterThread()
         m_nImageBytes = p;
         m_writer.nRemain = r;
     }
-    // A drive of 0 bytes read in full replaces an old image with nothing; a
-    // drive that ended early finishes its member on the end-of-data item.
+    // A drive of 0 bytes read in full replaces an old image with nothing.
     bool bComplete = r == 0 && !m_bAbort && CutReplacedImage();
-    if (bComplete && bCompress && !bCommitted && m_nTotal > 0) bComplete = CommitCompressed();
-    if (bCompress) ReleaseCompressed();
+    if (bCompress) bComplete = EndCompressed(bComplete, bCommitted, bFailed, p) && bComplete;
     if (FlushImage() && bComplete) m_writer.bSuccess = true;
     StageFinished(m_writer);
 }

@@ -70,6 +70,7 @@ CParallelDeflate::T_RESULT CParallelDeflate::Init(IDevice& file, const T_ZLIB_EN
     }
     std::memcpy(m_pOutput.get(), header, GZIP_HEADER_SIZE);
     m_nOutput = GZIP_HEADER_SIZE;
+    NotePieceEnd();
     m_eState = EState::Open;
     return Ok();
 }
@@ -119,6 +120,7 @@ void CParallelDeflate::Release()
     m_nCrc = 0;
     m_nDataBytes = 0;
     m_nOutput = 0;
+    m_arrEnds.clear();
     m_pFile = nullptr;
     m_pZlib = nullptr;
     m_eState = EState::Idle;
@@ -233,7 +235,9 @@ CParallelDeflate::T_RESULT CParallelDeflate::WritePiece(uint8_t* pSlot)
     if (chunk.nResult != Z_OK) return Fail(chunk.nResult);
     m_nCrc = static_cast<uint32_t>(m_pZlib->extra.crc32_combine(m_nCrc, chunk.nCrc, static_cast<long>(chunk.nData)));
     m_nDataBytes += chunk.nData;
-    return Append(PieceOf(pSlot), chunk.nOut);
+    const T_RESULT appended = Append(PieceOf(pSlot), chunk.nOut);
+    if (appended.bOk && !chunk.bLast) NotePieceEnd();
+    return appended;
 }
 
 // Adds bytes behind the output; each time it is full it is written whole.

@@ -15,6 +15,7 @@
 // those of CZLIBIO's writing (InitWrite, WriteCompressFile, CommitWrite,
 // Release), and the file is written strictly in order, as there.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <thread>
@@ -57,12 +58,22 @@ public:
     T_RESULT WriteCompressFile(const void* pData, uint32_t nCount);
     // Finishes the member: the last chunk, every piece, the trailer.
     T_RESULT CommitWrite();
+    // After a write of the file failed (a full file system, say): ends the
+    // member behind the last piece that is wholly in the file, with an
+    // empty final block and the trailer of the data in front of it, cutting
+    // the file there; when those 13 bytes do not fit, an earlier piece's end
+    // is tried. The member then holds the first DataBytes() bytes of the
+    // data. Fails when no piece's end (nor the header's) takes them.
+    T_RESULT CommitWritten();
     // Stops the workers (a chunk being compressed is finished first) and
     // frees the slots. Safe on every path; the destructor calls it too.
     void Release();
 
     uint32_t WorkerCount() const { return static_cast<uint32_t>(m_workers.size()); }
     uint64_t CompressedBytes() const { return m_nFileBytes; }
+    // Bytes of data in the pieces written so far; after a commit, the data
+    // the member holds.
+    uint64_t DataBytes() const { return m_nDataBytes; }
 
 private:
     // A slot of the pool: this record, the dictionary (the 32 KiB in front
@@ -91,6 +102,8 @@ private:
     T_RESULT WritePiece(uint8_t* pSlot);
     T_RESULT Append(const uint8_t* pData, uint32_t nCount);
     T_RESULT WriteOutput(uint32_t nBytes);
+    void NotePieceEnd();
+    bool EndAt(uint64_t nFileEnd, uint32_t nCrc, uint64_t nDataBytes);
 
     void WorkerThread();
     int CompressChunk(z_stream_s& s, T_CHUNK& chunk);
@@ -116,4 +129,12 @@ private:
     std::unique_ptr<uint8_t[]> m_pOutput;  // the next 1 MiB of the file
     uint32_t m_nOutput = 0;
     uint64_t m_nFileBytes = 0;
+    // Where the member could end early: the ends of the header and of the
+    // recent pieces in the file, with the data in front of each.
+    struct T_PIECE_END {
+        uint64_t nFileEnd;
+        uint64_t nDataBytes;
+        uint32_t nCrc;
+    };
+    std::deque<T_PIECE_END> m_arrEnds;
 };

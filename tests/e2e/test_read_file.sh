@@ -26,6 +26,10 @@ grep -qx "DISK MD5SUM=$sum" <(tr -d '\r' <out.txt) || fail "digest line missing 
 grep -qx "drive.bin - $size bytes dumped." <(tr -d '\r' <out.txt) || fail "byte count line missing"
 ! grep -q '^\[\(WARNING\|ERROR\)\]' out.txt || fail "unexpected warnings: $(cat out.txt)"
 
+mkdir sub
+run_cli read --md5sum drive.bin sub/fs.gmi || fail "read --md5sum exited $?: $(cat out.txt)"
+grep -qx "$sum fs.gmi" <(tr -d '\r' <sub/fs.gmi.md5sum) || fail "the .md5sum names more than the image: $(cat sub/fs.gmi.md5sum)"
+
 printf 'keep me' >old.gmi
 rc=0; run_cli read drive.bin old.gmi || rc=$?
 [ "$rc" -eq 1 ] || fail "an existing image without --yes exited $rc, not 1"

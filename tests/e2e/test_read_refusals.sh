@@ -141,6 +141,24 @@ MOUNTS+=("$WORK/small")
 run_cli full "$WORK/drive.bin" "$WORK/small/image.gmi"
 expect full 1 "no room for the image $WORK/small/image.gmi; it holds [0-9]* bytes."
 if [ "$(grep -c 'WARNING' "$OUT" || true)" -eq 0 ]; then pass "full: no retries"; else fail "full: retried"; fi
+run_cli full-gmz --threads 2 "$WORK/drive.bin" "$WORK/small/none.gmz"
+expect full-gmz 1 "no room for the image $WORK/small/none.gmz; it holds 0 bytes."
+if [ -e "$WORK/small/none.gmz" ]; then fail "full-gmz: an empty image was left"; else pass "full-gmz: removed"; fi
+rm -f "$WORK/small/image.gmi"
+run_cli part-gmz --threads 2 "$WORK/drive.bin" "$WORK/small/part.gmz"
+held=$(sed -n 's/.*part.gmz; it holds \([0-9]*\) bytes\./\1/p' "$OUT")
+if [ -n "$held" ] && [ "$held" -gt 0 ] && gzip -t "$WORK/small/part.gmz" &&
+   [ "$(zcat "$WORK/small/part.gmz" | wc -c)" -eq "$held" ]; then
+  pass "part-gmz: a whole member of the $held bytes it claims"
+else
+  fail "part-gmz: claims '${held}' bytes:"; sed 's/^/    /' "$OUT"
+fi
+
+echo "a .md5sum that cannot be written fails the job"
+mkfifo "$WORK/sum.gmi.md5sum"
+run_cli sum-fifo --md5sum "$WORK/drive.bin" "$WORK/sum.gmi"
+expect sum-fifo 1 "GRAVELMOOR=OK, MD5SUM FILE=NG"
+expect sum-fifo 1 "can't create file $WORK/sum.gmi.md5sum."
 
 echo "a digest that libcrypto refuses fails the read"
 cat >"$WORK/openssl.cnf" <<'EOF'

@@ -73,6 +73,31 @@ TEST_F(JobTest, AFailedReadWithVerifyComparesNothingAndPlaysTheErrorSound)
     EXPECT_EQ(m_sound.m_arrPlayed, std::vector<std::string>{"C:\\tools\\Error.wav"});
 }
 
+// A folder where the .md5sum file belongs: the read itself is OK, the job
+// is not.
+TEST_F(JobTest, AnMd5SumFileThatCannotBeWrittenFailsTheDriveWithItsReason)
+{
+    AddDisk(1, 1, MIB);
+    m_param.nTask = DUMPTASK_READ;
+    m_param.bMakeMD5SUM = true;
+    const std::string strSum = m_param.szImagePath + ".md5sum";
+    std::filesystem::create_directory(strSum);
+    for (const bool bVerify : {false, true}) {
+        m_recorder.Clear();
+        m_param.bVerify = bVerify;
+        std::filesystem::remove(m_param.szImagePath);
+        EXPECT_EQ(RunDumpTask(&m_param), 0);
+        const std::string strLog = m_recorder.LogText();
+        EXPECT_NE(strLog.find(" GRAVELMOOR OK.\ncan't create file " + strSum + ".\n"), std::string::npos)
+            << strLog;
+        EXPECT_NE(strLog.find(bVerify ? "  DISK #1 - GRAVELMOOR=OK, MD5SUM FILE=NG, VERIFY=OK\n"
+                                      : "  DISK #1 - GRAVELMOOR=OK, MD5SUM FILE=NG\n"),
+                  std::string::npos);
+        EXPECT_EQ(Posted(WM_USER_ERROR), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{0, 1}}));
+    }
+    EXPECT_EQ(m_sound.m_arrPlayed.back(), "C:\\tools\\Error.wav");
+}
+
 TEST_F(JobTest, AReadWithTheMd5CheckOptionWritesNoSummary)
 {
     AddDisk(0, 0, MIB);

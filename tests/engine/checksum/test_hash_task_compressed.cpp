@@ -49,6 +49,15 @@ TEST_F(HashTaskCompressedTest, AReadsImageHasTheDrivesDigestAndItsMd5sumAgrees)
     EXPECT_TRUE(m_task.m_bHashValid);
     EXPECT_EQ(m_task.m_nImageSize, pDrive->ReportedSize());
 
+    // A .md5sum file of the compressed file's own bytes is told apart.
+    CMd5 fileMd5;
+    const std::vector<uint8_t> file = ReadWholeFile(strImage);
+    fileMd5.Update(file.data(), file.size());
+    ASSERT_TRUE(WriteMd5SumFile(m_devices, strImage, fileMd5.Final(), nError));
+    m_recorder.Clear();
+    Calculate(strImage, true);
+    EXPECT_EQ(Results().back(), "2:" + std::to_string(CHECKSUM_VERDICT_OF_FILE));
+
     // The read engine writes an empty file for a drive of 0 bytes.
     AddImage("empty.gmz", {});
     m_recorder.Clear();

@@ -1,9 +1,8 @@
 // The read engine writing compressed images: one gzip member that inflates
 // to the drive's bytes, an empty file for a drive of 0 bytes, a complete
-// member for a drive that ends early, and clear failures.
+// member for a drive that ends early.
 #include <filesystem>
 
-#include "engine/core/system_error.h"
 #include "engine/zlib/image_file_reader.h"
 #include "tests/engine/read/disk_to_image_fixture.h"
 
@@ -60,18 +59,6 @@ TEST_F(DiskToImageCompressedTest, ADriveOfNothingGivesAnEmptyFileAndAShortDriveA
     std::vector<uint8_t> data;
     ASSERT_TRUE(Inflate(Image(), data));
     EXPECT_EQ(data, std::vector<uint8_t>(pDisk->Contents().begin(), pDisk->Contents().begin() + MIB + 5));
-}
-
-TEST_F(DiskToImageCompressedTest, ACompressedWriteThatFailsEndsTheJobWithItsReason)
-{
-    auto pImage = FakeImage();
-    pImage->FullAt(100, SystemError::DiskFull());
-    m_devices.Add(DRIVE, CFakeDisk::WithPattern(4 * MIB));  // random data: the first 1 MiB of output comes early
-    EXPECT_FALSE(m_engine.Run(DRIVE, FAKE_IMAGE, 16));
-    const std::string strLog = m_recorder.LogText();
-    EXPECT_NE(strLog.find("file compress write error ("), std::string::npos);
-    EXPECT_NE(strLog.find(GetSystemErrorText(SystemError::DiskFull())), std::string::npos);
-    EXPECT_EQ(strLog.find("bytes dumped"), std::string::npos);
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "engine/core/format.h"
+#include "engine/core/system_error.h"
 #include "engine/zlib/zlib_binding.h"
 #include "tests/engine/zlib/parallel_test_support.h"
 #include "tests/engine/read/disk_to_image_fixture.h"
@@ -72,25 +73,86 @@ TEST_F(DiskToImageParallelTest, ImagesWrittenOnOneTwoAndEightThreadsHoldTheDrive
     }
 }
 
-TEST_F(DiskToImageParallelTest, AStopInTheMiddleOfAParallelWriteReturnsPromptlyAndLeavesNoThread)
+// A stop ends the member behind the last block handed to it, on one thread
+// as on several: the image holds exactly the bytes the count says.
+TEST_F(DiskToImageParallelTest, AStopInTheMiddleReturnsPromptlyAndLeavesAWholeMemberOfWhatWasRead)
 {
-    g_nOptCompressThreads = 8;
-    auto pDisk = CFakeDisk::WithPattern(64 * MIB);
-    pDisk->SetReadDelayMs(5);
-    std::atomic<int64_t> nStoppedAt{0};
-    std::thread stopper([&] {
-        while (m_engine.GetImageBytes() < 8 * MIB) std::this_thread::sleep_for(1ms);
-        nStoppedAt = std::chrono::steady_clock::now().time_since_epoch().count();
-        m_engine.Abort();
-    });
-    EXPECT_FALSE(RunRead(pDisk));
-    const auto nReturnedAt = std::chrono::steady_clock::now().time_since_epoch().count();
-    stopper.join();
-    EXPECT_LT(std::chrono::steady_clock::duration(nReturnedAt - nStoppedAt.load()), 2s);
-    EXPECT_EQ(m_engine.m_parallelDeflate.WorkerCount(), 0u);
-    EXPECT_LT(m_engine.GetImageBytes(), 64 * MIB);
-    EXPECT_EQ(m_recorder.LogText().find("compress write error"), std::string::npos);
-    EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
+    for (uint32_t nThreads : {1u, 8u}) {
+        SCOPED_TRACE(::testing::Message() << nThreads << " threads");
+        std::filesystem::remove(Image());
+        m_recorder.Clear();
+        m_engine.m_nImageBytes = 0;  // what the last run left must not stop this one early
+        g_nOptCompressThreads = nThreads;
+        auto pDisk = CFakeDisk::WithPattern(64 * MIB);
+        pDisk->SetReadDelayMs(5);
+        std::atomic<int64_t> nStoppedAt{0};
+        std::thread stopper([&] {
+            while (m_engine.GetImageBytes() < 8 * MIB) std::this_thread::sleep_for(1ms);
+            nStoppedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+            m_engine.Abort();
+        });
+        EXPECT_FALSE(RunRead(pDisk));
+        const auto nReturnedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+        stopper.join();
+        m_engine.m_bAbortRequested = false;
+        EXPECT_LT(std::chrono::steady_clock::duration(nReturnedAt - nStoppedAt.load()), 2s);
+        EXPECT_EQ(m_engine.m_parallelDeflate.WorkerCount(), 0u);
+        EXPECT_EQ(m_recorder.LogText().find("compress write error"), std::string::npos);
+        EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
+        const std::vector<uint8_t> image = ReadWholeFile(Image());
+        const T_MEMBER member = InflateFirstMember(image);
+        EXPECT_EQ(member.nResult, Z_STREAM_END);
+        EXPECT_EQ(member.nConsumed, image.size());
+        EXPECT_EQ(member.data.size(), m_engine.GetImageBytes());
+        EXPECT_TRUE(member.data.size() >= 8 * MIB && member.data.size() < 64 * MIB);
+        EXPECT_TRUE(std::equal(member.data.begin(), member.data.end(), pDisk->Contents().begin()));
+    }
+}
+
+// A full file system: the parallel member ends behind the last piece that
+// fits, an image of nothing is removed, the sequential stream cannot end
+// and says so; any other failure is told as it is.
+TEST_F(DiskToImageParallelTest, AFullFileSystemLeavesAMemberOfWhatFitOrSaysTheImageIsNotUsable)
+{
+    const struct {
+        uint32_t nThreads;
+        uint64_t nCapacity;
+        uint32_t nError;
+    } cases[] = {{4, 5 * MIB / 2, SystemError::DiskFull()},
+                 {4, 0, SystemError::DiskFull()},
+                 {1, 100, SystemError::DiskFull()},
+                 {4, 0, SystemError::IoError()}};
+    const auto pDisk = CFakeDisk::WithPattern(4 * MIB);  // random data: the output comes as fast as the input
+    m_devices.Add(DRIVE, pDisk);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.nThreads << " threads, room for " << c.nCapacity);
+        m_recorder.Clear();
+        g_nOptCompressThreads = c.nThreads;
+        auto pImage = FakeImage();
+        if (c.nError == SystemError::DiskFull()) pImage->FullAt(c.nCapacity, c.nError);
+        else pImage->FailWrites(0, UINT64_MAX, c.nError);
+        EXPECT_FALSE(m_engine.Run(DRIVE, FAKE_IMAGE, 16));
+        const std::string strLog = m_recorder.LogText();
+        const std::string strError = GetSystemErrorText(c.nError);
+        const uint64_t nHeld = m_engine.GetImageBytes();
+        EXPECT_EQ(strLog.find("compress write error") == std::string::npos, c.nError == SystemError::DiskFull());
+        if (c.nError != SystemError::DiskFull()) continue;
+        if (c.nThreads == 1) {
+            EXPECT_EQ(m_recorder.CountLines("no room for the image " + FAKE_IMAGE + "; its compressed data could not "
+                                            "be ended, so it is not a usable image.\n" + strError + "\n"), 1u);
+            EXPECT_TRUE(m_engine.ImageUnfinished() && !pImage->Removed());
+            continue;
+        }
+        EXPECT_EQ(m_recorder.CountLines(FormatText("no room for the image %s; it holds %I64u bytes.\n%s\n",
+                                                   FAKE_IMAGE, nHeld, strError)), 1u) << strLog;
+        EXPECT_EQ(pImage->Removed(), nHeld == 0);
+        if (c.nCapacity == 0) continue;
+        const T_MEMBER member = InflateFirstMember(pImage->Contents());
+        EXPECT_EQ(member.nResult, Z_STREAM_END);
+        EXPECT_EQ(member.nConsumed, pImage->Contents().size());
+        EXPECT_TRUE(nHeld > MIB && member.data.size() == nHeld);
+        EXPECT_TRUE(std::equal(member.data.begin(), member.data.end(), pDisk->Contents().begin()));
+    }
 }
 
 // Set before the fixture's engine links the library, so that its load
