@@ -1,9 +1,12 @@
 #include "cli/cli_conflicts.h"
 
 #include <algorithm>
+#include <atomic>
+#include <optional>
 
 #include "cli/cli_paths.h"
 #include "engine/core/log.h"
+#include "engine/zlib/image_file_reader.h"
 
 namespace {
 
@@ -21,6 +24,18 @@ bool IsSame(const T_TARGET& a, const T_TARGET& b)
 bool Overlap(const T_TARGET& a, const T_TARGET& b)
 {
     return IsStoredOn(a.storage, b.storage) || IsStoredOn(b.storage, a.storage);
+}
+
+// A raw image longer than the drive loses nothing when all it holds past
+// the drive's end is zero. Empty when the image could not be read there
+// (the reader has said why).
+std::optional<bool> ZeroPastEnd(IDeviceProvider& devices, const T_TARGET& image, const T_TARGET& target)
+{
+    CImageFileReader reader;
+    T_IMAGE_TAIL tail;
+    const std::atomic<bool> bNoStop{false};
+    if (!reader.Open(devices, image.strPath, false) || !reader.ReadTail(target.nSize, tail, bNoStop)) return {};
+    return tail.bAllZero;
 }
 
 }  // namespace
@@ -64,21 +79,27 @@ bool RefuseImageAsDrive(const T_TARGET& image, const std::vector<T_TARGET>& arrT
     return bOk;
 }
 
-bool CheckSizes(const T_TARGET& image, const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules)
+bool CheckSizes(IDeviceProvider& devices, const T_TARGET& image, const std::vector<T_TARGET>& arrTargets,
+                const T_TARGET_RULES& rules)
 {
-    if (rules.bCompressed) return true;  // the data's length is known only by inflating them
+    // A compressed image's length is known only by inflating it, and a
+    // verify compares whatever the sizes: the engines judge those cases.
+    if (rules.bCompressed || !rules.bWrite || rules.bForceWrite) return true;
     bool bOk = true;
     for (const T_TARGET& target : arrTargets) {
-        const uint64_t nCommon = std::min(image.nSize, target.nSize);
-        if (rules.bWrite && !rules.bForceWrite && target.nSize != image.nSize) {
-            LogError("can't write disk %s: it holds %I64u bytes and the image %I64u (--force-write writes the "
-                     "first %I64u).\n",
-                     target.strPath, target.nSize, image.nSize, nCommon);
+        if (target.nSize == image.nSize) continue;
+        if (target.nSize < image.nSize) {
+            const std::optional<bool> bZero = ZeroPastEnd(devices, image, target);
+            if (bZero.value_or(false)) continue;
             bOk = false;
-        } else if (!rules.bWrite && target.nSize < image.nSize) {
-            LogWarning("%s holds %I64u bytes, fewer than the image's %I64u: only its %I64u are compared.\n",
-                       target.strPath, target.nSize, image.nSize, nCommon);
+            if (!bZero) continue;
         }
+        const uint64_t nCommon = std::min(image.nSize, target.nSize);
+        LogError("can't write disk %s: it holds %I64u bytes and the image %I64u%s (--force-write writes the first "
+                 "%I64u).\n",
+                 target.strPath, target.nSize, image.nSize,
+                 target.nSize < image.nSize ? ", with data that are not zero past the drive's end" : "", nCommon);
+        bOk = false;
     }
     return bOk;
 }

@@ -11,7 +11,9 @@
 
 bool RefuseRepeatedDrives(const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules);
 bool RefuseImageAsDrive(const T_TARGET& image, const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules);
-// A write refuses differing sizes unless forced; a verify warns when a
-// drive is shorter than the image, since only the drive's length is
-// compared then.
-bool CheckSizes(const T_TARGET& image, const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules);
+// A write refuses a raw image whose size differs from a drive's unless
+// forced; a raw image longer than the drive passes when all it holds past
+// the drive's end is zero. Compressed images and verifies are left to the
+// engines, which learn the data's length as they read.
+bool CheckSizes(IDeviceProvider& devices, const T_TARGET& image, const std::vector<T_TARGET>& arrTargets,
+                const T_TARGET_RULES& rules);

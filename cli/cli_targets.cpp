@@ -119,7 +119,7 @@ bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std
     bool bOk = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen) && bImage;
     if (!RefuseRepeatedDrives(arrOpen, rules)) bOk = false;
     if (bImage && !RefuseImageAsDrive(image, arrOpen, rules)) bOk = false;
-    if (bImage && !CheckSizes(image, arrOpen, rules)) bOk = false;
+    if (bImage && !CheckSizes(devices, image, arrOpen, rules)) bOk = false;
     return bOk;
 }
 
