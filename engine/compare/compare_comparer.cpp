@@ -89,7 +89,7 @@ bool CCompareDiskImage::CheckImageTail(size_t i)
     const std::string strEnd =
         bDriveEnd ? std::string("the drive's end") : FormatText("the %I64u bytes compared", m_nTotal);
     if (m_bForceVerify) {
-        LogWarning("%s - the image goes on %I64u bytes past %s; only those were compared.\n", m_strName[i],
+        LogWarning("%s - the image goes on %I64u bytes past %s; those bytes were not compared.\n", m_strName[i],
                    tail.nBytes, strEnd);
         return true;
     }

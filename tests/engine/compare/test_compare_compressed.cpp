@@ -37,7 +37,8 @@ TEST_F(CompareCompressedTest, AnImageThatEndsBeforeTheDriveFailsItWithoutForceVe
 {
     auto pDisk = CFakeDisk::WithPattern(3 * MIB);
     EXPECT_FALSE(Compare({pDisk}, CompressedImage(Head(pDisk, 5 * MIB / 2))));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - the image's data end at 2621440 bytes; the drive has 3145728 bytes.\n"),
+    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - the image's data end at 2621440 bytes; the drive has 3145728 "
+                                    "bytes.\n"),
               1u);
     EXPECT_EQ(m_recorder.LogText().find("bytes checked"), std::string::npos);
     EXPECT_EQ(FailedRows(), std::vector<int64_t>{0});
@@ -94,9 +95,10 @@ TEST_F(CompareCompressedTest, WhatTheImageHoldsPastTheDriveDecides)
         std::string strLine;
     } cases[] = {
         {zeroEnd, true, false, "fake:drive0 - the image's last 1048576 bytes, past the drive's end, are all zero.\n"},
-        {dataEnd, true, false, "fake:drive0 - the image's data go on 1048576 bytes past the drive's end, not all zero.\n"},
-        {dataEnd, true, true, "fake:drive0 - the image goes on 1048576 bytes past the drive's end; only those were "
-                              "compared.\n"},
+        {dataEnd, true, false,
+         "fake:drive0 - the image's data go on 1048576 bytes past the drive's end, not all zero.\n"},
+        {dataEnd, true, true, "fake:drive0 - the image goes on 1048576 bytes past the drive's end; those bytes were "
+                              "not compared.\n"},
         {zeroCrc, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
         {garbage, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
         {{good.begin(), good.end() - 4}, false, false, "the compressed data end too soon (the file is cut short).\n"},

@@ -165,12 +165,17 @@ TEST_F(CompareDiskImageTest, TheShortestOfTheDrivesAndARawImageSetTheLength)
         std::vector<std::string> lines;
     } cases[] = {
         {false, {pLong}, true, {"fake:drive0 - 2621440 bytes checked.\n"}},
-        {true, {pLong, pShort}, true, {"fake:drive0 - 2097664 bytes checked.\n", "short - 2097664 bytes checked.\n",
-                                 "fake:drive0" + strPast + "the 2097664 bytes compared; only those were compared.\n",
-                                 "short" + strPast + "the drive's end; only those were compared.\n"}},
-        {false, {pLong, pShort}, false, {"fake:drive0 - the image's data go on 523776 bytes past the 2097664 bytes compared"
-                                  ", not all zero.\n",
-                                  "short - the image's data go on 523776 bytes past the drive's end, not all zero.\n"}},
+        {true,
+         {pLong, pShort},
+         true,
+         {"fake:drive0 - 2097664 bytes checked.\n", "short - 2097664 bytes checked.\n",
+          "fake:drive0" + strPast + "the 2097664 bytes compared; those bytes were not compared.\n",
+          "short" + strPast + "the drive's end; those bytes were not compared.\n"}},
+        {false,
+         {pLong, pShort},
+         false,
+         {"fake:drive0 - the image's data go on 523776 bytes past the 2097664 bytes compared, not all zero.\n",
+          "short - the image's data go on 523776 bytes past the drive's end, not all zero.\n"}},
     };
     m_engine.m_strName[1] = "short";
     for (const T_CASE& c : cases) {

@@ -150,7 +150,8 @@ TEST_F(ImageToDiskTest, ACompressedImageLongerThanTheDriveNeedsForceWriteUnlessI
                                                  : "the image's data go on past the 3145728 bytes written: 2097152 "
                                                    "more bytes, not all zero, did not fit.\n";
             EXPECT_EQ(m_recorder.CountLines(strLine), 1u);
-            EXPECT_EQ(WordOf(strLine), bZeroEnd ? ComposeLogWord(LOG_STYLE_WARNING) : bForce ? FORCED_WORD : ERROR_WORD);
+            const uint32_t nWord = bForce ? FORCED_WORD : ERROR_WORD;
+            EXPECT_EQ(WordOf(strLine), bZeroEnd ? ComposeLogWord(LOG_STYLE_WARNING) : nWord);
             EXPECT_EQ(m_recorder.CountLines("image file size too large.\n"), bZeroEnd ? 0u : 1u);
             EXPECT_EQ(m_targets[0]->Contents(), Head(data, 3 * MIB));
             // Only an image delivered in full has a digest to check against.
