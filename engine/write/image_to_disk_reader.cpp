@@ -127,8 +127,16 @@ bool CImageToDisk::CheckImageEnd()
     }
     const uint16_t nStyle = m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
     LogPost(nStyle, "image file size too large.\n");
-    LogPost(nStyle, "the image's data go on past the %I64u bytes written: %I64u more bytes, %s, did not fit.\n",
-            m_nTotal, tail.nBytes, tail.bAllZero ? "zero but for a larger target" : "not all zero");
+    if (tail.bAllZero) {
+        LogPost(nStyle,
+                "the image goes on past the %I64u bytes written with %I64u zero bytes, which the larger targets did "
+                "not get.\n",
+                m_nTotal, tail.nBytes);
+    } else {
+        LogPost(nStyle,
+                "the image's data go on past the %I64u bytes written: %I64u more bytes, not all zero, did not fit.\n",
+                m_nTotal, tail.nBytes);
+    }
     return m_opt.bForce;
 }
 

@@ -25,8 +25,8 @@ void CImageToDisk::DiskWriterThread(int nSlot)
     if (!bWritten || !bFlushed) {
         // Whatever failed, the drive is no longer what it was: say how far.
         if (nPos > nSkipped) {
-            LogWarning("%s - the write failed after %I64u bytes; the drive was changed.\n", m_strName[nSlot],
-                       nPos - nSkipped);
+            LogWarning("%s - the write %s after %I64u bytes; the drive was changed.\n", m_strName[nSlot],
+                       m_bAbortRequested ? "stopped" : "failed", nPos - nSkipped);
         }
         TargetFailed(nSlot);
         return;
