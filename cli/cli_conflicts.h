@@ -12,8 +12,8 @@
 bool RefuseRepeatedDrives(const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules);
 bool RefuseImageAsDrive(const T_TARGET& image, const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules);
 // A write refuses a raw image whose size differs from a drive's unless
-// forced; a raw image longer than the drive passes when all it holds past
-// the drive's end is zero. Compressed images and verifies are left to the
+// forced; a raw image longer than drives all of one size passes when all
+// it holds past their end is zero. Compressed images and verifies are left to the
 // engines, which learn the data's length as they read.
 bool CheckSizes(IDeviceProvider& devices, const T_TARGET& image, const std::vector<T_TARGET>& arrTargets,
                 const T_TARGET_RULES& rules);

@@ -148,6 +148,9 @@ TEST_F(CliWriteRefusal, ARawImageOfAnotherSizeUnlessForced)
     auto pZeroEnd = std::make_shared<CFakeDisk>(zeroEnd);
     pZeroEnd->SetKind(EDeviceKind::RegularFile);
     m_devices.Add(IMAGE, pZeroEnd);
+    m_strOut.clear();  // a larger drive beside it would get only its length: the zeros excuse nothing
+    EXPECT_EQ(Refused({IMAGE, "fake-small", T1}), "[ERROR] can't write disk fake-small: it holds 2097152 bytes and "
+                                                  "the image 2097229 (--force-write writes the first 2097152).\n");
     EXPECT_EQ(RunCli({"write", "--yes", IMAGE, "fake-small"}), 0) << m_strOut;
     EXPECT_TRUE(std::equal(pSmall->Contents().begin(), pSmall->Contents().end(), zeroEnd.begin()));
 }
