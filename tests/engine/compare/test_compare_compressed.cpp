@@ -33,17 +33,6 @@ TEST_F(CompareCompressedTest, ACompressedImageOfTheDrivesBytesIsEqual)
     EXPECT_TRUE(FailedRows().empty());
 }
 
-TEST_F(CompareCompressedTest, AnImageThatEndsBeforeTheDriveFailsItWithoutForceVerify)
-{
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB);
-    EXPECT_FALSE(Compare({pDisk}, CompressedImage(Head(pDisk, 5 * MIB / 2))));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - the image's data end at 2621440 bytes; the drive has 3145728 "
-                                    "bytes.\n"),
-              1u);
-    EXPECT_EQ(m_recorder.LogText().find("bytes checked"), std::string::npos);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{0});
-}
-
 TEST_F(CompareCompressedTest, WithForceVerifyTheCommonLengthIsComparedAndCounted)
 {
     g_bOptForceVerify = true;
@@ -73,7 +62,8 @@ TEST_F(CompareCompressedTest, WithForceVerifyTheCommonLengthIsComparedAndCounted
 
 // The image is inflated to its end, past the drive's length: there its
 // end is checked as every reader checks it, and data it holds past the
-// drive fail the drive unless they are zeros or force-verify is on.
+// drive fail the drive unless they are zeros or force-verify is on. An
+// image that ends before the drive fails it too.
 TEST_F(CompareCompressedTest, WhatTheImageHoldsPastTheDriveDecides)
 {
     auto pDisk = CFakeDisk::WithPattern(2 * MIB);
@@ -99,6 +89,8 @@ TEST_F(CompareCompressedTest, WhatTheImageHoldsPastTheDriveDecides)
          "fake:drive0 - the image's data go on 1048576 bytes past the drive's end, not all zero.\n"},
         {dataEnd, true, true, "fake:drive0 - the image goes on 1048576 bytes past the drive's end; those bytes were "
                               "not compared.\n"},
+        {Head(pDisk, 3 * MIB / 2), true, false,
+         "fake:drive0 - the image's data end at 1572864 bytes; the drive has 2097152 bytes.\n"},
         {zeroCrc, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
         {garbage, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
         {{good.begin(), good.end() - 4}, false, false, "the compressed data end too soon (the file is cut short).\n"},
