@@ -7,7 +7,9 @@
 
 #include "cli/cli_targets.h"
 
-// A write refuses differing sizes unless forced; a verify warns when a
-// drive is shorter than the image, since only the drive's length is
-// compared then.
-bool CheckSizes(const T_TARGET& image, const std::vector<T_TARGET>& arrTargets, const T_TARGET_RULES& rules);
+// A write refuses a raw image whose size differs from a drive's unless
+// forced; a raw image longer than drives all of one size passes when all
+// it holds past their end is zero. Compressed images and verifies are left to the
+// engines, which learn the data's length as they read.
+bool CheckSizes(IDeviceProvider& devices, const T_TARGET& image, const std::vector<T_TARGET>& arrTargets,
+                const T_TARGET_RULES& rules);

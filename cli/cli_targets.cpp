@@ -132,7 +132,7 @@ bool InspectJob(IDeviceProvider& devices, const std::string& strImage, const std
     preflight.image = T_PREFLIGHT_IMAGE{strImage, bImage, image.storage};
     bool bOk = OpenDrives(devices, arrDrives, rules, arrTargets, arrOpen, preflight) && bImage;
     if (!PreflightJob(preflight)) bOk = false;
-    if (bImage && !CheckSizes(image, arrOpen, rules)) bOk = false;
+    if (bImage && !CheckSizes(devices, image, arrOpen, rules)) bOk = false;
     return bOk;
 }
 

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "engine/compare/compare_disk_image.h"
+#include "engine/core/format.h"
 #include "engine/core/log.h"
 
 namespace {
@@ -32,7 +33,12 @@ void CCompareDiskImage::ComparerThread(size_t i)
         }
         bool bEnd = false;
         if (a != b && !m_bCommonLength) {
-            LogError("%s - disk/file read count mismatch %08X:%08X.\n", m_strName[i], a, b);
+            if (b < a) {
+                LogError("%s - the image's data end at %I64u bytes; the drive has %I64u bytes.\n", m_strName[i], p + b,
+                         m_diskRead[i].nDiskSize);
+            } else {
+                LogError("%s - disk/file read count mismatch %08X:%08X.\n", m_strName[i], a, b);
+            }
             bFailed = true;
         } else if (a == 0 || b == 0) {
             bEnd = true;  // the data ended on one side: what both had is compared
@@ -47,7 +53,7 @@ void CCompareDiskImage::ComparerThread(size_t i)
         r = bEnd ? 0 : r - std::min(r, a);
         task.nRemain = r;
     }
-    const bool bComplete = r == 0 && !bFailed && !task.bFailed;
+    const bool bComplete = r == 0 && !bFailed && !task.bFailed && CheckImageTail(i);
     if (!bComplete) task.bFailed = true;  // neither reader serves this slot any more
     CloseQueues(task);
     if (bComplete) {
@@ -57,6 +63,39 @@ void CCompareDiskImage::ComparerThread(size_t i)
         PostNotify(m_hNotifyWnd, m_uErrorMsg, 0, static_cast<LPARAM_T>(m_nRow[i]));
     }
     FinishStage(task.bDone);
+}
+
+// Once the whole length is compared, the image must not hold more than
+// that: past the drive's end it may hold zeros, and the force-verify option
+// asks to compare only what both have. A drive longer than the length
+// compared (another drive is shorter) has not been compared over all of
+// the image. Waits for the image-file reader, which reads the image to
+// its end (and checks that end); false when it failed or the run stops.
+bool CCompareDiskImage::CheckImageTail(size_t i)
+{
+    {
+        std::unique_lock lock(m_mutexPoll);
+        m_cvPoll.wait(lock, [this] { return m_fileRead.bDone || m_bAbort; });
+    }
+    if (!m_fileRead.bDone || !m_fileRead.bSuccess) return false;
+    const T_IMAGE_TAIL& tail = m_fileRead.tail;
+    if (tail.nBytes == 0) return true;
+    const bool bDriveEnd = m_diskRead[i].nDiskSize == m_nTotal;
+    if (bDriveEnd && tail.bAllZero) {
+        LogWarning("%s - the image's last %I64u bytes, past the drive's end, are all zero.\n", m_strName[i],
+                   tail.nBytes);
+        return true;
+    }
+    const std::string strEnd =
+        bDriveEnd ? std::string("the drive's end") : FormatText("the %I64u bytes compared", m_nTotal);
+    if (m_bForceVerify) {
+        LogWarning("%s - the image goes on %I64u bytes past %s; those bytes were not compared.\n", m_strName[i],
+                   tail.nBytes, strEnd);
+        return true;
+    }
+    LogError("%s - the image's data go on %I64u bytes past %s%s.\n", m_strName[i], tail.nBytes, strEnd,
+             tail.bAllZero ? "" : ", not all zero");
+    return false;
 }
 
 // The slot's next drive block (a bytes) and file block (b bytes). False,

@@ -54,7 +54,8 @@ bool CCompareDiskImage::Run(std::span<const std::string> arrPaths, const std::st
     m_nDrives = arrPaths.size();
     nBlocks = std::max(nBlocks, MIN_BLOCKS);
     m_bCompressed = g_bOptCompressImage;
-    m_bCommonLength = m_bCompressed && g_bOptForceVerify;
+    m_bForceVerify = g_bOptForceVerify;
+    m_bCommonLength = m_bCompressed && m_bForceVerify;
     m_nAgreement = g_bOptUnstableRead ? std::max(g_nUnstableReadCount, 1) : 0;
     m_fileRead.bSuccess = false;
     m_nTotal = 0;

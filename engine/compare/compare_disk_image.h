@@ -53,6 +53,9 @@ public:
         uint32_t dwStartTick = 0;  // written and read by the reader's own thread
         std::atomic<uint64_t> nRemain{0};
         std::atomic<double> dSpeed{0.0};
+        // What the image holds past the comparison length; read by the
+        // comparers once bDone is set.
+        T_IMAGE_TAIL tail;
         std::atomic<bool> bDone{false};
     };
 
@@ -61,6 +64,7 @@ public:
         virtual ~T_DISKREAD_INFO() = default;
         bool bActive = false;
         std::unique_ptr<IDevice> hDisk;
+        uint64_t nDiskSize = 0;
         std::thread hThread;
         std::thread::id idThread;
         uint32_t dwError = 0;
@@ -145,10 +149,12 @@ private:
     void PostProgress();
 
     void FileReaderThread();
+    bool ReadImageTail();
     bool HandToComparers(uint8_t* pBlock, uint32_t nGot, bool (&bTaking)[MAX_DRIVES]);
     void DiskReaderThread(size_t i);
     void ComparerThread(size_t i);
     bool TakePair(T_COMPTASK_INFO& task, uint8_t*& pDisk, uint64_t& a, uint8_t*& pFile, uint64_t& b);
+    bool CheckImageTail(size_t i);
     bool CompareSectors(size_t i, const uint8_t* pDisk, const uint8_t* pFile, uint64_t nLength, uint64_t nPos,
                         uint32_t& m);
     void CloseQueues(T_COMPTASK_INFO& task);
@@ -157,6 +163,7 @@ private:
     int m_nAgreement = 0;   // reads that must agree in the unstable-media mode
     bool m_bCompressed = false;
     bool m_bCommonLength = false;  // compressed image with force-verify: compare what both sides have
+    bool m_bForceVerify = false;   // an image longer than the drives is compared over their length
     std::atomic<bool> m_bAbortRequested{false};  // by Abort(); survives the run's own reset
 
     std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort

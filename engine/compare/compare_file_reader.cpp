@@ -17,6 +17,7 @@ void CCompareDiskImage::FileReaderThread()
     bool bTaking[MAX_DRIVES];
     for (size_t i = 0; i < MAX_DRIVES; ++i) bTaking[i] = m_compTask[i].bActive;
     bool bFailed = false;
+    bool bReadOn = true;  // the image did not end, and some comparer still takes data
     while (r > 0 && !m_bAbort) {
         const uint32_t nLength = static_cast<uint32_t>(std::min(r, nUnit));
         uint8_t* pBlock = m_pBuffer->Alloc();
@@ -37,13 +38,28 @@ void CCompareDiskImage::FileReaderThread()
         m_pBuffer->Free(pBlock);
         // An empty block marks the end of the image; when no comparer takes
         // data any more, their verdicts decide the run.
-        r = (nGot == 0 || !bAccepted) ? 0 : r - nGot;
+        bReadOn = nGot > 0 && bAccepted;
+        r = bReadOn ? r - nGot : 0;
         m_fileRead.nRemain = r;
     }
+    if (!bFailed && !m_bAbort && bReadOn && !ReadImageTail()) bFailed = true;
     if (bFailed) SetAbort();
     m_fileRead.bSuccess = r == 0 && !m_bAbort;
     m_fileRead.dSpeed = 0.0;
     FinishStage(m_fileRead.bDone);
+}
+
+// The image is read on past the comparison length to its end: a
+// compressed image's end is checked there, and the comparers learn
+// whether the image holds more than they compared. Skipped when no
+// comparer is left to care.
+bool CCompareDiskImage::ReadImageTail()
+{
+    bool bAnyLeft = false;
+    for (const T_COMPTASK_INFO& task : m_compTask) bAnyLeft = bAnyLeft || (task.bActive && !task.bFailed);
+    if (!bAnyLeft || m_imageFile.ReadTail(m_nTotal, m_fileRead.tail, m_bAbort)) return true;
+    m_fileRead.dwError = m_imageFile.LastError();
+    return false;
 }
 
 // Puts the block, with one reference each, into the file queue of every

@@ -2,7 +2,8 @@
 // measured; a drive that cannot be opened, is neither a disk nor a regular
 // file, or does not tell its size is left out of the comparison (and so
 // fails the run). The comparison length is the shortest drive's length,
-// cut to the image's size for a raw image.
+// cut to the image's size for a raw image; what the image holds past it
+// is looked at when the comparison is done.
 #include <algorithm>
 
 #include "engine/compare/compare_disk_image.h"
@@ -58,6 +59,7 @@ bool CCompareDiskImage::MeasureDrives(uint64_t nFileSize)
             LeaveOut(i);
             continue;
         }
+        rec.nDiskSize = nDiskSize;
         LogInfo("%s\n", m_strName[i]);
         LogInfo("  disk size=%I64u bytes.\n", nDiskSize);
         LogInfo("  file size=%I64u bytes%s.\n", nFileSize, m_bCompressed ? "(compressed)" : "");

@@ -16,6 +16,7 @@ void CCompareDiskImage::StartWorkers()
     m_fileRead.dwError = 0;
     m_fileRead.dSpeed = 0.0;
     m_fileRead.nRemain = m_nTotal;
+    m_fileRead.tail = T_IMAGE_TAIL{};
     for (size_t i = 0; i < MAX_DRIVES; ++i) {
         m_diskRead[i].nRemain = m_nTotal;
         m_compTask[i].nRemain = m_nTotal;

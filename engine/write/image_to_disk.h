@@ -145,7 +145,7 @@ private:
     bool OpenImage(const std::string& strImage);
     bool RefuseConflicts(const std::string& strImage);
     bool DecideLength(uint64_t nFileSize);
-    bool MeasureTarget(int nSlot, uint64_t nFileSize, uint64_t& nLength, bool& bMismatch);
+    bool MeasureTarget(int nSlot, uint64_t nFileSize, uint64_t& nSize);
     bool AnyActive() const;
 
     // The reader (image_to_disk_reader.cpp).
@@ -173,6 +173,7 @@ private:
     void PostProgress();
 
     T_OPTIONS m_opt;
+    bool m_bOneSize = false;  // every target is of one size
     T_STORAGE m_imageStorage;  // where the opened image's data live
     std::atomic<bool> m_bAbortRequested{false};  // by Abort(); survives the run's own reset
     std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort

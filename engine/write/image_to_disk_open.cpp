@@ -126,29 +126,56 @@ bool CImageToDisk::RefuseConflicts(const std::string& strImage)
 
 // m_nTotal becomes the smallest length among the targets that could be
 // measured. A raw image that differs in size from a drive stops the job
-// unless the force-write option is on; a compressed image's length is
-// learned only by inflating it, so its targets take their drive sizes.
+// unless the force-write option is on, with one exception: an image longer
+// than targets all of one size, whose bytes past their end are all zero,
+// loses nothing when those are left out. (Targets of several sizes all get
+// the smallest one's length, so a larger one would miss bytes it could
+// hold.) A compressed image's length is learned only by inflating it, so
+// its targets take their drive sizes. An image that cannot be read stops
+// the job.
 bool CImageToDisk::DecideLength(uint64_t nFileSize)
 {
-    bool bAny = false;
-    bool bMismatch = false;
+    uint64_t arrSize[MAX_TARGETS] = {};
     uint64_t nTotal = UINT64_MAX;
+    uint64_t nLargest = 0;
     for (int i = 0; i < MAX_TARGETS; ++i) {
-        uint64_t nLength = 0;
-        if (m_Task[i].bActive && MeasureTarget(i, nFileSize, nLength, bMismatch)) {
-            nTotal = std::min(nTotal, nLength);
-            bAny = true;
+        if (!m_Task[i].bActive || !MeasureTarget(i, nFileSize, arrSize[i])) continue;
+        nTotal = std::min(nTotal, arrSize[i]);
+        nLargest = std::max(nLargest, arrSize[i]);
+    }
+    if (!AnyActive()) return false;
+    m_bOneSize = nLargest == nTotal;
+    m_nTotal = m_opt.bCompressed ? nTotal : std::min(nTotal, nFileSize);
+    if (m_opt.bCompressed || nTotal == nFileSize) return true;
+    bool bZeroEnd = false;
+    if (nTotal < nFileSize && m_bOneSize) {
+        T_IMAGE_TAIL tail;
+        if (!m_image.ReadTail(nTotal, tail, m_bAbortRequested)) {
+            m_dwReaderError = m_image.LastError();
+            return false;
+        }
+        bZeroEnd = tail.bAllZero;
+        if (bZeroEnd) {
+            LogWarning("the image's last %I64u bytes do not fit on the drive; they are all zero and are not "
+                       "written.\n",
+                       tail.nBytes);
         }
     }
-    if (!bAny) return false;
-    m_nTotal = nTotal;
+    const uint16_t nStyle = m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
+    bool bMismatch = false;
+    for (int i = 0; i < MAX_TARGETS; ++i) {
+        if (!m_Task[i].bActive || arrSize[i] == nFileSize || (arrSize[i] < nFileSize && bZeroEnd)) continue;
+        LogPost(nStyle, arrSize[i] < nFileSize ? "image file size too large.\n" : "image size mismatch.\n");
+        bMismatch = true;
+    }
     return !bMismatch || m_opt.bForce;
 }
 
-bool CImageToDisk::MeasureTarget(int nSlot, uint64_t nFileSize, uint64_t& nLength, bool& bMismatch)
+// nSize becomes the drive's size; false (the target left out) when it
+// cannot be told.
+bool CImageToDisk::MeasureTarget(int nSlot, uint64_t nFileSize, uint64_t& nSize)
 {
     T_DISKTASK_INFO& t = m_Task[nSlot];
-    uint64_t nSize = 0;
     uint32_t nError = 0;
     if (!GetDiskSize(*t.hDisk, nSize, nError)) {
         t.dwError = nError;
@@ -159,17 +186,6 @@ bool CImageToDisk::MeasureTarget(int nSlot, uint64_t nFileSize, uint64_t& nLengt
     LogInfo("%s\n", m_strName[nSlot]);
     LogInfo("  disk size=%I64u bytes.\n", nSize);
     LogInfo("  file size=%I64u bytes%s.\n", nFileSize, m_opt.bCompressed ? "(compressed)" : "");
-    nLength = nSize;
-    if (m_opt.bCompressed) return true;
-    const uint16_t nStyle = m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
-    if (nSize < nFileSize) {
-        LogPost(nStyle, "image file size too large.\n");
-        bMismatch = true;
-    } else if (nSize > nFileSize) {
-        LogPost(nStyle, "image size mismatch.\n");
-        bMismatch = true;
-        nLength = nFileSize;
-    }
     return true;
 }
 

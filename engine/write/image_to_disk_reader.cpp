@@ -105,22 +105,38 @@ void CImageToDisk::ReportEarlyEnd(uint64_t nPos)
     LogInfo("  image data size=%I64u bytes.\n", nPos);
 }
 
-// After the whole length of a compressed image: one more byte tells whether
-// the image goes on past what the targets hold, and reading to the
-// stream's end checks its trailer (CRC-32 and length). A damaged stream
-// stops the run; an image larger than the targets fails the job unless the
-// force-write option is on.
+// After the whole length of a compressed image the rest of it is read to
+// the stream's end: that checks its trailer (CRC-32, length, nothing
+// after it), and tells whether the image goes on past what the targets
+// hold. A damaged stream stops the run. Anything past the targets' end
+// fails the job unless the force-write option is on, except zeros past the
+// end of targets all of one size: nothing is lost when they are left out.
 bool CImageToDisk::CheckImageEnd()
 {
-    uint8_t byte = 0;
-    uint32_t nGot = 0;
-    if (!m_image.ReadBlock(&byte, 1, nGot, m_bAbort)) {
+    T_IMAGE_TAIL tail;
+    if (!m_image.ReadTail(m_nTotal, tail, m_bAbort)) {
         m_dwReaderError = m_image.LastError();
         SetAbort();
         return false;
     }
-    if (nGot == 0) return true;
-    LogPost(m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR, "image file size too large.\n");
+    if (tail.nBytes == 0) return true;
+    if (tail.bAllZero && m_bOneSize) {
+        LogWarning("the image's last %I64u bytes, past the %I64u written, are all zero; they are not written.\n",
+                   tail.nBytes, m_nTotal);
+        return true;
+    }
+    const uint16_t nStyle = m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
+    LogPost(nStyle, "image file size too large.\n");
+    if (tail.bAllZero) {
+        LogPost(nStyle,
+                "the image goes on past the %I64u bytes written with %I64u zero bytes, which the larger targets did "
+                "not get.\n",
+                m_nTotal, tail.nBytes);
+    } else {
+        LogPost(nStyle,
+                "the image's data go on past the %I64u bytes written: %I64u more bytes, not all zero, did not fit.\n",
+                m_nTotal, tail.nBytes);
+    }
     return m_opt.bForce;
 }
 

@@ -23,6 +23,11 @@ void CImageToDisk::DiskWriterThread(int nSlot)
     const bool bWritten = (!bNeedsBlock || t.pOwnBlock) && WritePhase(nSlot, nPos, nSkipped);
     const bool bFlushed = FlushTarget(nSlot);
     if (!bWritten || !bFlushed) {
+        // Whatever failed, the drive is no longer what it was: say how far.
+        if (nPos > nSkipped) {
+            LogWarning("%s - the write %s after %I64u bytes; the drive was changed.\n", m_strName[nSlot],
+                       m_bAbortRequested ? "stopped" : "failed", nPos - nSkipped);
+        }
         TargetFailed(nSlot);
         return;
     }

@@ -1,12 +1,23 @@
 #include "engine/zlib/image_file_reader.h"
 
+#include <algorithm>
+#include <cstring>
+
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
 #include "engine/zlib/zlib_failure.h"
 
 namespace {
+
 constexpr int READ_ATTEMPTS = 11;
+constexpr uint32_t TAIL_BLOCK = 0x100000;
+
+bool AllZero(const uint8_t* p, uint32_t n)
+{
+    return n == 0 || (p[0] == 0 && std::memcmp(p, p + 1, n - 1) == 0);
 }
+
+}  // namespace
 
 CImageFileReader::~CImageFileReader()
 {
@@ -50,21 +61,23 @@ bool CImageFileReader::GetFileSize(uint64_t& nSize)
 bool CImageFileReader::ReadBlock(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort)
 {
     nGot = 0;
-    const bool bRead = m_bCompressed ? ReadCompressed(pBlock, nLength, nGot) : ReadRaw(pBlock, nLength, nGot, bAbort);
+    const bool bRead =
+        m_bCompressed ? ReadCompressed(pBlock, nLength, nGot) : ReadRaw(m_nPosition, pBlock, nLength, nGot, bAbort);
     if (bRead) m_nPosition += nGot;
     return bRead;
 }
 
-bool CImageFileReader::ReadRaw(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort)
+bool CImageFileReader::ReadRaw(uint64_t nPos, uint8_t* pBlock, uint32_t nLength, uint32_t& nGot,
+                               const std::atomic<bool>& bAbort)
 {
     for (int nAttempt = 0; nAttempt < READ_ATTEMPTS && !bAbort; ++nAttempt) {
-        const T_IO_RESULT res = m_hImage->ReadAt(m_nPosition, pBlock, nLength);
+        const T_IO_RESULT res = m_hImage->ReadAt(nPos, pBlock, nLength);
         if (res.bOk) {
             nGot = res.nCount;
             return true;
         }
         m_dwError = res.nError;
-        LogWarning("file read error (%08I64X-%08I64X).\n%s\n", m_nPosition, m_nPosition + nLength - 1,
+        LogWarning("file read error (%08I64X-%08I64X).\n%s\n", nPos, nPos + nLength - 1,
                    GetSystemErrorText(res.nError));
     }
     if (!bAbort) LogError("file read retry out.\n");
@@ -82,6 +95,58 @@ bool CImageFileReader::ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_
     LogError("file compress read error (%08I64X-%08I64X).\n%s\n", m_nPosition, m_nPosition + nLength - 1,
              ZlibFailureText(res));
     return false;
+}
+
+bool CImageFileReader::ReadTail(uint64_t nFrom, T_IMAGE_TAIL& tail, const std::atomic<bool>& bAbort)
+{
+    tail = T_IMAGE_TAIL{};
+    if (!m_hImage) return false;
+    std::vector<uint8_t> buffer(TAIL_BLOCK);
+    return m_bCompressed ? InflateTail(nFrom, buffer, tail, bAbort) : ScanRawTail(nFrom, buffer, tail, bAbort);
+}
+
+// A raw image's length is its file's: once a byte is not zero, nothing
+// more is to be learned. A file that shrank meanwhile ends where it ends.
+bool CImageFileReader::ScanRawTail(uint64_t nFrom, std::vector<uint8_t>& buffer, T_IMAGE_TAIL& tail,
+                                   const std::atomic<bool>& bAbort)
+{
+    uint64_t nSize = 0;
+    if (!GetFileSize(nSize)) return false;
+    tail.nBytes = nSize > nFrom ? nSize - nFrom : 0;
+    for (uint64_t nPos = nFrom; tail.bAllZero && nPos < nSize;) {
+        if (bAbort) return false;
+        const auto nLength = static_cast<uint32_t>(std::min<uint64_t>(buffer.size(), nSize - nPos));
+        uint32_t nGot = 0;
+        if (!ReadRaw(nPos, buffer.data(), nLength, nGot, bAbort)) return false;
+        if (nGot == 0) {
+            tail.nBytes = nPos - nFrom;
+            break;
+        }
+        tail.bAllZero = AllZero(buffer.data(), nGot);
+        nPos += nGot;
+    }
+    return true;
+}
+
+// A compressed image's length shows only by inflating it, and its trailer
+// only at the stream's end: it is read all the way, however far that is.
+bool CImageFileReader::InflateTail(uint64_t nFrom, std::vector<uint8_t>& buffer, T_IMAGE_TAIL& tail,
+                                   const std::atomic<bool>& bAbort)
+{
+    for (;;) {
+        if (bAbort) return false;
+        const uint64_t nPos = m_nPosition;
+        uint32_t nGot = 0;
+        if (!ReadBlock(buffer.data(), static_cast<uint32_t>(buffer.size()), nGot, bAbort)) return false;
+        if (nGot == 0) return true;
+        const auto nSkip = static_cast<uint32_t>(std::min<uint64_t>(nFrom > nPos ? nFrom - nPos : 0, nGot));
+        if (tail.nBytes == 0 && nGot > nSkip) {
+            LogInfo("the image's data go on past %I64u bytes; they are read to the end of the image to check it.\n",
+                    nFrom);
+        }
+        tail.nBytes += nGot - nSkip;
+        tail.bAllZero = tail.bAllZero && AllZero(buffer.data() + nSkip, nGot - nSkip);
+    }
 }
 
 void CImageFileReader::Close()

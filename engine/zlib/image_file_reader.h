@@ -10,10 +10,19 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/device/device.h"
 #include "engine/zlib/inflate_pipeline.h"
 #include "engine/zlib/zlib_io.h"
+
+// What an image holds behind a given length: how many bytes of data, and
+// whether all of them are zero (an image of a larger drive whose end was
+// never used loses nothing when that end does not fit).
+struct T_IMAGE_TAIL {
+    uint64_t nBytes = 0;
+    bool bAllZero = true;
+};
 
 class CImageFileReader {
 public:
@@ -37,6 +46,16 @@ public:
     // or bAbort was set while it retried (nothing logged).
     bool ReadBlock(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort);
 
+    // Reads what the image holds from offset nFrom to its end. A compressed
+    // image is inflated on from Position() (bytes before nFrom are passed
+    // over) to the end of its stream, so its end is checked as by
+    // ReadBlock: the CRC-32, the length and nothing after the member; a
+    // long way to go is announced in the log. A raw image is read from
+    // nFrom only up to its first byte that is not zero, and the next
+    // ReadBlock still starts where it did. False when the reader gave up
+    // (logged as by ReadBlock) or bAbort was set.
+    bool ReadTail(uint64_t nFrom, T_IMAGE_TAIL& tail, const std::atomic<bool>& bAbort);
+
     // Bytes of image data delivered so far: the next block's offset.
     uint64_t Position() const { return m_nPosition; }
     // Bytes of the file taken in so far: Position() for a raw image, the
@@ -50,8 +69,12 @@ public:
     void Close();
 
 private:
-    bool ReadRaw(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort);
+    bool ReadRaw(uint64_t nPos, uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort);
     bool ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot);
+    bool ScanRawTail(uint64_t nFrom, std::vector<uint8_t>& buffer, T_IMAGE_TAIL& tail,
+                     const std::atomic<bool>& bAbort);
+    bool InflateTail(uint64_t nFrom, std::vector<uint8_t>& buffer, T_IMAGE_TAIL& tail,
+                     const std::atomic<bool>& bAbort);
 
     std::unique_ptr<IDevice> m_hImage;
     std::string m_strPath;

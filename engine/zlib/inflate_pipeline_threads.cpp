@@ -189,14 +189,20 @@ CInflatePipeline::T_RESULT CInflatePipeline::ReadTrailer(z_stream_s& s)
 }
 
 // The image is exactly one gzip member: the stream's end must be the
-// file's end. Anything behind it is refused rather than dropped unseen.
+// file's end. Anything behind it is refused rather than dropped unseen: a
+// second member (its magic number 1F 8B) as such, anything else as damage.
 CInflatePipeline::T_RESULT CInflatePipeline::CheckNothingFollows(z_stream_s& s)
 {
     while (s.avail_in == 0 && !m_bFileEnded) {
         const T_RESULT input = NextInput(s);
         if (!input.bOk) return input;
     }
-    return s.avail_in > 0 ? Failure(Z_DATA_ERROR) : OK;
+    if (s.avail_in == 0) return OK;
+    uint8_t magic[2] = {};
+    for (uint8_t& b : magic) {
+        if (!NextByte(s, b).bOk) break;
+    }
+    return Failure(magic[0] == 0x1F && magic[1] == 0x8B ? CZLIBIO::NEXT_MEMBER : Z_DATA_ERROR);
 }
 
 // The last, part-filled block (if it holds anything), then the item that

@@ -32,12 +32,17 @@ public:
     // failing call: Z_ERRNO when the file read or write failed (nError then
     // holds the system error code), Z_VERSION_ERROR when no zlib library is
     // bound, Z_STREAM_ERROR for a step out of order or after a failure,
-    // Z_MEM_ERROR when the buffer cannot be had; Z_OK on success.
+    // Z_MEM_ERROR when the buffer cannot be had, NEXT_MEMBER when a second
+    // gzip member follows the first; Z_OK on success.
     struct T_RESULT {
         bool bOk = false;
         int nZlibResult = 0;
         uint32_t nError = 0;
     };
+
+    // Not a zlib result: the image is valid gzip of more than one member,
+    // which no image is (they are always one member).
+    static constexpr int NEXT_MEMBER = -100;
 
     // The compressed-output (writing) or compressed-input (reading) buffer.
     static constexpr uint32_t BUFFER_SIZE = 0x100000;
@@ -91,6 +96,7 @@ private:
     T_RESULT WriteOutput(uint32_t nBytes);
     T_RESULT FillInput();
     T_RESULT CheckNothingFollows();
+    bool NextMemberFollows();
 
     const T_ZLIB_ENTRY_POINTS* m_pZlib = nullptr;  // null: no link held
     std::unique_ptr<z_stream_s> m_pStream;

@@ -65,14 +65,27 @@ CZLIBIO::T_RESULT CZLIBIO::FillInput()
 }
 
 // The image is exactly one gzip member: the stream's end must be the
-// file's end. Anything behind it is refused rather than dropped unseen.
+// file's end. Anything behind it is refused rather than dropped unseen: a
+// second member as such, anything else as damage.
 CZLIBIO::T_RESULT CZLIBIO::CheckNothingFollows()
 {
     if (m_pStream->avail_in == 0 && m_nFlush != Z_FINISH) {
         const T_RESULT filled = FillInput();
         if (!filled.bOk) return filled;
     }
-    if (m_pStream->avail_in > 0) return Fail(Z_DATA_ERROR);
+    if (m_pStream->avail_in > 0) return Fail(NextMemberFollows() ? NEXT_MEMBER : Z_DATA_ERROR);
     m_eState = EState::Finished;
     return Ok();
+}
+
+// The input left starts with a gzip magic number (1F 8B), which may
+// straddle two buffers of the file. Consumes what it looks at.
+bool CZLIBIO::NextMemberFollows()
+{
+    z_stream& s = *m_pStream;
+    const uint8_t first = *s.next_in++;
+    --s.avail_in;
+    if (first != 0x1F) return false;
+    if (s.avail_in == 0 && m_nFlush != Z_FINISH && !FillInput().bOk) return false;
+    return s.avail_in > 0 && *s.next_in == 0x8B;
 }

@@ -66,16 +66,20 @@ TEST_F(CliVerifyRun, ADamagedCompressedImageFailsEveryDriveAsUnverified)
     EXPECT_TRUE(OutHas("  fake-a - VERIFY=NG\n")) << m_strOut;
 }
 
-// A drive shorter than the image is compared over its own length only;
-// the operator is told so before the compare.
-TEST_F(CliVerifyRun, AShorterDriveIsComparedOverItsLengthWithAWarning)
+// A drive shorter than the image's data does not hold the image, unless
+// force-verify asks to compare the common length only.
+TEST_F(CliVerifyRun, AShorterDriveIsNgUnlessForceVerify)
 {
     std::vector<uint8_t> head(m_pImage->Contents().begin(), m_pImage->Contents().begin() + MIB);
     m_devices.Add("fake-short", std::make_shared<CFakeDisk>(head));
-    EXPECT_EQ(Verify({IMAGE, "fake-short"}), 0) << m_strOut;
-    EXPECT_TRUE(OutHas("[WARNING] fake-short holds 1048576 bytes, fewer than the image's 2097452: only its 1048576 "
-                       "are compared.\n"))
+    EXPECT_EQ(Verify({IMAGE, "fake-short"}), 1) << m_strOut;
+    EXPECT_TRUE(OutHas("[ERROR] fake-short - the image's data go on 1048876 bytes past the drive's end, not all zero.\n"
+                       "[ERROR] "))
         << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-short - VERIFY=NG\n")) << m_strOut;
+    m_strOut.clear();
+    EXPECT_EQ(Verify({"--force-verify", IMAGE, "fake-short"}), 0) << m_strOut;
+    EXPECT_TRUE(OutHas("  fake-short - VERIFY=OK\n")) << m_strOut;
 }
 
 // Reading the same drive twice proves nothing; a disk and its partition

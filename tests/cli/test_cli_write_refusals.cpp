@@ -134,6 +134,25 @@ TEST_F(CliWriteRefusal, ARawImageOfAnotherSizeUnlessForced)
     std::vector<uint8_t> expected = m_pImage->Contents();
     expected.insert(expected.end(), before.end() - 512, before.end());  // the rest stays as it was
     EXPECT_EQ(pBig->Contents(), expected);
+
+    // A smaller drive: only zeros past its end may be left out unforced.
+    auto pSmall = CFakeDisk::WithPattern(2 * MIB, 3);
+    m_devices.Add("fake-small", pSmall);
+    m_strOut.clear();
+    m_strErr.clear();
+    EXPECT_EQ(Refused({IMAGE, "fake-small"}), "[ERROR] can't write disk fake-small: it holds 2097152 bytes and the "
+                                              "image 2097229, with data that are not zero past the drive's end "
+                                              "(--force-write writes the first 2097152).\n");
+    std::vector<uint8_t> zeroEnd = m_pImage->Contents();
+    std::fill(zeroEnd.end() - 77, zeroEnd.end(), 0);
+    auto pZeroEnd = std::make_shared<CFakeDisk>(zeroEnd);
+    pZeroEnd->SetKind(EDeviceKind::RegularFile);
+    m_devices.Add(IMAGE, pZeroEnd);
+    m_strOut.clear();  // a larger drive beside it would get only its length: the zeros excuse nothing
+    EXPECT_EQ(Refused({IMAGE, "fake-small", T1}), "[ERROR] can't write disk fake-small: it holds 2097152 bytes and "
+                                                  "the image 2097229 (--force-write writes the first 2097152).\n");
+    EXPECT_EQ(RunCli({"write", "--yes", IMAGE, "fake-small"}), 0) << m_strOut;
+    EXPECT_TRUE(std::equal(pSmall->Contents().begin(), pSmall->Contents().end(), zeroEnd.begin()));
 }
 
 TEST_F(CliWriteRefusal, ACompressedImageWithoutZlibIsRefusedBeforeAnythingIsOpened)

@@ -114,6 +114,7 @@ TEST_F(CliWriteRun, VerifyComparesTheWrittenDrivesAndNamesMismatches)
     EXPECT_TRUE(OutHas("VERIFY " + IMAGE + " <=> " + T2 + ", fake-t3\n")) << m_strOut;
     EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=NG, VERIFY=--\n  " + T2 + " - DISK WRITE=OK, VERIFY=OK\n  fake-t3 - DISK WRITE=OK, VERIFY=NG\n"))
         << m_strOut;
+    EXPECT_EQ(Write({"--yes", "--verify", IMAGE, "fake-t3"}), 1) << "a failed verify fails the drive alone";
 }
 
 TEST_F(CliWriteRun, Md5VerifyReadsEveryDriveBack)

@@ -33,15 +33,6 @@ TEST_F(CompareCompressedTest, ACompressedImageOfTheDrivesBytesIsEqual)
     EXPECT_TRUE(FailedRows().empty());
 }
 
-TEST_F(CompareCompressedTest, AnImageThatEndsBeforeTheDriveFailsItWithoutForceVerify)
-{
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB);
-    EXPECT_FALSE(Compare({pDisk}, CompressedImage(Head(pDisk, 5 * MIB / 2))));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - disk/file read count mismatch 00100000:00080000.\n"), 1u);
-    EXPECT_EQ(m_recorder.LogText().find("bytes checked"), std::string::npos);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{0});
-}
-
 TEST_F(CompareCompressedTest, WithForceVerifyTheCommonLengthIsComparedAndCounted)
 {
     g_bOptForceVerify = true;
@@ -67,6 +58,57 @@ TEST_F(CompareCompressedTest, WithForceVerifyTheCommonLengthIsComparedAndCounted
     EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 00100000-001001FF\n"), 1u);
     EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2097152 bytes checked.\n"), 1u);
     EXPECT_TRUE(FailedRows().empty());
+}
+
+// The image is inflated to its end, past the drive's length: there its
+// end is checked as every reader checks it, and data it holds past the
+// drive fail the drive unless they are zeros or force-verify is on. An
+// image that ends before the drive fails it too.
+TEST_F(CompareCompressedTest, WhatTheImageHoldsPastTheDriveDecides)
+{
+    auto pDisk = CFakeDisk::WithPattern(2 * MIB);
+    std::vector<uint8_t> zeroEnd = pDisk->Contents();
+    zeroEnd.resize(3 * MIB);
+    auto dataEnd = zeroEnd;
+    dataEnd.back() = 1;
+    const auto good = ReadWholeFile(CompressedImage(pDisk->Contents()));
+    auto zeroCrc = good;
+    std::fill(zeroCrc.end() - 8, zeroCrc.end() - 4, 0);
+    auto garbage = good;
+    garbage.push_back('x');
+    auto twoMembers = good;
+    twoMembers.insert(twoMembers.end(), good.begin(), good.end());
+    const struct {
+        std::vector<uint8_t> image;
+        bool bCompress;
+        bool bForce;
+        std::string strLine;
+    } cases[] = {
+        {zeroEnd, true, false, "fake:drive0 - the image's last 1048576 bytes, past the drive's end, are all zero.\n"},
+        {dataEnd, true, false,
+         "fake:drive0 - the image's data go on 1048576 bytes past the drive's end, not all zero.\n"},
+        {dataEnd, true, true, "fake:drive0 - the image goes on 1048576 bytes past the drive's end; those bytes were "
+                              "not compared.\n"},
+        {Head(pDisk, 3 * MIB / 2), true, false,
+         "fake:drive0 - the image's data end at 1572864 bytes; the drive has 2097152 bytes.\n"},
+        {zeroCrc, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
+        {garbage, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
+        {{good.begin(), good.end() - 4}, false, false, "the compressed data end too soon (the file is cut short).\n"},
+        {twoMembers, false, false, "the image has more than one gzip member, which is not supported.\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strLine);
+        m_recorder.Clear();
+        g_bOptForceVerify = c.bForce;
+        const std::string strImage = m_dir.File("case.gmz");
+        std::filesystem::remove(m_dir.File("image.gmz"));
+        WriteWholeFile(strImage, c.bCompress ? ReadWholeFile(CompressedImage(c.image)) : c.image);
+        const bool bOk = c.image == zeroEnd || c.bForce;
+        EXPECT_EQ(Compare({pDisk}, strImage), bOk);
+        EXPECT_NE(m_recorder.LogText().find(c.strLine), std::string::npos);
+        EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2097152 bytes checked.\n"), bOk ? 1u : 0u);
+        EXPECT_EQ(FailedRows(), bOk ? std::vector<int64_t>{} : std::vector<int64_t>{0});
+    }
 }
 
 TEST_F(CompareCompressedTest, ABrokenStreamEndsTheWholeRun)

@@ -148,19 +148,48 @@ TEST_F(CompareDiskImageTest, AnImageThatCannotBeOpenedEndsTheRunBeforeAnyRead)
     EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
 }
 
-TEST_F(CompareDiskImageTest, TheShortestOfTheDrivesAndARawImageSetsTheLength)
+// The shortest drive and a raw image set the length compared. Image data
+// past it fail a drive, whether past its end or not compared on it, unless
+// force-verify asks for the common length only.
+TEST_F(CompareDiskImageTest, TheShortestOfTheDrivesAndARawImageSetTheLength)
 {
     auto pLong = CFakeDisk::WithPattern(3 * MIB);
-    auto pShort = std::make_shared<CFakeDisk>(
-        std::vector<uint8_t>(pLong->Contents().begin(), pLong->Contents().begin() + 2 * MIB + 512));
     const auto& data = pLong->Contents();
+    auto pShort = std::make_shared<CFakeDisk>(std::vector<uint8_t>(data.begin(), data.begin() + 2 * MIB + 512));
+    const std::string strImage = RawImage(std::vector<uint8_t>(data.begin(), data.begin() + 5 * MIB / 2));
+    const std::string strPast = " - the image goes on 523776 bytes past ";
+    struct T_CASE {
+        bool bForce;
+        std::vector<std::shared_ptr<CFakeDisk>> drives;
+        bool bOk;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {false, {pLong}, true, {"fake:drive0 - 2621440 bytes checked.\n"}},
+        {true,
+         {pLong, pShort},
+         true,
+         {"fake:drive0 - 2097664 bytes checked.\n", "short - 2097664 bytes checked.\n",
+          "fake:drive0" + strPast + "the 2097664 bytes compared; those bytes were not compared.\n",
+          "short" + strPast + "the drive's end; those bytes were not compared.\n"}},
+        {false,
+         {pLong, pShort},
+         false,
+         {"fake:drive0 - the image's data go on 523776 bytes past the 2097664 bytes compared, not all zero.\n",
+          "short - the image's data go on 523776 bytes past the drive's end, not all zero.\n"}},
+    };
     m_engine.m_strName[1] = "short";
-    ASSERT_TRUE(Compare({pLong, pShort}, RawImage(std::vector<uint8_t>(data.begin(), data.begin() + 5 * MIB / 2))));
-    EXPECT_EQ(m_recorder.CountLines("VERIFY"), 1u);
-    EXPECT_EQ(m_recorder.CountLines(", short"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2097664 bytes checked.\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("short - 2097664 bytes checked.\n"), 1u);
-    EXPECT_EQ(CountStyled(LOG_STYLE_WARNING) + CountStyled(LOG_STYLE_ERROR), 0u);
+    for (const T_CASE& c : cases) {
+        SCOPED_TRACE(c.lines.back());
+        m_recorder.Clear();
+        g_bOptForceVerify = c.bForce;
+        EXPECT_EQ(Compare(c.drives, strImage), c.bOk);
+        size_t nChecked = 0;
+        for (const std::string& strLine : c.lines) {
+            EXPECT_EQ(m_recorder.CountLines(strLine), 1u) << strLine;
+            nChecked += strLine.ends_with("bytes checked.\n") ? 1 : 0;
+        }
+        EXPECT_EQ(CountStyled(LOG_STYLE_WARNING) + CountStyled(LOG_STYLE_ERROR), c.lines.size() - nChecked);
+    }
 }
 
 TEST_F(CompareDiskImageTest, AMediumThatEndsEarlyFailsOnTheLengthOfItsLastBlock)

@@ -108,6 +108,9 @@ TEST_F(ImageToDiskTest, ACompressedImageThatEndsBeforeTheDriveNeedsForceWrite)
             EXPECT_TRUE(std::equal(data.begin(), data.end(), contents.begin())) << i;
             EXPECT_EQ(engine.m_Task[i].bResult, bForce) << i;
             EXPECT_EQ(m_recorder.CountLines(Target(i) + " - 2097452 bytes wrote.\n"), bForce ? 1u : 0u);
+            EXPECT_EQ(m_recorder.CountLines(Target(i) + " - the write failed after 2097452 bytes; the drive was "
+                                                        "changed.\n"),
+                      bForce ? 0u : 1u);
         }
         if (bForce) {
             EXPECT_TRUE(ErrorRows().empty());
@@ -120,28 +123,69 @@ TEST_F(ImageToDiskTest, ACompressedImageThatEndsBeforeTheDriveNeedsForceWrite)
     }
 }
 
-TEST_F(ImageToDiskTest, ACompressedImageLongerThanTheDriveNeedsForceWrite)
+// The image is inflated to its end: zeros past the drive's end are left
+// out with a warning; anything else needs force-write.
+TEST_F(ImageToDiskTest, ACompressedImageLongerThanTheDriveNeedsForceWriteUnlessItsEndIsZero)
 {
     const auto data = Pattern(5 * MIB, 9);
-    for (bool bForce : {true, false}) {
-        SCOPED_TRACE(bForce ? "force write" : "no force write");
+    auto zeroEnd = data;
+    std::fill(zeroEnd.begin() + 3 * MIB, zeroEnd.end(), 0);
+    for (bool bZeroEnd : {false, true}) {
+        for (bool bForce : {true, false}) {
+            SCOPED_TRACE(std::string(bZeroEnd ? "zero end, " : "data end, ") + (bForce ? "force write" : "no force"));
+            m_recorder.Clear();
+            m_targets.clear();
+            CImageToDisk engine;
+            Wire(engine);
+            g_bOptForceWrite = bForce;
+            g_bOptMD5Verify = true;
+            CompressedImage(bZeroEnd ? zeroEnd : data);
+            AddTarget(0, 3 * MIB);
+            const std::string paths[] = {Target(0)};
+            const bool bOk = bForce || bZeroEnd;
+            EXPECT_EQ(engine.Run(1, paths, FAKE_IMAGE, 16), bOk);
+            EXPECT_EQ(engine.m_bReaderResult, bOk);
+            const std::string strLine = bZeroEnd ? "the image's last 2097152 bytes, past the 3145728 written, are all "
+                                                   "zero; they are not written.\n"
+                                                 : "the image's data go on past the 3145728 bytes written: 2097152 "
+                                                   "more bytes, not all zero, did not fit.\n";
+            EXPECT_EQ(m_recorder.CountLines(strLine), 1u);
+            const uint32_t nWord = bForce ? FORCED_WORD : ERROR_WORD;
+            EXPECT_EQ(WordOf(strLine), bZeroEnd ? ComposeLogWord(LOG_STYLE_WARNING) : nWord);
+            EXPECT_EQ(m_recorder.CountLines("image file size too large.\n"), bZeroEnd ? 0u : 1u);
+            EXPECT_EQ(m_targets[0]->Contents(), Head(data, 3 * MIB));
+            // Only an image delivered in full has a digest to check against.
+            EXPECT_EQ(Logged("IMAGE MD5SUM=" + Md5Of(Head(data, 3 * MIB))), bOk);
+            EXPECT_EQ(engine.m_Task[0].bMd5Match, bOk);
+        }
+    }
+}
+
+// A raw image longer than targets all of one size, zero past their end, is
+// written with a warning. Targets of two sizes would leave the larger one
+// without bytes it can hold: refused as before.
+TEST_F(ImageToDiskTest, ARawImageWhoseEndIsZeroFitsTargetsOfOneSize)
+{
+    std::vector<uint8_t> image = Pattern(9 * MIB, 7);
+    std::fill(image.begin() + 6 * MIB, image.end(), 0);
+    for (uint64_t nSecond : {6 * MIB, 8 * MIB}) {
+        const bool bOneSize = nSecond == 6 * MIB;
+        SCOPED_TRACE(bOneSize ? "one size" : "two sizes");
         m_recorder.Clear();
         m_targets.clear();
         CImageToDisk engine;
         Wire(engine);
-        g_bOptForceWrite = bForce;
-        g_bOptMD5Verify = true;
-        CompressedImage(data);
-        AddTarget(0, 3 * MIB);
-        const std::string paths[] = {Target(0)};
-        EXPECT_EQ(engine.Run(1, paths, FAKE_IMAGE, 16), bForce);
-        EXPECT_EQ(engine.m_bReaderResult, bForce);
-        EXPECT_EQ(m_recorder.CountLines("image file size too large.\n"), 1u);
-        EXPECT_EQ(WordOf("image file size too large.\n"), bForce ? FORCED_WORD : ERROR_WORD);
-        EXPECT_EQ(m_targets[0]->Contents(), Head(data, 3 * MIB));
-        // Only an image delivered in full has a digest to check against.
-        EXPECT_EQ(Logged("IMAGE MD5SUM=" + Md5Of(Head(data, 3 * MIB))), bForce);
-        EXPECT_EQ(engine.m_Task[0].bMd5Match, bForce);
+        AddImageFile(image);
+        const auto old = AddTarget(0, 6 * MIB)->Contents();
+        AddTarget(1, nSecond);
+        const std::string paths[] = {Target(0), Target(1)};
+        EXPECT_EQ(engine.Run(2, paths, FAKE_IMAGE, 16), bOneSize);
+        EXPECT_EQ(m_recorder.CountLines("the image's last 3145728 bytes do not fit on the drive; they are all zero and "
+                                        "are not written.\n"),
+                  bOneSize ? 1u : 0u);
+        EXPECT_EQ(m_recorder.CountLines("image file size too large.\n"), bOneSize ? 0u : 2u);
+        EXPECT_EQ(m_targets[0]->Contents(), bOneSize ? Head(image, 6 * MIB) : old);
+        ExpectAllClosed();
     }
 }
 
