@@ -33,8 +33,9 @@ int main(int argc, char** argv)
     }
     CStdoutTarget target;
     SetLogTarget(&target, DEFAULT_LOG_MSG);
-    ResetJobOptions();
-    g_bOptOverwrite = true;
+    T_JOB_OPTIONS options;
+    options.bOverwrite = true;
+    PublishJobOptions(options);
     CDiskToImage engine;
     const bool bOk = engine.Run(argv[1], argv[2], 16);
     SetLogTarget(nullptr, DEFAULT_LOG_MSG);

@@ -123,15 +123,3 @@ private:
     bool m_bRan = false;  // a job ran in the background
     std::chrono::steady_clock::duration m_ranFor{};
 };
-
-// Points an engine's notifications at the job, with the job runner's poll
-// interval, and its opens at the environment's devices.
-template <class TEngine>
-void WireEngine(TEngine& engine, CCliJob& job, const T_CLI_ENV& env)
-{
-    engine.m_hNotifyWnd = &job.Queue();
-    engine.m_uProgressMsg = WM_ENGINE_PROGRESS;
-    engine.m_uErrorMsg = WM_USER_ERROR;
-    engine.m_dwInterval = 250;
-    engine.m_pDevices = &DevicesOf(env);
-}

@@ -3,7 +3,6 @@
 #include "cli/cli_output.h"
 #include "engine/core/format.h"
 #include "engine/erase/erase_methods.h"
-#include "engine/erase/erase_pass.h"
 
 std::string ErasePassNotation(uint32_t nCode)
 {

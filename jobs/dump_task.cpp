@@ -26,22 +26,26 @@ constexpr uint32_t STALLED_TRANSFER_MS = 1000;
 IDeviceProvider* g_pJobDevices = nullptr;  // the running job's; under g_csDumpTask
 constexpr const char* STAMP_FORMAT = "%04Y/%02M/%02D %02h:%02m:%02s";
 
+// The job's options become the published snapshot; an image is never
+// replaced without the read's question.
 void PublishOptions(const T_DUMPTASK_PARAM& param)
 {
-    g_bOptVerify = param.bVerify;
-    g_bOptEject = param.bEject;
-    g_bOptShareRead = param.bShareRead;
-    g_bOptForceWrite = param.bForceWrite;
-    g_bOptForceVerify = param.bForceVerify;
-    g_bOptSharedWrite = param.bSharedWrite;
-    g_bOptCompareAfterWrite = param.bCompareAfterWrite;
-    g_bOptMD5Verify = param.bMD5Verify;
-    g_bOptUnstableRead = param.bUnstableRead;
-    g_nUnstableReadCount = param.nUnstableReadCount;
-    g_bOptMakeMD5SUM = param.bMakeMD5SUM;
-    g_bOptCompressImage = param.bCompressImage;
-    g_nOptCompressThreads = param.nCompressThreads;
-    g_bOptOverwrite = false;
+    T_JOB_OPTIONS options;
+    options.bVerify = param.bVerify;
+    options.bEject = param.bEject;
+    options.bShareRead = param.bShareRead;
+    options.bForceWrite = param.bForceWrite;
+    options.bForceVerify = param.bForceVerify;
+    options.bSharedWrite = param.bSharedWrite;
+    options.bCompareAfterWrite = param.bCompareAfterWrite;
+    options.bMD5Verify = param.bMD5Verify;
+    options.bUnstableRead = param.bUnstableRead;
+    options.nUnstableReadCount = param.nUnstableReadCount;
+    options.bMakeMD5SUM = param.bMakeMD5SUM;
+    options.bCompressImage = param.bCompressImage;
+    options.nCompressThreads = param.nCompressThreads;
+    options.bOverwrite = false;
+    PublishJobOptions(options);
 }
 
 void RegisterDevices(IDeviceProvider* pDevices)
@@ -97,7 +101,8 @@ int32_t RunDumpTask(T_DUMPTASK_PARAM* pParam)
 
     PublishOptions(*pParam);
     if (pParam->nTask < DUMPTASK_READ || pParam->nTask > DUMPTASK_ERASE) return -1;
-    T_JOB_RUN run{*pParam, pParam->pDevices ? *pParam->pDevices : GetPlatformDevices(), {}, {}, {}, 16};
+    T_JOB_RUN run{*pParam, pParam->pDevices ? *pParam->pDevices : GetPlatformDevices(), PublishedJobOptions(), {}, {},
+                  {}, 16};
     run.nBlocks = static_cast<uint32_t>(pParam->nBufferMiB < MIN_BUFFER_MIB ? MIN_BUFFER_MIB : pParam->nBufferMiB);
     BuildDriveList(run);
     BuildVolumeList(run);

@@ -1,5 +1,6 @@
 // The drive list of a job: one entry per occupied slot, with the path the
-// drive is opened with and the name the log shows ("DISK #1 (E:, F:)").
+// drive is opened with and the name the log shows ("DISK #1 (E:, F:)");
+// and the job as the engines take it.
 #include "engine/core/format.h"
 #include "jobs/job_inventory.h"
 #include "jobs/job_run.h"
@@ -43,6 +44,22 @@ std::vector<std::string> T_JOB_RUN::Paths() const
     std::vector<std::string> arrPaths;
     for (const T_JOB_DRIVE& drive : arrDrives) arrPaths.push_back(drive.strPath);
     return arrPaths;
+}
+
+T_ENGINE_JOB T_JOB_RUN::EngineJob(const T_JOB_OPTIONS& engineOptions) const
+{
+    T_ENGINE_JOB job;
+    job.options = engineOptions;
+    job.wiring.pNotify = param.hWnd;
+    job.wiring.uProgressMsg = param.uMsgProgress;
+    job.wiring.uErrorMsg = param.uMsgError;
+    job.wiring.dwInterval = param.dwInterval;
+    job.wiring.pDevices = &devices;
+    for (const T_JOB_DRIVE& drive : arrDrives) job.arrDrives.push_back(T_ENGINE_DRIVE{drive.strPath, drive.strName, drive.nSlot});
+    job.strImage = param.szImagePath;
+    job.nBlocks = nBlocks;
+    job.nEraseMethod = static_cast<uint32_t>(param.nEraseMethod);
+    return job;
 }
 
 void BuildDriveList(T_JOB_RUN& run)

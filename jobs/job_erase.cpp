@@ -9,22 +9,17 @@
 void RunEraseJob(T_JOB_RUN& run)
 {
     CEraseDisk erase;
-    WireJobEngine(erase, run);
-    for (size_t i = 0; i < run.arrDrives.size(); ++i) {
-        erase.m_strName[i] = run.arrDrives[i].strName;
-        erase.m_nRow[i] = run.arrDrives[i].nSlot;
-    }
     {
         std::lock_guard<std::mutex> lock(g_csDumpTask);
         g_pEraseDisk = &erase;
     }
-    const std::vector<std::string> arrPaths = run.Paths();
-    if (erase.Run(static_cast<int>(arrPaths.size()), arrPaths.data(), run.param.nEraseMethod, run.nBlocks))
+    const T_ENGINE_RESULT result = erase.Run(run.EngineJob(run.options));
+    if (result.bOk)
         LogInfo("%s ERASE OK.\n", StampNow());
     else
         LogError("%s ERASE NG.\n", StampNow());
     for (size_t i = 0; i < run.arrDrives.size(); ++i) {
-        run.arrResult[i] = erase.m_Task[i].bResult;
+        run.arrResult[i] = result.arrSlots[i].Ok();
         SummaryStart(run.arrDrives[i]);
         SummaryVerdict("ERASE=%s\n", run.arrResult[i]);
     }

@@ -5,7 +5,6 @@
 #include "engine/checksum/md5sum_file.h"
 #include "engine/compare/compare_disk_image.h"
 #include "engine/core/debug_trace.h"
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
 #include "engine/read/disk_to_image.h"
 #include "jobs/dump_task.h"
@@ -26,7 +25,7 @@ void Register(CDiskToImage* pRead, CCompareDiskImage* pCompare)
 // file was asked for or it was written.
 bool WriteMd5SumFile(const T_JOB_RUN& run, const CDiskToImage& engine)
 {
-    if (!g_bOptMakeMD5SUM || !engine.m_bDigestValid) return true;
+    if (!run.options.bMakeMD5SUM || !engine.m_bDigestValid) return true;
     uint32_t nError = 0;
     const std::string& strImage = run.param.szImagePath;
     if (WriteMd5SumFile(run.devices, strImage, engine.m_digest, nError)) return true;
@@ -57,7 +56,7 @@ void RunReadJob(T_JOB_RUN& run)
     CCompareDiskImage compare;
     WireJobEngine(read, run);
     WireJobEngine(compare, run);
-    compare.m_bVerifyFollows = g_bOptVerify;  // the compare is the job's second half
+    compare.m_bVerifyFollows = run.options.bVerify;  // the compare is the job's second half
     read.m_strDiskName = drive.strName;
     read.m_nRow = drive.nSlot;
     if (run.param.pPrompt) read.m_pPrompt = run.param.pPrompt;
@@ -80,7 +79,7 @@ void RunReadJob(T_JOB_RUN& run)
         pReport->bImageUnfinished = read.ImageUnfinished();
     }
 
-    if (g_bOptVerify) {
+    if (run.options.bVerify) {
         bool bVerified = false;
         if (bDumped) {
             const std::string arrPath[1] = {drive.strPath};
@@ -97,7 +96,7 @@ void RunReadJob(T_JOB_RUN& run)
         if (bDumped) SummaryVerdict("VERIFY=%s\n", compare.m_compTask[0].nResult != 0);
         else SummaryText("VERIFY=--\n");
         run.arrResult[0] = bDumped && bSumWritten && bVerified && compare.m_compTask[0].nResult != 0;
-    } else if (g_bOptMD5Verify) {
+    } else if (run.options.bMD5Verify) {
         run.arrResult[0] = bDumped && bSumWritten;
     } else {
         SummaryRead(drive, bDumped, bSumWritten, true);

@@ -1,14 +1,16 @@
 #pragma once
-// The working data of one job run, on the job thread's stack: the drive
-// list, the volume list and the drives' result flags. Nothing outlives the
-// run. The steps of a run (drive list, volumes, job kinds, summary lines)
-// share it.
+// The working data of one job run, on the job thread's stack: the job's
+// options, the drive list, the volume list and the drives' result flags.
+// Nothing outlives the run. The steps of a run (drive list, volumes, job
+// kinds, summary lines) share it.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "engine/core/job_options.h"
 #include "engine/device/device.h"
+#include "engine/run/engine_job.h"
 #include "jobs/dump_task_param.h"
 
 // One drive of the job, in slot order.
@@ -33,12 +35,17 @@ constexpr size_t MAX_JOB_VOLUMES = 26;
 struct T_JOB_RUN {
     T_DUMPTASK_PARAM& param;
     IDeviceProvider& devices;
+    T_JOB_OPTIONS options;  // taken from the published snapshot when the job starts
     std::vector<T_JOB_DRIVE> arrDrives;
     std::vector<T_VOLUME_LOCK> arrVolumes;
     std::vector<bool> arrResult;  // one per drive, false at the start
     uint32_t nBlocks = 16;
 
     std::vector<std::string> Paths() const;
+    // The job as an engine takes it: these options, the window, ids,
+    // interval and devices of the job, every drive of the list with its
+    // name and row, the image and the block count.
+    T_ENGINE_JOB EngineJob(const T_JOB_OPTIONS& engineOptions) const;
 };
 
 // Steps of a run (job_drive_list.cpp, job_volumes.cpp, job_preflight.cpp).
@@ -70,7 +77,9 @@ void SummaryText(const char* pszText);
 // job kind's first verdict, "--" for the check that would have followed.
 void SummaryRefused(const T_JOB_RUN& run);
 
-// Points an engine at the job's window, ids, interval and devices.
+// Points an engine that does not take a T_ENGINE_JOB yet (read, compare)
+// at the job's window, ids, interval and devices; such an engine reads its
+// options from the published snapshot.
 template <class TEngine>
 void WireJobEngine(TEngine& engine, const T_JOB_RUN& run)
 {

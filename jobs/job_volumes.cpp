@@ -5,7 +5,6 @@
 #include <chrono>
 #include <thread>
 
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
 #include "jobs/job_inventory.h"
@@ -117,7 +116,7 @@ void BuildVolumeList(T_JOB_RUN& run)
 
 void LockVolumes(T_JOB_RUN& run)
 {
-    if (g_bOptShareRead) return;
+    if (run.options.bShareRead) return;
     for (T_VOLUME_LOCK& volume : run.arrVolumes) LockOne(run, volume);
 }
 
@@ -126,7 +125,7 @@ void ReleaseVolumes(T_JOB_RUN& run)
     for (T_VOLUME_LOCK& volume : run.arrVolumes) {
         if (!volume.hVolume) continue;
         bool bEjected = false;
-        if (g_bOptEject && run.arrResult[volume.nDrive]) bEjected = EjectOne(volume);
+        if (run.options.bEject && run.arrResult[volume.nDrive]) bEjected = EjectOne(volume);
         if (volume.bLocked && !bEjected) UnlockOne(volume);
         volume.hVolume.reset();
     }

@@ -4,7 +4,6 @@
 
 #include "engine/compare/compare_disk_image.h"
 #include "engine/core/debug_trace.h"
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
 #include "engine/write/image_to_disk.h"
 #include "jobs/dump_task.h"
@@ -19,9 +18,22 @@ void Register(CImageToDisk* pWrite, CCompareDiskImage* pCompare)
     g_pCompareDiskImage = pCompare;
 }
 
+// The compare engine reads its options from the published snapshot: the
+// verify pass's own options are published while it runs, the job's again
+// after it.
+bool RunCompare(T_JOB_RUN& run, CCompareDiskImage& compare, const T_JOB_OPTIONS& verifyOptions,
+                const std::vector<std::string>& arrPaths)
+{
+    PublishJobOptions(verifyOptions);
+    const bool bResult = compare.Run(arrPaths, run.param.szImagePath, run.nBlocks);
+    PublishJobOptions(run.options);
+    return bResult;
+}
+
 // Compares the written drives with the image; each drive's place in the
 // compare run, or -1 when it was not compared.
-std::vector<int> VerifyWritten(T_JOB_RUN& run, CCompareDiskImage& compare, const std::vector<bool>& arrWritten)
+std::vector<int> VerifyWritten(T_JOB_RUN& run, CCompareDiskImage& compare, const T_JOB_OPTIONS& verifyOptions,
+                               const std::vector<bool>& arrWritten)
 {
     std::vector<int> arrPlace(run.arrDrives.size(), -1);
     std::vector<std::string> arrPaths;
@@ -34,7 +46,7 @@ std::vector<int> VerifyWritten(T_JOB_RUN& run, CCompareDiskImage& compare, const
         compare.m_nRow[k] = run.arrDrives[i].nSlot;
     }
     if (arrPaths.empty()) return arrPlace;
-    if (compare.Run(arrPaths, run.param.szImagePath, run.nBlocks)) {
+    if (RunCompare(run, compare, verifyOptions, arrPaths)) {
         LogInfo("%s VERIFY OK.\n", StampNow());
     } else {
         DebugTrace("CCompareDiskImage::Run() error.\n");
@@ -43,26 +55,28 @@ std::vector<int> VerifyWritten(T_JOB_RUN& run, CCompareDiskImage& compare, const
     return arrPlace;
 }
 
-void SummaryLines(T_JOB_RUN& run, const CImageToDisk& write, const CCompareDiskImage& compare,
-                  const std::vector<bool>& arrWritten, const std::vector<int>& arrPlace)
+// One line per drive; its verdict is the write's and the check's together.
+void SummaryLines(T_JOB_RUN& run, const T_JOB_OPTIONS& options, const T_ENGINE_RESULT& written,
+                  const CCompareDiskImage& compare, const std::vector<int>& arrPlace)
 {
     for (size_t i = 0; i < run.arrDrives.size(); ++i) {
+        const bool bWritten = written.arrSlots[i].Ok();
         SummaryStart(run.arrDrives[i]);
-        if (g_bOptVerify) {
-            SummaryVerdict("DISK WRITE=%s", arrWritten[i]);
+        if (options.bVerify) {
+            SummaryVerdict("DISK WRITE=%s", bWritten);
             SummaryText(", ");
             const bool bVerified = arrPlace[i] >= 0 && compare.m_compTask[arrPlace[i]].nResult != 0;
             if (arrPlace[i] >= 0) SummaryVerdict("VERIFY=%s\n", bVerified);
             else SummaryText("VERIFY=--\n");
-            run.arrResult[i] = arrWritten[i] && bVerified;
-        } else if (g_bOptMD5Verify) {
-            SummaryVerdict("DISK WRITE=%s", arrWritten[i]);
+            run.arrResult[i] = bWritten && bVerified;
+        } else if (options.bMD5Verify) {
+            SummaryVerdict("DISK WRITE=%s", bWritten);
             SummaryText(", ");
-            SummaryVerdict("MD5SUM CHECK=%s\n", write.m_Task[i].bMd5Match);
-            run.arrResult[i] = arrWritten[i] && write.m_Task[i].bMd5Match;
+            SummaryVerdict("MD5SUM CHECK=%s\n", written.DigestMatches(i));
+            run.arrResult[i] = bWritten && written.DigestMatches(i);
         } else {
-            SummaryVerdict("DISK WRITE=%s\n", arrWritten[i]);
-            run.arrResult[i] = arrWritten[i];
+            SummaryVerdict("DISK WRITE=%s\n", bWritten);
+            run.arrResult[i] = bWritten;
         }
     }
 }
@@ -71,34 +85,31 @@ void SummaryLines(T_JOB_RUN& run, const CImageToDisk& write, const CCompareDiskI
 
 void RunWriteJob(T_JOB_RUN& run)
 {
+    // The MD5 check takes the place of the compare; a forced write lends
+    // force-verify to its own compare only.
+    T_JOB_OPTIONS writeOptions = run.options;
+    if (writeOptions.bMD5Verify) writeOptions.bVerify = false;
+    T_JOB_OPTIONS verifyOptions = writeOptions;
+    if (verifyOptions.bForceWrite) verifyOptions.bForceVerify = true;
+
     CImageToDisk write;
     CCompareDiskImage compare;
-    if (g_bOptMD5Verify) g_bOptVerify = false;
-    const bool bForceVerifyBefore = g_bOptForceVerify;
-    if (g_bOptForceWrite) g_bOptForceVerify = true;
-    WireJobEngine(write, run);
     WireJobEngine(compare, run);
     // With a verify pass the write is the first half of the job's progress.
-    write.m_bVerifyFollows = compare.m_bVerifyFollows = g_bOptVerify;
+    compare.m_bVerifyFollows = writeOptions.bVerify;
     if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
-    for (size_t i = 0; i < run.arrDrives.size(); ++i) {
-        write.m_strName[i] = run.arrDrives[i].strName;
-        write.m_nRow[i] = run.arrDrives[i].nSlot;
-    }
     Register(&write, &compare);
 
-    const std::vector<std::string> arrPaths = run.Paths();
-    if (write.Run(static_cast<int>(arrPaths.size()), arrPaths.data(), run.param.szImagePath, run.nBlocks))
+    const T_ENGINE_RESULT written = write.Run(run.EngineJob(writeOptions));
+    if (written.bOk)
         LogInfo("%s DISK WRITE OK.\n", StampNow());
     else
         LogError("%s DISK WRITE FAILED.\n", StampNow());
     std::vector<bool> arrWritten(run.arrDrives.size());
-    for (size_t i = 0; i < arrWritten.size(); ++i) arrWritten[i] = write.m_bReaderResult && write.m_Task[i].bResult;
+    for (size_t i = 0; i < arrWritten.size(); ++i) arrWritten[i] = written.arrSlots[i].Ok();
 
     std::vector<int> arrPlace(run.arrDrives.size(), -1);
-    if (g_bOptVerify) arrPlace = VerifyWritten(run, compare, arrWritten);
-    SummaryLines(run, write, compare, arrWritten, arrPlace);
-
-    if (g_bOptForceWrite) g_bOptForceVerify = bForceVerifyBefore;
+    if (writeOptions.bVerify) arrPlace = VerifyWritten(run, compare, verifyOptions, arrWritten);
+    SummaryLines(run, writeOptions, written, compare, arrPlace);
     Register(nullptr, nullptr);
 }

@@ -7,7 +7,7 @@
 #include "engine/compare/compare_disk_image.h"
 #include "engine/core/progress.h"
 #include "engine/core/tick.h"
-#include "engine/stage/drive_block_reader.h"
+#include "engine/blockio/drive_block_reader.h"
 
 void CCompareDiskImage::FileReaderThread()
 {

@@ -18,22 +18,47 @@ bool g_bOptCompressImage = false;
 bool g_bOptOverwrite = false;
 uint32_t g_nOptCompressThreads = 0;
 
+void PublishJobOptions(const T_JOB_OPTIONS& options)
+{
+    g_bOptVerify = options.bVerify;
+    g_bOptEject = options.bEject;
+    g_bOptShareRead = options.bShareRead;
+    g_bOptForceWrite = options.bForceWrite;
+    g_bOptForceVerify = options.bForceVerify;
+    g_bOptSharedWrite = options.bSharedWrite;
+    g_bOptCompareAfterWrite = options.bCompareAfterWrite;
+    g_bOptMD5Verify = options.bMD5Verify;
+    g_bOptUnstableRead = options.bUnstableRead;
+    g_nUnstableReadCount = options.nUnstableReadCount;
+    g_bOptMakeMD5SUM = options.bMakeMD5SUM;
+    g_bOptCompressImage = options.bCompressImage;
+    g_bOptOverwrite = options.bOverwrite;
+    g_nOptCompressThreads = options.nCompressThreads;
+}
+
+T_JOB_OPTIONS PublishedJobOptions()
+{
+    T_JOB_OPTIONS options;
+    options.bVerify = g_bOptVerify;
+    options.bEject = g_bOptEject;
+    options.bShareRead = g_bOptShareRead;
+    options.bForceWrite = g_bOptForceWrite;
+    options.bForceVerify = g_bOptForceVerify;
+    options.bSharedWrite = g_bOptSharedWrite;
+    options.bCompareAfterWrite = g_bOptCompareAfterWrite;
+    options.bMD5Verify = g_bOptMD5Verify;
+    options.bUnstableRead = g_bOptUnstableRead;
+    options.nUnstableReadCount = g_nUnstableReadCount;
+    options.bMakeMD5SUM = g_bOptMakeMD5SUM;
+    options.bCompressImage = g_bOptCompressImage;
+    options.bOverwrite = g_bOptOverwrite;
+    options.nCompressThreads = g_nOptCompressThreads;
+    return options;
+}
+
 void ResetJobOptions()
 {
-    g_bOptVerify = false;
-    g_bOptEject = false;
-    g_bOptShareRead = false;
-    g_bOptForceWrite = false;
-    g_bOptForceVerify = false;
-    g_bOptSharedWrite = false;
-    g_bOptCompareAfterWrite = false;
-    g_bOptMD5Verify = false;
-    g_bOptUnstableRead = false;
-    g_nUnstableReadCount = 0;
-    g_bOptMakeMD5SUM = false;
-    g_bOptCompressImage = false;
-    g_bOptOverwrite = false;
-    g_nOptCompressThreads = 0;
+    PublishJobOptions(T_JOB_OPTIONS{});
 }
 
 uint32_t DefaultCompressThreads(uint32_t nCores)

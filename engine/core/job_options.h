@@ -1,7 +1,30 @@
 #pragma once
-// Process-wide job options. The job runner (or a front end) writes them
-// before an engine exists; the engines only read them while they run.
+// The options of one job, as one value. The job runner makes it once per
+// job and hands it to every engine it runs; an engine copies it when its
+// Run begins and reads nothing else. A job that runs a second engine with
+// other options (a write's verify pass) hands that engine another value.
+//
+// The g_bOpt* globals below are the published snapshot of the running
+// job's options: only the job runner writes them, once when a job starts
+// (PublishJobOptions). Engines that do not take the value yet read them.
 #include <cstdint>
+
+struct T_JOB_OPTIONS {
+    bool bVerify = false;             // a compare with the image follows the read or the write
+    bool bEject = false;              // the drives' media are ejected after a good job
+    bool bShareRead = false;          // a drive is read while others may use it
+    bool bForceWrite = false;         // an image whose size differs from the drive's is written all the same
+    bool bForceVerify = false;        // an image longer than the drive is compared over the drive's length
+    bool bSharedWrite = false;        // a drive is written without holding it alone
+    bool bCompareAfterWrite = false;  // write and erase skip the units the drive already holds
+    bool bMD5Verify = false;          // a written drive is read back for its MD5 digest
+    bool bUnstableRead = false;       // a block counts only when several reads agree
+    int nUnstableReadCount = 0;       // how many reads must agree
+    bool bMakeMD5SUM = false;         // a read leaves a .md5sum file beside the image
+    bool bCompressImage = false;      // the image is a compressed one
+    bool bOverwrite = false;          // an existing image is replaced without asking
+    uint32_t nCompressThreads = 0;    // threads that compress; 0: CompressThreads chooses
+};
 
 extern bool g_bOptVerify;
 extern bool g_bOptEject;
@@ -20,6 +43,13 @@ extern bool g_bOptOverwrite;
 // chooses for this machine.
 extern uint32_t g_nOptCompressThreads;
 
+// Sets the snapshot to these options.
+void PublishJobOptions(const T_JOB_OPTIONS& options);
+// The snapshot as one value.
+T_JOB_OPTIONS PublishedJobOptions();
+// Puts every option back to its start-up value (all off).
+void ResetJobOptions();
+
 // The agreement count of the unstable-media mode: 4 reads that agree.
 constexpr int UNSTABLE_READ_AGREEMENT = 4;
 
@@ -31,6 +61,3 @@ constexpr uint32_t MAX_COMPRESS_THREADS = 64;
 // than two; never more than MAX_COMPRESS_THREADS.
 uint32_t CompressThreads();
 uint32_t DefaultCompressThreads(uint32_t nCores);
-
-// Puts every option back to its start-up value (all off).
-void ResetJobOptions();

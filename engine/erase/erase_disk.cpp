@@ -4,229 +4,270 @@
 #include "engine/erase/erase_disk.h"
 
 #include <algorithm>
-#include <system_error>
+#include <vector>
 
-#include "engine/core/job_options.h"
+#include "engine/blockio/target_drives.h"
 #include "engine/core/log.h"
+#include "engine/core/progress.h"
 #include "engine/core/system_error.h"
-#include "engine/erase/erase_pipeline_size.h"
 
 namespace {
+
 constexpr uint32_t MIN_BLOCKS = 16;
+
+// nRemain bytes at dSpeed bytes per second, truncated; a speed near zero
+// gives the largest figure instead of one beyond the 64-bit range.
+int64_t SecondsLeft(uint64_t nRemain, double dSpeed)
+{
+    const double dSeconds = static_cast<double>(nRemain) / dSpeed;
+    return dSeconds >= 9.2e18 ? INT64_MAX : static_cast<int64_t>(dSeconds);
 }
 
-CEraseDisk::CEraseDisk() = default;
+}  // namespace
+
+uint32_t EraseBlocksPerTarget(uint32_t nQueueCapacity, bool bCompareBuffer)
+{
+    return 2 * nQueueCapacity + 4 + (bCompareBuffer ? 1 : 0);
+}
+
+T_ERASE_PIPELINE ChooseErasePipeline(uint32_t nJobBlocks, uint32_t nTargets, bool bCompareBuffer)
+{
+    nTargets = std::max<uint32_t>(nTargets, 1);
+    const uint32_t nFixed = EraseBlocksPerTarget(0, bCompareBuffer);
+    const uint32_t nShare = nJobBlocks / nTargets;
+    T_ERASE_PIPELINE pipeline;
+    pipeline.nQueueCapacity = nShare > nFixed ? std::max<uint32_t>((nShare - nFixed) / 2, 1) : 1;
+    pipeline.nPoolBlocks =
+        std::max(nJobBlocks, nTargets * EraseBlocksPerTarget(pipeline.nQueueCapacity, bCompareBuffer));
+    return pipeline;
+}
 
 CEraseDisk::~CEraseDisk()
 {
-    SetAbort();
-    StopWorkers();
+    m_run.Stop();
+    m_run.JoinStages();
     CloseAndDelete();
 }
 
-bool CEraseDisk::Run(int nCount, const std::string* arrPaths, uint32_t nMethod, uint32_t nBlocks)
+T_ENGINE_RESULT CEraseDisk::Run(const T_ENGINE_JOB& job)
 {
-    if (nCount < 1 || nCount > MAX_TARGETS || !arrPaths) return false;
-    m_nMethod = nMethod;
-    m_bWriteDifferences = g_bOptCompareAfterWrite;
-    for (int i = 0; i < nCount; ++i) {
-        if (m_strName[i].empty()) m_strName[i] = arrPaths[i];
+    const size_t nCount = job.arrDrives.size();
+    if (nCount < 1 || nCount > MAX_TARGETS) {
+        T_ENGINE_RESULT result;
+        result.arrSlots.resize(nCount);
+        return result;
     }
-    LogHeadLine(nCount);
-
-    bool bResult = false;
-    if (BuildPipeline(nCount, std::max(nBlocks, MIN_BLOCKS)) && Prepare(nCount, arrPaths) && !m_bAbortRequested) {
+    m_job = job;
+    m_run.Begin(job.wiring);
+    MakeSlots();
+    LogHeadLine();
+    if (BuildPipeline() && Prepare() && !m_run.Stopped()) {
         TakeOwnBlocks();
         StartWorkers();
-        PollUntilDone();
-        StopWorkers();
-        bResult = RunResult();
+        m_run.PollUntilDone([this](bool) {
+            UpdateRemainMax();
+            PostProgress();
+        });
+        m_run.JoinStages();
     }
+    const T_ENGINE_RESULT result = Results();
     CloseAndDelete();
-    return bResult;
+    return result;
+}
+
+void CEraseDisk::MakeSlots()
+{
+    m_slots.clear();
+    for (const T_ENGINE_DRIVE& drive : m_job.arrDrives) {
+        T_SLOT& t = m_slots.emplace_back();
+        t.strPath = drive.strPath;
+        t.strName = drive.strName.empty() ? drive.strPath : drive.strName;
+        t.nRow = drive.nRow;
+        t.nSeed = static_cast<uint32_t>(m_slots.size() - 1);
+    }
+    m_nTotal = 0;
+    // A stop stops every slot and wakes its verify thread, which may wait
+    // for a verification pass that will not come.
+    m_run.WakeOnStop([this] {
+        for (T_SLOT& t : m_slots) {
+            t.bStopped = true;
+            t.hVerifyEvent.Signal();
+        }
+    });
 }
 
 // "ERASE <first>, <second>, ...": one line, posted whole.
-void CEraseDisk::LogHeadLine(int nCount)
+void CEraseDisk::LogHeadLine()
 {
-    std::string strLine = "ERASE" + FormatText(" %s", m_strName[0]);
-    for (int i = 1; i < nCount; ++i) strLine += FormatText(", %s", m_strName[i]);
+    std::string strLine = "ERASE" + FormatText(" %s", m_slots[0].strName);
+    for (size_t i = 1; i < m_slots.size(); ++i) strLine += FormatText(", %s", m_slots[i].strName);
     LogInfo("%s", strLine + "\n");
 }
 
-// Fresh queues for every slot and the pool, sized so that no thread can
-// wait for ever for a block (erase_pipeline_size.h). Without its blocks
-// the job fails with the reason in the log; no device has been opened yet.
-bool CEraseDisk::BuildPipeline(int nCount, uint32_t nBlocks)
+// Two queues for every slot and the pool, sized so that no thread can wait
+// for ever for a block (T_ERASE_PIPELINE). Without its blocks the job fails
+// with the reason in the log; no device has been opened yet.
+bool CEraseDisk::BuildPipeline()
 {
-    const T_ERASE_PIPELINE pipeline =
-        ChooseErasePipeline(nBlocks, static_cast<uint32_t>(nCount), m_bWriteDifferences);
-    m_nQueueCapacity = pipeline.nQueueCapacity;
-    m_nTotal = 0;
-    std::lock_guard lock(m_mutexParts);
-    for (T_DISKTASK_INFO& t : m_Task) {
-        t.pQueue = std::make_unique<CQueue>(pipeline.nQueueCapacity);
-        t.pReadQueue = std::make_unique<CQueue>(pipeline.nQueueCapacity);
-        t.bActive = false;
-        t.dwError = 0;
-        t.bResult = false;
-        t.nSize = 0;
-        t.nRemain = 0;
-        t.dSpeed = 0.0;
-        t.bStopped = t.bFinished = false;
-        t.eFailure = EEraseFailure::None;
-        t.hVerifyEvent.Reset();
+    const T_ERASE_PIPELINE pipeline = ChooseErasePipeline(
+        std::max(m_job.nBlocks, MIN_BLOCKS), static_cast<uint32_t>(m_slots.size()), m_job.options.bCompareAfterWrite);
+    for (T_SLOT& t : m_slots) {
+        t.pQueue = m_run.NewQueue(pipeline.nQueueCapacity);
+        t.pReadQueue = m_run.NewQueue(pipeline.nQueueCapacity);
     }
-    m_pBuffer = std::make_unique<CFixedBuffer>();
-    if (m_pBuffer->Create(m_nBlockSize, pipeline.nPoolBlocks)) return true;
-    LogError("out of memory.\n%s\n", GetSystemErrorText(SystemError::NoMemory()));
-    m_pBuffer.reset();
-    return false;
+    m_pBuffer = m_run.BuildPool(BLOCK_SIZE, pipeline.nPoolBlocks);
+    return m_pBuffer != nullptr;
+}
+
+// Everything an erase checks before its first byte: no path given twice,
+// the method chosen (its line belongs under the head line, before any
+// target's failure), the targets opened exclusively (a disk with a mounted
+// file system is refused by the system) and of a kind that can be erased,
+// no two targets that share their storage, and every target measured.
+bool CEraseDisk::Prepare()
+{
+    std::vector<std::string> arrPaths;
+    for (const T_SLOT& t : m_slots) arrPaths.push_back(t.strPath);
+    if (!RefuseRepeatedPaths(arrPaths)) return false;
+    const T_ERASE_METHOD& method = FindEraseMethod(m_job.nEraseMethod);
+    m_nPass = method.nPass;
+    std::copy(method.arrPass, method.arrPass + method.nPass, m_Pass);
+    LogInfo("%s", method.pLogLine);
+    std::vector<IDevice*> arrDrives;
+    for (T_SLOT& t : m_slots) {
+        t.hDisk = OpenTargetDrive(m_run.Devices(), t.strPath, m_job.options.bSharedWrite, t.dwError);
+        t.bActive = t.hDisk != nullptr;
+        if (!t.bActive) t.eFailure = ESlotVerdict::NotOpened;
+        arrDrives.push_back(t.hDisk.get());
+    }
+    if (!AnyActive() || !RefuseSharedStorage(arrDrives, arrPaths)) return false;
+    for (T_SLOT& t : m_slots) {
+        if (t.bActive) MeasureTarget(t);
+    }
+    return AnyActive();
+}
+
+void CEraseDisk::MeasureTarget(T_SLOT& t)
+{
+    uint64_t nSize = 0;
+    uint32_t nError = 0;
+    if (!GetDiskSize(*t.hDisk, nSize, nError)) {
+        t.dwError = nError;
+        t.eFailure = ESlotVerdict::NotOpened;
+        LogError("GetDiskSize() failed.\n%s\n", GetSystemErrorText(nError));
+        t.bActive = false;
+        t.hDisk.reset();
+        return;
+    }
+    LogInfo("%s\n", t.strName);
+    LogInfo("  disk size=%I64u bytes.\n", nSize);
+    t.nSize = nSize;
+    m_nTotal = std::max(m_nTotal, nSize);
+}
+
+bool CEraseDisk::AnyActive() const
+{
+    return std::any_of(m_slots.begin(), m_slots.end(), [](const T_SLOT& t) { return t.bActive; });
 }
 
 void CEraseDisk::TakeOwnBlocks()
 {
-    if (!m_bWriteDifferences) return;
-    for (T_DISKTASK_INFO& t : m_Task) {
+    if (!m_job.options.bCompareAfterWrite) return;
+    for (T_SLOT& t : m_slots) {
         if (t.bActive) t.pOwnBlock = m_pBuffer->Alloc();
     }
 }
 
+// The pattern, verify and writer threads of each slot, in that order. A
+// thread that cannot be started stops the whole run; no more are started.
 void CEraseDisk::StartWorkers()
 {
-    m_bAbort = m_bAbortRequested.load();
-    m_bWritersDone = false;
     m_nRemainMax = m_nPass * m_nTotal;
-    m_dwStartTick = m_fnTick();
-    for (int i = 0; i < MAX_TARGETS; ++i) {
-        if (m_Task[i].bActive && !StartSlotThreads(i)) return;
-    }
-}
-
-// The pattern, verify and writer threads of a slot, in that order. A
-// thread that cannot be started stops the whole run; the slot's remaining
-// threads are not started.
-bool CEraseDisk::StartSlotThreads(int nSlot)
-{
-    T_DISKTASK_INFO& t = m_Task[nSlot];
-    t.nRemain = m_nPass * t.nSize;
-    try {
-        t.hPatternThread = std::thread(&CEraseDisk::ErasePatternThread, this, nSlot);
-        t.dwPatternThreadId = t.hPatternThread.get_id();
-        t.hVerifyThread = std::thread(&CEraseDisk::EraseVerifyThread, this, nSlot);
-        t.dwVerifyThreadId = t.hVerifyThread.get_id();
-        t.hThread = std::thread(&CEraseDisk::EraseWriterThread, this, nSlot);
-        t.dwThreadId = t.hThread.get_id();
-        return true;
-    } catch (const std::system_error& e) {
-        t.dwError = static_cast<uint32_t>(e.code().value());
-        LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(t.dwError));
-        FailRun(nSlot, EEraseFailure::Stopped);
-        return false;
-    }
-}
-
-// Posts progress every interval and once more at the end; the last post
-// shows the finished state however quickly the threads ended.
-void CEraseDisk::PollUntilDone()
-{
-    auto bOver = [this] {
-        bool bWriters = true;
-        for (const T_DISKTASK_INFO& t : m_Task) bWriters = bWriters && (!t.bActive || t.bFinished);
-        m_bWritersDone = bWriters;
-        return bWriters || m_bAbort;
-    };
-    std::unique_lock lock(m_mutexState);
-    while (!bOver()) {
-        m_cvState.wait_for(lock, std::chrono::milliseconds(m_dwInterval), bOver);
-        lock.unlock();
-        UpdateRemainMax();
-        PostProgress();
-        lock.lock();
-    }
-    lock.unlock();
-    UpdateRemainMax();
-    PostProgress();
-}
-
-// Wakes whatever still waits and waits for every thread. Threads are never
-// killed: the flags stop them before their next block, and the aborted
-// queues and pool and the verify signals wake every thread that waits. When
-// every writer has finished nothing is left to wait for, and waking the
-// rest changes nothing.
-void CEraseDisk::StopWorkers()
-{
-    if (m_bAbort) SetAbort();
-    WakeAll();
-    for (T_DISKTASK_INFO& t : m_Task) {
-        for (std::thread* pThread : {&t.hPatternThread, &t.hVerifyThread, &t.hThread}) {
-            if (pThread->joinable()) pThread->join();
+    for (T_SLOT& t : m_slots) {
+        if (!t.bActive) continue;
+        t.nRemain = m_nPass * t.nSize;
+        for (void (CEraseDisk::*pfnThread)(T_SLOT&) :
+             {&CEraseDisk::ErasePatternThread, &CEraseDisk::EraseVerifyThread, &CEraseDisk::EraseWriterThread}) {
+            const T_RUN_STAGE& stage = m_run.StartStage([this, &t, pfnThread] { (this->*pfnThread)(t); });
+            if (!stage.bStarted) {
+                t.dwError = stage.dwError;
+                FailRun(t, ESlotVerdict::Stopped);
+                return;
+            }
         }
     }
 }
 
-bool CEraseDisk::RunResult() const
+T_ENGINE_RESULT CEraseDisk::Results() const
 {
-    if (m_bAbort || !AnyActive()) return false;
-    return std::all_of(std::begin(m_Task), std::end(m_Task),
-                       [](const T_DISKTASK_INFO& t) { return !t.bActive || t.bResult; });
+    T_ENGINE_RESULT result;
+    result.bOk = !m_run.Stopped() && AnyActive() &&
+                 std::all_of(m_slots.begin(), m_slots.end(), [](const T_SLOT& t) { return !t.bActive || t.bResult; });
+    for (const T_SLOT& t : m_slots) {
+        T_SLOT_RESULT slot;
+        slot.eVerdict = t.bResult ? ESlotVerdict::Ok : t.eFailure.load();
+        slot.dwError = t.dwError;
+        slot.nBytes = t.nWritten;
+        result.arrSlots.push_back(slot);
+    }
+    return result;
 }
 
 // Every target is closed; the own blocks go back before the pool goes.
 void CEraseDisk::CloseAndDelete()
 {
-    for (T_DISKTASK_INFO& t : m_Task) t.hDisk.reset();
-    std::lock_guard lock(m_mutexParts);
-    for (T_DISKTASK_INFO& t : m_Task) {
-        if (t.pOwnBlock && m_pBuffer) m_pBuffer->Free(t.pOwnBlock);
-        t.pOwnBlock = nullptr;
-        t.pQueue.reset();
-        t.pReadQueue.reset();
-    }
-    m_pBuffer.reset();
-}
-
-// The run stops: the flags first, then everything a thread may wait on.
-void CEraseDisk::SetAbort()
-{
-    m_bAbort = true;
-    for (T_DISKTASK_INFO& t : m_Task) t.bStopped = true;
-    WakeAll();
-}
-
-// Every queue and the pool are aborted and every verify thread is
-// signalled, so that no thread stays waiting.
-void CEraseDisk::WakeAll()
-{
-    {
-        std::lock_guard lock(m_mutexParts);
-        for (T_DISKTASK_INFO& t : m_Task) {
-            if (t.pQueue) t.pQueue->Abort();
-            if (t.pReadQueue) t.pReadQueue->Abort();
+    for (T_SLOT& t : m_slots) t.hDisk.reset();
+    m_run.ReleaseParts([this] {
+        for (T_SLOT& t : m_slots) {
+            if (t.pOwnBlock && m_pBuffer) m_pBuffer->Free(t.pOwnBlock);
+            t.pOwnBlock = nullptr;
+            t.pQueue = t.pReadQueue = nullptr;
         }
-        if (m_pBuffer) m_pBuffer->Abort();
+    });
+    m_pBuffer = nullptr;
+}
+
+void CEraseDisk::FailRun(T_SLOT& t, ESlotVerdict eCause)
+{
+    ESlotVerdict eNone = ESlotVerdict::NotRun;
+    t.eFailure.compare_exchange_strong(eNone, eCause);
+    m_run.Stop();
+}
+
+void CEraseDisk::UpdateRemainMax()
+{
+    uint64_t nRemain = 0;
+    for (const T_SLOT& t : m_slots) {
+        if (t.bActive) nRemain = std::max(nRemain, t.nRemain.load());
     }
-    for (T_DISKTASK_INFO& t : m_Task) t.hVerifyEvent.Signal();
-    std::lock_guard lock(m_mutexState);
-    m_cvState.notify_all();
+    m_nRemainMax = nRemain;
 }
 
-void CEraseDisk::Abort()
+// Every target's row, then the whole job. The whole-job figures follow
+// the slowest target that still runs: the smallest share done, the longest
+// time still needed.
+void CEraseDisk::PostProgress()
 {
-    m_bAbortRequested = true;
-    SetAbort();
-}
-
-void CEraseDisk::StageEnded(std::atomic<bool>& bDone)
-{
-    std::lock_guard lock(m_mutexState);
-    bDone = true;
-    m_cvState.notify_all();
-}
-
-void CEraseDisk::FailRun(int nSlot, EEraseFailure eCause)
-{
-    EEraseFailure eNone = EEraseFailure::None;
-    m_Task[nSlot].eFailure.compare_exchange_strong(eNone, eCause);
-    SetAbort();
+    const T_JOB_FIGURES fig = ComputeJobFigures(m_nTotal * m_nPass, m_nRemainMax, m_run.ElapsedMs(), EPass::One);
+    int64_t nPerMille = fig.nPerMille;
+    bool bRemainKnown = fig.bRemainKnown;
+    int64_t nRemainSeconds = fig.nRemainSeconds;
+    for (const T_SLOT& t : m_slots) {
+        if (!t.bActive) continue;
+        const auto nRow = static_cast<uint32_t>(t.nRow);
+        const uint64_t nRemain = t.nRemain;
+        const double dSpeed = t.dSpeed;
+        if (!t.bStopped) {
+            const int64_t nDrive = StagePerMille(t.nSize * m_nPass, nRemain);
+            m_run.PostValue(PROGRESS_DRIVE + nRow, nDrive);
+            nPerMille = std::min(nPerMille, nDrive);
+            if (dSpeed > 0.0) {
+                nRemainSeconds = std::max(nRemainSeconds, SecondsLeft(nRemain, dSpeed));
+                bRemainKnown = true;
+            }
+        }
+        m_run.PostSpeed(PROGRESS_DRIVE_SPEED + nRow, dSpeed);
+    }
+    m_run.PostValue(PROGRESS_TOTAL, nPerMille);
+    if (bRemainKnown) m_run.PostValue(PROGRESS_REMAIN, nRemainSeconds);
 }

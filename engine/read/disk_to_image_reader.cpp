@@ -6,7 +6,7 @@
 #include "engine/core/progress.h"
 #include "engine/core/tick.h"
 #include "engine/read/disk_to_image.h"
-#include "engine/stage/drive_block_reader.h"
+#include "engine/blockio/drive_block_reader.h"
 
 void CDiskToImage::ReaderThread()
 {

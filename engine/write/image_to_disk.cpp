@@ -4,86 +4,82 @@
 #include "engine/write/image_to_disk.h"
 
 #include <algorithm>
-#include <system_error>
 
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
-#include "engine/core/system_error.h"
-#include "engine/core/tick.h"
+#include "engine/core/progress.h"
 
 namespace {
 constexpr uint32_t MIN_BLOCKS = 16;
 }
 
-CImageToDisk::CImageToDisk() = default;
-
 CImageToDisk::~CImageToDisk()
 {
-    SetAbort();
-    StopWorkers();
+    m_run.Stop();
+    m_run.JoinStages();
     CloseAndDelete();
 }
 
-bool CImageToDisk::Run(int nCount, const std::string* arrPaths, const std::string& strImage, uint32_t nBlocks)
+T_ENGINE_RESULT CImageToDisk::Run(const T_ENGINE_JOB& job)
 {
-    if (nCount < 1 || nCount > MAX_TARGETS || !arrPaths) return false;
-    TakeOptions();
-    nBlocks = std::max(nBlocks, MIN_BLOCKS);
-    for (int i = 0; i < nCount; ++i) {
-        if (m_strName[i].empty()) m_strName[i] = arrPaths[i];
+    const size_t nCount = job.arrDrives.size();
+    if (nCount < 1 || nCount > MAX_TARGETS) {
+        T_ENGINE_RESULT result;
+        result.arrSlots.resize(nCount);
+        return result;
     }
-    LogHeadLine(nCount, strImage);
-
-    bool bResult = false;
-    if (BuildPipeline(nBlocks) && Prepare(nCount, arrPaths, strImage) && !m_bAbortRequested) {
+    m_job = job;
+    m_run.Begin(job.wiring);
+    MakeSlots();
+    LogHeadLine();
+    if (BuildPipeline() && Prepare() && !m_run.Stopped()) {
         TakeOwnBlocks();
         StartWorkers();
-        PollUntilDone();
-        StopWorkers();
-        bResult = RunResult();
+        m_run.PollUntilDone([this](bool bFinal) {
+            UpdateRemainMax(bFinal);
+            PostProgress();
+        });
+        m_run.JoinStages();
     }
+    const T_ENGINE_RESULT result = Results();
     CloseAndDelete();
-    return bResult;
+    return result;
 }
 
-void CImageToDisk::TakeOptions()
+void CImageToDisk::MakeSlots()
 {
-    m_opt.bCompressed = g_bOptCompressImage;
-    m_opt.bForce = g_bOptForceWrite;
-    m_opt.bWriteDifferences = g_bOptCompareAfterWrite;
-    m_opt.bMd5Check = g_bOptMD5Verify;
-    m_opt.bShared = g_bOptSharedWrite;
+    m_slots.clear();
+    for (const T_ENGINE_DRIVE& drive : m_job.arrDrives) {
+        T_SLOT& t = m_slots.emplace_back();
+        t.strPath = drive.strPath;
+        t.strName = drive.strName.empty() ? drive.strPath : drive.strName;
+        t.nRow = drive.nRow;
+    }
+    m_pReader = nullptr;
+    m_dwReaderError = 0;
+    m_bReaderResult = m_bImageMd5Valid = false;
+    m_nTotal = 0;
+    // A stop takes every slot's blocks away: no writer takes another one.
+    m_run.WakeOnStop([this] {
+        for (T_SLOT& t : m_slots) t.bStopped = true;
+    });
 }
 
 // "WRITE <image> => <first>, <second>, ...": one line, posted whole.
-void CImageToDisk::LogHeadLine(int nCount, const std::string& strImage)
+void CImageToDisk::LogHeadLine()
 {
-    std::string strLine = "WRITE" + FormatText(" %s => %s", strImage, m_strName[0]);
-    for (int i = 1; i < nCount; ++i) strLine += FormatText(", %s", m_strName[i]);
+    std::string strLine = "WRITE" + FormatText(" %s => %s", m_job.strImage, m_slots[0].strName);
+    for (size_t i = 1; i < m_slots.size(); ++i) strLine += FormatText(", %s", m_slots[i].strName);
     LogInfo("%s", strLine + "\n");
 }
 
-// A fresh queue for every slot and the pool. Without its blocks the job
-// fails with the reason in the log; no device has been opened yet.
-bool CImageToDisk::BuildPipeline(uint32_t nBlocks)
+// A queue for every slot and the pool. Without its blocks the job fails
+// with the reason in the log; no device has been opened yet.
+bool CImageToDisk::BuildPipeline()
 {
-    std::lock_guard lock(m_mutexParts);
-    for (T_DISKTASK_INFO& t : m_Task) {
-        t.pQueue = std::make_unique<CQueue>(nBlocks);
-        t.bActive = false;
-        t.dwError = 0;
-        t.bResult = t.bMd5Match = false;
-        t.nRemain = t.nMd5Remain = 0;
-        t.dSpeed = 0.0;
-        t.bStopped = t.bFinished = t.bMd5Phase = false;
-    }
-    m_bReaderResult = false;
-    m_bImageMd5Valid = false;
-    m_pBuffer = std::make_unique<CFixedBuffer>();
-    if (m_pBuffer->Create(m_nBlockSize, nBlocks)) return true;
-    LogError("out of memory.\n%s\n", GetSystemErrorText(SystemError::NoMemory()));
-    m_pBuffer.reset();
-    return false;
+    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_BLOCKS);
+    for (T_SLOT& t : m_slots) t.pQueue = m_run.NewQueue(nBlocks);
+    m_pBuffer = m_run.BuildPool(BLOCK_SIZE, nBlocks);
+    return m_pBuffer != nullptr;
 }
 
 // Each writer that compares or reads back gets its block now, while the
@@ -92,145 +88,130 @@ bool CImageToDisk::BuildPipeline(uint32_t nBlocks)
 // more blocks; a pool aborted meanwhile gives none, and the run stops.)
 void CImageToDisk::TakeOwnBlocks()
 {
-    if (!m_opt.bWriteDifferences && !m_opt.bMd5Check) return;
-    for (T_DISKTASK_INFO& t : m_Task) {
+    if (!m_job.options.bCompareAfterWrite && !m_job.options.bMD5Verify) return;
+    for (T_SLOT& t : m_slots) {
         if (t.bActive) t.pOwnBlock = m_pBuffer->Alloc();
     }
 }
 
+// The reader first, then a writer per active slot. A thread that cannot be
+// started stops the whole run (the run has logged why).
 void CImageToDisk::StartWorkers()
 {
-    m_bAbort = m_bAbortRequested.load();
-    m_bReaderDone = m_bWritersDone = false;
     m_nReaderRemain = m_nTotal;
     m_dReaderSpeed = 0.0;
-    for (T_DISKTASK_INFO& t : m_Task) {
-        t.nRemain = t.nMd5Remain = m_nTotal;
-    }
+    for (T_SLOT& t : m_slots) t.nRemain = t.nMd5Remain = m_nTotal;
     m_nRemainMax = m_nMd5RemainMax = m_nTotal;
-    m_dwStartTick = GetTickCountMs();
-
-    if (!StartThread(m_hReaderThread, m_dwReaderThreadId, m_dwReaderError, -1)) return;
-    for (int i = 0; i < MAX_TARGETS; ++i) {
-        T_DISKTASK_INFO& t = m_Task[i];
-        if (t.bActive && !StartThread(t.hThread, t.dwThreadId, t.dwError, i)) {
+    T_RUN_STAGE& reader = m_run.StartStage([this] { ImageReaderThread(); });
+    if (!reader.bStarted) {
+        m_dwReaderError = reader.dwError;
+        return;
+    }
+    m_pReader = &reader;
+    for (T_SLOT& t : m_slots) {
+        if (!t.bActive) continue;
+        T_RUN_STAGE& writer = m_run.StartStage([this, &t] { DiskWriterThread(t); });
+        if (!writer.bStarted) {
+            t.dwError = writer.dwError;
+            t.eVerdict = ESlotVerdict::Stopped;
             t.bStopped = true;
             return;
         }
+        t.pStage = &writer;
     }
 }
 
-// Starts the reader (nSlot -1) or the writer of a slot. A thread that
-// cannot be started abandons the whole run.
-bool CImageToDisk::StartThread(std::thread& hThread, std::thread::id& id, uint32_t& dwError, int nSlot)
+// A slot is Ok when its drive got the whole length and the reader
+// delivered all of it: a write cut short on the image's side leaves the
+// drive changed but not holding the image. (A stop that comes after the
+// reader has ended, during the read-back, leaves the write as it was.)
+T_ENGINE_RESULT CImageToDisk::Results() const
 {
-    try {
-        hThread = nSlot < 0 ? std::thread(&CImageToDisk::ImageReaderThread, this)
-                            : std::thread(&CImageToDisk::DiskWriterThread, this, nSlot);
-        id = hThread.get_id();
-        return true;
-    } catch (const std::system_error& e) {
-        dwError = static_cast<uint32_t>(e.code().value());
-        LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(dwError));
-        SetAbort();
-        return false;
+    T_ENGINE_RESULT result;
+    result.bOk = !m_run.Stopped() && m_bReaderResult &&
+                 std::all_of(m_slots.begin(), m_slots.end(), [](const T_SLOT& t) { return !t.bActive || t.bWritten; });
+    result.dwError = m_dwReaderError;
+    result.bDigest = m_bImageMd5Valid;
+    result.digest = m_ImageMd5;
+    for (const T_SLOT& t : m_slots) {
+        T_SLOT_RESULT slot;
+        slot.eVerdict = t.eVerdict;
+        if (t.bWritten) slot.eVerdict = m_bReaderResult ? ESlotVerdict::Ok : ESlotVerdict::Stopped;
+        slot.dwError = t.dwError;
+        slot.nBytes = t.nBytes;
+        slot.bDigest = t.bDigest;
+        slot.digest = t.digest;
+        result.arrSlots.push_back(slot);
     }
-}
-
-// Posts progress every interval and once more at the end; the last post
-// shows the finished state however quickly the threads ended.
-void CImageToDisk::PollUntilDone()
-{
-    auto bOver = [this] {
-        bool bWriters = true;
-        for (const T_DISKTASK_INFO& t : m_Task) bWriters = bWriters && (!t.bActive || t.bFinished);
-        m_bWritersDone = bWriters;
-        return (m_bReaderDone && bWriters) || m_bAbort;
-    };
-    std::unique_lock lock(m_mutexState);
-    while (!bOver()) {
-        m_cvState.wait_for(lock, std::chrono::milliseconds(m_dwInterval), bOver);
-        lock.unlock();
-        UpdateRemainMax(false);
-        PostProgress();
-        lock.lock();
-    }
-    lock.unlock();
-    UpdateRemainMax(true);
-    PostProgress();
-}
-
-// Stops whatever still runs and waits for every thread. Threads are never
-// killed: the flag stops them before their next block or try, and the
-// aborted pool and queues wake every thread that waits.
-void CImageToDisk::StopWorkers()
-{
-    if (m_bAbort) SetAbort();
-    if (m_hReaderThread.joinable()) m_hReaderThread.join();
-    for (T_DISKTASK_INFO& t : m_Task) {
-        if (t.hThread.joinable()) t.hThread.join();
-    }
-}
-
-bool CImageToDisk::RunResult() const
-{
-    if (m_bAbort || !m_bReaderResult) return false;
-    return std::all_of(std::begin(m_Task), std::end(m_Task), [](const T_DISKTASK_INFO& t) {
-        return !t.bActive || t.bResult;
-    });
+    return result;
 }
 
 // Every target and the image are closed; the own blocks go back before the
 // pool itself goes.
 void CImageToDisk::CloseAndDelete()
 {
-    for (T_DISKTASK_INFO& t : m_Task) t.hDisk.reset();
+    for (T_SLOT& t : m_slots) t.hDisk.reset();
     m_image.Close();
-    std::lock_guard lock(m_mutexParts);
-    for (T_DISKTASK_INFO& t : m_Task) {
-        if (t.pOwnBlock && m_pBuffer) m_pBuffer->Free(t.pOwnBlock);
-        t.pOwnBlock = nullptr;
-        t.pQueue.reset();
-    }
-    m_pBuffer.reset();
-}
-
-// The run stops: the flag first, then the queues and the pool (so every
-// waiting thread wakes and no queue can be emptied under a live writer),
-// then no slot takes blocks any more.
-void CImageToDisk::SetAbort()
-{
-    m_bAbort = true;
-    {
-        std::lock_guard lock(m_mutexParts);
-        for (T_DISKTASK_INFO& t : m_Task) {
-            if (t.pQueue) t.pQueue->Abort();
+    m_run.ReleaseParts([this] {
+        for (T_SLOT& t : m_slots) {
+            if (t.pOwnBlock && m_pBuffer) m_pBuffer->Free(t.pOwnBlock);
+            t.pOwnBlock = nullptr;
+            t.pQueue = nullptr;
         }
-        if (m_pBuffer) m_pBuffer->Abort();
+    });
+    m_pBuffer = nullptr;
+}
+
+// The largest remainders to write and to read back. While the run goes on
+// only targets that still work count (a dropped or finished target would
+// hold the figure where it stopped); unchanged when none does. At the end
+// every active target counts, so the last figure shows what was not done.
+void CImageToDisk::UpdateRemainMax(bool bFinal)
+{
+    bool bAny = false;
+    uint64_t nRemain = 0;
+    uint64_t nMd5Remain = 0;
+    for (const T_SLOT& t : m_slots) {
+        if (!t.bActive) continue;
+        if (!bFinal && (t.bStopped || (t.pStage && t.pStage->bDone))) continue;
+        bAny = true;
+        nRemain = std::max(nRemain, t.nRemain.load());
+        nMd5Remain = std::max(nMd5Remain, t.nMd5Remain.load());
     }
-    for (T_DISKTASK_INFO& t : m_Task) t.bStopped = true;
-    std::lock_guard lock(m_mutexState);
-    m_cvState.notify_all();
+    if (!bAny) return;
+    m_nRemainMax = nRemain;
+    m_nMd5RemainMax = nMd5Remain;
 }
 
-void CImageToDisk::Abort()
+// The whole job, the image reader, then every target's row. With the MD5
+// check the job counts as twice its length (the write, then the
+// read-back), and the figure keeps moving while the targets read back.
+void CImageToDisk::PostProgress()
 {
-    m_bAbortRequested = true;
-    SetAbort();
-}
-
-void CImageToDisk::StageEnded(std::atomic<bool>& bDone)
-{
-    std::lock_guard lock(m_mutexState);
-    bDone = true;
-    m_cvState.notify_all();
-}
-
-// Waits until the reader has ended (its digest is then final). False when
-// the run stops first.
-bool CImageToDisk::WaitForReader()
-{
-    std::unique_lock lock(m_mutexState);
-    m_cvState.wait(lock, [this] { return m_bReaderDone || m_bAbort; });
-    return m_bReaderDone;
+    const uint64_t nTotal = m_nTotal;
+    const uint64_t nElapsed = m_run.ElapsedMs();
+    T_JOB_FIGURES fig;
+    if (VerifyFollows()) {
+        fig = ComputeJobFigures(nTotal, m_nRemainMax, nElapsed, EPass::ReadThenVerify);
+    } else if (m_job.options.bMD5Verify) {
+        fig = ComputeJobFigures(2 * nTotal, m_nMd5RemainMax + m_nRemainMax, nElapsed, EPass::One);
+    } else {
+        fig = ComputeJobFigures(nTotal, m_nRemainMax, nElapsed, EPass::One);
+    }
+    m_run.PostValue(PROGRESS_TOTAL, fig.nPerMille);
+    if (fig.bRemainKnown) m_run.PostValue(PROGRESS_REMAIN, fig.nRemainSeconds);
+    m_run.PostValue(PROGRESS_IMAGE, StagePerMille(nTotal, m_nReaderRemain));
+    m_run.PostSpeed(PROGRESS_IMAGE_SPEED, m_dReaderSpeed);
+    for (const T_SLOT& t : m_slots) {
+        if (!t.bActive) continue;
+        const auto nRow = static_cast<uint32_t>(t.nRow);
+        if (!t.bStopped) {
+            if (m_job.options.bMD5Verify && t.nRemain == 0) {
+                m_run.PostValue(PROGRESS_DRIVE_VERIFY + nRow, StagePerMille(nTotal, t.nMd5Remain));
+            } else {
+                m_run.PostValue(PROGRESS_DRIVE + nRow, StagePerMille(nTotal, t.nRemain));
+            }
+        }
+        m_run.PostSpeed(PROGRESS_DRIVE_SPEED + nRow, t.dSpeed);
+    }
 }

@@ -3,15 +3,14 @@
 // target that holds the image or is given twice, and the length to write
 // decided from the image's and the drives' sizes.
 #include <algorithm>
+#include <vector>
 
+#include "engine/blockio/target_drives.h"
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
 #include "engine/write/image_to_disk.h"
 
 namespace {
-
-constexpr std::string_view SHARED_STORAGE_LINE =
-    "can't write disk %s.\nit shares its storage with %s, also a target of this job.\n";
 
 // Hands the image reader the provider's handle and keeps where that very
 // handle's data live, so the conflict checks look at what was opened.
@@ -37,12 +36,20 @@ private:
 
 }  // namespace
 
-bool CImageToDisk::Prepare(int nCount, const std::string* arrPaths, const std::string& strImage)
+// A target that cannot be opened, or is neither a disk nor a regular file
+// standing in for one, is skipped with its line; the others go on.
+bool CImageToDisk::Prepare()
 {
-    if (!RefuseRepeatedPaths(nCount, arrPaths)) return false;
-    for (int i = 0; i < nCount; ++i) OpenTarget(i, arrPaths[i]);
-    const bool bImage = OpenImage(strImage);
-    if (!bImage || !AnyActive() || !RefuseConflicts(strImage)) return false;
+    std::vector<std::string> arrPaths;
+    for (const T_SLOT& t : m_slots) arrPaths.push_back(t.strPath);
+    if (!RefuseRepeatedPaths(arrPaths)) return false;
+    for (T_SLOT& t : m_slots) {
+        t.hDisk = OpenTargetDrive(m_run.Devices(), t.strPath, m_job.options.bSharedWrite, t.dwError);
+        t.bActive = t.hDisk != nullptr;
+        if (!t.bActive) t.eVerdict = ESlotVerdict::NotOpened;
+    }
+    const bool bImage = OpenImage();
+    if (!bImage || !AnyActive() || !RefuseConflicts()) return false;
     uint64_t nFileSize = 0;
     if (!m_image.GetFileSize(nFileSize)) {
         m_dwReaderError = m_image.LastError();
@@ -51,32 +58,10 @@ bool CImageToDisk::Prepare(int nCount, const std::string* arrPaths, const std::s
     return DecideLength(nFileSize);
 }
 
-// A target that cannot be opened, or is neither a disk nor a regular file
-// standing in for one, is skipped with its line; the others go on.
-void CImageToDisk::OpenTarget(int nSlot, const std::string& strPath)
+bool CImageToDisk::OpenImage()
 {
-    T_DISKTASK_INFO& t = m_Task[nSlot];
-    t.strPath = strPath;
-    uint32_t nError = 0;
-    t.hDisk = m_pDevices->Open(strPath, m_opt.bShared ? EOpenMode::WriteDriveShared : EOpenMode::WriteDrive, nError);
-    if (!t.hDisk) {
-        t.dwError = nError;
-        LogDiskOpenError(strPath, nError);
-        return;
-    }
-    const EDeviceKind eKind = t.hDisk->GetKind();
-    if (eKind != EDeviceKind::BlockDevice && eKind != EDeviceKind::RegularFile) {
-        LogError("can't open disk %s.\nit is %s, not a disk.\n", strPath, DeviceKindText(eKind));
-        t.hDisk.reset();
-        return;
-    }
-    t.bActive = true;
-}
-
-bool CImageToDisk::OpenImage(const std::string& strImage)
-{
-    CStorageWatch watch(*m_pDevices);
-    if (!m_image.Open(watch, strImage, m_opt.bCompressed)) {
+    CStorageWatch watch(m_run.Devices());
+    if (!m_image.Open(watch, m_job.strImage, m_job.options.bCompressImage)) {
         m_dwReaderError = m_image.LastError();
         return false;
     }
@@ -84,44 +69,22 @@ bool CImageToDisk::OpenImage(const std::string& strImage)
     return true;
 }
 
-// A path given twice is refused before anything is opened: where opens
-// are exclusive (Windows) the second open would fail and leave the first
-// to be written as if nothing were wrong.
-bool CImageToDisk::RefuseRepeatedPaths(int nCount, const std::string* arrPaths)
-{
-    for (int i = 1; i < nCount; ++i) {
-        for (int j = 0; j < i; ++j) {
-            if (arrPaths[i] != arrPaths[j]) continue;
-            LogError(SHARED_STORAGE_LINE, arrPaths[i], arrPaths[j]);
-            return false;
-        }
-    }
-    return true;
-}
-
 // Writing a target that holds the image would destroy the data being
 // written; writing one drive through two slots (or a drive and a part of
 // it) would mix two streams on it. Either ends the job before any write.
-bool CImageToDisk::RefuseConflicts(const std::string& strImage)
+bool CImageToDisk::RefuseConflicts()
 {
-    T_STORAGE storage[MAX_TARGETS];
-    for (int i = 0; i < MAX_TARGETS; ++i) {
-        T_DISKTASK_INFO& t = m_Task[i];
-        if (!t.bActive) continue;
-        storage[i] = t.hDisk->GetStorage();
-        if (IsStoredOn(m_imageStorage, storage[i])) {
-            LogError("can't write disk %s.\nthe image file %s is stored on it.\n", t.strPath, strImage);
+    std::vector<IDevice*> arrDrives;
+    std::vector<std::string> arrPaths;
+    for (const T_SLOT& t : m_slots) {
+        arrDrives.push_back(t.bActive ? t.hDisk.get() : nullptr);
+        arrPaths.push_back(t.strPath);
+        if (t.bActive && IsStoredOn(m_imageStorage, t.hDisk->GetStorage())) {
+            LogError("can't write disk %s.\nthe image file %s is stored on it.\n", t.strPath, m_job.strImage);
             return false;
         }
-        for (int j = 0; j < i; ++j) {
-            if (!m_Task[j].bActive) continue;
-            if (IsStoredOn(storage[i], storage[j]) || IsStoredOn(storage[j], storage[i])) {
-                LogError(SHARED_STORAGE_LINE, t.strPath, m_Task[j].strPath);
-                return false;
-            }
-        }
     }
-    return true;
+    return RefuseSharedStorage(arrDrives, arrPaths);
 }
 
 // m_nTotal becomes the smallest length among the targets that could be
@@ -135,22 +98,24 @@ bool CImageToDisk::RefuseConflicts(const std::string& strImage)
 // the job.
 bool CImageToDisk::DecideLength(uint64_t nFileSize)
 {
-    uint64_t arrSize[MAX_TARGETS] = {};
+    const bool bCompressed = m_job.options.bCompressImage;
+    const bool bForce = m_job.options.bForceWrite;
+    std::vector<uint64_t> arrSize(m_slots.size(), 0);
     uint64_t nTotal = UINT64_MAX;
     uint64_t nLargest = 0;
-    for (int i = 0; i < MAX_TARGETS; ++i) {
-        if (!m_Task[i].bActive || !MeasureTarget(i, nFileSize, arrSize[i])) continue;
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (!m_slots[i].bActive || !MeasureTarget(m_slots[i], nFileSize, arrSize[i])) continue;
         nTotal = std::min(nTotal, arrSize[i]);
         nLargest = std::max(nLargest, arrSize[i]);
     }
     if (!AnyActive()) return false;
     m_bOneSize = nLargest == nTotal;
-    m_nTotal = m_opt.bCompressed ? nTotal : std::min(nTotal, nFileSize);
-    if (m_opt.bCompressed || nTotal == nFileSize) return true;
+    m_nTotal = bCompressed ? nTotal : std::min(nTotal, nFileSize);
+    if (bCompressed || nTotal == nFileSize) return true;
     bool bZeroEnd = false;
     if (nTotal < nFileSize && m_bOneSize) {
         T_IMAGE_TAIL tail;
-        if (!m_image.ReadTail(nTotal, tail, m_bAbortRequested)) {
+        if (!m_image.ReadTail(nTotal, tail, m_run.StopFlag())) {
             m_dwReaderError = m_image.LastError();
             return false;
         }
@@ -161,35 +126,35 @@ bool CImageToDisk::DecideLength(uint64_t nFileSize)
                        tail.nBytes);
         }
     }
-    const uint16_t nStyle = m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
+    const uint16_t nStyle = bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
     bool bMismatch = false;
-    for (int i = 0; i < MAX_TARGETS; ++i) {
-        if (!m_Task[i].bActive || arrSize[i] == nFileSize || (arrSize[i] < nFileSize && bZeroEnd)) continue;
+    for (size_t i = 0; i < m_slots.size(); ++i) {
+        if (!m_slots[i].bActive || arrSize[i] == nFileSize || (arrSize[i] < nFileSize && bZeroEnd)) continue;
         LogPost(nStyle, arrSize[i] < nFileSize ? "image file size too large.\n" : "image size mismatch.\n");
         bMismatch = true;
     }
-    return !bMismatch || m_opt.bForce;
+    return !bMismatch || bForce;
 }
 
 // nSize becomes the drive's size; false (the target left out) when it
 // cannot be told.
-bool CImageToDisk::MeasureTarget(int nSlot, uint64_t nFileSize, uint64_t& nSize)
+bool CImageToDisk::MeasureTarget(T_SLOT& t, uint64_t nFileSize, uint64_t& nSize)
 {
-    T_DISKTASK_INFO& t = m_Task[nSlot];
     uint32_t nError = 0;
     if (!GetDiskSize(*t.hDisk, nSize, nError)) {
         t.dwError = nError;
         LogError("GetDiskSize() failed.\n%s\n", GetSystemErrorText(nError));
         t.bActive = false;
+        t.eVerdict = ESlotVerdict::NotOpened;
         return false;
     }
-    LogInfo("%s\n", m_strName[nSlot]);
+    LogInfo("%s\n", t.strName);
     LogInfo("  disk size=%I64u bytes.\n", nSize);
-    LogInfo("  file size=%I64u bytes%s.\n", nFileSize, m_opt.bCompressed ? "(compressed)" : "");
+    LogInfo("  file size=%I64u bytes%s.\n", nFileSize, m_job.options.bCompressImage ? "(compressed)" : "");
     return true;
 }
 
 bool CImageToDisk::AnyActive() const
 {
-    return std::any_of(std::begin(m_Task), std::end(m_Task), [](const T_DISKTASK_INFO& t) { return t.bActive; });
+    return std::any_of(m_slots.begin(), m_slots.end(), [](const T_SLOT& t) { return t.bActive; });
 }

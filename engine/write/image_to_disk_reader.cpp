@@ -5,33 +5,33 @@
 
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
-#include "engine/core/tick.h"
 #include "engine/write/image_to_disk.h"
 
 void CImageToDisk::ImageReaderThread()
 {
-    const uint32_t dwStart = GetTickCountMs();
+    const bool bMd5Check = m_job.options.bMD5Verify;
+    const uint32_t dwStart = m_run.Tick();
     CMd5 md5;
     uint64_t nPos = 0;
     uint64_t nRemain = m_nTotal;
     bool bEndedEarly = false;
-    while (nRemain > 0 && !m_bAbort) {
-        const auto nLength = static_cast<uint32_t>(std::min(m_nBlockSize, nRemain));
+    while (nRemain > 0 && !m_run.Stopped()) {
+        const auto nLength = static_cast<uint32_t>(std::min(BLOCK_SIZE, nRemain));
         uint8_t* pBlock = m_pBuffer->Alloc();
         if (!pBlock) break;  // only a pool aborted by a stopping run gives none
         uint32_t nGot = 0;
-        if (!m_image.ReadBlock(pBlock, nLength, nGot, m_bAbort)) {
+        if (!m_image.ReadBlock(pBlock, nLength, nGot, m_run.StopFlag())) {
             // The image reader logged its give-up line; a stop logs nothing.
             m_pBuffer->Free(pBlock);
             m_dwReaderError = m_image.LastError();
-            SetAbort();
+            m_run.Stop();
             break;
         }
         bEndedEarly = nGot == 0;
         if (bEndedEarly) ReportEarlyEnd(nPos);
-        m_dReaderSpeed = StageSpeed(m_dReaderSpeed, nPos + nGot, dwStart, GetTickCountMs());
+        m_dReaderSpeed = StageSpeed(m_dReaderSpeed, nPos + nGot, dwStart, m_run.Tick());
         const bool bTaken = HandOut(pBlock, nGot);
-        if (m_opt.bMd5Check) md5.Update(pBlock, nGot);
+        if (bMd5Check) md5.Update(pBlock, nGot);
         m_pBuffer->Free(pBlock);
         if (!bTaken) break;
         nRemain = bEndedEarly ? 0 : nRemain - nGot;
@@ -39,13 +39,12 @@ void CImageToDisk::ImageReaderThread()
         m_nReaderRemain = nRemain;
     }
     EmptyStoppedQueues();
-    bool bWhole = nRemain == 0 && !m_bAbort;
-    if (bWhole && m_opt.bCompressed && !bEndedEarly) bWhole = CheckImageEnd();
-    m_bReaderResult = bWhole && !m_bAbort;
-    if (m_opt.bMd5Check && m_bReaderResult) FinishImageDigest(md5);
+    bool bWhole = nRemain == 0 && !m_run.Stopped();
+    if (bWhole && m_job.options.bCompressImage && !bEndedEarly) bWhole = CheckImageEnd();
+    m_bReaderResult = bWhole && !m_run.Stopped();
+    if (bMd5Check && m_bReaderResult) FinishImageDigest(md5);
     m_image.Close();
     m_dReaderSpeed = 0.0;
-    StageEnded(m_bReaderDone);
 }
 
 // One reference per writer that takes the block. A slot that stopped taking
@@ -54,7 +53,7 @@ void CImageToDisk::ImageReaderThread()
 bool CImageToDisk::HandOut(uint8_t* pBlock, uint32_t nGot)
 {
     bool bTaken = false;
-    for (T_DISKTASK_INFO& t : m_Task) {
+    for (T_SLOT& t : m_slots) {
         if (!t.bActive) continue;
         if (t.bStopped) {
             EmptyQueue(t);
@@ -68,7 +67,7 @@ bool CImageToDisk::HandOut(uint8_t* pBlock, uint32_t nGot)
         m_pBuffer->Free(pBlock);  // the queue was aborted
         t.bStopped = true;
     }
-    if (!bTaken) SetAbort();
+    if (!bTaken) m_run.Stop();
     return bTaken;
 }
 
@@ -77,12 +76,12 @@ bool CImageToDisk::HandOut(uint8_t* pBlock, uint32_t nGot)
 // next block and when it ends, so no block stays out of the pool.
 void CImageToDisk::EmptyStoppedQueues()
 {
-    for (T_DISKTASK_INFO& t : m_Task) {
+    for (T_SLOT& t : m_slots) {
         if (t.bActive && t.bStopped) EmptyQueue(t);
     }
 }
 
-void CImageToDisk::EmptyQueue(T_DISKTASK_INFO& t)
+void CImageToDisk::EmptyQueue(T_SLOT& t)
 {
     uint8_t* pData = nullptr;
     uint64_t nCount = 0;
@@ -97,11 +96,11 @@ void CImageToDisk::EmptyQueue(T_DISKTASK_INFO& t)
 // it was when measured has changed under the job.
 void CImageToDisk::ReportEarlyEnd(uint64_t nPos)
 {
-    if (!m_opt.bCompressed) {
+    if (!m_job.options.bCompressImage) {
         LogError("the image file ended at %I64u bytes, before the %I64u bytes to write.\n", nPos, m_nTotal);
         return;
     }
-    LogPost(m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR, "image size mismatch.\n");
+    LogPost(m_job.options.bForceWrite ? LOG_STYLE_FORCED : LOG_STYLE_ERROR, "image size mismatch.\n");
     LogInfo("  image data size=%I64u bytes.\n", nPos);
 }
 
@@ -114,9 +113,9 @@ void CImageToDisk::ReportEarlyEnd(uint64_t nPos)
 bool CImageToDisk::CheckImageEnd()
 {
     T_IMAGE_TAIL tail;
-    if (!m_image.ReadTail(m_nTotal, tail, m_bAbort)) {
+    if (!m_image.ReadTail(m_nTotal, tail, m_run.StopFlag())) {
         m_dwReaderError = m_image.LastError();
-        SetAbort();
+        m_run.Stop();
         return false;
     }
     if (tail.nBytes == 0) return true;
@@ -125,7 +124,7 @@ bool CImageToDisk::CheckImageEnd()
                    tail.nBytes, m_nTotal);
         return true;
     }
-    const uint16_t nStyle = m_opt.bForce ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
+    const uint16_t nStyle = m_job.options.bForceWrite ? LOG_STYLE_FORCED : LOG_STYLE_ERROR;
     LogPost(nStyle, "image file size too large.\n");
     if (tail.bAllZero) {
         LogPost(nStyle,
@@ -137,7 +136,7 @@ bool CImageToDisk::CheckImageEnd()
                 "the image's data go on past the %I64u bytes written: %I64u more bytes, not all zero, did not fit.\n",
                 m_nTotal, tail.nBytes);
     }
-    return m_opt.bForce;
+    return m_job.options.bForceWrite;
 }
 
 void CImageToDisk::FinishImageDigest(CMd5& md5)

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "drives/drive_kind.h"
-#include "engine/erase/erase_dialog_entries.h"
+#include "engine/erase/erase_methods.h"
 #include "ui/model/buffer_size.h"
 #include "ui/model/job_description.h"
 

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "engine/erase/erase_dialog_entries.h"
+#include "engine/erase/erase_methods.h"
 #include "ui/model/confirm_lines.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/win_text.h"

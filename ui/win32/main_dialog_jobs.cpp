@@ -6,7 +6,7 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/core/log.h"
-#include "engine/erase/erase_dialog_entries.h"
+#include "engine/erase/erase_methods.h"
 #include "jobs/dump_task.h"
 #include "ui/model/bar_colours.h"
 #include "ui/model/confirm_lines.h"

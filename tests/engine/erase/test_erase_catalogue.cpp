@@ -4,9 +4,9 @@
 #include <set>
 #include <string>
 
-#include "engine/erase/erase_dialog_entries.h"
 #include "engine/erase/erase_methods.h"
-#include "engine/erase/erase_pass.h"
+#include "engine/erase/erase_methods.h"
+#include "engine/erase/erase_methods.h"
 #include "engine/erase/erase_pipeline_size.h"
 
 namespace {

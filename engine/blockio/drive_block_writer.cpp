@@ -1,4 +1,4 @@
-#include "engine/stage/drive_block_writer.h"
+#include "engine/blockio/drive_block_writer.h"
 
 #include <algorithm>
 
