@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
 #include "engine/read/disk_to_image.h"
 
@@ -33,11 +32,12 @@ int main(int argc, char** argv)
     }
     CStdoutTarget target;
     SetLogTarget(&target, DEFAULT_LOG_MSG);
-    T_JOB_OPTIONS options;
-    options.bOverwrite = true;
-    PublishJobOptions(options);
+    T_ENGINE_JOB job;
+    job.options.bOverwrite = true;
+    job.arrDrives.push_back(T_ENGINE_DRIVE{argv[1], "", 0});
+    job.strImage = argv[2];
     CDiskToImage engine;
-    const bool bOk = engine.Run(argv[1], argv[2], 16);
+    const bool bOk = engine.Run(job).bOk;
     SetLogTarget(nullptr, DEFAULT_LOG_MSG);
     return bOk ? 0 : 1;
 }

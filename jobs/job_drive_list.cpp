@@ -39,13 +39,6 @@ std::string VolumeSuffix(const std::vector<T_JOB_VOLUME>& arrVolumes)
 
 }  // namespace
 
-std::vector<std::string> T_JOB_RUN::Paths() const
-{
-    std::vector<std::string> arrPaths;
-    for (const T_JOB_DRIVE& drive : arrDrives) arrPaths.push_back(drive.strPath);
-    return arrPaths;
-}
-
 T_ENGINE_JOB T_JOB_RUN::EngineJob(const T_JOB_OPTIONS& engineOptions) const
 {
     T_ENGINE_JOB job;
@@ -55,10 +48,12 @@ T_ENGINE_JOB T_JOB_RUN::EngineJob(const T_JOB_OPTIONS& engineOptions) const
     job.wiring.uErrorMsg = param.uMsgError;
     job.wiring.dwInterval = param.dwInterval;
     job.wiring.pDevices = &devices;
+    job.wiring.pPrompt = param.pPrompt;
     for (const T_JOB_DRIVE& drive : arrDrives) job.arrDrives.push_back(T_ENGINE_DRIVE{drive.strPath, drive.strName, drive.nSlot});
     job.strImage = param.szImagePath;
     job.nBlocks = nBlocks;
     job.nEraseMethod = static_cast<uint32_t>(param.nEraseMethod);
+    if (param.nMismatchLimit >= 0) job.nMismatchLimit = static_cast<uint32_t>(param.nMismatchLimit);
     return job;
 }
 

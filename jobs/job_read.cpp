@@ -23,12 +23,12 @@ void Register(CDiskToImage* pRead, CCompareDiskImage* pCompare)
 // name. A file that cannot be written is a failed step of the job: the
 // error line names it and why, and the drive's verdict is NG. True when no
 // file was asked for or it was written.
-bool WriteMd5SumFile(const T_JOB_RUN& run, const CDiskToImage& engine)
+bool WriteMd5SumFile(const T_JOB_RUN& run, const T_SLOT_RESULT& read)
 {
-    if (!run.options.bMakeMD5SUM || !engine.m_bDigestValid) return true;
+    if (!run.options.bMakeMD5SUM || !read.bDigest) return true;
     uint32_t nError = 0;
     const std::string& strImage = run.param.szImagePath;
-    if (WriteMd5SumFile(run.devices, strImage, engine.m_digest, nError)) return true;
+    if (WriteMd5SumFile(run.devices, strImage, read.digest, nError)) return true;
     LogError("can't create file %s.\n%s\n", Md5SumPathOf(strImage),
              Md5SumWriteFailureText(run.devices, strImage, nError));
     return false;
@@ -52,38 +52,35 @@ void RunReadJob(T_JOB_RUN& run)
 {
     if (run.arrDrives.empty()) return;
     const T_JOB_DRIVE& drive = run.arrDrives[0];
+    T_ENGINE_JOB job = run.EngineJob(run.options);
+    job.arrDrives.resize(1);
     CDiskToImage read;
     CCompareDiskImage compare;
-    WireJobEngine(read, run);
-    WireJobEngine(compare, run);
-    compare.m_bVerifyFollows = run.options.bVerify;  // the compare is the job's second half
-    read.m_strDiskName = drive.strName;
-    read.m_nRow = drive.nSlot;
-    if (run.param.pPrompt) read.m_pPrompt = run.param.pPrompt;
-    compare.m_strName[0] = drive.strName;
-    compare.m_nRow[0] = drive.nSlot;
-    if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
     Register(&read, &compare);
 
     bool bSumWritten = true;
-    if (read.Run(drive.strPath, run.param.szImagePath, run.nBlocks)) {
+    const T_ENGINE_RESULT result = read.Run(job);
+    if (result.bOk) {
         LogInfo("%s GRAVELMOOR OK.\n", StampNow());
-        bSumWritten = WriteMd5SumFile(run, read);
+        bSumWritten = WriteMd5SumFile(run, result.arrSlots[0]);
     } else {
         LogError("%s GRAVELMOOR FAILED.\n", StampNow());
     }
-    const bool bDumped = read.m_reader.bSuccess && read.m_writer.bSuccess;
+    const bool bDumped = result.arrSlots[0].Ok();
     if (T_DUMPTASK_REPORT* pReport = run.param.pReport) {
-        pReport->nDriveBytes = read.m_nTotal;
-        pReport->nImageBytes = read.GetImageBytes();
-        pReport->bImageUnfinished = read.ImageUnfinished();
+        pReport->nDriveBytes = result.nTotal;
+        pReport->nImageBytes = result.arrSlots[0].nBytes;
+        pReport->bImageUnfinished = result.bImageUnfinished;
     }
 
     if (run.options.bVerify) {
         bool bVerified = false;
+        bool bEqual = false;
         if (bDumped) {
-            const std::string arrPath[1] = {drive.strPath};
-            bVerified = compare.Run(arrPath, run.param.szImagePath, run.nBlocks);
+            job.bVerifyPass = true;  // the compare is the job's second half
+            const T_ENGINE_RESULT compared = compare.Run(job);
+            bVerified = compared.bOk;
+            bEqual = compared.arrSlots[0].Ok();
             if (bVerified) {
                 LogInfo("%s VERIFY OK.\n", StampNow());
             } else {
@@ -93,9 +90,9 @@ void RunReadJob(T_JOB_RUN& run)
         }
         SummaryRead(drive, bDumped, bSumWritten, false);
         SummaryText(", ");
-        if (bDumped) SummaryVerdict("VERIFY=%s\n", compare.m_compTask[0].nResult != 0);
+        if (bDumped) SummaryVerdict("VERIFY=%s\n", bEqual);
         else SummaryText("VERIFY=--\n");
-        run.arrResult[0] = bDumped && bSumWritten && bVerified && compare.m_compTask[0].nResult != 0;
+        run.arrResult[0] = bDumped && bSumWritten && bVerified && bEqual;
     } else if (run.options.bMD5Verify) {
         run.arrResult[0] = bDumped && bSumWritten;
     } else {

@@ -41,10 +41,10 @@ struct T_JOB_RUN {
     std::vector<bool> arrResult;  // one per drive, false at the start
     uint32_t nBlocks = 16;
 
-    std::vector<std::string> Paths() const;
     // The job as an engine takes it: these options, the window, ids,
-    // interval and devices of the job, every drive of the list with its
-    // name and row, the image and the block count.
+    // interval, devices and prompt of the job, every drive of the list with
+    // its name and row, the image, the block count, the erase method and
+    // the mismatch limit.
     T_ENGINE_JOB EngineJob(const T_JOB_OPTIONS& engineOptions) const;
 };
 
@@ -76,16 +76,3 @@ void SummaryText(const char* pszText);
 // The summary lines of a job refused before it began: each drive NG in the
 // job kind's first verdict, "--" for the check that would have followed.
 void SummaryRefused(const T_JOB_RUN& run);
-
-// Points an engine that does not take a T_ENGINE_JOB yet (read, compare)
-// at the job's window, ids, interval and devices; such an engine reads its
-// options from the published snapshot.
-template <class TEngine>
-void WireJobEngine(TEngine& engine, const T_JOB_RUN& run)
-{
-    engine.m_hNotifyWnd = run.param.hWnd;
-    engine.m_uProgressMsg = run.param.uMsgProgress;
-    if constexpr (requires { engine.m_uErrorMsg; }) engine.m_uErrorMsg = run.param.uMsgError;
-    engine.m_dwInterval = run.param.dwInterval;
-    engine.m_pDevices = &run.devices;
-}

@@ -9,20 +9,15 @@
 void RunVerifyJob(T_JOB_RUN& run)
 {
     CCompareDiskImage compare;
-    WireJobEngine(compare, run);
-    if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
-    for (size_t i = 0; i < run.arrDrives.size(); ++i) {
-        compare.m_strName[i] = run.arrDrives[i].strName;
-        compare.m_nRow[i] = run.arrDrives[i].nSlot;
-    }
     {
         std::lock_guard<std::mutex> lock(g_csDumpTask);
         g_pCompareDiskImage = &compare;
     }
-    if (compare.Run(run.Paths(), run.param.szImagePath, run.nBlocks)) LogInfo("%s VERIFY OK.\n", StampNow());
+    const T_ENGINE_RESULT result = compare.Run(run.EngineJob(run.options));
+    if (result.bOk) LogInfo("%s VERIFY OK.\n", StampNow());
     else LogError("%s VERIFY NG.\n", StampNow());
     for (size_t i = 0; i < run.arrDrives.size(); ++i) {
-        run.arrResult[i] = compare.m_compTask[i].nResult != 0;
+        run.arrResult[i] = result.arrSlots[i].Ok();
         SummaryStart(run.arrDrives[i]);
         SummaryVerdict("VERIFY=%s\n", run.arrResult[i]);
     }

@@ -18,35 +18,25 @@ void Register(CImageToDisk* pWrite, CCompareDiskImage* pCompare)
     g_pCompareDiskImage = pCompare;
 }
 
-// The compare engine reads its options from the published snapshot: the
-// verify pass's own options are published while it runs, the job's again
-// after it.
-bool RunCompare(T_JOB_RUN& run, CCompareDiskImage& compare, const T_JOB_OPTIONS& verifyOptions,
-                const std::vector<std::string>& arrPaths)
-{
-    PublishJobOptions(verifyOptions);
-    const bool bResult = compare.Run(arrPaths, run.param.szImagePath, run.nBlocks);
-    PublishJobOptions(run.options);
-    return bResult;
-}
-
-// Compares the written drives with the image; each drive's place in the
-// compare run, or -1 when it was not compared.
+// Compares the written drives with the image, with the verify pass's own
+// options; each drive's place in the compare run, or -1 when it was not
+// compared.
 std::vector<int> VerifyWritten(T_JOB_RUN& run, CCompareDiskImage& compare, const T_JOB_OPTIONS& verifyOptions,
-                               const std::vector<bool>& arrWritten)
+                               const std::vector<bool>& arrWritten, T_ENGINE_RESULT& verified)
 {
     std::vector<int> arrPlace(run.arrDrives.size(), -1);
-    std::vector<std::string> arrPaths;
+    T_ENGINE_JOB job = run.EngineJob(verifyOptions);
+    job.bVerifyPass = true;  // the write was the job's first half
+    job.arrDrives.clear();
     for (size_t i = 0; i < run.arrDrives.size(); ++i) {
         if (!arrWritten[i]) continue;
-        const size_t k = arrPaths.size();
-        arrPlace[i] = static_cast<int>(k);
-        arrPaths.push_back(run.arrDrives[i].strPath);
-        compare.m_strName[k] = run.arrDrives[i].strName;
-        compare.m_nRow[k] = run.arrDrives[i].nSlot;
+        arrPlace[i] = static_cast<int>(job.arrDrives.size());
+        const T_JOB_DRIVE& drive = run.arrDrives[i];
+        job.arrDrives.push_back(T_ENGINE_DRIVE{drive.strPath, drive.strName, drive.nSlot});
     }
-    if (arrPaths.empty()) return arrPlace;
-    if (RunCompare(run, compare, verifyOptions, arrPaths)) {
+    if (job.arrDrives.empty()) return arrPlace;
+    verified = compare.Run(job);
+    if (verified.bOk) {
         LogInfo("%s VERIFY OK.\n", StampNow());
     } else {
         DebugTrace("CCompareDiskImage::Run() error.\n");
@@ -57,7 +47,7 @@ std::vector<int> VerifyWritten(T_JOB_RUN& run, CCompareDiskImage& compare, const
 
 // One line per drive; its verdict is the write's and the check's together.
 void SummaryLines(T_JOB_RUN& run, const T_JOB_OPTIONS& options, const T_ENGINE_RESULT& written,
-                  const CCompareDiskImage& compare, const std::vector<int>& arrPlace)
+                  const T_ENGINE_RESULT& verified, const std::vector<int>& arrPlace)
 {
     for (size_t i = 0; i < run.arrDrives.size(); ++i) {
         const bool bWritten = written.arrSlots[i].Ok();
@@ -65,7 +55,7 @@ void SummaryLines(T_JOB_RUN& run, const T_JOB_OPTIONS& options, const T_ENGINE_R
         if (options.bVerify) {
             SummaryVerdict("DISK WRITE=%s", bWritten);
             SummaryText(", ");
-            const bool bVerified = arrPlace[i] >= 0 && compare.m_compTask[arrPlace[i]].nResult != 0;
+            const bool bVerified = arrPlace[i] >= 0 && verified.arrSlots[static_cast<size_t>(arrPlace[i])].Ok();
             if (arrPlace[i] >= 0) SummaryVerdict("VERIFY=%s\n", bVerified);
             else SummaryText("VERIFY=--\n");
             run.arrResult[i] = bWritten && bVerified;
@@ -94,10 +84,6 @@ void RunWriteJob(T_JOB_RUN& run)
 
     CImageToDisk write;
     CCompareDiskImage compare;
-    WireJobEngine(compare, run);
-    // With a verify pass the write is the first half of the job's progress.
-    compare.m_bVerifyFollows = writeOptions.bVerify;
-    if (run.param.nMismatchLimit >= 0) compare.m_nMismatchLimit = static_cast<uint32_t>(run.param.nMismatchLimit);
     Register(&write, &compare);
 
     const T_ENGINE_RESULT written = write.Run(run.EngineJob(writeOptions));
@@ -109,7 +95,8 @@ void RunWriteJob(T_JOB_RUN& run)
     for (size_t i = 0; i < arrWritten.size(); ++i) arrWritten[i] = written.arrSlots[i].Ok();
 
     std::vector<int> arrPlace(run.arrDrives.size(), -1);
-    if (writeOptions.bVerify) arrPlace = VerifyWritten(run, compare, verifyOptions, arrWritten);
-    SummaryLines(run, writeOptions, written, compare, arrPlace);
+    T_ENGINE_RESULT verified;
+    if (writeOptions.bVerify) arrPlace = VerifyWritten(run, compare, verifyOptions, arrWritten, verified);
+    SummaryLines(run, writeOptions, written, verified, arrPlace);
     Register(nullptr, nullptr);
 }

@@ -15,54 +15,58 @@ namespace {
 constexpr uint64_t SECTOR = 512;
 }
 
-void CCompareDiskImage::ComparerThread(size_t i)
+void CCompareDiskImage::ComparerThread(T_SLOT& s)
 {
-    T_COMPTASK_INFO& task = m_compTask[i];
     uint64_t p = 0;  // bytes compared
     uint64_t r = m_nTotal;
     uint32_t m = 0;  // differing sectors
-    bool bFailed = false;
-    while (r > 0 && !m_bAbort && !task.bFailed) {
+    ESlotVerdict eFailure = ESlotVerdict::NotRun;  // why the slot failed; NotRun while it has not
+    while (r > 0 && !m_run.Stopped() && !s.bFailed) {
         uint8_t* pDisk = nullptr;
         uint8_t* pFile = nullptr;
         uint64_t a = 0;
         uint64_t b = 0;
-        if (!TakePair(task, pDisk, a, pFile, b)) {
-            bFailed = true;
+        if (!TakePair(s, pDisk, a, pFile, b)) {
+            eFailure = s.bReadFailed && !m_run.Stopped() ? ESlotVerdict::ReadFailed : ESlotVerdict::Stopped;
             break;
         }
         bool bEnd = false;
         if (a != b && !m_bCommonLength) {
             if (b < a) {
-                LogError("%s - the image's data end at %I64u bytes; the drive has %I64u bytes.\n", m_strName[i], p + b,
-                         m_diskRead[i].nDiskSize);
+                LogError("%s - the image's data end at %I64u bytes; the drive has %I64u bytes.\n", s.strName, p + b,
+                         s.nDiskSize);
             } else {
-                LogError("%s - disk/file read count mismatch %08X:%08X.\n", m_strName[i], a, b);
+                LogError("%s - disk/file read count mismatch %08X:%08X.\n", s.strName, a, b);
             }
-            bFailed = true;
+            eFailure = ESlotVerdict::Differs;
         } else if (a == 0 || b == 0) {
             bEnd = true;  // the data ended on one side: what both had is compared
         } else {
             const uint64_t n = std::min(a, b);
-            bFailed = !CompareSectors(i, pDisk, pFile, n, p, m);
+            if (!CompareSectors(s, pDisk, pFile, n, p, m)) eFailure = ESlotVerdict::Differs;
             p += n;
         }
         m_pBuffer->Free(pDisk);
         m_pBuffer->Free(pFile);
-        if (bFailed) break;
+        if (eFailure != ESlotVerdict::NotRun) break;
         r = bEnd ? 0 : r - std::min(r, a);
-        task.nRemain = r;
+        s.nRemain = r;
     }
-    const bool bComplete = r == 0 && !bFailed && !task.bFailed && CheckImageTail(i);
-    if (!bComplete) task.bFailed = true;  // neither reader serves this slot any more
-    CloseQueues(task);
+    bool bComplete = r == 0 && eFailure == ESlotVerdict::NotRun && !s.bFailed;
+    if (bComplete && !CheckImageTail(s)) {
+        bComplete = false;
+        if (!m_run.Stopped() && m_bFileReadOk) eFailure = ESlotVerdict::Differs;
+    }
+    if (!bComplete) s.bFailed = true;  // neither reader serves this slot any more
+    CloseQueues(s);
+    s.nChecked = p;
     if (bComplete) {
-        task.nResult = m == 0 ? 1 : 0;
-        LogInfo("%s - %I64u bytes checked.\n", m_strName[i], p);
+        s.eVerdict = m == 0 ? ESlotVerdict::Ok : ESlotVerdict::Differs;
+        LogInfo("%s - %I64u bytes checked.\n", s.strName, p);
     } else {
-        PostNotify(m_hNotifyWnd, m_uErrorMsg, 0, static_cast<LPARAM_T>(m_nRow[i]));
+        s.eVerdict = eFailure == ESlotVerdict::NotRun ? ESlotVerdict::Stopped : eFailure;
+        m_run.PostFailure(s.nRow);
     }
-    FinishStage(task.bDone);
 }
 
 // Once the whole length is compared, the image must not hold more than
@@ -71,29 +75,25 @@ void CCompareDiskImage::ComparerThread(size_t i)
 // compared (another drive is shorter) has not been compared over all of
 // the image. Waits for the image-file reader, which reads the image to
 // its end (and checks that end); false when it failed or the run stops.
-bool CCompareDiskImage::CheckImageTail(size_t i)
+bool CCompareDiskImage::CheckImageTail(T_SLOT& s)
 {
-    {
-        std::unique_lock lock(m_mutexPoll);
-        m_cvPoll.wait(lock, [this] { return m_fileRead.bDone || m_bAbort; });
-    }
-    if (!m_fileRead.bDone || !m_fileRead.bSuccess) return false;
-    const T_IMAGE_TAIL& tail = m_fileRead.tail;
+    if (!m_pFileReader || !m_run.WaitFor(*m_pFileReader) || !m_bFileReadOk) return false;
+    const T_IMAGE_TAIL& tail = m_tail;
     if (tail.nBytes == 0) return true;
-    const bool bDriveEnd = m_diskRead[i].nDiskSize == m_nTotal;
+    const bool bDriveEnd = s.nDiskSize == m_nTotal;
     if (bDriveEnd && tail.bAllZero) {
-        LogWarning("%s - the image's last %I64u bytes, past the drive's end, are all zero.\n", m_strName[i],
+        LogWarning("%s - the image's last %I64u bytes, past the drive's end, are all zero.\n", s.strName,
                    tail.nBytes);
         return true;
     }
     const std::string strEnd =
         bDriveEnd ? std::string("the drive's end") : FormatText("the %I64u bytes compared", m_nTotal);
-    if (m_bForceVerify) {
-        LogWarning("%s - the image goes on %I64u bytes past %s; those bytes were not compared.\n", m_strName[i],
+    if (m_job.options.bForceVerify) {
+        LogWarning("%s - the image goes on %I64u bytes past %s; those bytes were not compared.\n", s.strName,
                    tail.nBytes, strEnd);
         return true;
     }
-    LogError("%s - the image's data go on %I64u bytes past %s%s.\n", m_strName[i], tail.nBytes, strEnd,
+    LogError("%s - the image's data go on %I64u bytes past %s%s.\n", s.strName, tail.nBytes, strEnd,
              tail.bAllZero ? "" : ", not all zero");
     return false;
 }
@@ -101,10 +101,10 @@ bool CCompareDiskImage::CheckImageTail(size_t i)
 // The slot's next drive block (a bytes) and file block (b bytes). False,
 // with nothing held, when either side has none: its queue was aborted or
 // it sent a null block.
-bool CCompareDiskImage::TakePair(T_COMPTASK_INFO& task, uint8_t*& pDisk, uint64_t& a, uint8_t*& pFile, uint64_t& b)
+bool CCompareDiskImage::TakePair(T_SLOT& s, uint8_t*& pDisk, uint64_t& a, uint8_t*& pFile, uint64_t& b)
 {
-    if (!task.m_pDiskQueue->Get(pDisk, a) || !pDisk) return false;
-    if (task.m_pFileQueue->Get(pFile, b) && pFile) return true;
+    if (!s.pDiskQueue->Get(pDisk, a) || !pDisk) return false;
+    if (s.pFileQueue->Get(pFile, b) && pFile) return true;
     m_pBuffer->Free(pDisk);
     return false;
 }
@@ -112,17 +112,17 @@ bool CCompareDiskImage::TakePair(T_COMPTASK_INFO& task, uint8_t*& pDisk, uint64_
 // Compares nLength bytes at drive offset nPos, one memory comparison for
 // the whole block first. m counts the slot's differing sectors; false when
 // it reached the mismatch limit, which fails the slot.
-bool CCompareDiskImage::CompareSectors(size_t i, const uint8_t* pDisk, const uint8_t* pFile, uint64_t nLength,
+bool CCompareDiskImage::CompareSectors(T_SLOT& s, const uint8_t* pDisk, const uint8_t* pFile, uint64_t nLength,
                                        uint64_t nPos, uint32_t& m)
 {
     if (std::memcmp(pDisk, pFile, nLength) == 0) return true;
-    if (m == 0) LogWarning("%s - compare mismatch\n", m_strName[i]);
+    if (m == 0) LogWarning("%s - compare mismatch\n", s.strName);
     for (uint64_t nOff = 0; nOff < nLength; nOff += SECTOR) {
         const uint64_t n = std::min(SECTOR, nLength - nOff);  // the last sector of an odd length is shorter
         if (std::memcmp(pDisk + nOff, pFile + nOff, n) == 0) continue;
-        LogWarning("%s - %08I64X-%08I64X\n", m_strName[i], nPos + nOff, nPos + nOff + n - 1);
-        if (++m < m_nMismatchLimit) continue;
-        LogError(m == 1 ? "%s - verify failed.\n" : "%s - too many mismatch.\n", m_strName[i]);
+        LogWarning("%s - %08I64X-%08I64X\n", s.strName, nPos + nOff, nPos + nOff + n - 1);
+        if (++m < m_job.nMismatchLimit) continue;
+        LogError(m == 1 ? "%s - verify failed.\n" : "%s - too many mismatch.\n", s.strName);
         return false;
     }
     return true;
@@ -133,9 +133,9 @@ bool CCompareDiskImage::CompareSectors(size_t i, const uint8_t* pDisk, const uin
 // between stays in the queue until the pool goes at the end of the run;
 // each reader looks at the slot's flags before every block, so there is
 // at most one such block per queue.
-void CCompareDiskImage::CloseQueues(T_COMPTASK_INFO& task)
+void CCompareDiskImage::CloseQueues(T_SLOT& s)
 {
-    for (CQueue* pQueue : {task.m_pDiskQueue.get(), task.m_pFileQueue.get()}) {
+    for (CQueue* pQueue : {s.pDiskQueue, s.pFileQueue}) {
         uint8_t* pData = nullptr;
         uint64_t nCount = 0;
         while (pQueue->TryGet(pData, nCount)) {

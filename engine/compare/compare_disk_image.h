@@ -10,163 +10,117 @@
 // the end (read errors, lengths that differ, too many differences, a stop)
 // is reported to the window at once with the failure message and its row.
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
-#include <functional>
+#include <deque>
 #include <memory>
-#include <mutex>
-#include <span>
 #include <string>
-#include <thread>
 
 #include "engine/core/fixed_buffer.h"
-#include "engine/core/notify.h"
 #include "engine/core/queue.h"
 #include "engine/device/device.h"
+#include "engine/run/engine_run.h"
 #include "engine/zlib/image_file_reader.h"
 
 class CCompareDiskImage {
 public:
     static constexpr size_t MAX_DRIVES = 4;
 
-    CCompareDiskImage();
-    virtual ~CCompareDiskImage();
+    CCompareDiskImage() = default;
+    ~CCompareDiskImage();
     CCompareDiskImage(const CCompareDiskImage&) = delete;
     CCompareDiskImage& operator=(const CCompareDiskImage&) = delete;
 
-    // Compares the drives at arrPaths (1 to 4 of them; more or none: false
-    // with nothing logged) with strImage, using nBlocks pool blocks (at
-    // least 16). True only when the image delivered the whole length and
-    // every drive was opened, read and compared over the whole length
-    // without a difference. The causes of a false are in the log.
-    bool Run(std::span<const std::string> arrPaths, const std::string& strImage, uint32_t nBlocks);
+    // Compares the job's drives (1 to 4; more or none: not Ok, nothing
+    // logged) with job.strImage, using the job's pool blocks (at least 16).
+    // The options it follows: shared read, unstable media, compressed image
+    // and force-verify; job.nMismatchLimit and job.bVerifyPass (progress
+    // only). bOk only when the image delivered the whole length and every
+    // drive was opened, read and compared over the whole length without a
+    // difference. A slot is Ok when its drive was compared to the end and
+    // found equal, Differs when its data or length differ from the image's;
+    // its nBytes are the bytes compared. nTotal is the length compared,
+    // dwError the image's error. The causes of a failure are in the log.
+    T_ENGINE_RESULT Run(const T_ENGINE_JOB& job);
     // Stops a run from another thread, also one that has not started yet:
-    // every slot counts as failed and the run returns false promptly.
-    void Abort();
-
-    // The image-file reader.
-    struct T_FILEREAD_INFO {
-        std::thread hThread;
-        std::thread::id idThread;
-        uint32_t dwError = 0;
-        bool bSuccess = false;
-        uint32_t dwStartTick = 0;  // written and read by the reader's own thread
-        std::atomic<uint64_t> nRemain{0};
-        std::atomic<double> dSpeed{0.0};
-        // What the image holds past the comparison length; read by the
-        // comparers once bDone is set.
-        T_IMAGE_TAIL tail;
-        std::atomic<bool> bDone{false};
-    };
-
-    // The drive reader of one slot, with the drive's handle.
-    struct T_DISKREAD_INFO {
-        virtual ~T_DISKREAD_INFO() = default;
-        bool bActive = false;
-        std::unique_ptr<IDevice> hDisk;
-        uint64_t nDiskSize = 0;
-        std::thread hThread;
-        std::thread::id idThread;
-        uint32_t dwError = 0;
-        bool bSuccess = false;
-        uint32_t dwStartTick = 0;  // written and read by the reader's own thread
-        std::atomic<uint64_t> nRemain{0};
-        std::atomic<double> dSpeed{0.0};
-        std::atomic<bool> bFailed{false};
-        std::atomic<bool> bDone{false};
-    };
-
-    // The comparer of one slot and the two queues that feed it. nResult is
-    // 1 when the comparison covered the whole length and found nothing.
-    struct T_COMPTASK_INFO {
-        T_COMPTASK_INFO();
-        virtual ~T_COMPTASK_INFO();
-        T_COMPTASK_INFO(const T_COMPTASK_INFO&) = delete;
-        T_COMPTASK_INFO& operator=(const T_COMPTASK_INFO&) = delete;
-
-        bool bActive = false;
-        std::unique_ptr<CQueue> m_pDiskQueue;  // from the slot's drive reader
-        std::unique_ptr<CQueue> m_pFileQueue;  // from the image-file reader
-        std::thread hThread;
-        std::thread::id idThread;
-        uint32_t dwError = 0;
-        uint32_t nResult = 0;
-        std::atomic<uint64_t> nRemain{0};
-        std::atomic<bool> bFailed{false};
-        std::atomic<bool> bDone{false};
-    };
-
-    std::unique_ptr<CFixedBuffer> m_pBuffer;
-    CImageFileReader m_imageFile;  // the image's handle and, for a compressed image, its stream
-    T_FILEREAD_INFO m_fileRead;
-    T_DISKREAD_INFO m_diskRead[MAX_DRIVES];
-    T_COMPTASK_INFO m_compTask[MAX_DRIVES];
-    uint64_t m_nBlockSize = 0x100000;
-    uint64_t m_nTotal = 0;  // the comparison length
-    std::atomic<uint64_t> m_nRemainMax{0};
-    std::string m_strName[MAX_DRIVES];  // display names; an empty one becomes the path
-    int m_nRow[MAX_DRIVES] = {0, 1, 2, 3};
-    uint32_t m_dwStartTick = 0;
-    // This run is the second half of a job (the verify pass after a read or
-    // a write); it changes the whole-job progress figures only.
-    bool m_bVerifyFollows = false;
-    std::atomic<bool> m_bAbort{false};
-    std::atomic<bool> m_bAllDiskReadDone{false};
-    std::atomic<bool> m_bFileReadDone{false};
-    std::atomic<bool> m_bAllCompareDone{false};
-    // A slot stops at this many differing 512-byte sectors.
-    uint32_t m_nMismatchLimit = 100;
-    INotifyTarget* m_hNotifyWnd = nullptr;
-    uint32_t m_uProgressMsg = DEFAULT_PROGRESS_MSG;
-    uint32_t m_uErrorMsg = DEFAULT_ERROR_MSG;
-    uint32_t m_dwInterval = 1000;
-
-    // Where drives and the image are opened.
-    IDeviceProvider* m_pDevices = &GetPlatformDevices();
+    // every slot counts as failed and the run returns promptly.
+    void Abort() { m_run.Abort(); }
 
 private:
-    void LogHeader(std::span<const std::string> arrPaths, const std::string& strImage);
-    bool BuildPipeline(size_t nDrives, uint32_t nBlocks);
-    void DeletePipeline();
-    bool OpenDrives(std::span<const std::string> arrPaths);
-    bool OpenDrive(size_t i, const std::string& strPath);
+    static constexpr uint64_t BLOCK_SIZE = 0x100000;
+
+    // One drive: its reader and its comparer, and the two queues that feed
+    // the comparer. Each thread owns the fields it writes; the others only
+    // read the counters and flags.
+    struct T_SLOT {
+        std::string strPath;
+        std::string strName;  // the display name, the path when the job gave none
+        int nRow = 0;
+        bool bActive = false;  // opened, a disk, and measured
+        std::unique_ptr<IDevice> hDisk;
+        uint64_t nDiskSize = 0;
+        CQueue* pDiskQueue = nullptr;  // from the drive reader; the run owns it
+        CQueue* pFileQueue = nullptr;  // from the image-file reader; the run owns it
+        T_RUN_STAGE* pComparer = nullptr;
+        // The drive reader's side.
+        uint32_t dwError = 0;
+        bool bReadOk = false;  // the reader delivered the whole length
+        uint32_t dwStartTick = 0;
+        std::atomic<uint64_t> nReadRemain{0};
+        std::atomic<double> dSpeed{0.0};
+        std::atomic<bool> bReadFailed{false};
+        // The comparer's side.
+        ESlotVerdict eVerdict = ESlotVerdict::NotRun;
+        uint64_t nChecked = 0;
+        std::atomic<uint64_t> nRemain{0};
+        std::atomic<bool> bFailed{false};
+    };
+
+    // Run's steps (compare_disk_image.cpp).
+    void MakeSlots();
+    void LogHeader();
+    bool BuildPipeline();
+    bool OpenDrives();
+    bool OpenDrive(T_SLOT& s);
     bool MeasureDrives(uint64_t nFileSize);
-    void LeaveOut(size_t i);
-    void CloseHandles();
-    bool ComputeResult(size_t nDrives) const;
-
+    void LeaveOut(T_SLOT& s);
     void StartWorkers();
-    bool StartThread(std::thread& hThread, std::thread::id& idThread, std::function<void()> fnBody);
-    void PollUntilDone();
-    bool UpdateDoneFlags();
+    void PollProgress(bool bFinal);
     bool EverySlotFailed() const;
-    void StopWorkers();
-    void SetAbort();
-    void WakePoll();
-    void FinishStage(std::atomic<bool>& bDone);
-
     void UpdateRemainMax();
     void PostProgress();
+    T_ENGINE_RESULT Results() const;
+    void CloseAndDelete();
 
+    // The threads (compare_workers.cpp).
     void FileReaderThread();
     bool ReadImageTail();
-    bool HandToComparers(uint8_t* pBlock, uint32_t nGot, bool (&bTaking)[MAX_DRIVES]);
-    void DiskReaderThread(size_t i);
-    void ComparerThread(size_t i);
-    bool TakePair(T_COMPTASK_INFO& task, uint8_t*& pDisk, uint64_t& a, uint8_t*& pFile, uint64_t& b);
-    bool CheckImageTail(size_t i);
-    bool CompareSectors(size_t i, const uint8_t* pDisk, const uint8_t* pFile, uint64_t nLength, uint64_t nPos,
+    bool HandToComparers(uint8_t* pBlock, uint32_t nGot);
+    void DiskReaderThread(T_SLOT& s);
+    void ComparerThread(T_SLOT& s);
+    bool TakePair(T_SLOT& s, uint8_t*& pDisk, uint64_t& a, uint8_t*& pFile, uint64_t& b);
+    bool CheckImageTail(T_SLOT& s);
+    bool CompareSectors(T_SLOT& s, const uint8_t* pDisk, const uint8_t* pFile, uint64_t nLength, uint64_t nPos,
                         uint32_t& m);
-    void CloseQueues(T_COMPTASK_INFO& task);
+    void CloseQueues(T_SLOT& s);
 
-    size_t m_nDrives = 0;   // slots requested by this run
-    int m_nAgreement = 0;   // reads that must agree in the unstable-media mode
-    bool m_bCompressed = false;
+    CEngineRun m_run;
+    T_ENGINE_JOB m_job;          // the job as Run received it
+    std::deque<T_SLOT> m_slots;  // one per drive of the job, in its order
+    CFixedBuffer* m_pBuffer = nullptr;  // the run's pool
+    CImageFileReader m_imageFile;  // the image's handle and, for a compressed image, its stream
+    uint64_t m_nTotal = 0;         // the comparison length
+    int m_nAgreement = 0;          // reads that must agree in the unstable-media mode
     bool m_bCommonLength = false;  // compressed image with force-verify: compare what both sides have
-    bool m_bForceVerify = false;   // an image longer than the drives is compared over their length
-    std::atomic<bool> m_bAbortRequested{false};  // by Abort(); survives the run's own reset
+    uint64_t m_nRemainMax = 0;     // the poll's figure of the whole job
 
-    std::mutex m_mutexParts;  // guards the pool and queue pointers against Abort
-    std::mutex m_mutexPoll;
-    std::condition_variable m_cvPoll;  // wakes the poll loop when a stage ends
+    // The image-file reader.
+    T_RUN_STAGE* m_pFileReader = nullptr;
+    uint32_t m_dwFileError = 0;
+    bool m_bFileReadOk = false;  // it delivered the whole length and read the image to its end
+    uint32_t m_dwFileStartTick = 0;
+    std::atomic<uint64_t> m_nFileRemain{0};
+    std::atomic<double> m_dFileSpeed{0.0};
+    // What the image holds past the comparison length; read by the
+    // comparers once the file reader has ended.
+    T_IMAGE_TAIL m_tail;
 };

@@ -67,8 +67,8 @@ uint32_t DefaultCompressThreads(uint32_t nCores)
     return std::min(nThreads, MAX_COMPRESS_THREADS);
 }
 
-uint32_t CompressThreads()
+uint32_t CompressThreads(uint32_t nOption)
 {
-    if (g_nOptCompressThreads > 0) return std::min(g_nOptCompressThreads, MAX_COMPRESS_THREADS);
+    if (nOption > 0) return std::min(nOption, MAX_COMPRESS_THREADS);
     return DefaultCompressThreads(std::thread::hardware_concurrency());
 }

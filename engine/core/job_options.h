@@ -6,7 +6,7 @@
 //
 // The g_bOpt* globals below are the published snapshot of the running
 // job's options: only the job runner writes them, once when a job starts
-// (PublishJobOptions). Engines that do not take the value yet read them.
+// (PublishJobOptions). No engine reads them: each takes the value.
 #include <cstdint>
 
 struct T_JOB_OPTIONS {
@@ -56,8 +56,8 @@ constexpr int UNSTABLE_READ_AGREEMENT = 4;
 // The most compression threads a job may ask for.
 constexpr uint32_t MAX_COMPRESS_THREADS = 64;
 
-// The compression threads of a job: the option when set, else one per core,
+// The compression threads of a job: nOption when set, else one per core,
 // leaving one core to the drive reader and the digest where there are more
 // than two; never more than MAX_COMPRESS_THREADS.
-uint32_t CompressThreads();
+uint32_t CompressThreads(uint32_t nOption);
 uint32_t DefaultCompressThreads(uint32_t nCores);

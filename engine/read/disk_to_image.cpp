@@ -1,169 +1,94 @@
 // The read job's run operation: opens and measures the drive, builds the
-// pipeline, opens the image, runs the three workers while it posts
+// pipeline, opens the image, runs the three stages while it posts
 // progress, reports the result and cleans up.
 #include "engine/read/disk_to_image.h"
 
 #include <algorithm>
-#include <system_error>
 
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
-#include "engine/core/system_error.h"
-#include "engine/core/tick.h"
 
 namespace {
 constexpr uint32_t MIN_BLOCKS = 16;
 }
 
-CDiskToImage::CDiskToImage() = default;
-
 CDiskToImage::~CDiskToImage()
 {
-    StopWorkers();
-    DeletePipeline();
+    m_run.Stop();
+    m_run.JoinStages();
+    m_run.ReleaseParts();
 }
 
-bool CDiskToImage::Run(const std::string& strDevice, const std::string& strImage, uint32_t nBlocks)
+T_ENGINE_RESULT CDiskToImage::Run(const T_ENGINE_JOB& job)
 {
-    m_reader.bSuccess = m_writer.bSuccess = m_digestStage.bSuccess = false;
-    m_bDigestValid = false;
-    m_nImageBytes = 0;
-    m_bNoRoom = m_bImageUnfinished = false;
-    m_bVerifyFollows = g_bOptVerify;
-    m_strImagePath = strImage;
-    nBlocks = std::max(nBlocks, MIN_BLOCKS);
-    if (m_strDiskName.empty()) m_strDiskName = strDevice;
-    LogInfo("READ %s => %s\n", m_strDiskName, strImage);
+    if (job.arrDrives.size() != 1) {
+        T_ENGINE_RESULT result;
+        result.arrSlots.resize(job.arrDrives.size());
+        return result;
+    }
+    m_job = job;
+    m_run.Begin(job.wiring);
+    Reset();
+    LogInfo("READ %s => %s\n", m_strDiskName, m_job.strImage);
 
     bool bResult = false;
-    if (OpenDisk(strDevice) && MeasureDisk() && BuildPipeline(nBlocks) && !m_bAbortRequested &&
-        OpenImage(strImage)) {
+    m_bDiskReady = OpenDisk() && MeasureDisk();
+    m_bStarted = m_bDiskReady && BuildPipeline() && !m_run.Stopped() && OpenImage();
+    if (m_bStarted) {
         StartWorkers();
-        PollUntilDone();
-        StopWorkers();
+        m_run.PollUntilDone([this](bool) { PostProgress(); });
+        m_run.JoinStages();
         ReportResult();
         bResult = m_reader.bSuccess && m_writer.bSuccess && m_digestStage.bSuccess;
     }
-    DeletePipeline();
+    const T_ENGINE_RESULT result = Results(bResult);
+    m_run.ReleaseParts();
+    m_pBuffer = nullptr;
     CloseHandles(bResult);
-    return bResult;
+    return result;
+}
+
+void CDiskToImage::Reset()
+{
+    const T_ENGINE_DRIVE& drive = m_job.arrDrives[0];
+    m_strDiskName = drive.strName.empty() ? drive.strPath : drive.strName;
+    for (T_STAGE* pStage : {&m_reader, &m_writer, &m_digestStage}) {
+        pStage->dwError = 0;
+        pStage->bSuccess = false;
+        pStage->dSpeed = 0.0;
+        pStage->nRemain = 0;
+    }
+    m_nTotal = 0;
+    m_nImageBytes = 0;
+    m_bDigestValid = false;
+    m_bNoRoom = m_bImageUnfinished = m_bReadGaveUp = false;
+    const T_JOB_OPTIONS& options = m_job.options;
+    m_nAgreement = options.bUnstableRead ? std::max(options.nUnstableReadCount, 1) : 0;
 }
 
 // Without its blocks the job cannot run; it fails with the reason in the
 // log instead of ending the whole program. Nothing has been written yet.
-bool CDiskToImage::BuildPipeline(uint32_t nBlocks)
+bool CDiskToImage::BuildPipeline()
 {
-    std::lock_guard lock(m_mutexParts);
-    m_pWriteQueue = std::make_unique<CQueue>(nBlocks);
-    m_pDigestQueue = std::make_unique<CQueue>(nBlocks);
-    m_pBuffer = std::make_unique<CFixedBuffer>();
-    if (m_pBuffer->Create(m_nBlockSize, nBlocks)) return true;
-    LogError("out of memory.\n%s\n", GetSystemErrorText(SystemError::NoMemory()));
-    m_pBuffer.reset();
-    m_pWriteQueue.reset();
-    m_pDigestQueue.reset();
-    return false;
+    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_BLOCKS);
+    m_pWriteQueue = m_run.NewQueue(nBlocks);
+    m_pDigestQueue = m_run.NewQueue(nBlocks);
+    m_pBuffer = m_run.BuildPool(BLOCK_SIZE, nBlocks);
+    return m_pBuffer != nullptr;
 }
 
+// The reader, the writer and the digest thread, in that order. A thread
+// that cannot be started stops the run (the run has logged why); those
+// started end at once.
 void CDiskToImage::StartWorkers()
 {
-    m_bAbort = m_bAbortRequested.load();
-    for (T_STAGE* pStage : {&m_reader, &m_writer, &m_digestStage}) {
-        pStage->bDone = false;
-        pStage->bSuccess = false;
-        pStage->dwError = 0;
-        pStage->dSpeed = 0.0;
-        pStage->nRemain = m_nTotal;
-    }
-    m_nRemainMax = m_nTotal;
-    m_nAgreement = g_bOptUnstableRead ? std::max(g_nUnstableReadCount, 1) : 0;
-    m_dwStartTick = GetTickCountMs();
-
-    const std::pair<T_STAGE*, void (CDiskToImage::*)()> workers[] = {
-        {&m_reader, &CDiskToImage::ReaderThread},
-        {&m_writer, &CDiskToImage::WriterThread},
-        {&m_digestStage, &CDiskToImage::DigestThread},
-    };
-    for (const auto& [pStage, pfnBody] : workers) {
-        try {
-            pStage->hThread = std::thread(pfnBody, this);
-            pStage->idThread = pStage->hThread.get_id();
-        } catch (const std::system_error& e) {
-            LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(static_cast<uint32_t>(e.code().value())));
-            SetAbort();
-            break;
-        }
-    }
+    for (T_STAGE* pStage : {&m_reader, &m_writer, &m_digestStage}) pStage->nRemain = m_nTotal;
+    if (!m_run.StartStage([this] { ReaderThread(); }).bStarted) return;
+    if (!m_run.StartStage([this] { WriterThread(); }).bStarted) return;
+    m_run.StartStage([this] { DigestThread(); });
 }
 
-// Posts progress every interval, and once more at the end; every post
-// reflects the remaining counts at that moment, so the last one shows the
-// finished state however quickly the stages ended.
-void CDiskToImage::PollUntilDone()
-{
-    auto allDone = [this] { return m_reader.bDone && m_writer.bDone && m_digestStage.bDone; };
-    while (!allDone() && !m_bAbort) {
-        std::unique_lock lock(m_mutexPoll);
-        m_cvPoll.wait_for(lock, std::chrono::milliseconds(m_dwInterval), [&] { return allDone() || m_bAbort.load(); });
-        lock.unlock();
-        PostProgress();
-    }
-    PostProgress();
-}
-
-// Stops whatever still runs: the flag stops every stage before its next
-// block, and aborting the pool and the queues wakes every stage that waits.
-void CDiskToImage::SetAbort()
-{
-    m_bAbort = true;
-    {
-        std::lock_guard lock(m_mutexParts);
-        if (m_pWriteQueue) m_pWriteQueue->Abort();
-        if (m_pDigestQueue) m_pDigestQueue->Abort();
-        if (m_pBuffer) m_pBuffer->Abort();
-    }
-    std::lock_guard lock(m_mutexPoll);
-    m_cvPoll.notify_all();
-}
-
-void CDiskToImage::Abort()
-{
-    m_bAbortRequested = true;
-    SetAbort();
-}
-
-// A consumer's next block. False ends the consumer: the queue failed or
-// gave a null block, or the drive ended early (an item of 0 bytes, after
-// which the stage's remaining count is 0: everything the drive had has
-// come through).
-bool CDiskToImage::TakeBlock(CQueue& queue, T_STAGE& stage, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain)
-{
-    if (!queue.Get(pData, nCount) || !pData) return false;
-    if (nCount > 0) return true;
-    m_pBuffer->Free(pData);
-    nRemain = 0;
-    stage.nRemain = 0;
-    return false;
-}
-
-void CDiskToImage::StageFinished(T_STAGE& stage)
-{
-    stage.dSpeed = 0.0;
-    std::lock_guard lock(m_mutexPoll);
-    stage.bDone = true;
-    m_cvPoll.notify_all();
-}
-
-void CDiskToImage::StopWorkers()
-{
-    if (m_bAbort) SetAbort();
-    for (T_STAGE* pStage : {&m_reader, &m_writer, &m_digestStage}) {
-        if (pStage->hThread.joinable()) pStage->hThread.join();
-    }
-}
-
-// The result lines come from here, after every worker has ended, so they
+// The result lines come from here, after every stage has ended, so they
 // always stand in the same order: the digest, then the image's byte count.
 void CDiskToImage::ReportResult()
 {
@@ -171,26 +96,44 @@ void CDiskToImage::ReportResult()
     if (m_writer.bSuccess) LogInfo("%s - %I64u bytes dumped.\n", m_strDiskName, m_nImageBytes.load());
 }
 
-void CDiskToImage::DeletePipeline()
+// The drive's slot is Ok when all of it reached the image. A read that
+// failed on the image's side stopped the drive's.
+T_ENGINE_RESULT CDiskToImage::Results(bool bOk) const
 {
-    std::lock_guard lock(m_mutexParts);
-    m_pBuffer.reset();
-    m_pWriteQueue.reset();
-    m_pDigestQueue.reset();
+    T_ENGINE_RESULT result;
+    result.bOk = bOk;
+    result.dwError = m_writer.dwError;
+    result.nTotal = m_nTotal;
+    result.bImageUnfinished = m_bImageUnfinished;
+    T_SLOT_RESULT& slot = result.arrSlots.emplace_back();
+    slot.dwError = m_reader.dwError;
+    slot.nBytes = m_nImageBytes;
+    slot.bDigest = m_bDigestValid;
+    slot.digest = m_digest;
+    if (!m_bDiskReady) {
+        slot.eVerdict = ESlotVerdict::NotOpened;
+    } else if (!m_bStarted) {
+        slot.eVerdict = ESlotVerdict::NotRun;
+    } else if (m_reader.bSuccess && m_writer.bSuccess) {
+        slot.eVerdict = ESlotVerdict::Ok;
+    } else {
+        slot.eVerdict = m_bReadGaveUp ? ESlotVerdict::ReadFailed : ESlotVerdict::Stopped;
+    }
+    return result;
 }
 
 void CDiskToImage::PostProgress()
 {
-    m_nRemainMax = std::max({m_reader.nRemain.load(), m_writer.nRemain.load(), m_digestStage.nRemain.load()});
+    const uint64_t nRemainMax =
+        std::max({m_reader.nRemain.load(), m_writer.nRemain.load(), m_digestStage.nRemain.load()});
     const uint64_t nSize = m_nTotal;
-    const uint64_t nElapsed = GetTickCountMs() - m_dwStartTick;
-    const EPass ePass = m_bVerifyFollows ? EPass::ReadThenVerify : EPass::One;
-    const T_JOB_FIGURES fig = ComputeJobFigures(nSize, m_nRemainMax, nElapsed, ePass);
-    PostProgressValue(m_hNotifyWnd, m_uProgressMsg, PROGRESS_TOTAL, fig.nPerMille);
-    if (fig.bRemainKnown) PostProgressValue(m_hNotifyWnd, m_uProgressMsg, PROGRESS_REMAIN, fig.nRemainSeconds);
-    PostProgressValue(m_hNotifyWnd, m_uProgressMsg, PROGRESS_IMAGE, StagePerMille(nSize, m_writer.nRemain));
-    PostProgressSpeed(m_hNotifyWnd, m_uProgressMsg, PROGRESS_IMAGE_SPEED, m_writer.dSpeed);
-    const uint32_t nRow = static_cast<uint32_t>(m_nRow);
-    PostProgressValue(m_hNotifyWnd, m_uProgressMsg, PROGRESS_DRIVE + nRow, StagePerMille(nSize, m_reader.nRemain));
-    PostProgressSpeed(m_hNotifyWnd, m_uProgressMsg, PROGRESS_DRIVE_SPEED + nRow, m_reader.dSpeed);
+    const EPass ePass = m_job.options.bVerify ? EPass::ReadThenVerify : EPass::One;
+    const T_JOB_FIGURES fig = ComputeJobFigures(nSize, nRemainMax, m_run.ElapsedMs(), ePass);
+    m_run.PostValue(PROGRESS_TOTAL, fig.nPerMille);
+    if (fig.bRemainKnown) m_run.PostValue(PROGRESS_REMAIN, fig.nRemainSeconds);
+    m_run.PostValue(PROGRESS_IMAGE, StagePerMille(nSize, m_writer.nRemain));
+    m_run.PostSpeed(PROGRESS_IMAGE_SPEED, m_writer.dSpeed);
+    const auto nRow = static_cast<uint32_t>(m_job.arrDrives[0].nRow);
+    m_run.PostValue(PROGRESS_DRIVE + nRow, StagePerMille(nSize, m_reader.nRemain));
+    m_run.PostSpeed(PROGRESS_DRIVE_SPEED + nRow, m_reader.dSpeed);
 }

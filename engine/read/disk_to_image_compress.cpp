@@ -24,7 +24,7 @@
 // A stream that cannot start fails on its first block.
 void CDiskToImage::StartCompressed()
 {
-    const uint32_t nThreads = CompressThreads();
+    const uint32_t nThreads = CompressThreads(m_job.options.nCompressThreads);
     m_bParallelDeflate = false;
     if (nThreads > 1 && m_zlib.IsLoaded()) {
         const std::string strMissing = CParallelDeflate::MissingEntryPoints(m_zlib.EntryPoints());
@@ -93,11 +93,11 @@ bool CDiskToImage::EndWhereWritten(uint64_t nFileBytes, uint64_t& nHeld)
     nHeld = 0;
     if (nFileBytes == 0 || (m_bParallelDeflate && m_parallelDeflate.CommitWritten().bOk)) {
         if (nFileBytes > 0) nHeld = m_parallelDeflate.DataBytes();
-        LogError("no room for the image %s; it holds %I64u bytes.\n%s\n", m_strImagePath, nHeld, strError);
+        LogError("no room for the image %s; it holds %I64u bytes.\n%s\n", m_job.strImage, nHeld, strError);
         return true;
     }
     LogError("no room for the image %s; its compressed data could not be ended, so it is not a usable image.\n%s\n",
-             m_strImagePath, strError);
+             m_job.strImage, strError);
     return false;
 }
 

@@ -3,16 +3,17 @@
 // has been checked. An existing image keeps its contents until the writer
 // has its first block; a new image that never got one is removed again.
 #include "engine/core/format.h"
-#include "engine/core/job_options.h"
 #include "engine/core/log.h"
+#include "engine/core/prompt.h"
 #include "engine/core/system_error.h"
 #include "engine/read/disk_to_image.h"
 
-bool CDiskToImage::OpenDisk(const std::string& strDevice)
+bool CDiskToImage::OpenDisk()
 {
+    const std::string& strDevice = m_job.arrDrives[0].strPath;
     uint32_t nError = 0;
-    const EOpenMode eMode = g_bOptShareRead ? EOpenMode::ReadDriveShared : EOpenMode::ReadDrive;
-    m_hDisk = m_pDevices->Open(strDevice, eMode, nError);
+    const EOpenMode eMode = m_job.options.bShareRead ? EOpenMode::ReadDriveShared : EOpenMode::ReadDrive;
+    m_hDisk = m_run.Devices().Open(strDevice, eMode, nError);
     if (!m_hDisk) {
         m_reader.dwError = nError;
         LogDiskOpenError(strDevice, nError);
@@ -40,52 +41,54 @@ bool CDiskToImage::MeasureDisk()
 // Creates the image, or replaces an existing regular file after a Yes. The
 // checks run on what was actually opened, so a path that changes between
 // check and open cannot slip a device or the drive itself in.
-bool CDiskToImage::OpenImage(const std::string& strImage)
+bool CDiskToImage::OpenImage()
 {
+    const std::string& strImage = m_job.strImage;
     uint32_t nError = 0;
-    m_hImage = m_pDevices->Open(strImage, EOpenMode::CreateImageNew, nError);
+    m_hImage = m_run.Devices().Open(strImage, EOpenMode::CreateImageNew, nError);
     if (m_hImage) {
         m_bImageCreated = true;
-        return CheckImage(*m_hImage, strImage);
+        return CheckImage(*m_hImage);
     }
-    if (nError != SystemError::FileExists()) return ImageFailed(strImage, GetSystemErrorText(nError), nError);
-    if (!MayReplace(strImage)) return false;
-    if (!g_bOptOverwrite && !AskYesNo(m_pPrompt, m_hNotifyWnd, PROMPT_OVERWRITE, PROMPT_CAPTION)) {
-        return ImageFailed(strImage, "it exists and was kept as it is.", nError);
+    if (nError != SystemError::FileExists()) return ImageFailed(GetSystemErrorText(nError), nError);
+    if (!MayReplace()) return false;
+    const T_ENGINE_WIRING& wiring = m_job.wiring;
+    if (!m_job.options.bOverwrite && !AskYesNo(wiring.pPrompt, wiring.pNotify, PROMPT_OVERWRITE, PROMPT_CAPTION)) {
+        return ImageFailed("it exists and was kept as it is.", nError);
     }
     uint32_t nReplaceError = 0;
-    m_hImage = m_pDevices->Open(strImage, EOpenMode::ReplaceImage, nReplaceError);
-    if (!m_hImage) return ImageFailed(strImage, GetSystemErrorText(nReplaceError), nReplaceError);
+    m_hImage = m_run.Devices().Open(strImage, EOpenMode::ReplaceImage, nReplaceError);
+    if (!m_hImage) return ImageFailed(GetSystemErrorText(nReplaceError), nReplaceError);
     m_bImageReplaced = true;
-    return CheckImage(*m_hImage, strImage);
+    return CheckImage(*m_hImage);
 }
 
 // Before anyone is asked to replace it: an existing path must be a regular
 // file that does not hold the drive's data. When it cannot be opened for
 // reading, the check on the opened image decides.
-bool CDiskToImage::MayReplace(const std::string& strImage)
+bool CDiskToImage::MayReplace()
 {
     uint32_t nError = 0;
-    std::unique_ptr<IDevice> pExisting = m_pDevices->Open(strImage, EOpenMode::ReadImage, nError);
-    return !pExisting || CheckImage(*pExisting, strImage);
+    std::unique_ptr<IDevice> pExisting = m_run.Devices().Open(m_job.strImage, EOpenMode::ReadImage, nError);
+    return !pExisting || CheckImage(*pExisting);
 }
 
-bool CDiskToImage::CheckImage(IDevice& image, const std::string& strImage)
+bool CDiskToImage::CheckImage(IDevice& image)
 {
     const EDeviceKind eKind = image.GetKind();
     if (eKind != EDeviceKind::RegularFile) {
-        return ImageFailed(strImage, FormatText("it is %s, not a regular file.", DeviceKindText(eKind)), 0);
+        return ImageFailed(FormatText("it is %s, not a regular file.", DeviceKindText(eKind)), 0);
     }
     if (IsStoredOn(image.GetStorage(), m_hDisk->GetStorage())) {
-        return ImageFailed(strImage, FormatText("it would be stored on the drive being read (%s).", m_strDiskName), 0);
+        return ImageFailed(FormatText("it would be stored on the drive being read (%s).", m_strDiskName), 0);
     }
     return true;
 }
 
-bool CDiskToImage::ImageFailed(const std::string& strImage, const std::string& strReason, uint32_t nError)
+bool CDiskToImage::ImageFailed(const std::string& strReason, uint32_t nError)
 {
     m_writer.dwError = nError;
-    LogError("can't create file %s.\n%s\n", strImage, strReason);
+    LogError("can't create file %s.\n%s\n", m_job.strImage, strReason);
     return false;
 }
 
@@ -97,7 +100,7 @@ bool CDiskToImage::CutReplacedImage()
     uint32_t nError = 0;
     if (!m_hImage->SetLength(0, nError)) {
         m_writer.dwError = nError;
-        LogError("can't replace file %s.\n%s\n", m_strImagePath, GetSystemErrorText(nError));
+        LogError("can't replace file %s.\n%s\n", m_job.strImage, GetSystemErrorText(nError));
         return false;
     }
     m_bImageReplaced = false;
@@ -113,6 +116,6 @@ void CDiskToImage::CloseHandles(bool bResult)
     const bool bUnused = m_hImage && m_bImageCreated && !bResult && m_nImageBytes == 0 && !m_bImageUnfinished;
     m_hImage.reset();
     uint32_t nError = 0;
-    if (bUnused) m_pDevices->RemoveFile(m_strImagePath, nError);
+    if (bUnused) m_run.Devices().RemoveFile(m_job.strImage, nError);
     m_bImageCreated = m_bImageReplaced = false;
 }

@@ -13,6 +13,7 @@
 #include "engine/core/tick.h"
 
 class IDeviceProvider;
+class IPrompt;
 
 // Where an engine reports to and what it opens with.
 struct T_ENGINE_WIRING {
@@ -24,6 +25,7 @@ struct T_ENGINE_WIRING {
     // The clock of the run: its elapsed time and the seeds that come from
     // it. Empty: GetTickCountMs.
     TTickSource fnTick;
+    IPrompt* pPrompt = nullptr;  // who answers the engine's questions; null: nobody, which is No
 };
 
 // One drive of the job.
@@ -40,6 +42,10 @@ struct T_ENGINE_JOB {
     std::string strImage;                   // the image file, for the engines that take one
     uint32_t nBlocks = 16;                  // pool blocks (1 MiB each); at least 16 are used
     uint32_t nEraseMethod = 1;              // the erase method's id
+    uint32_t nMismatchLimit = 100;          // a compare gives a drive up at this many differing 512-byte sectors
+    // A compare that is the verify pass of a read or a write: the second
+    // half of its job's progress.
+    bool bVerifyPass = false;
 };
 
 // What became of one drive.
@@ -66,6 +72,10 @@ struct T_SLOT_RESULT {
 struct T_ENGINE_RESULT {
     bool bOk = false;      // the run's verdict, as Run returned it
     uint32_t dwError = 0;  // the system error code of the run's own side (the image); 0 when none
+    uint64_t nTotal = 0;   // the length the run's work covers, once measured (a read: the drive's size)
+    // A read's compressed image holds data whose member could not be ended
+    // (the file system was full): it is no usable image.
+    bool bImageUnfinished = false;
     bool bDigest = false;  // the digest of the data the run took in (the image's) is known
     T_MD5_DIGEST digest{};
     std::vector<T_SLOT_RESULT> arrSlots;  // one per drive of the job
