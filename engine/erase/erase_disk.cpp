@@ -203,6 +203,7 @@ T_ENGINE_RESULT CEraseDisk::Results() const
     T_ENGINE_RESULT result;
     result.bOk = !m_run.Stopped() && AnyActive() &&
                  std::all_of(m_slots.begin(), m_slots.end(), [](const T_SLOT& t) { return !t.bActive || t.bResult; });
+    result.nTotal = m_nTotal;
     for (const T_SLOT& t : m_slots) {
         T_SLOT_RESULT slot;
         slot.eVerdict = t.bResult ? ESlotVerdict::Ok : t.eFailure.load();

@@ -131,6 +131,7 @@ T_ENGINE_RESULT CImageToDisk::Results() const
     result.bOk = !m_run.Stopped() && m_bReaderResult &&
                  std::all_of(m_slots.begin(), m_slots.end(), [](const T_SLOT& t) { return !t.bActive || t.bWritten; });
     result.dwError = m_dwReaderError;
+    result.nTotal = m_nTotal;
     result.bDigest = m_bImageMd5Valid;
     result.digest = m_ImageMd5;
     for (const T_SLOT& t : m_slots) {
