@@ -3,7 +3,6 @@
 // drive it was made from; failures that leave the operator's log alone.
 #include "engine/checksum/md5sum_file.h"
 #include "engine/core/format.h"
-#include "engine/core/job_options.h"
 #include "engine/core/system_error.h"
 #include "engine/read/disk_to_image.h"
 #include "tests/engine/checksum/hash_task_fixture.h"
@@ -18,7 +17,6 @@ protected:
         HashTaskTest::SetUp();
         if (!m_zlib.IsLoaded()) GTEST_SKIP() << "no zlib library here";
     }
-    void TearDown() override { ResetJobOptions(); }
 
     CZLIBIO m_zlib;  // keeps the library bound
 };
@@ -30,14 +28,17 @@ TEST_F(HashTaskCompressedTest, AReadsImageHasTheDrivesDigestAndItsMd5sumAgrees)
     const std::string strImage = dir.File("disk.gmz");
     const auto pDrive = CFakeDisk::WithPattern(3 * MIB + 333);
     m_devices.Add("fake:drive", pDrive);
-    g_bOptCompressImage = true;
-    CDiskToImage read;
-    read.m_pDevices = &m_devices;
-    ASSERT_TRUE(read.Run("fake:drive", strImage, 16));
-    const std::string strDigest = Md5Text(read.m_digest);
+    T_ENGINE_JOB job;
+    job.options.bCompressImage = true;
+    job.wiring.pDevices = &m_devices;
+    job.arrDrives.push_back(T_ENGINE_DRIVE{"fake:drive", "", 0});
+    job.strImage = strImage;
+    const T_ENGINE_RESULT read = CDiskToImage().Run(job);
+    ASSERT_TRUE(read.bOk);
+    const std::string strDigest = Md5Text(read.arrSlots[0].digest);
     ASSERT_EQ(m_recorder.CountLines("DISK MD5SUM=" + strDigest + "\n"), 1u);
     uint32_t nError = 0;
-    ASSERT_TRUE(WriteMd5SumFile(m_devices, strImage, read.m_digest, nError));
+    ASSERT_TRUE(WriteMd5SumFile(m_devices, strImage, read.arrSlots[0].digest, nError));
 
     m_recorder.Clear();
     Calculate(strImage, true);

@@ -1,131 +1,120 @@
 // The compare engine with compressed images: the drive's length decides,
-// an image that ends before the drive fails it unless force-verify asks to
-// compare what both have, and a broken stream ends the whole run.
-#include <filesystem>
+// the image is read to its end past it, an image that ends before the
+// drive fails it unless force-verify asks to compare what both have, and
+// a broken stream ends the whole run.
+#include "tests/engine/compare/compare_rig.h"
 
-#include "tests/engine/compare/compare_fixture.h"
-
+namespace engine_test {
 namespace {
 
-class CompareCompressedTest : public CompareDiskImageTest {
+class CompressedCompareTest : public CompareTest {
 protected:
     void SetUp() override
     {
-        CompareDiskImageTest::SetUp();
-        g_bOptCompressImage = true;
         if (!CZLIBIO().IsLoaded()) GTEST_SKIP() << "no zlib library here";
-    }
-
-    std::vector<uint8_t> Head(const std::shared_ptr<CFakeDisk>& pDisk, uint64_t nLength)
-    {
-        return std::vector<uint8_t>(pDisk->Contents().begin(), pDisk->Contents().begin() + nLength);
     }
 };
 
-TEST_F(CompareCompressedTest, ACompressedImageOfTheDrivesBytesIsEqual)
+// With force-verify the common length is compared and counted; an image
+// that ends on a block boundary ends the comparison there, and differences
+// in the common part still count.
+TEST_F(CompressedCompareTest, WithForceVerifyTheCommonLengthIsComparedAndCounted)
 {
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB + 333);
-    const std::string strImage = CompressedImage(pDisk->Contents());
-    const auto nFileSize = std::filesystem::file_size(strImage);
-    ASSERT_TRUE(Compare({pDisk}, strImage));
-    EXPECT_EQ(m_recorder.CountLines("  file size=" + std::to_string(nFileSize) + " bytes(compressed).\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 3146061 bytes checked.\n"), 1u);
-    EXPECT_TRUE(FailedRows().empty());
+    const auto data = Pattern(3 * MIB, 1);
+    m_options.bForceVerify = true;
+    const struct {
+        std::vector<uint8_t> image;
+        ESlotVerdict eVerdict;
+        std::string strChecked;
+    } cases[] = {{Head(data, 5 * MIB / 2), ESlotVerdict::Ok, "fake:drive0 - 2621440 bytes checked.\n"},
+                 {Changed(Head(data, 2 * MIB), {MIB + 5}), ESlotVerdict::Differs,
+                  "fake:drive0 - 2097152 bytes checked.\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strChecked);
+        NextCase();
+        CompressedImage(c.image);
+        AddDriveWith(0, data);
+        const T_ENGINE_RESULT result = Compare(1);
+        EXPECT_EQ(result.arrSlots[0].eVerdict, c.eVerdict);
+        EXPECT_EQ(Count(c.strChecked), 1u);
+        EXPECT_EQ(Count("fake:drive0 - 00100000-001001FF\n"), c.eVerdict == ESlotVerdict::Ok ? 0u : 1u);
+        EXPECT_FALSE(Logged("count mismatch"));
+        EXPECT_TRUE(FailedRows().empty());
+    }
 }
 
-TEST_F(CompareCompressedTest, WithForceVerifyTheCommonLengthIsComparedAndCounted)
+// The drive's length is compared (a compressed image's file size says
+// nothing of it), and the image is inflated to its end, past the drive's
+// length: there its end is checked as every reader checks it, and data it
+// holds past the drive fail the drive unless they are zeros or
+// force-verify is on. An image that ends before the drive fails it too.
+TEST_F(CompressedCompareTest, WhatTheImageHoldsPastTheDriveDecides)
 {
-    g_bOptForceVerify = true;
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB);
-    ASSERT_TRUE(Compare({pDisk}, CompressedImage(Head(pDisk, 5 * MIB / 2))));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2621440 bytes checked.\n"), 1u);
-    EXPECT_EQ(m_recorder.LogText().find("count mismatch"), std::string::npos);
-    EXPECT_TRUE(FailedRows().empty());
-
-    // An image that ends on a block boundary ends the comparison there, and
-    // differences in the common part still count.
-    m_recorder.Clear();
-    std::filesystem::remove(m_dir.File("image.gmz"));
-    auto head = Head(pDisk, 2 * MIB);
-    head[MIB + 5] ^= 1;
-    CCompareDiskImage engine;
-    engine.m_pDevices = &m_devices;
-    engine.m_hNotifyWnd = &m_recorder;
-    engine.m_uProgressMsg = WM_ENGINE_PROGRESS;
-    engine.m_uErrorMsg = WM_USER_ERROR;
-    const std::vector<std::string> paths = {Drive(0)};
-    EXPECT_FALSE(engine.Run(paths, CompressedImage(head), 16));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 00100000-001001FF\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2097152 bytes checked.\n"), 1u);
-    EXPECT_TRUE(FailedRows().empty());
-}
-
-// The image is inflated to its end, past the drive's length: there its
-// end is checked as every reader checks it, and data it holds past the
-// drive fail the drive unless they are zeros or force-verify is on. An
-// image that ends before the drive fails it too.
-TEST_F(CompareCompressedTest, WhatTheImageHoldsPastTheDriveDecides)
-{
-    auto pDisk = CFakeDisk::WithPattern(2 * MIB);
-    std::vector<uint8_t> zeroEnd = pDisk->Contents();
+    const auto drive = Pattern(2 * MIB, 1);
+    auto zeroEnd = drive;
     zeroEnd.resize(3 * MIB);
-    auto dataEnd = zeroEnd;
-    dataEnd.back() = 1;
-    const auto good = ReadWholeFile(CompressedImage(pDisk->Contents()));
+    const auto dataEnd = Changed(zeroEnd, {3 * MIB - 1});
+    const auto good = CompressToMemory(drive);
     auto zeroCrc = good;
     std::fill(zeroCrc.end() - 8, zeroCrc.end() - 4, 0);
     auto garbage = good;
     garbage.push_back('x');
     auto twoMembers = good;
     twoMembers.insert(twoMembers.end(), good.begin(), good.end());
+    const ESlotVerdict OK = ESlotVerdict::Ok, DIFFERS = ESlotVerdict::Differs, STOPPED = ESlotVerdict::Stopped;
     const struct {
-        std::vector<uint8_t> image;
-        bool bCompress;
+        std::vector<uint8_t> file;
         bool bForce;
+        ESlotVerdict eVerdict;  // the image's own damage stops the run
         std::string strLine;
     } cases[] = {
-        {zeroEnd, true, false, "fake:drive0 - the image's last 1048576 bytes, past the drive's end, are all zero.\n"},
-        {dataEnd, true, false,
+        {good, false, OK, "  file size=" + std::to_string(good.size()) + " bytes(compressed).\n"},
+        {CompressToMemory(zeroEnd), false, OK,
+         "fake:drive0 - the image's last 1048576 bytes, past the drive's end, are all zero.\n"},
+        {CompressToMemory(dataEnd), false, DIFFERS,
          "fake:drive0 - the image's data go on 1048576 bytes past the drive's end, not all zero.\n"},
-        {dataEnd, true, true, "fake:drive0 - the image goes on 1048576 bytes past the drive's end; those bytes were "
-                              "not compared.\n"},
-        {Head(pDisk, 3 * MIB / 2), true, false,
+        {CompressToMemory(dataEnd), true, OK,
+         "fake:drive0 - the image goes on 1048576 bytes past the drive's end; those bytes were not compared.\n"},
+        {CompressToMemory(Head(drive, 3 * MIB / 2)), false, DIFFERS,
          "fake:drive0 - the image's data end at 1572864 bytes; the drive has 2097152 bytes.\n"},
-        {zeroCrc, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
-        {garbage, false, false, "the compressed data are damaged, or are not a gzip stream.\n"},
-        {{good.begin(), good.end() - 4}, false, false, "the compressed data end too soon (the file is cut short).\n"},
-        {twoMembers, false, false, "the image has more than one gzip member, which is not supported.\n"},
+        {zeroCrc, false, STOPPED, "the compressed data are damaged, or are not a gzip stream.\n"},
+        {garbage, false, STOPPED, "the compressed data are damaged, or are not a gzip stream.\n"},
+        {Head(good, good.size() - 4), false, STOPPED, "the compressed data end too soon (the file is cut short).\n"},
+        {twoMembers, false, STOPPED, "the image has more than one gzip member, which is not supported.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.strLine);
-        m_recorder.Clear();
-        g_bOptForceVerify = c.bForce;
-        const std::string strImage = m_dir.File("case.gmz");
-        std::filesystem::remove(m_dir.File("image.gmz"));
-        WriteWholeFile(strImage, c.bCompress ? ReadWholeFile(CompressedImage(c.image)) : c.image);
-        const bool bOk = c.image == zeroEnd || c.bForce;
-        EXPECT_EQ(Compare({pDisk}, strImage), bOk);
-        EXPECT_NE(m_recorder.LogText().find(c.strLine), std::string::npos);
-        EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2097152 bytes checked.\n"), bOk ? 1u : 0u);
-        EXPECT_EQ(FailedRows(), bOk ? std::vector<int64_t>{} : std::vector<int64_t>{0});
+        NextCase();
+        AddImage(c.file);
+        m_options.bCompressImage = true;
+        m_options.bForceVerify = c.bForce;
+        AddDriveWith(0, drive);
+        const T_ENGINE_RESULT result = Compare(1);
+        const bool bOk = c.eVerdict == OK;
+        EXPECT_EQ(result.bOk, bOk);
+        EXPECT_EQ(result.arrSlots[0].eVerdict, c.eVerdict);
+        EXPECT_TRUE(Logged(c.strLine));
+        EXPECT_EQ(Count("fake:drive0 - 2097152 bytes checked.\n"), bOk ? 1u : 0u);
+        EXPECT_EQ(FailedRows(), bOk ? std::vector<int64_t>{} : std::vector<int64_t>{ROWS[0]});
     }
 }
 
-TEST_F(CompareCompressedTest, ABrokenStreamEndsTheWholeRun)
+TEST_F(CompressedCompareTest, ABrokenStreamEndsTheWholeRun)
 {
-    auto pOne = CFakeDisk::WithPattern(6 * MIB, 1);
-    auto pTwo = std::make_shared<CFakeDisk>(pOne->Contents());
-    const std::string strImage = CompressedImage(pOne->Contents());
-    auto file = ReadWholeFile(strImage);
-    file.resize(file.size() / 2);
-    std::filesystem::remove(strImage);
-    WriteWholeFile(strImage, file);
-    EXPECT_FALSE(Compare({pOne, pTwo}, strImage));
-    EXPECT_NE(m_recorder.LogText().find("file compress read error ("), std::string::npos);
-    EXPECT_EQ(m_recorder.LogText().find("bytes checked"), std::string::npos);
-    EXPECT_FALSE(m_engine.m_fileRead.bSuccess);
-    EXPECT_EQ(pOne->OpenCount(), pOne->CloseCount());
-    EXPECT_EQ(pTwo->OpenCount(), pTwo->CloseCount());
+    const auto data = Pattern(6 * MIB, 1);
+    const auto file = CompressToMemory(data);
+    AddImage(Head(file, file.size() / 2));
+    m_options.bCompressImage = true;
+    AddDriveWith(0, data);
+    AddDriveWith(1, data);
+    const T_ENGINE_RESULT result = Compare(2);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_NE(result.dwError, 0u);
+    EXPECT_TRUE(Logged("file compress read error ("));
+    EXPECT_FALSE(Logged("bytes checked"));
+    for (const T_SLOT_RESULT& slot : result.arrSlots) EXPECT_EQ(slot.eVerdict, ESlotVerdict::Stopped);
+    ExpectAllClosed();
 }
 
 }  // namespace
+}  // namespace engine_test

@@ -1,236 +1,249 @@
-// The compare engine against fake drives and raw image files: equal drives,
-// differences located by sector, the mismatch limit, drives that fail or
-// cannot take part, lengths that differ, and the unstable-media mode.
-#include "tests/engine/compare/compare_fixture.h"
+// The compare engine against raw images beyond the drive faults every
+// reading engine meets: equal drives, differences located by sector, the
+// mismatch limit, drives that fail alone or cannot take part, and what
+// the lengths of the drives and the image decide.
+#include "tests/engine/compare/compare_rig.h"
 
+namespace engine_test {
 namespace {
 
-// The image with the byte at each offset changed.
-std::vector<uint8_t> Changed(std::vector<uint8_t> data, const std::vector<uint64_t>& offsets)
+TEST_F(CompareTest, DrivesEqualToTheImageAreCheckedToTheirEnd)
 {
-    for (uint64_t nOffset : offsets) data[nOffset] ^= 0x5A;
-    return data;
-}
-
-TEST_F(CompareDiskImageTest, ADriveEqualToTheImageIsCheckedToItsEnd)
-{
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB + 700);  // a last block and a last sector that are short
-    const std::string strImage = RawImage(pDisk->Contents());
-    ASSERT_TRUE(Compare({pDisk}, strImage));
+    const uint64_t nSize = 3 * MIB + 700;  // a last block and a last sector that are short
+    const auto image = RawImage(nSize);
+    AddDriveWith(0, image);
+    AddDriveWith(1, image);
+    T_ENGINE_JOB job = Job(2);
+    job.arrDrives[0].strName = "DISK #1";
+    const T_ENGINE_RESULT result = m_engine.Run(job);
+    ASSERT_TRUE(result.bOk);
     const auto lines = m_recorder.LogLines();
-    ASSERT_EQ(lines.size(), 7u);
-    EXPECT_EQ(lines[0].strText, "VERIFY");
-    EXPECT_EQ(lines[1].strText, " " + strImage + " <=> fake:drive0");
-    EXPECT_EQ(lines[2].strText, "\n");
-    EXPECT_EQ(lines[3].strText, "fake:drive0\n");
-    EXPECT_EQ(lines[4].strText, "  disk size=3146428 bytes.\n");
-    EXPECT_EQ(lines[5].strText, "  file size=3146428 bytes.\n");
-    EXPECT_EQ(lines[6].strText, "fake:drive0 - 3146428 bytes checked.\n");
+    ASSERT_EQ(lines.size(), 12u);
+    const std::vector<std::string> head = {"VERIFY", " " + IMAGE + " <=> DISK #1", ", fake:drive1", "\n",
+                                           "DISK #1\n", "  disk size=3146428 bytes.\n", "  file size=3146428 bytes.\n"};
+    for (size_t i = 0; i < head.size(); ++i) EXPECT_EQ(lines[i].strText, head[i]);
+    EXPECT_EQ(Count("DISK #1 - 3146428 bytes checked.\n"), 1u);
+    EXPECT_EQ(Count("fake:drive1 - 3146428 bytes checked.\n"), 1u);
     EXPECT_EQ(CountStyled(LOG_STYLE_WARNING) + CountStyled(LOG_STYLE_ERROR), 0u);
+    EXPECT_EQ(result.nTotal, nSize);
+    for (const T_SLOT_RESULT& slot : result.arrSlots) {
+        EXPECT_EQ(slot.eVerdict, ESlotVerdict::Ok);
+        EXPECT_EQ(slot.nBytes, nSize);
+    }
     EXPECT_TRUE(FailedRows().empty());
-    EXPECT_EQ(m_engine.m_compTask[0].nResult, 1u);
-    EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
+    ExpectAllClosed();
 }
 
-TEST_F(CompareDiskImageTest, DifferingBytesAreReportedAsTheirSectorsWithoutAFailureMessage)
+// A drive compared to its end with differences fails without the failure
+// message; each differing 512-byte sector (the last one shorter) is one
+// range line.
+TEST_F(CompareTest, DifferingBytesAreReportedAsTheirSectors)
 {
-    auto pDisk = CFakeDisk::WithPattern(2 * MIB + 700);
-    const uint64_t nLast = 2 * MIB + 699;
-    m_engine.m_strName[0] = "Disk 1";
-    EXPECT_FALSE(Compare({pDisk}, RawImage(Changed(pDisk->Contents(), {MIB + 1000, nLast}))));
-    const std::string strLog = m_recorder.LogText();
-    const size_t nFirst = strLog.find("Disk 1 - compare mismatch\nDisk 1 - 00100200-001003FF\n");
-    const size_t nShort = strLog.find("Disk 1 - 00200200-002002BB\n");  // the short last sector
-    const size_t nChecked = strLog.find("Disk 1 - 2097852 bytes checked.\n");
-    ASSERT_NE(nFirst, std::string::npos);
-    ASSERT_NE(nShort, std::string::npos);
-    ASSERT_NE(nChecked, std::string::npos);
-    EXPECT_LT(nFirst, nShort);
-    EXPECT_LT(nShort, nChecked);
-    EXPECT_EQ(m_recorder.CountLines("Disk 1 - compare mismatch\n"), 1u);
+    const auto image = RawImage(2 * MIB + 700);
+    AddDriveWith(0, Changed(image, {MIB + 1000, 2 * MIB + 699}));
+    const T_ENGINE_RESULT result = Compare(1);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Differs);
+    const std::vector<std::string> expected = {"fake:drive0 - compare mismatch\n", "fake:drive0 - 00100200-001003FF\n",
+                                               "fake:drive0 - 00200200-002002BB\n",
+                                               "fake:drive0 - 2097852 bytes checked.\n"};
+    EXPECT_EQ(LinesWith("fake:drive0 - "), expected);
     EXPECT_EQ(CountStyled(LOG_STYLE_WARNING), 3u);
-    EXPECT_EQ(CountStyled(LOG_STYLE_ERROR), 0u);
     EXPECT_TRUE(FailedRows().empty());
-    EXPECT_EQ(m_engine.m_compTask[0].nResult, 0u);
 }
 
-TEST_F(CompareDiskImageTest, TheHundredthDifferingSectorStopsTheDrive)
+// The limit'th differing sector ends the drive, with the failure message
+// and without reading it on.
+TEST_F(CompareTest, TheMismatchLimitGivesTheDriveUp)
 {
-    auto pDisk = CFakeDisk::WithPattern(16 * MIB);
+    const auto image = RawImage(16 * MIB);
     std::vector<uint64_t> offsets;
     for (uint64_t k = 0; k < 150; ++k) offsets.push_back(k * 30 * 512 + 7);  // spread over three blocks
-    m_engine.m_nRow[0] = 2;
-    EXPECT_FALSE(Compare({pDisk}, RawImage(Changed(pDisk->Contents(), offsets))));
-    const auto lines = m_recorder.LogLines();
-    std::vector<std::string> ranges;
-    for (const T_LOG_LINE& line : lines) {
-        if (line.strText.starts_with("fake:drive0 - 0")) ranges.push_back(line.strText);
+    const struct {
+        uint32_t nLimit;
+        std::string strLast, strEnd;
+    } cases[] = {{100, "fake:drive0 - 00173400-001735FF\n", "fake:drive0 - too many mismatch.\n"},
+                 {1, "fake:drive0 - 00000000-000001FF\n", "fake:drive0 - verify failed.\n"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.nLimit);
+        NextCase();
+        auto pDisk = AddDriveWith(0, Changed(image, offsets));
+        T_ENGINE_JOB job = Job(1);
+        job.nMismatchLimit = c.nLimit;
+        const T_ENGINE_RESULT result = m_engine.Run(job);
+        std::vector<std::string> ranges = LinesWith("fake:drive0 - 0");
+        ASSERT_EQ(ranges.size(), c.nLimit);
+        EXPECT_EQ(ranges.back(), c.strLast);
+        EXPECT_EQ(m_recorder.LogLines().back().strText, c.strEnd);
+        EXPECT_EQ(m_recorder.LogLines().back().dwWord, ComposeLogWord(LOG_STYLE_ERROR));
+        EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Differs);
+        EXPECT_FALSE(Logged("bytes checked"));
+        EXPECT_EQ(FailedRows(), std::vector<int64_t>{ROWS[0]});
+        EXPECT_LT(pDisk->TotalReads(), 16u);
     }
-    ASSERT_EQ(ranges.size(), 100u);
-    EXPECT_EQ(ranges.front(), "fake:drive0 - 00000000-000001FF\n");
-    EXPECT_EQ(ranges.back(), "fake:drive0 - 00173400-001735FF\n");  // sector 99 x 30
-    EXPECT_EQ(lines.back().strText, "fake:drive0 - too many mismatch.\n");
-    EXPECT_EQ(lines.back().dwWord, ComposeLogWord(LOG_STYLE_ERROR));
-    EXPECT_EQ(m_recorder.LogText().find("bytes checked"), std::string::npos);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{2});
-    EXPECT_LT(pDisk->TotalReads(), 16u);  // the drive is not read on after its slot failed
 }
 
-TEST_F(CompareDiskImageTest, WithALimitOfOneTheFirstDifferenceFailsTheVerify)
+TEST_F(CompareTest, AnUnreadableDriveFailsAloneWhileTheOtherIsComparedToTheEnd)
 {
-    auto pDisk = CFakeDisk::WithPattern(MIB);
-    m_engine.m_nMismatchLimit = 1;
-    EXPECT_FALSE(Compare({pDisk}, RawImage(Changed(pDisk->Contents(), {600, 5000}))));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 00000200-000003FF\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - verify failed.\n"), 1u);
-    EXPECT_EQ(m_recorder.LogText().find("00001200"), std::string::npos);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{0});
+    const auto image = RawImage(4 * MIB);
+    AddDriveWith(0, image);
+    AddDriveWith(1, image)->FailReads(MIB + 10, MIB + 11, SystemError::IoError());
+    const T_ENGINE_RESULT result = Compare(2);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_EQ(Count("fake:drive1 - disk read retry out.\n"), 1u);
+    EXPECT_EQ(Count("fake:drive0 - 4194304 bytes checked.\n"), 1u);
+    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
+    EXPECT_EQ(result.arrSlots[1].eVerdict, ESlotVerdict::ReadFailed);
+    EXPECT_EQ(FailedRows(), std::vector<int64_t>{ROWS[1]});
+    ExpectAllClosed();
 }
 
-TEST_F(CompareDiskImageTest, AnUnreadableDriveFailsAloneWhileTheOtherIsComparedToTheEnd)
+// Drives that cannot be opened, are no disks or tell no size are left out:
+// the others are compared, and the run fails all the same.
+TEST_F(CompareTest, DrivesThatCannotTakePartFailTheRunButNotTheOthers)
 {
-    auto pGood = CFakeDisk::WithPattern(4 * MIB);
-    auto pBad = std::make_shared<CFakeDisk>(pGood->Contents());
-    pBad->FailReads(MIB + 10, MIB + 11, SystemError::IoError());
-    m_engine.m_nRow[1] = 3;
-    EXPECT_FALSE(Compare({pGood, pBad}, RawImage(pGood->Contents())));
-    EXPECT_EQ(pBad->ReadsAt(MIB), 11u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive1 - disk read error (00100000-001FFFFF).\n" + IoErrorText() + "\n"),
-              11u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive1 - disk read retry out.\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 4194304 bytes checked.\n"), 1u);
-    EXPECT_EQ(m_recorder.LogText().find("fake:drive1 - 4194304 bytes checked"), std::string::npos);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{3});
-    EXPECT_EQ(m_engine.m_compTask[0].nResult, 1u);
-    EXPECT_EQ(m_engine.m_compTask[1].nResult, 0u);
-    EXPECT_EQ(pBad->OpenCount(), pBad->CloseCount());
+    const auto image = RawImage(2 * MIB);
+    AddDriveWith(0, image);
+    AddDriveWith(1, image)->FailOpen(SystemError::IoError());
+    AddDriveWith(2, image)->SetKind(EDeviceKind::Directory);
+    AddDriveWith(3, image)->FailLengthRequest(SystemError::IoError(), true);
+    const T_ENGINE_RESULT result = Compare(4);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
+    for (int i : {1, 2, 3}) EXPECT_EQ(result.arrSlots[i].eVerdict, ESlotVerdict::NotOpened) << i;
+    EXPECT_EQ(result.arrSlots[1].dwError, SystemError::IoError());
+    EXPECT_EQ(m_drives[2]->TotalReads() + m_drives[3]->TotalReads(), 0u);
+    EXPECT_TRUE(FailedRows().empty());
+    ExpectAllClosed();
 }
 
-TEST_F(CompareDiskImageTest, FiveDrivesOrNoneAreRefusedWithoutAWord)
+TEST_F(CompareTest, AnImageThatCannotBeOpenedEndsTheRunBeforeAnyRead)
 {
-    auto pDisk = CFakeDisk::WithPattern(MIB);
-    const std::string strImage = RawImage(pDisk->Contents());
-    const std::vector<std::string> five(5, Drive(0));
-    m_devices.Add(Drive(0), pDisk);
-    EXPECT_FALSE(m_engine.Run(five, strImage, 16));
-    EXPECT_FALSE(m_engine.Run({}, strImage, 16));
-    EXPECT_TRUE(m_recorder.Messages().empty());
-    EXPECT_EQ(pDisk->OpenCount(), 0u);
+    AddDrive(0, MIB);
+    AddImage({})->FailOpen(SystemError::NotReady());
+    const T_ENGINE_RESULT result = Compare(1);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
+    EXPECT_EQ(Count("can't open file " + IMAGE + ".\n" + GetSystemErrorText(SystemError::NotReady()) + "\n"), 1u);
+    EXPECT_FALSE(Logged("disk size="));
+    EXPECT_EQ(m_drives[0]->TotalReads(), 0u);
+    ExpectAllClosed();
 }
 
-TEST_F(CompareDiskImageTest, DrivesThatCannotTakePartAreLeftOutAndFailTheRun)
+// A raw image's own length takes part in the verdict. An image shorter
+// than the drive is compared over its own length, to its last byte; one
+// longer fails the drive unless what lies past the drive's end is zero or
+// force-verify asks for the length both have. A compare that took the
+// drive's length for the image's, or never looked past the drive's end,
+// would call some of these equal and fail others.
+TEST_F(CompareTest, ARawImagesOwnLengthDecides)
 {
-    auto pGood = CFakeDisk::WithPattern(2 * MIB);
-    auto pUnopened = CFakeDisk::WithPattern(2 * MIB);
-    pUnopened->FailOpen(SystemError::IoError());
-    auto pFolder = CFakeDisk::WithPattern(2 * MIB);
-    pFolder->SetKind(EDeviceKind::CharacterDevice);
-    auto pUnmeasured = CFakeDisk::WithPattern(2 * MIB);
-    pUnmeasured->FailLengthRequest(SystemError::IoError(), true);
-    EXPECT_FALSE(Compare({pGood, pUnopened, pFolder, pUnmeasured}, RawImage(pGood->Contents())));
-    EXPECT_EQ(m_recorder.CountLines("can't open disk fake:drive1.\n" + IoErrorText() + "\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("can't open disk fake:drive2.\nit is a character device, not a disk.\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("GetDiskSize() failed.\n" + IoErrorText() + "\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 2097152 bytes checked.\n"), 1u);
-    EXPECT_EQ(m_engine.m_compTask[0].nResult, 1u);
-    for (const auto& pDisk : {pGood, pFolder, pUnmeasured}) EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
-    EXPECT_EQ(pFolder->TotalReads() + pUnmeasured->TotalReads(), 0u);
-}
-
-TEST_F(CompareDiskImageTest, AnImageThatCannotBeOpenedEndsTheRunBeforeAnyRead)
-{
-    auto pDisk = CFakeDisk::WithPattern(MIB);
-    const std::string strImage = m_dir.File("missing.gmi");
-    EXPECT_FALSE(Compare({pDisk}, strImage));
-    EXPECT_NE(m_recorder.LogText().find("can't open file " + strImage + ".\n"), std::string::npos);
-    EXPECT_EQ(m_recorder.LogText().find("disk size="), std::string::npos);
-    EXPECT_EQ(pDisk->TotalReads(), 0u);
-    EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
-}
-
-// The shortest drive and a raw image set the length compared. Image data
-// past it fail a drive, whether past its end or not compared on it, unless
-// force-verify asks for the common length only.
-TEST_F(CompareDiskImageTest, TheShortestOfTheDrivesAndARawImageSetTheLength)
-{
-    auto pLong = CFakeDisk::WithPattern(3 * MIB);
-    const auto& data = pLong->Contents();
-    auto pShort = std::make_shared<CFakeDisk>(std::vector<uint8_t>(data.begin(), data.begin() + 2 * MIB + 512));
-    const std::string strImage = RawImage(std::vector<uint8_t>(data.begin(), data.begin() + 5 * MIB / 2));
-    const std::string strPast = " - the image goes on 523776 bytes past ";
-    struct T_CASE {
+    const auto drive = Pattern(3 * MIB, 7);
+    auto longer = drive;
+    longer.insert(longer.end(), MIB, 0x00);
+    auto oneMore = drive;
+    oneMore.push_back(0x01);
+    const std::string strPast = "fake:drive0 - the image";
+    const struct {
+        const char* pName;
+        std::vector<uint8_t> image;
         bool bForce;
-        std::vector<std::shared_ptr<CFakeDisk>> drives;
-        bool bOk;
+        ESlotVerdict eVerdict;
+        uint64_t nChecked;    // 0: the drive fails before "bytes checked"
+        std::string strLine;  // the last warning or the error line; empty for none
+        size_t nWarnings;
+    } cases[] = {
+        {"equal", drive, false, ESlotVerdict::Ok, 3 * MIB, "", 0},
+        {"half a block shorter", Head(drive, 5 * MIB / 2), false, ESlotVerdict::Ok, 5 * MIB / 2, "", 0},
+        {"its last byte differs", Changed(Head(drive, 5 * MIB / 2), {5 * MIB / 2 - 1}), false, ESlotVerdict::Differs,
+         5 * MIB / 2, "fake:drive0 - 0027FE00-0027FFFF\n", 2},
+        {"zeros past the end", longer, false, ESlotVerdict::Ok, 3 * MIB,
+         strPast + "'s last 1048576 bytes, past the drive's end, are all zero.\n", 1},
+        {"one byte past the end", oneMore, false, ESlotVerdict::Differs, 0,
+         strPast + "'s data go on 1 bytes past the drive's end, not all zero.\n", 0},
+        {"data past the end", Changed(longer, {4 * MIB - 1}), false, ESlotVerdict::Differs, 0,
+         strPast + "'s data go on 1048576 bytes past the drive's end, not all zero.\n", 0},
+        {"data past the end, forced", Changed(longer, {4 * MIB - 1}), true, ESlotVerdict::Ok, 3 * MIB,
+         strPast + " goes on 1048576 bytes past the drive's end; those bytes were not compared.\n", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pName);
+        NextCase();
+        AddImage(c.image);
+        AddDriveWith(0, drive);
+        m_options.bForceVerify = c.bForce;
+        const T_ENGINE_RESULT result = Compare(1);
+        EXPECT_EQ(result.bOk, c.eVerdict == ESlotVerdict::Ok);
+        EXPECT_EQ(result.arrSlots[0].eVerdict, c.eVerdict);
+        const bool bChecked = c.eVerdict == ESlotVerdict::Ok || c.nChecked > 0;
+        EXPECT_EQ(Count("fake:drive0 - " + std::to_string(c.nChecked) + " bytes checked.\n"), bChecked ? 1u : 0u);
+        EXPECT_TRUE(c.strLine.empty() || Count(c.strLine) == 1) << c.strLine;
+        EXPECT_EQ(CountStyled(LOG_STYLE_WARNING), c.nWarnings);
+        EXPECT_EQ(CountStyled(LOG_STYLE_ERROR), bChecked ? 0u : 1u);
+        EXPECT_EQ(FailedRows().size(), bChecked ? 0u : 1u);
+    }
+}
+
+// Several drives: the shortest and a raw image set the length compared.
+// Image data past it fail a drive, whether past its end or not compared
+// on it, unless force-verify asks for the common length only.
+TEST_F(CompareTest, TheShortestOfTheDrivesAndARawImageSetTheLength)
+{
+    const auto data = Pattern(3 * MIB, 7);
+    AddImage(Head(data, 5 * MIB / 2));
+    const std::string strPast = " - the image goes on 523776 bytes past ";
+    const struct {
+        bool bForce;
         std::vector<std::string> lines;
     } cases[] = {
-        {false, {pLong}, true, {"fake:drive0 - 2621440 bytes checked.\n"}},
         {true,
-         {pLong, pShort},
-         true,
          {"fake:drive0 - 2097664 bytes checked.\n", "short - 2097664 bytes checked.\n",
           "fake:drive0" + strPast + "the 2097664 bytes compared; those bytes were not compared.\n",
           "short" + strPast + "the drive's end; those bytes were not compared.\n"}},
         {false,
-         {pLong, pShort},
-         false,
          {"fake:drive0 - the image's data go on 523776 bytes past the 2097664 bytes compared, not all zero.\n",
           "short - the image's data go on 523776 bytes past the drive's end, not all zero.\n"}},
     };
-    m_engine.m_strName[1] = "short";
-    for (const T_CASE& c : cases) {
-        SCOPED_TRACE(c.lines.back());
-        m_recorder.Clear();
-        g_bOptForceVerify = c.bForce;
-        EXPECT_EQ(Compare(c.drives, strImage), c.bOk);
-        size_t nChecked = 0;
-        for (const std::string& strLine : c.lines) {
-            EXPECT_EQ(m_recorder.CountLines(strLine), 1u) << strLine;
-            nChecked += strLine.ends_with("bytes checked.\n") ? 1 : 0;
-        }
-        EXPECT_EQ(CountStyled(LOG_STYLE_WARNING) + CountStyled(LOG_STYLE_ERROR), c.lines.size() - nChecked);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.bForce);
+        NextCase();
+        AddDriveWith(0, data);
+        AddDriveWith(1, Head(data, 2 * MIB + 512));
+        m_options.bForceVerify = c.bForce;
+        T_ENGINE_JOB job = Job(2);
+        job.arrDrives[1].strName = "short";
+        const T_ENGINE_RESULT result = m_engine.Run(job);
+        EXPECT_EQ(result.bOk, c.bForce);
+        EXPECT_EQ(result.nTotal, 2 * MIB + 512);
+        for (const std::string& strLine : c.lines) EXPECT_EQ(Count(strLine), 1u) << strLine;
+        EXPECT_EQ(CountStyled(LOG_STYLE_WARNING) + CountStyled(LOG_STYLE_ERROR), 2u);
     }
 }
 
-TEST_F(CompareDiskImageTest, AMediumThatEndsEarlyFailsOnTheLengthOfItsLastBlock)
+TEST_F(CompareTest, AMediumThatEndsEarlyFailsOnTheLengthOfItsLastBlock)
 {
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB);
-    pDisk->EndEarlyAt(2 * MIB);
-    EXPECT_FALSE(Compare({pDisk}, RawImage(pDisk->Contents())));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - disk/file read count mismatch 00000000:00100000.\n"), 1u);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{0});
+    const auto image = RawImage(3 * MIB);
+    AddDriveWith(0, image)->EndEarlyAt(2 * MIB);
+    const T_ENGINE_RESULT result = Compare(1);
+    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Differs);
+    EXPECT_EQ(Count("fake:drive0 - disk/file read count mismatch 00000000:00100000.\n"), 1u);
+    EXPECT_EQ(FailedRows(), std::vector<int64_t>{ROWS[0]});
 }
 
-class CompareUnstableTest : public CompareDiskImageTest {
-protected:
-    void SetUp() override
-    {
-        CompareDiskImageTest::SetUp();
-        g_bOptUnstableRead = true;
-        g_nUnstableReadCount = UNSTABLE_READ_AGREEMENT;
-    }
-};
-
-TEST_F(CompareUnstableTest, DriveAndImageArePairedIn4096ByteBlocks)
+// In the unstable-media mode the image comes in 4096-byte blocks too, so
+// that each pairs with a drive block, the short last one included.
+TEST_F(CompareTest, UnstableMediaAreComparedIn4096ByteBlocks)
 {
-    auto pDisk = CFakeDisk::WithPattern(40 * 1024 + 100);
-    pDisk->UnstableReads(8192, 8193, 3);  // settles after three reads
-    EXPECT_FALSE(Compare({pDisk}, RawImage(Changed(pDisk->Contents(), {20000}))));
-    EXPECT_EQ(pDisk->ReadsAt(0), 4u);
-    EXPECT_EQ(pDisk->ReadsAt(40 * 1024), 4u);  // the short last block too
-    EXPECT_GE(m_recorder.CountLines("fake:drive0 - disk read unstable (00002000-00002FFF).\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 00004E00-00004FFF\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - 41060 bytes checked.\n"), 1u);
-    EXPECT_EQ(m_recorder.LogText().find("count mismatch"), std::string::npos);
-}
-
-TEST_F(CompareUnstableTest, ABlockThatNeverSettlesFailsItsDrive)
-{
-    auto pDisk = CFakeDisk::WithPattern(16 * 1024);
-    pDisk->UnstableReads(4096, 4097);
-    EXPECT_FALSE(Compare({pDisk}, RawImage(pDisk->Contents())));
-    EXPECT_EQ(m_recorder.CountLines("fake:drive0 - disk read retry out.\n"), 1u);
-    EXPECT_EQ(FailedRows(), std::vector<int64_t>{0});
+    m_options.bUnstableRead = true;
+    m_options.nUnstableReadCount = UNSTABLE_READ_AGREEMENT;
+    const auto image = RawImage(40 * 1024 + 100);
+    auto pDisk = AddDriveWith(0, Changed(image, {20000}));
+    EXPECT_FALSE(Compare(1).bOk);
+    EXPECT_EQ(pDisk->ReadsAt(40 * 1024), 4u);
+    EXPECT_EQ(Count("fake:drive0 - 00004E00-00004FFF\n"), 1u);
+    EXPECT_EQ(Count("fake:drive0 - 41060 bytes checked.\n"), 1u);
+    EXPECT_FALSE(Logged("count mismatch"));
 }
 
 }  // namespace
+}  // namespace engine_test

@@ -1,224 +1,262 @@
-// The read engine against fake drives and real image files: copies,
-// retries, unstable media, short media, failing images, questions.
-#include "tests/engine/read/disk_to_image_fixture.h"
+// The read engine beyond the drive faults every reading engine meets: what
+// the image and the result hold, its log and progress, an image that
+// cannot be written, and what it does to an image that exists already.
+#include "tests/engine/read/read_rig.h"
 
+namespace engine_test {
 namespace {
 
-TEST_F(DiskToImageTest, CopiesTheWholeDriveAndItsDigest)
+TEST_F(ReadTest, TheWholeDriveReachesTheImageWithItsDigest)
 {
-    auto pDisk = CFakeDisk::WithPattern(5 * MIB + 512);  // a last block shorter than 1 MiB
-    ASSERT_TRUE(RunRead(pDisk));
-    EXPECT_EQ(ReadWholeFile(Image()), pDisk->Contents());
-    EXPECT_TRUE(m_engine.m_bDigestValid);
-    EXPECT_EQ(m_strDigest, Md5Of(pDisk->Contents()));
-    EXPECT_EQ(m_recorder.CountLines("DISK MD5SUM=" + Md5Of(pDisk->Contents()) + "\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("READ " + DRIVE + " => " + Image() + "\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("  disk size=5243392 bytes.\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines(DRIVE + " - 5243392 bytes dumped.\n"), 1u);
-    EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
-}
-
-TEST_F(DiskToImageTest, PostsProgressForImageAndDriveRow)
-{
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB);
-    ASSERT_TRUE(RunRead(pDisk));
-    const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
-    ASSERT_FALSE(total.empty());
-    EXPECT_EQ(total.back(), 1000);
+    const uint64_t nSize = 5 * MIB + 512;  // a last block shorter than 1 MiB
+    const auto data = AddDrive(0, nSize)->Contents();
+    T_ENGINE_JOB job = ReadJob();
+    job.arrDrives[0].strName = "DISK #1";
+    const T_ENGINE_RESULT result = m_engine.Run(job);
+    ASSERT_TRUE(result.bOk);
+    EXPECT_EQ(ImageData(), data);
+    EXPECT_TRUE(result.arrSlots[0].bDigest);
+    EXPECT_EQ(Md5Text(result.arrSlots[0].digest), DigestOf(data));
+    const std::vector<std::string> lines = {"READ DISK #1 => " + m_strImage + "\n", "DISK #1\n",
+                                            "  disk size=5243392 bytes.\n", "DISK MD5SUM=" + DigestOf(data) + "\n",
+                                            "DISK #1 - 5243392 bytes dumped.\n"};
+    std::vector<std::string> logged;
+    for (const T_LOG_LINE& line : m_recorder.LogLines()) logged.push_back(line.strText);
+    EXPECT_EQ(logged, lines);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_DRIVE + 2).back(), 1000);
-    EXPECT_FALSE(m_recorder.ProgressTexts(PROGRESS_DRIVE_SPEED + 2).empty());
-    EXPECT_FALSE(m_recorder.ProgressTexts(PROGRESS_IMAGE_SPEED).empty());
-    EXPECT_TRUE(m_recorder.ProgressValues(PROGRESS_DRIVE).empty());  // row 0 is not ours
-    for (int64_t v : total) EXPECT_TRUE(v >= 0 && v <= 1000);
 }
 
-TEST_F(DiskToImageTest, HalfTheBarWhenAVerifyPassFollows)
+TEST_F(ReadTest, AMediumThatEndsEarlyIsAGoodReadOfWhatItHad)
 {
-    g_bOptVerify = true;  // the runner's option, not a member of the engine
-    ASSERT_TRUE(RunRead(CFakeDisk::WithPattern(2 * MIB)));
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 500);
-}
-
-TEST_F(DiskToImageTest, ZeroByteDriveGivesTheDigestOfNothing)
-{
-    auto pDisk = std::make_shared<CFakeDisk>(std::vector<uint8_t>{});
-    ASSERT_TRUE(RunRead(pDisk));
-    EXPECT_EQ(m_strDigest, "d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_TRUE(ReadWholeFile(Image()).empty());
-}
-
-TEST_F(DiskToImageTest, RegionThatAlwaysFailsIsReadElevenTimesThenGivenUp)
-{
-    auto pDisk = CFakeDisk::WithPattern(4 * MIB);
-    pDisk->FailReads(2 * MIB + 100, 2 * MIB + 200, SystemError::IoError());
-    EXPECT_FALSE(RunRead(pDisk));
-    EXPECT_EQ(pDisk->ReadsAt(2 * MIB), 11u);
-    EXPECT_EQ(pDisk->ReadsAt(3 * MIB), 0u);
-    const std::string strWarning = "disk read error (00200000-002FFFFF).\n" +
-                                   GetSystemErrorText(SystemError::IoError()) + "\n";
-    EXPECT_EQ(m_recorder.CountLines(strWarning), 11u);
-    EXPECT_EQ(m_recorder.CountLines("disk read retry out.\n"), 1u);
-    EXPECT_FALSE(m_engine.m_reader.bSuccess);
-    EXPECT_FALSE(m_engine.m_bDigestValid);
-    // What came before the bad block is in the image, nothing after it.
-    const auto image = ReadWholeFile(Image());
-    ASSERT_LE(image.size(), 2 * MIB);
-    EXPECT_TRUE(std::equal(image.begin(), image.end(), pDisk->Contents().begin()));
-    EXPECT_EQ(m_recorder.LogText().find("bytes dumped"), std::string::npos);
-    EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
-}
-
-TEST_F(DiskToImageTest, BlockThatReadsOnTheEleventhTryIsKept)
-{
-    auto pDisk = CFakeDisk::WithPattern(2 * MIB);
-    pDisk->FailReads(MIB, MIB + 1, SystemError::IoError(), 10);
-    ASSERT_TRUE(RunRead(pDisk));
-    EXPECT_EQ(pDisk->ReadsAt(MIB), 11u);
-    EXPECT_EQ(ReadWholeFile(Image()), pDisk->Contents());
-    EXPECT_EQ(m_recorder.LogText().find("retry out"), std::string::npos);
-    EXPECT_EQ(m_strDigest, Md5Of(pDisk->Contents()));
-}
-
-TEST_F(DiskToImageTest, UnstableModeAcceptsFourAgreeingReads)
-{
-    g_bOptUnstableRead = true;
-    g_nUnstableReadCount = UNSTABLE_READ_AGREEMENT;
-    auto pDisk = CFakeDisk::WithPattern(64 * 1024);
-    pDisk->UnstableReads(8192, 8192 + 16, 3);  // three unsettled reads, then stable
-    ASSERT_TRUE(RunRead(pDisk));
-    EXPECT_EQ(ReadWholeFile(Image()), pDisk->Contents());
-    EXPECT_EQ(m_strDigest, Md5Of(pDisk->Contents()));
-    // Read 1 is the reference and read 2 disagrees; read 3 is the next
-    // reference and read 4 (the first settled one) disagrees; reads 5..8
-    // agree: two warnings and eight reads of that block.
-    EXPECT_EQ(m_recorder.CountLines("disk read unstable (00002000-00002FFF).\n"), 2u);
-    EXPECT_EQ(pDisk->ReadsAt(8192), 8u);
-    EXPECT_EQ(pDisk->ReadsAt(0), 4u);  // a stable block is read four times
-}
-
-TEST_F(DiskToImageTest, UnstableModeGivesUpOnDataThatNeverSettle)
-{
-    g_bOptUnstableRead = true;
-    g_nUnstableReadCount = UNSTABLE_READ_AGREEMENT;
-    auto pDisk = CFakeDisk::WithPattern(16 * 1024);
-    pDisk->UnstableReads(4096, 4097);
-    EXPECT_FALSE(RunRead(pDisk));
-    EXPECT_EQ(m_recorder.CountLines("disk read retry out.\n"), 1u);
-    // Every read after the first disagrees with its reference; counted
-    // reads stop after 14, with 7 warnings.
-    EXPECT_EQ(m_recorder.CountLines("disk read unstable (00001000-00001FFF).\n"), 7u);
-    EXPECT_EQ(pDisk->ReadsAt(4096), 15u);
-}
-
-TEST_F(DiskToImageTest, MediumThatEndsEarlyIsASuccessOverWhatWasRead)
-{
-    auto pDisk = CFakeDisk::WithPattern(6 * MIB);
+    auto pDisk = AddDrive(0, 6 * MIB);
     pDisk->EndEarlyAt(3 * MIB + 4096);
-    ASSERT_TRUE(RunRead(pDisk));
-    std::vector<uint8_t> expected(pDisk->Contents().begin(), pDisk->Contents().begin() + 3 * MIB + 4096);
-    EXPECT_EQ(ReadWholeFile(Image()), expected);
-    EXPECT_EQ(m_strDigest, Md5Of(expected));
-    EXPECT_EQ(m_recorder.CountLines(DRIVE + " - 3149824 bytes dumped.\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("  disk size=6291456 bytes.\n"), 1u);
+    const T_ENGINE_RESULT result = Read();
+    ASSERT_TRUE(result.bOk);
+    const auto data = Head(pDisk->Contents(), 3 * MIB + 4096);
+    EXPECT_EQ(ImageData(), data);
+    EXPECT_EQ(Md5Text(result.arrSlots[0].digest), DigestOf(data));
+    EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
+    EXPECT_EQ(result.nTotal, 6 * MIB);
+    EXPECT_EQ(Count("the drive ended at 3149824 bytes, before its reported size of 6291456 bytes.\n"), 1u);
+    EXPECT_EQ(Count(Drive(0) + " - 3149824 bytes dumped.\n"), 1u);
+    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
+    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
 }
 
-TEST_F(DiskToImageTest, ImageWritesThatKeepFailingEndTheJob)
+// The whole-job figure moves forward as the drive is read; with a verify
+// pass to come the read is the job's first half.
+TEST_F(ReadTest, TheWholeJobFigureFollowsTheReadAndAVerifyPassToCome)
 {
-    // The image is a fake too; the drive is larger than the pool, so the
-    // reader is still busy when the writer gives up.
-    const std::string strImage = FAKE_IMAGE;
-    auto pImage = FakeImage();
-    pImage->FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError());
-    m_devices.Add(DRIVE, CFakeDisk::WithPattern(48 * MIB));
-    EXPECT_FALSE(m_engine.Run(DRIVE, strImage, 16));
-    const std::string strWarning =
-        "file write error (00200000-002FFFFF).\n" + GetSystemErrorText(SystemError::IoError()) + "\n";
-    EXPECT_EQ(m_recorder.CountLines(strWarning), 11u);
-    EXPECT_EQ(m_recorder.CountLines("file write retry out.\n"), 1u);
-    EXPECT_FALSE(m_engine.m_writer.bSuccess);
-    EXPECT_EQ(m_recorder.LogText().find("bytes dumped"), std::string::npos);
-    EXPECT_EQ(pImage->OpenCount(), pImage->CloseCount());
+    AddDrive(0, 24 * MIB)->SetReadDelayMs(5);
+    m_options.bVerify = true;
+    ASSERT_TRUE(Read().bOk);
+    const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
+    ASSERT_GE(total.size(), 3u);
+    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+    EXPECT_TRUE(std::any_of(total.begin(), total.end(), [](int64_t v) { return v > 0 && v < 500; }));
+    EXPECT_EQ(total.back(), 500);
 }
 
-TEST_F(DiskToImageTest, ExistingImageAndAnswerNoLeavesItUntouched)
+// The image is a fake; the drive is larger than the pool, so the reader is
+// still busy when the writer gives up. Nothing is dumped; the image holds
+// what was stored before the failure.
+TEST_F(ReadTest, AnImageThatCannotBeWrittenEndsTheRunWithWhatItHolds)
 {
-    const std::vector<uint8_t> previous = {'k', 'e', 'e', 'p'};
-    WriteWholeFile(Image(), previous);
-    CScriptedPrompt no(false);
-    EXPECT_FALSE(RunRead(CFakeDisk::WithPattern(MIB), &no));
-    EXPECT_EQ(no.m_nAsked, 1);
-    EXPECT_EQ(no.m_strText, "上書きしますか？");
-    EXPECT_EQ(no.m_strCaption, "Gravelmoor");
-    EXPECT_EQ(ReadWholeFile(Image()), previous);
-    EXPECT_EQ(m_recorder.CountLines("can't create file " + Image() + ".\nit exists and was kept as it is.\n"), 1u);
+    struct T_CASE {
+        void (*pfnBreak)(CFakeDisk& image);
+        std::vector<std::pair<std::string, size_t>> lines;  // each with how often it is logged
+        uint64_t nHeld;
+        uint32_t dwError;
+    };
+    const std::string strFull = GetSystemErrorText(SystemError::DiskFull()) + "\n";
+    const T_CASE cases[] = {
+        {[](CFakeDisk& d) { d.FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError()); },
+         {{"file write error (00200000-002FFFFF).\n" + IoError(), 11}, {"file write retry out.\n", 1}},
+         2 * MIB, SystemError::IoError()},
+        // Each write there stores half of what it is given; halving runs
+        // out at one byte, after which a write stores nothing.
+        {[](CFakeDisk& d) { d.ShortWrites(MIB, 2 * MIB); },
+         {{"write count mismatch 00000001:00000000.\n", 11}, {"file write retry out.\n", 1}},
+         2 * MIB - 1, 0},
+        // No retry can make room.
+        {[](CFakeDisk& d) { d.FullAt(2 * MIB + 1000, SystemError::DiskFull()); },
+         {{"no room for the image " + IMAGE + "; it holds 2098152 bytes.\n" + strFull, 1},
+          {"file write error", 0},
+          {"retry out", 0}},
+         2 * MIB + 1000, SystemError::DiskFull()},
+        {[](CFakeDisk& d) { d.FailFlush(SystemError::IoError()); }, {{"file flush error.\n" + IoError(), 1}},
+         48 * MIB, SystemError::IoError()},
+    };
+    for (const T_CASE& c : cases) {
+        SCOPED_TRACE(c.lines[0].first);
+        NextCase();
+        const auto data = AddDrive(0, 48 * MIB)->Contents();
+        c.pfnBreak(*FakeImage());
+        const T_ENGINE_RESULT result = Read();
+        EXPECT_FALSE(result.bOk);
+        EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Stopped);
+        EXPECT_EQ(result.dwError, c.dwError);
+        for (const auto& [strLine, nTimes] : c.lines) EXPECT_EQ(nTimes ? Count(strLine) : Logged(strLine), nTimes);
+        EXPECT_FALSE(Logged("bytes dumped"));
+        EXPECT_EQ(m_pImage->Contents(), Head(data, c.nHeld));
+        EXPECT_GE(m_pImage->FlushCount(), 1u);
+        ExpectAllClosed();
+    }
+    // A write that stores part of a block is completed by the next.
+    NextCase();
+    const auto data = AddDrive(0, 3 * MIB)->Contents();
+    FakeImage()->ShortWrites(MIB, MIB + 1);
+    ASSERT_TRUE(Read().bOk);
+    EXPECT_FALSE(Logged("mismatch"));
+    EXPECT_EQ(m_pImage->Contents(), data);
 }
 
-TEST_F(DiskToImageTest, ExistingImageWithoutAPromptIsNeverOverwritten)
+TEST_F(ReadTest, AnExistingImageIsReplacedOnlyWhenTheAnswerIsYesOrTheOptionSaysSo)
 {
-    WriteWholeFile(Image(), {1, 2, 3});
-    EXPECT_FALSE(RunRead(CFakeDisk::WithPattern(MIB), nullptr));
-    EXPECT_EQ(ReadWholeFile(Image()), (std::vector<uint8_t>{1, 2, 3}));
+    const std::vector<uint8_t> old(3 * MIB, 0xEE);  // longer than the drive
+    struct T_CASE {
+        int nAnswer;  // -1: nobody to ask
+        bool bOverwrite;
+        bool bReplaced;
+        int nAsked;
+    } cases[] = {{0, false, false, 1}, {-1, false, false, 0}, {1, false, true, 1}, {0, true, true, 0}};
+    for (const T_CASE& c : cases) {
+        SCOPED_TRACE(c.nAnswer * 10 + c.bOverwrite);
+        NextCase();
+        WriteWholeFile(m_strImage, old);
+        const auto data = AddDrive(0, MIB + 7)->Contents();
+        m_options.bOverwrite = c.bOverwrite;
+        CScriptedPrompt prompt(c.nAnswer == 1);
+        EXPECT_EQ(Read(c.nAnswer < 0 ? nullptr : &prompt).bOk, c.bReplaced);
+        EXPECT_EQ(prompt.m_nAsked, c.nAsked);
+        EXPECT_EQ(prompt.m_strQuestion, c.nAsked ? "Gravelmoor: 上書きしますか？" : "");
+        EXPECT_EQ(ImageData(), c.bReplaced ? data : old);
+        EXPECT_EQ(Count("can't create file " + m_strImage + ".\nit exists and was kept as it is.\n"),
+                  c.bReplaced ? 0u : 1u);
+    }
 }
 
-TEST_F(DiskToImageTest, ExistingImageAndAnswerYesIsReplaced)
+// Old contents go with the first block written, not before: a job that
+// fails earlier leaves them, and nobody is asked about a job that cannot
+// run. A new image that never got a byte is removed; once a block is in,
+// the partial image stays.
+TEST_F(ReadTest, AnImageLosesItsOldContentsOnlyWithTheFirstBlock)
 {
-    WriteWholeFile(Image(), std::vector<uint8_t>(3 * MIB, 0xEE));  // longer than the drive
+    const std::vector<uint8_t> old = {'o', 'l', 'd', '!'};
+    struct T_CASE {
+        const char* pName;
+        void (*pfnSetUp)(ReadTest& t, CFakeDisk& d);
+        int nAsked;
+    };
+    const T_CASE cases[] = {
+        {"drive is no disk", [](ReadTest&, CFakeDisk& d) { d.SetKind(EDeviceKind::CharacterDevice); }, 0},
+        {"first block unreadable", [](ReadTest&, CFakeDisk& d) { d.FailReads(0, 1, SystemError::IoError()); }, 1},
+        {"stopped before", [](ReadTest& t, CFakeDisk&) { t.m_engine.Abort(); }, 0},
+    };
+    for (const T_CASE& c : cases) {
+        SCOPED_TRACE(c.pName);
+        NextCase();
+        WriteWholeFile(m_strImage, old);
+        CScriptedPrompt yes(true);
+        c.pfnSetUp(*this, *AddDrive(0, 2 * MIB));
+        EXPECT_FALSE(Read(&yes).bOk);
+        EXPECT_EQ(yes.m_nAsked, c.nAsked);
+        EXPECT_EQ(ImageData(), old);
+    }
+}
+
+TEST_F(ReadTest, ANewImageWithoutAByteOfTheDriveIsRemovedAndAPartialOneStays)
+{
+    AddDrive(0, 2 * MIB)->FailReads(0, 1, SystemError::IoError());
+    EXPECT_FALSE(Read().bOk);
+    EXPECT_FALSE(ImageExists());
+
+    NextCase();
+    auto pDisk = AddDrive(0, 3 * MIB);
+    pDisk->FailReads(2 * MIB, 2 * MIB + 1, SystemError::IoError());
+    pDisk->SetReadDelayMs(20);  // slow retries: the writer stores the first two blocks
+    WriteWholeFile(m_strImage, std::vector<uint8_t>(5 * MIB, 0xEE));
     CScriptedPrompt yes(true);
-    auto pDisk = CFakeDisk::WithPattern(MIB + 7);
-    ASSERT_TRUE(RunRead(pDisk, &yes));
-    EXPECT_EQ(ReadWholeFile(Image()), pDisk->Contents());
+    const T_ENGINE_RESULT result = Read(&yes);
+    EXPECT_EQ(result.arrSlots[0].nBytes, 2 * MIB);
+    EXPECT_EQ(ImageData(), Head(pDisk->Contents(), 2 * MIB));  // nothing of the old image is left
+
+    // A drive of 0 bytes read in full replaces an image with nothing, and
+    // its digest is that of nothing.
+    NextCase();
+    WriteWholeFile(m_strImage, {'o', 'l', 'd'});
+    AddDriveWith(0, {});
+    const T_ENGINE_RESULT empty = Read(&yes);
+    ASSERT_TRUE(empty.bOk);
+    EXPECT_EQ(Md5Text(empty.arrSlots[0].digest), "d41d8cd98f00b204e9800998ecf8427e");
+    EXPECT_TRUE(ImageExists() && ImageData().empty());
 }
 
-TEST_F(DiskToImageTest, DriveThatCannotBeOpenedFailsWithTheSystemText)
+// Refused without a question: an image that is not a regular file, one
+// that would be stored on the drive being read, one that cannot be made.
+TEST_F(ReadTest, AnImageThatCannotHoldTheDriveIsRefused)
 {
-    auto pDisk = CFakeDisk::WithPattern(MIB);
-    pDisk->FailOpen(SystemError::NotReady());
-    EXPECT_FALSE(RunRead(pDisk));
-    EXPECT_EQ(m_recorder.CountLines("can't open disk " + DRIVE + ".\n" +
-                                    GetSystemErrorText(SystemError::NotReady()) + "\n"),
-              1u);
+    for (EDeviceKind eKind : {EDeviceKind::BlockDevice, EDeviceKind::CharacterDevice, EDeviceKind::Directory}) {
+        SCOPED_TRACE(DeviceKindText(eKind));
+        NextCase();
+        AddDrive(0, MIB);
+        FakeImage()->SetKind(eKind);
+        CScriptedPrompt yes(true);
+        EXPECT_FALSE(Read(&yes).bOk);
+        EXPECT_EQ(Count("can't create file " + IMAGE + ".\nit is " + DeviceKindText(eKind) + ", not a regular file.\n"),
+                  1u);
+        EXPECT_EQ(yes.m_nAsked, 0);
+        EXPECT_EQ(m_pImage->SetLengthCount(), 0u);
+        EXPECT_TRUE(m_pImage->Contents().empty());
+    }
+    // The image's file system lives on a partition of the drive; or the
+    // drive is a loop device backed by the image file itself.
+    const uint64_t DRIVE_DEV = 0x800010, PARTITION_DEV = 0x800011, IMAGE_FS = 0x99;
+    T_STORAGE onPartition, disk, loop, elsewhere;
+    onPartition.self.arrFiles = {{IMAGE_FS, 1234}};
+    onPartition.below.arrDevices = {PARTITION_DEV, DRIVE_DEV};
+    disk.self.arrDevices = {DRIVE_DEV};
+    loop.self.arrDevices = {0x700000};
+    loop.self.arrFiles = {{IMAGE_FS, 1234}};
+    elsewhere.self.arrFiles = {{IMAGE_FS, 99}};
+    elsewhere.below.arrDevices = {IMAGE_FS};
+    const struct {
+        T_STORAGE drive, image;
+        bool bStored;
+    } cases[] = {{disk, onPartition, true}, {loop, onPartition, true}, {disk, elsewhere, false}, {loop, elsewhere, false}};
+    for (const auto& c : cases) {
+        NextCase();
+        AddDrive(0, MIB)->SetStorage(c.drive);
+        FakeImage()->SetStorage(c.image);
+        EXPECT_EQ(Read().bOk, !c.bStored);
+        EXPECT_EQ(Count("can't create file " + IMAGE + ".\nit would be stored on the drive being read (" + Drive(0) +
+                        ").\n"),
+                  c.bStored ? 1u : 0u);
+        EXPECT_EQ(m_pImage->Removed(), c.bStored);  // the new, empty image goes again
+    }
+    NextCase();
+    AddDrive(0, MIB);
+    m_strImage = m_dir.File("no-such-folder/image.gmi");
+    EXPECT_FALSE(Read().bOk);
+    EXPECT_TRUE(Logged("can't create file " + m_strImage + ".\n"));
 }
 
-TEST_F(DiskToImageTest, SizeFromGeometryWhenTheLengthRequestFails)
+TEST_F(ReadTest, AStopWhileTheReaderWaitsForAFreeBlockWakesIt)
 {
-    auto pDisk = CFakeDisk::WithPattern(2 * MIB);
-    pDisk->FailLengthRequest(SystemError::NotSupported(), false);
-    ASSERT_TRUE(RunRead(pDisk));
-    EXPECT_EQ(ReadWholeFile(Image()), pDisk->Contents());
-}
-
-TEST_F(DiskToImageTest, NoSizeAtAllFails)
-{
-    auto pDisk = CFakeDisk::WithPattern(MIB);
-    pDisk->FailLengthRequest(SystemError::NotSupported(), true);
-    EXPECT_FALSE(RunRead(pDisk));
-    EXPECT_EQ(m_recorder.CountLines("GetDiskSize() failed.\n" +
-                                    GetSystemErrorText(SystemError::NotSupported()) + "\n"),
-              1u);
-}
-
-TEST_F(DiskToImageTest, ImageThatCannotBeCreatedFails)
-{
-    m_devices.Add(DRIVE, CFakeDisk::WithPattern(MIB));
-    const std::string strImage = m_dir.File("no-such-folder/image.gmi");
-    EXPECT_FALSE(m_engine.Run(DRIVE, strImage, 16));
-    EXPECT_NE(m_recorder.LogText().find("can't create file " + strImage + ".\n"), std::string::npos);
-}
-
-TEST_F(DiskToImageTest, AbortFromAnotherThreadEndsTheRunPromptly)
-{
-    auto pDisk = CFakeDisk::WithPattern(64 * MIB);
-    pDisk->SetReadDelayMs(20);
-    std::thread stopper([&] {
-        while (pDisk->TotalReads() < 3) std::this_thread::yield();
-        m_engine.Abort();
+    FakeImage()->SetWriteDelayMs(20);  // the writer holds the pool back
+    auto pDisk = AddDrive(0, 64 * MIB);
+    T_ENGINE_RESULT result;
+    StopWhen(m_engine, [&] { return pDisk->TotalReads() >= 16; }, [&] {
+        result = Read();
+        return result.bOk;
     });
-    EXPECT_FALSE(RunRead(pDisk));
-    stopper.join();
-    EXPECT_LT(pDisk->TotalReads(), 64u);
-    EXPECT_EQ(pDisk->OpenCount(), pDisk->CloseCount());
-    EXPECT_EQ(m_recorder.LogText().find("bytes dumped"), std::string::npos);
+    EXPECT_LT(pDisk->TotalReads(), 40u);
+    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Stopped);
+    EXPECT_FALSE(Logged("retry out"));
+    EXPECT_GE(m_pImage->FlushCount(), 1u);
+    EXPECT_EQ(m_pImage->Contents().size(), result.arrSlots[0].nBytes);
+    ExpectAllClosed();
 }
 
 }  // namespace
+}  // namespace engine_test

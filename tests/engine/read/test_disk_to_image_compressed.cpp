@@ -1,64 +1,184 @@
-// The read engine writing compressed images: one gzip member that inflates
-// to the drive's bytes, an empty file for a drive of 0 bytes, a complete
-// member for a drive that ends early.
-#include <filesystem>
+// The read engine writing compressed images: one gzip member of the
+// drive's bytes whatever the number of compression threads, an empty file
+// for a drive of 0 bytes, a whole member of what was read after a stop, a
+// full file system, and a library without the parallel stream's extras.
+#include <chrono>
+#include <thread>
 
-#include "engine/zlib/image_file_reader.h"
-#include "tests/engine/read/disk_to_image_fixture.h"
+#include "engine/core/format.h"
+#include "engine/zlib/zlib_binding.h"
+#include "tests/engine/read/read_rig.h"
+#include "tests/engine/zlib/parallel_test_support.h"
 
+namespace engine_test {
 namespace {
 
-// The data a compressed image inflates to; false when it does not inflate.
-bool Inflate(const std::string& strPath, std::vector<uint8_t>& data)
+using namespace std::chrono_literals;
+
+bool Traced(const std::vector<std::string>& lines, const std::string& strLine)
 {
-    CFakeDeviceProvider devices;
-    CImageFileReader reader;
-    if (!reader.Open(devices, strPath, true)) return false;
-    std::vector<uint8_t> block(MIB);
-    const std::atomic<bool> bAbort{false};
-    for (uint32_t nGot = MIB; nGot == MIB;) {
-        if (!reader.ReadBlock(block.data(), MIB, nGot, bAbort)) return false;
-        data.insert(data.end(), block.begin(), block.begin() + nGot);
-    }
-    return true;
+    return std::find(lines.begin(), lines.end(), strLine) != lines.end();
 }
 
-class DiskToImageCompressedTest : public DiskToImageTest {
+// The image is one whole gzip member, nothing after it, of exactly data.
+void ExpectOneMemberOf(const std::vector<uint8_t>& image, const std::vector<uint8_t>& data)
+{
+    const T_MEMBER member = InflateFirstMember(image);
+    EXPECT_EQ(member.nResult, Z_STREAM_END);
+    EXPECT_EQ(member.nConsumed, image.size());
+    EXPECT_TRUE(member.data == data);
+}
+
+class CompressedReadTest : public ReadTest {
 protected:
     void SetUp() override
     {
-        DiskToImageTest::SetUp();
-        g_bOptCompressImage = true;
-        if (!m_engine.m_zlib.IsLoaded()) GTEST_SKIP() << "no zlib library here";
+        m_options.bCompressImage = true;
+        if (!CZLIBIO().IsLoaded()) GTEST_SKIP() << "no zlib library here";
     }
 };
 
-TEST_F(DiskToImageCompressedTest, AGmzHoldsOneMemberOfTheDrivesBytes)
+TEST(CompressThreads, OnePerCoreLeavingOneWhereThereAreMoreThanTwoUnlessTheJobSays)
 {
-    auto pDisk = CFakeDisk::WithPattern(3 * MIB + 333);
-    ASSERT_TRUE(RunRead(pDisk));
-    const auto file = ReadWholeFile(Image());
-    ASSERT_GE(file.size(), 18u);
-    EXPECT_EQ(std::vector<uint8_t>(file.begin(), file.begin() + 4), (std::vector<uint8_t>{0x1F, 0x8B, 0x08, 0x00}));
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(Inflate(Image(), data));
-    EXPECT_EQ(data, pDisk->Contents());
-    EXPECT_EQ(m_strDigest, Md5Of(pDisk->Contents()));
-    EXPECT_EQ(m_recorder.CountLines(DRIVE + " - 3146061 bytes dumped.\n"), 1u);
+    const std::pair<uint32_t, uint32_t> cases[] = {{0, 1}, {1, 1}, {2, 2}, {3, 2}, {8, 7}, {200, 64}};
+    for (const auto& [nCores, nThreads] : cases) EXPECT_EQ(DefaultCompressThreads(nCores), nThreads) << nCores;
+    EXPECT_GE(CompressThreads(0), 1u);
+    EXPECT_EQ(CompressThreads(5), 5u);
+    EXPECT_EQ(CompressThreads(500), MAX_COMPRESS_THREADS);
 }
 
-TEST_F(DiskToImageCompressedTest, ADriveOfNothingGivesAnEmptyFileAndAShortDriveACompleteMember)
+TEST_F(CompressedReadTest, OneMemberOfTheDrivesBytesOnOneTwoOrEightThreads)
 {
-    ASSERT_TRUE(RunRead(std::make_shared<CFakeDisk>(std::vector<uint8_t>{})));
-    EXPECT_TRUE(ReadWholeFile(Image()).empty());
+    const std::vector<uint8_t> drive = Prose(6 * MIB + 333, 7);
+    for (uint32_t nThreads : {1u, 2u, 8u}) {
+        for (const uint64_t nEnd : {uint64_t{drive.size()}, MIB + 5}) {
+            SCOPED_TRACE(::testing::Message() << nThreads << " threads, medium ends at " << nEnd);
+            NextCase();
+            m_options.nCompressThreads = nThreads;
+            AddDriveWith(0, drive)->EndEarlyAt(nEnd);
+            CTraceCapture trace;
+            const T_ENGINE_RESULT result = Read();
+            ASSERT_TRUE(result.bOk);
+            const auto data = Head(drive, nEnd);
+            EXPECT_EQ(Md5Text(result.arrSlots[0].digest), DigestOf(data));
+            EXPECT_EQ(result.arrSlots[0].nBytes, nEnd);
+            EXPECT_EQ(Count(Drive(0) + " - " + std::to_string(nEnd) + " bytes dumped.\n"), 1u);
+            const std::vector<uint8_t> image = ImageData();
+            ASSERT_GE(image.size(), 4u);
+            EXPECT_EQ(Head(image, 4), (std::vector<uint8_t>{0x1F, 0x8B, 0x08, 0x00}));
+            ExpectOneMemberOf(image, data);
+            EXPECT_EQ(Traced(trace.Lines(), FormatText("CParallelDeflate: %u threads\n", nThreads)), nThreads > 1);
+            // One thread writes the sequential stream, byte for byte.
+            EXPECT_TRUE(nThreads > 1 || image == CompressToMemory(data));
+        }
+    }
+    NextCase();
+    AddDriveWith(0, {});
+    ASSERT_TRUE(Read().bOk);
+    EXPECT_TRUE(ImageExists() && ImageData().empty());
+}
 
-    std::filesystem::remove(Image());
-    auto pDisk = CFakeDisk::WithPattern(4 * MIB);
-    pDisk->EndEarlyAt(MIB + 5);
-    ASSERT_TRUE(RunRead(pDisk));
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(Inflate(Image(), data));
-    EXPECT_EQ(data, std::vector<uint8_t>(pDisk->Contents().begin(), pDisk->Contents().begin() + MIB + 5));
+// A stop ends the member behind the last block handed to it, on one thread
+// as on several: the image holds exactly the bytes the count says.
+TEST_F(CompressedReadTest, AStopLeavesAWholeMemberOfWhatWasRead)
+{
+    for (uint32_t nThreads : {1u, 8u}) {
+        SCOPED_TRACE(::testing::Message() << nThreads << " threads");
+        NextCase();
+        m_options.nCompressThreads = nThreads;
+        auto pDisk = AddDrive(0, 64 * MIB);
+        pDisk->SetReadDelayMs(5);
+        // Past the pool's 16 blocks the reader reads only what the writer
+        // has handed on: at least 4 MiB. Ending the member then takes the
+        // compression of what is pending, on a busy machine a while.
+        CDiskToImage engine;
+        std::atomic<int64_t> nStoppedAt{0};
+        std::thread stopper([&] {
+            while (pDisk->TotalReads() < 20) std::this_thread::sleep_for(1ms);
+            nStoppedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+            engine.Abort();
+        });
+        const T_ENGINE_RESULT result = engine.Run(ReadJob());
+        const auto nReturnedAt = std::chrono::steady_clock::now().time_since_epoch().count();
+        stopper.join();
+        EXPECT_FALSE(result.bOk);
+        EXPECT_LT(std::chrono::steady_clock::duration(nReturnedAt - nStoppedAt.load()), 3s);
+        EXPECT_FALSE(Logged("compress write error"));
+        ExpectAllClosed();
+        const uint64_t nHeld = result.arrSlots[0].nBytes;
+        EXPECT_TRUE(nHeld >= 4 * MIB && nHeld < 64 * MIB) << nHeld;
+        ExpectOneMemberOf(ImageData(), Head(pDisk->Contents(), nHeld));
+    }
+}
+
+// A full file system: the parallel member ends behind the last piece that
+// fits, an image of nothing is removed, the sequential stream cannot end
+// and says so; any other failure is told as it is.
+TEST_F(CompressedReadTest, AFullFileSystemLeavesAMemberOfWhatFitOrSaysTheImageIsNotUsable)
+{
+    const struct {
+        uint32_t nThreads;
+        uint64_t nCapacity;
+        uint32_t nError;
+    } cases[] = {{4, 5 * MIB / 2, SystemError::DiskFull()},
+                 {4, 0, SystemError::DiskFull()},
+                 {1, 100, SystemError::DiskFull()},
+                 {4, 0, SystemError::IoError()}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(::testing::Message() << c.nThreads << " threads, room for " << c.nCapacity);
+        NextCase();
+        m_options.nCompressThreads = c.nThreads;
+        const auto data = AddDrive(0, 4 * MIB)->Contents();  // no pattern: the output comes as fast as the input
+        auto pImage = FakeImage();
+        if (c.nError == SystemError::DiskFull()) pImage->FullAt(c.nCapacity, c.nError);
+        else pImage->FailWrites(0, UINT64_MAX, c.nError);
+        const T_ENGINE_RESULT result = Read();
+        EXPECT_FALSE(result.bOk);
+        EXPECT_EQ(result.dwError, c.nError);
+        const std::string strError = GetSystemErrorText(c.nError) + "\n";
+        const uint64_t nHeld = result.arrSlots[0].nBytes;
+        EXPECT_EQ(Logged("compress write error"), c.nError != SystemError::DiskFull());
+        if (c.nError != SystemError::DiskFull()) continue;
+        EXPECT_EQ(result.bImageUnfinished, c.nThreads == 1);
+        if (c.nThreads == 1) {
+            EXPECT_EQ(Count("no room for the image " + IMAGE +
+                            "; its compressed data could not be ended, so it is not a usable image.\n" + strError),
+                      1u);
+            EXPECT_EQ(nHeld, 0u);
+            EXPECT_FALSE(pImage->Removed());
+            continue;
+        }
+        EXPECT_EQ(Count(FormatText("no room for the image %s; it holds %I64u bytes.\n", IMAGE, nHeld) + strError), 1u);
+        EXPECT_EQ(pImage->Removed(), nHeld == 0);
+        if (c.nCapacity == 0) continue;
+        EXPECT_GT(nHeld, MIB);
+        ExpectOneMemberOf(pImage->Contents(), Head(data, nHeld));
+    }
+}
+
+// Set before the fixture's engine links the library, so that its load
+// finds the library without two of the extras.
+struct T_WITHOUT_EXTRAS {
+    T_WITHOUT_EXTRAS() { ZlibBinding::SetMissingEntryPoints({"deflateSetDictionary", "crc32_combine"}); }
+    ~T_WITHOUT_EXTRAS() { ZlibBinding::SetMissingEntryPoints({}); }
+};
+
+class WithoutExtrasTest : private T_WITHOUT_EXTRAS, public CompressedReadTest {};
+
+// A library that has the nine entry points but not the extras still
+// compresses: the writer says so in the trace and writes the sequential
+// stream.
+TEST_F(WithoutExtrasTest, TheImageIsTheSequentialStreamByteForByte)
+{
+    m_options.nCompressThreads = 8;
+    const std::vector<uint8_t> drive = Prose(3 * MIB + 17, 8);
+    AddDriveWith(0, drive);
+    CTraceCapture trace;
+    ASSERT_TRUE(Read().bOk);
+    EXPECT_TRUE(Traced(trace.Lines(), "CParallelDeflate: the zlib library lacks deflateSetDictionary, crc32_combine; "
+                                      "one sequential stream\n"));
+    EXPECT_TRUE(ImageData() == CompressToMemory(drive));
 }
 
 }  // namespace
+}  // namespace engine_test
