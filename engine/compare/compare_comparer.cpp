@@ -26,10 +26,7 @@ void CCompareDiskImage::ComparerThread(T_SLOT& s)
         uint8_t* pFile = nullptr;
         uint64_t a = 0;
         uint64_t b = 0;
-        if (!TakePair(s, pDisk, a, pFile, b)) {
-            eFailure = s.bReadFailed && !m_run.Stopped() ? ESlotVerdict::ReadFailed : ESlotVerdict::Stopped;
-            break;
-        }
+        if (!TakePair(s, pDisk, a, pFile, b)) break;
         bool bEnd = false;
         if (a != b && !m_bCommonLength) {
             if (b < a) {
@@ -64,7 +61,11 @@ void CCompareDiskImage::ComparerThread(T_SLOT& s)
         s.eVerdict = m == 0 ? ESlotVerdict::Ok : ESlotVerdict::Differs;
         LogInfo("%s - %I64u bytes checked.\n", s.strName, p);
     } else {
-        s.eVerdict = eFailure == ESlotVerdict::NotRun ? ESlotVerdict::Stopped : eFailure;
+        // Without a cause of its own the slot ended with its reader or the run.
+        if (eFailure == ESlotVerdict::NotRun) {
+            eFailure = s.bReadFailed ? ESlotVerdict::ReadFailed : ESlotVerdict::Stopped;
+        }
+        s.eVerdict = eFailure;
         m_run.PostFailure(s.nRow);
     }
 }

@@ -89,10 +89,10 @@ void CCompareDiskImage::MakeSlots()
     m_bFileReadOk = false;
     m_dFileSpeed = 0.0;
     m_tail = T_IMAGE_TAIL{};
-    // A stop from outside fails every slot.
+    // A stop from outside fails every slot's comparer.
     m_run.WakeOnStop([this] {
         if (!m_run.AbortRequested()) return;
-        for (T_SLOT& s : m_slots) s.bReadFailed = s.bFailed = true;
+        for (T_SLOT& s : m_slots) s.bFailed = true;
     });
 }
 

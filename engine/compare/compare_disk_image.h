@@ -67,7 +67,7 @@ private:
         uint32_t dwStartTick = 0;
         std::atomic<uint64_t> nReadRemain{0};
         std::atomic<double> dSpeed{0.0};
-        std::atomic<bool> bReadFailed{false};
+        std::atomic<bool> bReadFailed{false};  // it gave up (or never started)
         // The comparer's side.
         ESlotVerdict eVerdict = ESlotVerdict::NotRun;
         uint64_t nChecked = 0;
