@@ -28,4 +28,13 @@ private:
 };
 
 // 32 lower-case hexadecimal digits, "%02x" per byte in digest order.
-std::string Md5Text(const T_MD5_DIGEST& digest);
+inline std::string Md5Text(const T_MD5_DIGEST& digest)
+{
+    static constexpr char HEX[] = "0123456789abcdef";
+    std::string strText;
+    for (const uint8_t b : digest) {
+        strText += HEX[b >> 4];
+        strText += HEX[b & 0x0F];
+    }
+    return strText;
+}

@@ -13,7 +13,10 @@ public:
 };
 
 // Asks through the port; without one the answer is No, which keeps data safe.
-bool AskYesNo(IPrompt* pPrompt, INotifyTarget* pOwner, std::string_view strText, std::string_view strCaption);
+inline bool AskYesNo(IPrompt* pPrompt, INotifyTarget* pOwner, std::string_view strText, std::string_view strCaption)
+{
+    return pPrompt != nullptr && pPrompt->AskYesNo(pOwner, strText, strCaption);
+}
 
 constexpr std::string_view PROMPT_CAPTION = "Gravelmoor";
 constexpr std::string_view PROMPT_OVERWRITE = "上書きしますか？";

@@ -143,6 +143,33 @@ TEST_F(JobTest, AWriteWithBothChecksRunsTheDigestCheckInsteadOfACompare)
     EXPECT_EQ(strLog.find(" VERIFY "), std::string::npos);
 }
 
+// A drive whose data change under the job: its write is good, the check
+// after it is not, and the drive's verdict follows the check.
+TEST_F(JobTest, AWriteWhoseCheckFailsGivesTheDriveNg)
+{
+    WriteWholeFile(m_param.szImagePath, CFakeDisk::WithPattern(2 * MIB, 9)->Contents());
+    m_param.nTask = DUMPTASK_WRITE;
+    for (const bool bMd5 : {false, true}) {
+        SCOPED_TRACE(bMd5 ? "MD5 check" : "compare");
+        m_recorder.Clear();
+        AddDisk(0, 0, 2 * MIB);
+        AddDisk(1, 1, 2 * MIB)->UnstableReads(MIB, MIB + 16);
+        m_param.bVerify = !bMd5;
+        m_param.bMD5Verify = bMd5;
+        EXPECT_EQ(RunDumpTask(&m_param), 0);
+        const std::string strLog = m_recorder.LogText();
+        const std::string strCheck = bMd5 ? "MD5SUM CHECK=" : "VERIFY=";
+        EXPECT_NE(strLog.find(" DISK WRITE OK.\n"), std::string::npos) << strLog;
+        EXPECT_NE(strLog.find("  DISK #0 - DISK WRITE=OK, " + strCheck + "OK\n"), std::string::npos);
+        EXPECT_NE(strLog.find("  DISK #1 - DISK WRITE=OK, " + strCheck + "NG\n"), std::string::npos);
+        const auto posted = Posted(WM_USER_ERROR);
+        ASSERT_GE(posted.size(), 2u);
+        EXPECT_EQ(std::vector(posted.end() - 2, posted.end()),
+                  (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{1, 0}, {0, 1}}));
+        EXPECT_EQ(m_sound.m_arrPlayed.back(), "C:\\tools\\Error.wav");
+    }
+}
+
 TEST_F(JobTest, AVerifyGivesEachDriveItsOwnVerdict)
 {
     const auto pImage = CFakeDisk::WithPattern(MIB, 1);

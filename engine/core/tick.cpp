@@ -1,9 +1,0 @@
-#include "engine/core/tick.h"
-
-#include <chrono>
-
-uint32_t GetTickCountMs()
-{
-    using namespace std::chrono;
-    return static_cast<uint32_t>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
