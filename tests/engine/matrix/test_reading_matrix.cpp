@@ -1,10 +1,11 @@
-// The drive-reading matrix: every engine that reads drives meets the same
-// faults of its drive, made by the fake device: a region that never reads,
-// one that reads at the last try, unstable media, a drive that cannot be
-// used, a pool that cannot be built, and stops before and during the run. A row says what the matrix
-// must know of an engine; a fault sets drive 0 up, runs the engine and
-// checks what it left: the slot's verdict and error, the lines, how often
-// the drive was read, and every handle closed.
+// The drive-reading matrix, beside the fault matrix of the engines that
+// write drives: every engine that reads drives meets the same faults of
+// its drive, made by the fake device (a region that never reads, one that
+// reads at the last try, unstable media, a drive that cannot be used), a
+// pool that cannot be built, and stops before and during the run. A row
+// says what the matrix must know of an engine; a fault sets drive 0 up,
+// runs the engine and checks what it left: the slot's verdict and error,
+// the lines, how often the drive was read, and every handle closed.
 #include <atomic>
 #include <chrono>
 #include <memory>
@@ -64,6 +65,15 @@ struct T_FAULT {
     const char* pName;
     void (*pfnCheck)(ReadingMatrix& t, const T_READING_ROW& row);
 };
+
+void PrintTo(const T_READING_ROW& row, std::ostream* pOut)
+{
+    *pOut << row.pName;
+}
+void PrintTo(const T_FAULT& fault, std::ostream* pOut)
+{
+    *pOut << fault.pName;
+}
 
 class ReadingMatrix : public EngineRig, public ::testing::WithParamInterface<std::tuple<T_READING_ROW, T_FAULT>> {
 public:
