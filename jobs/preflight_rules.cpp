@@ -158,9 +158,9 @@ void RefuseSizes(const T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
     for (const T_PREFLIGHT_DRIVE* pDrive : arrOpen) {
         if (pDrive->nSize == nImage || (pDrive->nSize < nImage && bZeroEnd.value_or(false))) continue;
         const uint64_t nCommon = std::min(nImage, pDrive->nSize);
-        const std::string strForce = job.wording.strForceWrite.empty()
-                                         ? std::string()
-                                         : FormatText(" (%s writes the first %I64u)", job.wording.strForceWrite, nCommon);
+        const std::string& strFlag = job.wording.strForceWrite;
+        const std::string strForce =
+            strFlag.empty() ? std::string() : FormatText(" (%s writes the first %I64u)", strFlag, nCommon);
         Refuse(result, pDrive->nSlot, FormatText("can't write disk %s: it holds %I64u bytes and the image %I64u%s%s.\n",
                                                  pDrive->strName, pDrive->nSize, nImage, pszPast, strForce));
     }

@@ -332,7 +332,8 @@ TEST_F(PreflightTest, AReadsImagePathMayHoldOnlyARegularFileOtherThanTheDrive)
     EXPECT_EQ(readInto(dir.File("old.gmi")), "");
     EXPECT_TRUE(m_result.bImageExists);
     const std::string strSame = dir.File("./ドライブ.bin");  // another spelling of the drive's path
-    EXPECT_EQ(readInto(strSame), "can't create file " + strSame + ".\nthe image " + strSame + " is the drive itself.\n");
+    EXPECT_EQ(readInto(strSame),
+              "can't create file " + strSame + ".\nthe image " + strSame + " is the drive itself.\n");
     const std::string strFolder = dir.File("folder.gmi");
     EXPECT_EQ(readInto(strFolder),
               "can't create file " + strFolder + ".\nthe image " + strFolder + " exists and is not a regular file.\n");
