@@ -218,6 +218,8 @@ TEST_F(PreflightTest, EveryDriveThatDoesNotOpenOrMeasureAsADiskIsNamedInOneRun)
     EXPECT_TRUE(Lines(DUMPTASK_VERIFY).starts_with("can't open file fake:img: it is a disk device, not an image "
                                                    "file.\ncan't open disk fake:missing: "));
     EXPECT_EQ(Slots().front(), -1);
+    m_param.szImagePath = "fake:no-image";
+    EXPECT_TRUE(Lines(DUMPTASK_WRITE).starts_with("can't open file fake:no-image: ")) << Lines(DUMPTASK_WRITE);
 }
 
 // A drive the job writes while its volumes stay mounted is opened once the
@@ -262,6 +264,11 @@ TEST_F(PreflightTest, ARawImageOfAnotherSizeIsWrittenOnlyWhenForcedOrWhenAllItHo
                                      "data that are not zero past the drive's end (--force-write writes the first "
                                      "65536).\n");
     EXPECT_EQ(Lines(DUMPTASK_VERIFY), "");  // a verify compares whatever the sizes
+    Image({}, image)->FailReads(SIZE, SIZE + 100, SystemError::IoError());
+    EXPECT_EQ(Lines(DUMPTASK_WRITE), "can't write disk fake:small: it holds 65536 bytes and the image 65636, whose "
+                                     "data past the drive's end could not be read (--force-write writes the first "
+                                     "65536).\n");
+    Image({}, image);
     m_param.bForceWrite = true;
     EXPECT_EQ(Lines(DUMPTASK_WRITE), "");
     m_param.bForceWrite = false;
