@@ -1,10 +1,14 @@
-#include "cli/cli_checksum.h"
+// The checksum command: one request to the image checksum task, its
+// report printed, and the .md5sum file's verdict.
+#include "cli/cli_commands.h"
 
 #include <chrono>
 
+#include "cli/cli_job.h"
 #include "engine/checksum/hash_task.h"
 #include "engine/checksum/md5sum_file.h"
 #include "engine/core/log.h"
+#include "jobs/job_preflight.h"
 
 namespace {
 

@@ -4,12 +4,11 @@
 #include <charconv>
 #include <optional>
 
-#include "cli/cli_paths.h"
-#include "cli/cli_targets.h"
 #include "drives/drive_kind.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "jobs/dump_task_param.h"
+#include "jobs/job_preflight.h"
 
 namespace {
 

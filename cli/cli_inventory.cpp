@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "cli/cli_paths.h"
+#include "jobs/job_preflight.h"
 
 CCliInventory::CCliInventory() : CCliInventory(CreatePlatformVolumeScanner(), GetPlatformDevices(), PlatformMountPoints)
 {

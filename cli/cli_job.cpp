@@ -1,20 +1,13 @@
 #include "cli/cli_job.h"
 
-#include <algorithm>
 #include <chrono>
 #include <system_error>
 #include <thread>
 #include <utility>
 
-#include "cli/cli_buffer.h"
-#include "cli/cli_inventory.h"
-#include "cli/memory.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
-#include "engine/core/progress.h"
 #include "engine/core/system_error.h"
-#include "engine/device/device.h"
-#include "engine/zlib/zlib_io.h"
 
 namespace {
 
@@ -24,72 +17,6 @@ constexpr std::chrono::milliseconds STOP_POLL{50};
 constexpr std::chrono::seconds ABORT_REPEAT{1};
 
 }  // namespace
-
-T_CLI_ENV ProcessCliEnv()
-{
-    T_CLI_ENV env;
-    env.output = ChooseOutputMode(ReadOutputFacts());
-    env.io.bCanAsk = IsTerminal(EStream::Input);
-    env.pStop = &ProcessStopRequest();
-    env.nAvailableMiB = AvailableMemoryMiB();
-    env.nDefaultBufferMiB = DefaultBufferMiB(&env.arrSettingsWarnings);
-    static CCliInventory inventory;
-    env.pInventory = &inventory;
-    env.fnSystemPlaces = SystemPlaces;
-    return env;
-}
-
-bool StopRequested(const T_CLI_ENV& env)
-{
-    return env.pStop && env.pStop->IsRequested();
-}
-
-EPromptRule PromptRuleOf(bool bYes, const T_CLI_ENV& env)
-{
-    if (StopRequested(env)) return EPromptRule::Stopped;
-    return bYes ? EPromptRule::Yes : EPromptRule::Ask;
-}
-
-IDeviceProvider& DevicesOf(const T_CLI_ENV& env)
-{
-    return env.pDevices ? *env.pDevices : GetPlatformDevices();
-}
-
-uint32_t AskedBufferMiB(const T_CLI_ARGS& args, const T_CLI_ENV& env)
-{
-    if (args.nBufferMiB != 0) return args.nBufferMiB;
-    for (const std::string& strWarning : env.arrSettingsWarnings) LogWarning("%s", strWarning);
-    return env.nDefaultBufferMiB;
-}
-
-uint32_t ChooseBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
-{
-    uint64_t nBlocks = nAskedMiB;
-    if (nAvailableMiB > 0) nBlocks = std::min<uint64_t>(nBlocks, nAvailableMiB * 3 / 4);
-    return static_cast<uint32_t>(std::max<uint64_t>(nBlocks, MIN_BUFFER_MIB));
-}
-
-uint32_t JobBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB)
-{
-    const uint32_t nBlocks = ChooseBlockCount(nAskedMiB, nAvailableMiB);
-    if (nBlocks < nAskedMiB) {
-        LogWarning("a buffer of %u MiB is more than 75%% of the available memory (%I64u MiB): lowered to %u MiB.\n",
-                   nAskedMiB, nAvailableMiB, nBlocks);
-    }
-    return nBlocks;
-}
-
-std::vector<uint32_t> ImageJobSpeedCodes()
-{
-    return {PROGRESS_IMAGE_SPEED, PROGRESS_DRIVE_SPEED, PROGRESS_DRIVE_SPEED + 1, PROGRESS_DRIVE_SPEED + 2,
-            PROGRESS_DRIVE_SPEED + 3};
-}
-
-bool ZlibLibraryFound()
-{
-    const CZLIBIO zlib;  // holds a link while it lives
-    return zlib.IsLoaded();
-}
 
 CCliJob::CCliJob(const T_CLI_ENV& env, std::vector<uint32_t> arrSpeedCodes)
     : m_env(env), m_printer(env.output, std::move(arrSpeedCodes), env.io.write)

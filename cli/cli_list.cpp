@@ -1,4 +1,5 @@
-#include "cli/cli_list.h"
+// The list command: the inventory's drives as the command line names them.
+#include "cli/cli_commands.h"
 
 #include "cli/cli_drive_selector.h"
 #include "cli/cli_output.h"

@@ -1,4 +1,5 @@
-#include "cli/cli_methods.h"
+// The methods command: the erase catalogue in the pass notation.
+#include "cli/cli_commands.h"
 
 #include "cli/cli_output.h"
 #include "engine/core/format.h"

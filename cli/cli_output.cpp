@@ -53,6 +53,17 @@ T_OUTPUT_FACTS ReadOutputFacts()
                           GetEnvironmentText("NO_COLOR"), GetEnvironmentText("TERM")};
 }
 
+std::vector<uint32_t> ImageJobSpeedCodes()
+{
+    return {PROGRESS_IMAGE_SPEED, PROGRESS_DRIVE_SPEED, PROGRESS_DRIVE_SPEED + 1, PROGRESS_DRIVE_SPEED + 2,
+            PROGRESS_DRIVE_SPEED + 3};
+}
+
+std::vector<uint32_t> DriveSpeedCodes()
+{
+    return {PROGRESS_DRIVE_SPEED, PROGRESS_DRIVE_SPEED + 1, PROGRESS_DRIVE_SPEED + 2, PROGRESS_DRIVE_SPEED + 3};
+}
+
 void ReportOutputFailure(uint32_t nError, std::string_view strWhatInstead, const T_CONSOLE_IO& io)
 {
     std::string strText = "gravelmoor-cli: standard output could not be written";

@@ -55,6 +55,13 @@ T_OUTPUT_MODE ChooseOutputMode(const T_OUTPUT_FACTS& facts);
 // The facts of this process's streams and environment.
 T_OUTPUT_FACTS ReadOutputFacts();
 
+// The speeds a job's progress line shows, in the order it looks at them:
+// a job that reads an image shows the image side's, or, while it is idle
+// (drives reading back), the first drive's that moves; an erase the first
+// drive's that moves.
+std::vector<uint32_t> ImageJobSpeedCodes();
+std::vector<uint32_t> DriveSpeedCodes();
+
 // Says on standard error that standard output could not be written, with
 // strWhatInstead after it and the system's text of nError.
 void ReportOutputFailure(uint32_t nError, std::string_view strWhatInstead, const T_CONSOLE_IO& io);

@@ -34,6 +34,13 @@ enum class EPromptRule {
     Stopped,  // a stop was requested: No, whatever else was asked for
 };
 
+// A question an engine may ask during the job (whether to replace an
+// existing image), and the rule it is answered by.
+struct T_JOB_QUESTION {
+    std::string strSubject;  // what it is about, shown before the question
+    bool bYes = false;       // --yes was given
+};
+
 // Asks a Yes/No question on standard error: strQuestion, " [y/N] ", then
 // the operator's answer on the terminal, or the answer the rule gives with
 // its reason. True only for Yes.

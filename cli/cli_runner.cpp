@@ -49,25 +49,16 @@ bool ResolveSlots(const std::vector<std::string>& arrWords, const T_CLI_ENV& env
     return true;
 }
 
-std::vector<std::string> SlotPaths(const std::vector<T_CLI_SLOT>& arrSlots)
-{
-    std::vector<std::string> arrPaths;
-    for (const T_CLI_SLOT& slot : arrSlots) arrPaths.push_back(slot.strPath);
-    return arrPaths;
-}
-
-bool JobReleasesVolumes(const T_CLI_SLOT& slot, const T_CLI_ARGS& args)
-{
-    return slot.nKind != DRIVE_KIND_PATH && !args.bShareRead;
-}
-
 T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vector<T_CLI_SLOT>& arrSlots,
-                               uint32_t nBlocks)
+                               const T_CLI_ENV& env)
 {
     T_DUMPTASK_PARAM param;
     param.nTask = nTask;
     param.szImagePath = args.strImage;
-    param.nBufferMiB = static_cast<int>(nBlocks);
+    param.pDevices = &DevicesOf(env);
+    if (env.pInventory) param.pDriveInfo = &env.pInventory->Inventory();
+    param.pSystemPlaces = &env.arrSystemPlaces;
+    param.wording = T_REFUSAL_WORDING{true, "give --share-read to leave its volumes mounted", "--force-write"};
     param.dwInterval = 250;
     param.bVerify = args.bVerify;
     param.bEject = args.bEject;
@@ -90,8 +81,7 @@ T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vec
     return param;
 }
 
-T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_ENV& env,
-                             const T_JOB_QUESTION& question)
+T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_JOB_QUESTION& question)
 {
     T_RUNNER_OUTCOME outcome;
     CCliPrompt prompt(job.Queue());
@@ -99,13 +89,8 @@ T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_
     param.uMsgProgress = WM_ENGINE_PROGRESS;
     param.uMsgLog = WM_ENGINE_LOG;
     param.uMsgError = WM_USER_ERROR;
-    param.pDevices = &DevicesOf(env);
-    if (env.pInventory) param.pDriveInfo = &env.pInventory->Inventory();
     param.pPrompt = &prompt;
     param.pReport = &outcome.report;
-    std::vector<T_SYSTEM_PLACE> arrPlaces;
-    if (env.fnSystemPlaces) arrPlaces = env.fnSystemPlaces();
-    param.pSystemPlaces = &arrPlaces;
     size_t nSlots = 0;
     while (nSlots < DUMPTASK_SLOTS && param.nDriveNumber[nSlots] >= 0) ++nSlots;
     outcome.arrVerdicts.assign(nSlots, ESlotVerdict::None);

@@ -1,6 +1,7 @@
 #pragma once
 // A command's job on the job runner: the same run as the window's. The
-// command describes the job from its arguments; the runner locks and
+// command describes the job from its arguments and passes it through the
+// job's pre-flight before it asks anything; the runner locks and
 // unmounts the drives' volumes, runs the engines, writes the summary lines,
 // releases the volumes and posts each drive's verdict, which is collected
 // here. The main thread meanwhile prints the log and turns a stop request
@@ -28,16 +29,13 @@ struct T_CLI_SLOT {
 // are; without an inventory every word is a path. False, with every word
 // that names no drive logged, when any does not.
 bool ResolveSlots(const std::vector<std::string>& arrWords, const T_CLI_ENV& env, std::vector<T_CLI_SLOT>& arrSlots);
-// What the slots are opened with, in order.
-std::vector<std::string> SlotPaths(const std::vector<T_CLI_SLOT>& arrSlots);
-// Whether the job unmounts (locks) the slot's volumes: a listed drive,
-// unless --share-read leaves them alone.
-bool JobReleasesVolumes(const T_CLI_SLOT& slot, const T_CLI_ARGS& args);
-
-// The job's description: its kind, the command's options, the image, the
-// slots in order, and the block count.
+// The job's description: its kind, the command's options, the image and
+// the slots in order, looked at through the environment's devices,
+// inventory and system places (which must outlive it), its refusals worded
+// for the command line. The block count is the runner's least until the
+// command sets it.
 T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vector<T_CLI_SLOT>& arrSlots,
-                               uint32_t nBlocks);
+                               const T_CLI_ENV& env);
 
 enum class ESlotVerdict { None, Ok, Ng };
 
@@ -48,12 +46,9 @@ struct T_RUNNER_OUTCOME {
 };
 
 // Runs the job on a thread of its own and returns when it has ended. Its
-// messages go to the job's queue, its opens to the environment's devices,
-// its pre-flight looks at the environment's system places;
-// the read's question about an existing image is answered by the
-// question's rule.
-T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_CLI_ENV& env,
-                             const T_JOB_QUESTION& question);
+// messages go to the job's queue; the read's question about an existing
+// image is answered by the question's rule.
+T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_JOB_QUESTION& question);
 
 // Every slot has the verdict OK.
 bool EverySlotOk(const T_RUNNER_OUTCOME& outcome);

@@ -3,16 +3,10 @@
 #include <vector>
 
 #include "cli/cli_args.h"
-#include "cli/cli_checksum.h"
-#include "cli/cli_erase.h"
+#include "cli/cli_commands.h"
 #include "cli/cli_inventory.h"
-#include "cli/cli_list.h"
-#include "cli/cli_methods.h"
 #include "cli/cli_output.h"
-#include "cli/cli_read.h"
 #include "cli/cli_stop.h"
-#include "cli/cli_verify.h"
-#include "cli/cli_write.h"
 #include "cli/console.h"
 #include "engine/core/format.h"
 

@@ -24,6 +24,10 @@ constexpr int MIN_BUFFER_MIB = 16;
 // answering; an abort tells it to give up where the platform can.
 constexpr uint32_t STALLED_TRANSFER_MS = 1000;
 IDeviceProvider* g_pJobDevices = nullptr;  // the running job's; under g_csDumpTask
+// Set by an abort; the pre-flight reads it while it reads an image's tail.
+// Cleared when a job starts: an abort that comes earlier is repeated by
+// its caller until the job has ended.
+std::atomic<bool> g_bAbortRequested{false};
 constexpr const char* STAMP_FORMAT = "%04Y/%02M/%02D %02h:%02m:%02s";
 
 // The job's options become the published snapshot; an image is never
@@ -100,13 +104,14 @@ int32_t RunDumpTask(T_DUMPTASK_PARAM* pParam)
     LogInfo("%s START.\n", start.Format(STAMP_FORMAT));
 
     PublishOptions(*pParam);
+    g_bAbortRequested = false;
     if (pParam->nTask < DUMPTASK_READ || pParam->nTask > DUMPTASK_ERASE) return -1;
     T_JOB_RUN run{*pParam, pParam->pDevices ? *pParam->pDevices : GetPlatformDevices(), PublishedJobOptions(), {}, {},
                   {}, 16};
     run.nBlocks = static_cast<uint32_t>(pParam->nBufferMiB < MIN_BUFFER_MIB ? MIN_BUFFER_MIB : pParam->nBufferMiB);
     BuildDriveList(run);
     BuildVolumeList(run);
-    if (PassPreflight(run)) {
+    if (PassPreflight(run, g_bAbortRequested)) {
         LockVolumes(run);
         ClearRegistrations();
         RegisterDevices(&run.devices);
@@ -136,6 +141,7 @@ int32_t DumpTaskThread(T_DUMPTASK_PARAM* pParam)
 
 void AbortDumpTask()
 {
+    g_bAbortRequested = true;
     std::lock_guard<std::mutex> lock(g_csDumpTask);
     if (g_pDiskToImage) g_pDiskToImage->Abort();
     if (g_pImageToDisk) g_pImageToDisk->Abort();

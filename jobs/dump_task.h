@@ -32,8 +32,9 @@ int32_t DumpTaskThread(T_DUMPTASK_PARAM* pParam);
 // whatever its outcome (each drive's verdict travels in uMsgError, the
 // details in the log); -1 for an unknown kind.
 int32_t RunDumpTask(T_DUMPTASK_PARAM* pParam);
-// Makes the registered engines stop as soon as they can; the job then ends
-// as a failed one. A drive transfer of the job that has waited a second or
+// Makes the registered engines stop as soon as they can, and the job's
+// pre-flight where it reads an image's tail; the job then ends as a failed
+// one. A drive transfer of the job that has waited a second or
 // more is told to give up, where the platform can end it (Windows); where
 // it cannot (Linux), the job thread waits on until the drive answers. With
 // no engine registered it does nothing more, so a caller repeats it until

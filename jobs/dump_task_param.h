@@ -27,6 +27,16 @@ constexpr uint32_t DRIVE_KIND_PATH = 0x7F00;
 
 constexpr int DUMPTASK_SLOTS = 4;
 
+// How the pre-flight's refusals name the drives and the front end's
+// options. The window keeps the defaults: drives by their display names
+// ("DISK #1 (E:)"), no option named. The command line names drives by the
+// paths they are opened with and its options by their flags.
+struct T_REFUSAL_WORDING {
+    bool bDrivesByPath = false;
+    std::string strLeaveMounted;  // "give --share-read to leave its volumes mounted"; empty: not said
+    std::string strForceWrite;    // "--force-write"; empty: not said
+};
+
 // What a read job leaves for its front end beside the log: how much of the
 // drive reached the image (a stopped read's image is incomplete).
 struct T_DUMPTASK_REPORT {
@@ -80,6 +90,8 @@ struct T_DUMPTASK_PARAM {
     // Where the running system lives, for the job's pre-flight; null: this
     // machine's places, looked up when the job starts.
     const std::vector<T_SYSTEM_PLACE>* pSystemPlaces = nullptr;
+    // How the pre-flight's refusals speak to the operator.
+    T_REFUSAL_WORDING wording;
     // Filled by a read job when not null; the front end owns it.
     T_DUMPTASK_REPORT* pReport = nullptr;
 };

@@ -1,199 +1,126 @@
-// The pre-flight's rules, its look at the drives and the image, and the
-// job runner's pass through it.
+// The pre-flight's one entry: the job's drive list and volumes as the job
+// runner builds them, the look at the image and the drives for the job's
+// kind, then the rules; and the job runner's pass through it.
 #include "jobs/job_preflight.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <system_error>
 
+#include "engine/core/format.h"
 #include "engine/core/log.h"
-#include "jobs/job_run.h"
+#include "engine/zlib/zlib_io.h"
+#include "jobs/preflight_rules.h"
 
 namespace {
 
-constexpr uint32_t READ = 1u << DUMPTASK_READ;
-constexpr uint32_t WRITE = 1u << DUMPTASK_WRITE;
-constexpr uint32_t VERIFY = 1u << DUMPTASK_VERIFY;
-constexpr uint32_t ERASE = 1u << DUMPTASK_ERASE;
+constexpr const char* NO_ZLIB = "a compressed image needs the zlib library, and none was found";
 
-std::filesystem::path PathOfUtf8(const std::string& strUtf8)
+// The drives the job will use: a read reads its first drive only. A drive
+// is released when the job locks and unmounts volumes of it.
+std::vector<T_PREFLIGHT_DRIVE> DrivesOf(const T_JOB_RUN& run)
 {
-    return std::filesystem::path(std::u8string(strUtf8.begin(), strUtf8.end()));
+    const T_DUMPTASK_PARAM& param = run.param;
+    const size_t nDrives = param.nTask == DUMPTASK_READ ? std::min<size_t>(run.arrDrives.size(), 1)
+                                                        : run.arrDrives.size();
+    std::vector<T_PREFLIGHT_DRIVE> arrDrives;
+    for (size_t i = 0; i < nDrives; ++i) {
+        const T_JOB_DRIVE& drive = run.arrDrives[i];
+        const auto isOwn = [i](const T_VOLUME_LOCK& volume) { return volume.nDrive == i; };
+        T_PREFLIGHT_DRIVE looked;
+        looked.strPath = drive.strPath;
+        looked.strName = param.wording.bDrivesByPath ? drive.strPath : drive.strName;
+        looked.nSlot = drive.nSlot;
+        looked.bReleased = !param.bShareRead && std::any_of(run.arrVolumes.begin(), run.arrVolumes.end(), isOwn);
+        arrDrives.push_back(looked);
+    }
+    return arrDrives;
 }
 
-// The same object: each one's data are the other's (two names of one
-// device or file, a loop device and its backing file), or, where the
-// platform tells neither, two paths of one file.
-bool IsSame(const T_STORAGE& a, const std::string& strA, const T_STORAGE& b, const std::string& strB)
+// A read: the image path first (nothing else is looked at when it holds
+// something the read may not replace), then the zlib library, then where
+// the drive and the image (or the folder it will be created in) live.
+void LookAtRead(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
 {
-    if (IsStoredOn(a, b) && IsStoredOn(b, a)) return true;
-    if (!a.self.arrDevices.empty() || !a.self.arrFiles.empty()) return false;
-    std::error_code ec;
-    return std::filesystem::equivalent(PathOfUtf8(strA), PathOfUtf8(strB), ec) && !ec;
+    const std::string& strImage = run.param.szImagePath;
+    if (job.arrDrives.empty() || !LookAtImagePath(job.arrDrives.front().strPath, strImage, result)) return;
+    if (run.param.bCompressImage && !ZlibLibraryFound()) {
+        Refuse(result, -1, FormatText("can't create file %s.\n%s.\n", strImage, NO_ZLIB));
+        return;
+    }
+    job.image = LookAtNewImage(run.devices, strImage);
+    job.arrDrives.front() = LookAtDrive(run.devices, job.arrDrives.front());
 }
 
-bool Writes(int nTask)
+// A write, a verify or an erase: the image (a compressed one only when it
+// can be read), then every drive, so that every problem shows at once.
+void InspectJob(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
 {
-    return nTask == DUMPTASK_WRITE || nTask == DUMPTASK_ERASE;
-}
-
-// "; give --share-read to leave its volumes mounted", or nothing.
-std::string LeaveMounted(const T_PREFLIGHT_JOB& job)
-{
-    return job.strLeaveMounted.empty() ? std::string() : "; " + job.strLeaveMounted;
-}
-
-bool RefuseRepeatedDrives(const T_PREFLIGHT_JOB& job)
-{
-    bool bOk = true;
-    const std::vector<T_PREFLIGHT_DRIVE>& arr = job.arrDrives;
-    for (size_t i = 1; i < arr.size(); ++i) {
-        for (size_t j = 0; j < i && arr[i].bOpened; ++j) {
-            const T_PREFLIGHT_DRIVE &a = arr[j], &b = arr[i];
-            if (!a.bOpened) continue;
-            if (IsSame(a.storage, a.strPath, b.storage, b.strPath)) {
-                LogError("%s and %s are the same drive: give each drive once.\n", a.strName, b.strName);
-            } else if (Writes(job.nTask) && (IsStoredOn(a.storage, b.storage) || IsStoredOn(b.storage, a.storage))) {
-                LogError("can't write disk %s: it shares its storage with %s, also a drive of this job.\n",
-                         b.strName, a.strName);
-            } else {
-                continue;
-            }
-            bOk = false;
-            break;  // one line per drive is enough
+    const T_DUMPTASK_PARAM& param = run.param;
+    if (param.nTask != DUMPTASK_ERASE) {
+        if (param.bCompressImage && !ZlibLibraryFound()) {
+            Refuse(result, -1, FormatText("can't open file %s: %s.\n", param.szImagePath, NO_ZLIB));
+            job.arrDrives.clear();
+            return;
         }
+        job.image = InspectImage(run.devices, param.szImagePath, result);
     }
-    return bOk;
+    const bool bWrites = param.nTask == DUMPTASK_WRITE || param.nTask == DUMPTASK_ERASE;
+    const EOpenMode eWrite = !bWrites            ? EOpenMode::ProbeDrive
+                             : param.bSharedWrite ? EOpenMode::WriteDriveShared
+                                                  : EOpenMode::WriteDrive;
+    for (T_PREFLIGHT_DRIVE& drive : job.arrDrives) {
+        drive = InspectDrive(run.devices, drive, eWrite, param.nTask == DUMPTASK_ERASE, result);
+        result.arrDriveSizes.push_back(drive.nSize);
+    }
 }
 
-// A read writes the image: not onto the drive it reads. A write reads it
-// while it writes the drives, and a verify while its listed drives'
-// file systems are unmounted: not from any of them.
-bool RefuseImageOnDrives(const T_PREFLIGHT_JOB& job)
+T_PREFLIGHT_RESULT PreflightRun(const T_JOB_RUN& run, const std::atomic<bool>* pStop)
 {
-    const T_PREFLIGHT_IMAGE& image = job.image;
-    if (!image.bOpened) return true;
-    bool bOk = true;
-    for (const T_PREFLIGHT_DRIVE& drive : job.arrDrives) {
-        if (!drive.bOpened) continue;
-        const bool bStored = IsStoredOn(image.storage, drive.storage);
-        if (job.nTask == DUMPTASK_READ && bStored) {
-            LogError("can't create file %s.\nit would be stored on the drive being read (%s).\n", image.strPath,
-                     drive.strName);
-        } else if (job.nTask != DUMPTASK_READ && IsSame(image.storage, image.strPath, drive.storage, drive.strPath)) {
-            LogError("can't %s disk %s: it is the image file itself.\n", Writes(job.nTask) ? "write" : "verify",
-                     drive.strName);
-        } else if (job.nTask == DUMPTASK_WRITE && bStored) {
-            LogError("can't write disk %s: the image file %s is stored on it.\n", drive.strName, image.strPath);
-        } else if (job.nTask == DUMPTASK_VERIFY && bStored && drive.bReleased) {
-            LogError("can't verify disk %s: the image file %s is stored on it, on a file system the job would "
-                     "unmount%s.\n",
-                     drive.strName, image.strPath, LeaveMounted(job));
-        } else {
-            continue;
-        }
-        bOk = false;
+    const T_DUMPTASK_PARAM& param = run.param;
+    T_PREFLIGHT_RESULT result;
+    if (param.nTask < DUMPTASK_READ || param.nTask > DUMPTASK_ERASE) return result;
+    T_PREFLIGHT_JOB job;
+    job.nTask = param.nTask;
+    job.arrDrives = DrivesOf(run);
+    job.wording = param.wording;
+    job.bCompressed = param.bCompressImage;
+    job.bForceWrite = param.bForceWrite;
+    job.pDevices = &run.devices;
+    job.pStop = pStop;
+    if (param.nTask == DUMPTASK_READ) {
+        LookAtRead(run, job, result);
+        result.arrDriveSizes.assign(job.arrDrives.size(), 0);
+    } else {
+        InspectJob(run, job, result);
     }
-    return bOk;
+    if (job.arrDrives.empty() || (param.nTask == DUMPTASK_READ && !result.arrRefusals.empty())) return result;
+    job.arrPlaces = param.pSystemPlaces ? *param.pSystemPlaces : SystemPlaces();
+    ApplyRules(job, result);
+    return result;
 }
-
-bool RefuseSystemDrives(const T_PREFLIGHT_JOB& job)
-{
-    bool bOk = true;
-    for (const T_PREFLIGHT_DRIVE& drive : job.arrDrives) {
-        const T_SYSTEM_PLACE* pPlace = drive.bOpened ? SystemPlaceOn(drive.storage, job.arrPlaces) : nullptr;
-        if (!pPlace) continue;
-        LogError("refused: %s holds %s of the running system; it is never written or erased.\n", drive.strName,
-                 pPlace->strWhat);
-        bOk = false;
-    }
-    return bOk;
-}
-
-// A drive that is only read keeps the running system's file systems mounted.
-bool RefuseUnmountingSystem(const T_PREFLIGHT_JOB& job)
-{
-    bool bOk = true;
-    for (const T_PREFLIGHT_DRIVE& drive : job.arrDrives) {
-        const bool bLooked = drive.bOpened && drive.bReleased;
-        const T_SYSTEM_PLACE* pPlace = bLooked ? SystemPlaceOn(drive.storage, job.arrPlaces) : nullptr;
-        if (!pPlace) continue;
-        LogError("refused: %s holds %s of the running system, which the job would unmount%s.\n", drive.strName,
-                 pPlace->strWhat, LeaveMounted(job));
-        bOk = false;
-    }
-    return bOk;
-}
-
-struct T_RULE {
-    uint32_t dwKinds;  // the job kinds it applies to, a bit per kind
-    bool (*fnRefuse)(const T_PREFLIGHT_JOB& job);
-};
-
-constexpr T_RULE RULES[] = {
-    {WRITE | VERIFY | ERASE, RefuseRepeatedDrives},
-    {READ | WRITE | VERIFY, RefuseImageOnDrives},
-    {WRITE | ERASE, RefuseSystemDrives},
-    {READ | VERIFY, RefuseUnmountingSystem},
-};
 
 }  // namespace
 
-T_PREFLIGHT_DRIVE LookAtDrive(IDeviceProvider& devices, const std::string& strPath, const std::string& strName,
-                              bool bReleased)
+T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic<bool>* pStop)
 {
-    T_PREFLIGHT_DRIVE drive{strPath, strName, false, {}, bReleased};
-    uint32_t nError = 0;
-    if (const std::unique_ptr<IDevice> pDrive = devices.Open(strPath, EOpenMode::ProbeDrive, nError)) {
-        drive.bOpened = true;
-        drive.storage = pDrive->GetStorage();
-    }
-    return drive;
+    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, 16};
+    BuildDriveList(run);
+    BuildVolumeList(run);
+    return PreflightRun(run, pStop);
 }
 
-T_PREFLIGHT_IMAGE LookAtImage(IDeviceProvider& devices, const std::string& strPath, bool bNew)
+bool LogRefusals(const T_PREFLIGHT_RESULT& result)
 {
-    T_PREFLIGHT_IMAGE image{strPath, false, {}};
-    uint32_t nError = 0;
-    std::unique_ptr<IDevice> pImage = devices.Open(strPath, EOpenMode::ReadImage, nError);
-    if (!pImage && bNew) {
-        const std::u8string strFolder = PathOfUtf8(strPath).parent_path().u8string();
-        pImage = devices.Open(strFolder.empty() ? std::string(".") : std::string(strFolder.begin(), strFolder.end()),
-                              EOpenMode::ReadImage, nError);
-    }
-    if (pImage) {
-        image.bOpened = true;
-        image.storage = pImage->GetStorage();
-    }
-    return image;
+    for (const T_PREFLIGHT_REFUSAL& refusal : result.arrRefusals) LogError("%s", refusal.strText);
+    return result.Passed();
 }
 
-bool PreflightJob(const T_PREFLIGHT_JOB& job)
+bool ZlibLibraryFound()
 {
-    bool bOk = true;
-    for (const T_RULE& rule : RULES) {
-        if (job.nTask >= 0 && (rule.dwKinds >> job.nTask) & 1u) bOk = rule.fnRefuse(job) && bOk;
-    }
-    return bOk;
+    const CZLIBIO zlib;  // holds a link while it lives
+    return zlib.IsLoaded();
 }
 
-// Only the first drive of a read is read; the volumes the run locks are
-// those of its volume list.
-bool PassPreflight(const T_JOB_RUN& run)
+bool PassPreflight(const T_JOB_RUN& run, const std::atomic<bool>& bStop)
 {
-    T_PREFLIGHT_JOB job;
-    job.nTask = run.param.nTask;
-    const size_t nDrives = job.nTask == DUMPTASK_READ ? std::min<size_t>(run.arrDrives.size(), 1)
-                                                      : run.arrDrives.size();
-    for (size_t i = 0; i < nDrives; ++i) {
-        const auto isOwn = [i](const T_VOLUME_LOCK& volume) { return volume.nDrive == i; };
-        const bool bReleased =
-            !run.param.bShareRead && std::any_of(run.arrVolumes.begin(), run.arrVolumes.end(), isOwn);
-        const T_JOB_DRIVE& drive = run.arrDrives[i];
-        job.arrDrives.push_back(LookAtDrive(run.devices, drive.strPath, drive.strName, bReleased));
-    }
-    if (job.nTask != DUMPTASK_ERASE)
-        job.image = LookAtImage(run.devices, run.param.szImagePath, job.nTask == DUMPTASK_READ);
-    job.arrPlaces = run.param.pSystemPlaces ? *run.param.pSystemPlaces : SystemPlaces();
-    return PreflightJob(job);
+    return LogRefusals(PreflightRun(run, &bStop));
 }

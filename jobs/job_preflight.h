@@ -1,63 +1,70 @@
 #pragma once
-// The pre-flight: the checks a job passes before anything is touched, the
-// same for every job kind and both front ends. The command line runs it
-// before its question; the job runner runs it again before it locks the
-// first volume (for the window's jobs, and for anything that changed while
-// the question waited). It decides from what was opened, never from names:
-// where the data of each drive and of the image live.
+// The pre-flight: every check a job passes before anything is locked,
+// unmounted or written, one rule set for both front ends and the job
+// runner. The command line runs it before its question, the window before
+// its confirmation, and the job runner again before it locks the first
+// volume (for a job that came another way, and for anything that changed
+// while the question waited). It opens what the job will use, through
+// handles that claim nothing, and decides from what was opened, never from
+// names: where the data of each drive and of the image live.
 //
-// Each rule is a row of a table: the job kinds it applies to and what it
-// refuses. Every problem found is logged on one line (the drive named as
-// the front end names it); the job may start only when none was found.
-// The rules:
-//   - no drive given twice; for a write or an erase, no two drives that
-//     share their storage (a disk and its partition);
-//   - the image is not one of the drives, not stored on a drive that a read
-//     writes it from or a write writes it to, and not on a file system that
-//     the job unmounts (a verify's listed drive);
-//   - a drive that holds the running system is never written or erased,
-//     and its volumes are never unmounted.
+// What it refuses, by job kind:
+//   - read: an image path that holds something other than a regular file,
+//     or the drive itself (then nothing else is looked at); a compressed
+//     image without a zlib library; an image stored on the drive read; a
+//     drive of the running system whose volumes the job would unmount;
+//   - write and verify: a compressed image without a zlib library (then
+//     nothing is opened); an image that does not open as a regular file of
+//     known size; drives that do not open as disks (or files) of known
+//     size, and drives to be written that do not open for writing while
+//     their volumes stay mounted; a drive given twice; two drives written
+//     that share their storage; the image as a drive, on a drive written,
+//     or on a file system the job unmounts; a drive of the running system
+//     written, or unmounted; a raw image whose size differs from a drive
+//     written, unless forced or all it holds past drives of one size is
+//     zero;
+//   - erase: the drives' rules of a write.
+// Every problem found is reported, not only the first.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "engine/device/device.h"
 #include "jobs/dump_task_param.h"
-#include "jobs/system_places.h"
 
-// A drive of the job as the rules see it.
-struct T_PREFLIGHT_DRIVE {
-    std::string strPath;     // what it is opened with
-    std::string strName;     // how the lines name it
-    bool bOpened = false;    // it opened; one that did not is left to whoever opens it next
-    T_STORAGE storage;       // where its data live
-    bool bReleased = false;  // the job locks and unmounts its volumes
+struct T_PREFLIGHT_REFUSAL {
+    std::string strText;  // the log line (a read's image: what, then why), ending in a line feed
+    int nSlot = -1;       // the slot (window row) of the drive it concerns; -1: the image or the job
 };
 
-// The image of a read, a write or a verify.
-struct T_PREFLIGHT_IMAGE {
-    std::string strPath;
-    bool bOpened = false;  // the file opened (for a new image of a read: the folder it goes into)
-    T_STORAGE storage;
+struct T_PREFLIGHT_RESULT {
+    std::vector<T_PREFLIGHT_REFUSAL> arrRefusals;
+    // Per drive of the job in slot order: its size in bytes, 0 when it was
+    // not measured (a read's drive is measured by its engine).
+    std::vector<uint64_t> arrDriveSizes;
+    bool bImageExists = false;  // a read's image path holds a file already: the read asks before replacing it
+    bool bStopped = false;      // the stop flag ended the pre-flight before its end
+    bool Passed() const { return arrRefusals.empty() && !bStopped; }
 };
 
-struct T_PREFLIGHT_JOB {
-    int nTask = DUMPTASK_READ;
-    T_PREFLIGHT_IMAGE image;  // not looked at for an erase
-    std::vector<T_PREFLIGHT_DRIVE> arrDrives;
-    std::vector<T_SYSTEM_PLACE> arrPlaces;  // where the running system lives
-    // How the operator leaves the volumes mounted, for the refusals that a
-    // shared read avoids ("give --share-read to leave its volumes mounted");
-    // empty: nothing is said.
-    std::string strLeaveMounted;
-};
+// Runs every rule of the job's kind over what the description names: its
+// drive slots (through its inventory, with the volumes the job would
+// unlock), its image, its options, the running system's places and the
+// wording of its front end. Nothing is written, locked or unmounted. pStop
+// ends a long read of the image's tail early.
+T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic<bool>* pStop = nullptr);
 
-// A drive looked at through a handle that claims nothing (the drive list's
-// probe); bOpened false when it does not open.
-T_PREFLIGHT_DRIVE LookAtDrive(IDeviceProvider& devices, const std::string& strPath, const std::string& strName,
-                              bool bReleased);
-// The image file; for a read (bNew) whose image is not there yet, the
-// folder it will be created in.
-T_PREFLIGHT_IMAGE LookAtImage(IDeviceProvider& devices, const std::string& strPath, bool bNew);
+// Logs each refusal on its error line; true when the job may start.
+bool LogRefusals(const T_PREFLIGHT_RESULT& result);
 
-// Runs every rule of the job's kind; true when the job may start.
-bool PreflightJob(const T_PREFLIGHT_JOB& job);
+// Whether a zlib library can be bound for compressed images.
+bool ZlibLibraryFound();
+
+// Paths are UTF-8 inside; a path object made from a plain string would read
+// it in the system's narrow code page on Windows.
+std::filesystem::path PathOf(const std::string& strUtf8);
+// Two paths of one file or device: the same file (links included), or the
+// same place once links are resolved (the library does not compare two
+// device nodes). False when either does not exist.
+bool IsSameObject(const std::string& strFirst, const std::string& strSecond);

@@ -3,6 +3,7 @@
 // options, the drive list, the volume list and the drives' result flags.
 // Nothing outlives the run. The steps of a run (drive list, volumes, job
 // kinds, summary lines) share it.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,7 +34,7 @@ struct T_VOLUME_LOCK {
 constexpr size_t MAX_JOB_VOLUMES = 26;
 
 struct T_JOB_RUN {
-    T_DUMPTASK_PARAM& param;
+    const T_DUMPTASK_PARAM& param;
     IDeviceProvider& devices;
     T_JOB_OPTIONS options;  // taken from the published snapshot when the job starts
     std::vector<T_JOB_DRIVE> arrDrives;
@@ -52,8 +53,9 @@ struct T_JOB_RUN {
 void BuildDriveList(T_JOB_RUN& run);
 void BuildVolumeList(T_JOB_RUN& run);
 // The pre-flight over the run's drives, volumes and image, with its lines
-// logged; true when the job may start.
-bool PassPreflight(const T_JOB_RUN& run);
+// logged; true when the job may start. bStop ends it early (the job is then
+// refused with nothing said).
+bool PassPreflight(const T_JOB_RUN& run, const std::atomic<bool>& bStop);
 void LockVolumes(T_JOB_RUN& run);
 void ReleaseVolumes(T_JOB_RUN& run);
 

@@ -1,6 +1,7 @@
+// The memory available to a job on POSIX: the free physical pages.
 #include <unistd.h>
 
-#include "cli/memory.h"
+#include "cli/cli_buffer.h"
 
 uint64_t AvailableMemoryMiB()
 {

@@ -1,8 +1,10 @@
+// The memory available to a job on Windows: the smaller of the free
+// physical and the free virtual memory.
 #include <windows.h>
 
 #include <algorithm>
 
-#include "cli/memory.h"
+#include "cli/cli_buffer.h"
 
 uint64_t AvailableMemoryMiB()
 {

@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/cli_checksum.h"
-#include "cli/cli_erase.h"
-#include "cli/cli_read.h"
-#include "cli/cli_verify.h"
-#include "cli/cli_write.h"
+#include "cli/cli_commands.h"
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
 
@@ -47,12 +43,12 @@ protected:
         env.io.write = [this](EStream eStream, std::string_view strText) {
             (eStream == EStream::Error ? m_strErr : m_strOut) += strText;
             if (m_onWrite) m_onWrite();
-            return eStream == EStream::Error ? 0u : m_nOutputError;
+            return 0u;
         };
         env.io.readLine = [this](std::string& strLine) { return m_answer(strLine); };
         env.io.bCanAsk = m_bTerminal;
         env.pStop = &m_stop;
-        env.pDevices = m_pDevices;
+        env.pDevices = &m_devices;
         env.nAvailableMiB = m_nAvailableMiB;
         env.stopPatience = m_stopPatience;
         return env;
@@ -72,41 +68,15 @@ protected:
     bool ErrHas(const std::string& strText) const { return m_strErr.find(strText) != std::string::npos; }
 
     CFakeDeviceProvider m_devices;
-    IDeviceProvider* m_pDevices = &m_devices;
     CStopRequest m_stop;
     bool m_bTerminal = false;
     uint64_t m_nAvailableMiB = 0;
-    uint32_t m_nOutputError = 0;
     std::function<bool(std::string&)> m_answer = [](std::string&) { return false; };
     T_OUTPUT_MODE m_output;
     std::chrono::milliseconds m_stopPatience{5000};
     std::function<void()> m_onWrite;  // called after each write to the console
     std::string m_strOut;
     std::string m_strErr;
-};
-
-// Fails the opens for writing of one path, as the kernel refuses a drive
-// whose file system is mounted; every other open goes through.
-class CBusyDevices : public IDeviceProvider {
-public:
-    CBusyDevices(IDeviceProvider& devices, std::string strBusy) : m_devices(devices), m_strBusy(std::move(strBusy)) {}
-    std::unique_ptr<IDevice> Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError) override
-    {
-        const bool bWrite = eMode == EOpenMode::WriteDrive || eMode == EOpenMode::WriteDriveShared;
-        if (strPath == m_strBusy && bWrite) {
-            nError = SystemError::IoError();
-            return nullptr;
-        }
-        return m_devices.Open(strPath, eMode, nError);
-    }
-    bool RemoveFile(const std::string& strPath, uint32_t& nError) override
-    {
-        return m_devices.RemoveFile(strPath, nError);
-    }
-
-private:
-    IDeviceProvider& m_devices;
-    const std::string m_strBusy;
 };
 
 // A fake image file: a regular file of pattern bytes.

@@ -1,4 +1,5 @@
-// The command line: what is accepted, and what is a usage error.
+// The command line: what each command accepts, where its operands go, and
+// what is a usage error and how it says so.
 #include <gtest/gtest.h>
 
 #include "cli/cli_args.h"
@@ -11,125 +12,120 @@ T_PARSE_RESULT Parse(std::vector<std::string> args)
     return ParseCliArgs(args);
 }
 
-TEST(CliArgs, ReadWithEveryOption)
+using TWords = std::vector<std::string>;
+
+TEST(CliArgs, EachCommandTakesItsOperandsInOrderWithOptionsAnywhere)
 {
-    const T_PARSE_RESULT r = Parse({"read", "--unstable", "--yes", "--buffer", "64", "/dev/sdb", "disk.gmi"});
+    T_PARSE_RESULT r = Parse({"read", "--unstable", "--yes", "/dev/sdb", "disk.gmi", "--buffer=64", "--threads", "3"});
     ASSERT_TRUE(r.bOk) << r.strError;
     EXPECT_EQ(r.args.eCommand, ECliCommand::Read);
-    EXPECT_TRUE(r.args.bUnstable);
-    EXPECT_TRUE(r.args.bYes);
+    EXPECT_TRUE(r.args.bUnstable && r.args.bYes);
     EXPECT_EQ(r.args.nBufferMiB, 64u);
-    EXPECT_EQ(r.args.arrDrives, (std::vector<std::string>{"/dev/sdb"}));
+    EXPECT_EQ(r.args.nThreads, 3u);
+    EXPECT_EQ(r.args.arrDrives, TWords{"/dev/sdb"});
     EXPECT_EQ(r.args.strImage, "disk.gmi");
+
+    r = Parse({"write", "-y", "--force-write", "--diff-only", "--verify", "--force-verify", "--eject", "--share-read",
+               "img.gmz", "a", "b", "c", "d"});
+    ASSERT_TRUE(r.bOk) << r.strError;
+    EXPECT_EQ(r.args.eCommand, ECliCommand::Write);
+    EXPECT_TRUE(r.args.bYes && r.args.bForceWrite && r.args.bDiffOnly && r.args.bVerify && r.args.bForceVerify &&
+                r.args.bEject && r.args.bShareRead);
+    EXPECT_FALSE(r.args.bMd5Verify || r.args.bMd5Sum || r.args.bUnstable);
+    EXPECT_EQ(r.args.strImage, "img.gmz");
+    EXPECT_EQ(r.args.arrDrives, (TWords{"a", "b", "c", "d"}));
+
+    EXPECT_EQ(Parse({"verify", "img.dd", "a", "--", "--yes"}).args.arrDrives, (TWords{"a", "--yes"}));
+
+    r = Parse({"erase", "--method", "0x1000", "a", "b"});
+    ASSERT_TRUE(r.bOk) << r.strError;
+    EXPECT_EQ(r.args.nMethod, 4096u);
+    EXPECT_EQ(Parse({"erase", "--method=999", "a"}).args.nMethod, 999u);  // not in the catalogue: the command says so
+    EXPECT_EQ(Parse({"erase", "a"}).args.nMethod, 1u);
+
+    r = Parse({"checksum", "--", "-disk.gmz"});
+    ASSERT_TRUE(r.bOk) << r.strError;
+    EXPECT_EQ(r.args.strImage, "-disk.gmz");
+    EXPECT_TRUE(r.args.arrDrives.empty());
+    EXPECT_EQ(Parse({"list"}).args.eCommand, ECliCommand::List);
+    EXPECT_EQ(Parse({"methods"}).args.eCommand, ECliCommand::Methods);
 }
 
-TEST(CliArgs, DefaultsAreSafe)
+TEST(CliArgs, WithoutOptionsNothingIsAnsweredForcedOrSkipped)
 {
-    const T_PARSE_RESULT r = Parse({"read", "a", "b"});
+    const T_PARSE_RESULT r = Parse({"write", "img", "a"});
     ASSERT_TRUE(r.bOk);
-    EXPECT_FALSE(r.args.bYes);
-    EXPECT_FALSE(r.args.bUnstable);
-    EXPECT_FALSE(r.args.bEject);
-    EXPECT_FALSE(r.args.bShareRead);
-    EXPECT_FALSE(r.args.bMd5Sum);
-    EXPECT_FALSE(r.args.bVerify);
+    EXPECT_FALSE(r.args.bYes || r.args.bForceWrite || r.args.bDiffOnly || r.args.bVerify || r.args.bMd5Verify ||
+                 r.args.bForceVerify || r.args.bUnstable || r.args.bEject || r.args.bShareRead);
     EXPECT_EQ(r.args.nBufferMiB, 0u);  // not given: the settings file decides
+    EXPECT_EQ(r.args.nThreads, 0u);    // the machine's default
 }
-
-TEST(CliArgs, OptionsMayFollowOperandsAndDoubleDashEndsThem)
-{
-    T_PARSE_RESULT r = Parse({"read", "a", "b", "--buffer=32"});
-    ASSERT_TRUE(r.bOk);
-    EXPECT_EQ(r.args.nBufferMiB, 32u);
-    r = Parse({"read", "--", "-odd-drive", "--yes"});
-    ASSERT_TRUE(r.bOk);
-    EXPECT_EQ(r.args.arrDrives, (std::vector<std::string>{"-odd-drive"}));
-    EXPECT_EQ(r.args.strImage, "--yes");
-    EXPECT_FALSE(r.args.bYes);
-}
-
-TEST(CliArgs, UsageErrors)
-{
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {},
-             {"copy", "a", "b"},
-             {"read"},
-             {"read", "a"},
-             {"read", "a", "b", "c"},
-             {"read", "--buffer"},
-             {"read", "--buffer", "lots", "a", "b"},
-             {"read", "--buffer", "15", "a", "b"},
-             {"read", "--buffer", "16x", "a", "b"},
-             {"read", "--buffer", "-1", "a", "b"},
-             {"read", "--buffer", "99999999999999999999", "a", "b"},
-             {"read", "--force", "a", "b"},
-         }) {
-        const T_PARSE_RESULT r = Parse(args);
-        EXPECT_FALSE(r.bOk) << ::testing::PrintToString(args);
-        EXPECT_FALSE(r.strError.empty());
-    }
-}
-
-TEST(CliArgs, OperandErrorsSayWhatIsWrong)
-{
-    const std::string strExtra = Parse({"read", "a", "b", "c", "d"}).strError;
-    EXPECT_NE(strExtra.find("too many arguments"), std::string::npos) << strExtra;
-    EXPECT_NE(strExtra.find("\"c\" \"d\""), std::string::npos) << strExtra;
-    const std::string strNoImage = Parse({"read", "/dev/sdb"}).strError;
-    EXPECT_NE(strNoImage.find("missing IMAGE"), std::string::npos) << strNoImage;
-    EXPECT_NE(strNoImage.find("/dev/sdb"), std::string::npos) << strNoImage;
-    const std::string strNothing = Parse({"read", "--yes"}).strError;
-    EXPECT_NE(strNothing.find("DRIVE and an IMAGE"), std::string::npos) << strNothing;
-}
-
-TEST(CliArgs, BufferLimitsAreInclusive)
-{
-    EXPECT_EQ(Parse({"read", "--buffer", "16", "a", "b"}).args.nBufferMiB, 16u);
-    EXPECT_EQ(Parse({"read", "--buffer=65536", "a", "b"}).args.nBufferMiB, 65536u);
-    EXPECT_FALSE(Parse({"read", "--buffer", "65537", "a", "b"}).bOk);
-    EXPECT_FALSE(Parse({"read", "--buffer=15", "a", "b"}).bOk);
-}
-
-TEST(CliArgs, ThreadsOfTheReadFromOneTo64DefaultTheMachines)
-{
-    EXPECT_EQ(Parse({"read", "a", "b"}).args.nThreads, 0u);
-    EXPECT_EQ(Parse({"read", "--threads", "1", "a", "b"}).args.nThreads, 1u);
-    EXPECT_EQ(Parse({"read", "a", "b", "--threads=64"}).args.nThreads, 64u);
-}
-
-TEST(CliArgs, HelpAnywhere)
-{
-    EXPECT_EQ(Parse({"--help"}).args.eCommand, ECliCommand::Help);
-    EXPECT_EQ(Parse({"read", "--help"}).args.eCommand, ECliCommand::Help);
-    const std::string strUsage = CliUsage();
-    for (const char* pOption : {"--unstable", "--yes", "--buffer", "--help", "DRIVE", "IMAGE"}) {
-        EXPECT_NE(strUsage.find(pOption), std::string::npos) << pOption;
-    }
-}
-
-}  // namespace
-
-namespace {
 
 TEST(CliArgs, CompressionFollowsTheNameUnlessAskedOtherwise)
 {
-    const struct {
-        std::vector<std::string> args;
-        bool bCompress;
-    } cases[] = {
+    const std::pair<TWords, bool> cases[] = {
         {{"read", "d", "x.gmz"}, true},
         {{"read", "d", "X.GmZ"}, true},
-        {{"read", "d", "x.gmi"}, false},
-        {{"read", "d", "gmz"}, false},
         {{"read", "d", "x.gmz.dd"}, false},
+        {{"read", "d", "gmz"}, false},
         {{"read", "--no-compress", "d", "x.gmz"}, false},
-        {{"read", "--compress", "d", "x.dd"}, true},
-        {{"read", "--compress", "--no-compress", "d", "x.gmz"}, false},  // the last one counts
+        {{"write", "--compress", "x.dd", "d"}, true},
+        {{"checksum", "--compress", "--no-compress", "x.gmz"}, false},  // the last one counts
     };
-    for (const auto& c : cases) {
-        const T_PARSE_RESULT r = Parse(c.args);
+    for (const auto& [args, bCompress] : cases) {
+        const T_PARSE_RESULT r = Parse(args);
         ASSERT_TRUE(r.bOk) << r.strError;
-        EXPECT_EQ(WantsCompression(r.args), c.bCompress) << c.args.back();
+        EXPECT_EQ(WantsCompression(r.args), bCompress) << ::testing::PrintToString(args);
+    }
+}
+
+TEST(CliArgs, UsageErrorsSayWhatIsWrong)
+{
+    const std::pair<TWords, const char*> cases[] = {
+        {{}, ""},
+        {{"read", "/dev/sdb"}, "missing IMAGE"},
+        {{"read", "a", "b", "c", "d"}, "too many arguments: \"c\" \"d\""},
+        {{"read", "--buffer", "15", "a", "b"}, "--buffer must be between 16 and 65536 MiB"},
+        {{"read", "--threads=65", "a", "b"}, "--threads must be between 1 and 64 threads"},
+        {{"write", "--yes", "img"}, "missing DRIVE after the IMAGE img (write takes 1 to 4 drives)"},
+        {{"verify", "img", "a", "b", "c", "d", "e"}, "too many drives: 5 given, verify takes at most 4"},
+        {{"write", "--verify", "--md5-verify", "img", "a"}, "--verify and --md5-verify"},
+        {{"write", "--frobnicate", "img", "a"}, "unknown option --frobnicate"},
+        {{"erase", "--method", "a"}, "--method needs a method id"},  // the drive taken for the id
+        {{"checksum", "a.gmz", "b.gmz"}, "too many arguments: \"b.gmz\" (checksum takes one IMAGE)"},
+        {{"list", "/dev/sdb"}, "list takes no arguments, not \"/dev/sdb\""},
+        {{"read", "a", ""}, "the IMAGE is an empty word"},
+        {{"erase", "", "b"}, "a DRIVE is an empty word"},
+        // An option of another command.
+        {{"verify", "--yes", "img", "a"}, "verify does not take the option --yes"},
+        {{"read", "--force-write", "a", "b"}, "read does not take the option --force-write"},
+        {{"write", "--threads", "2", "img", "a"}, "write does not take the option --threads"},
+        {{"erase", "--share-read", "a"}, "erase does not take the option --share-read"},
+        {{"checksum", "--buffer=32", "a.gmz"}, "checksum does not take the option --buffer"},
+        {{"list", "--yes"}, "list does not take the option --yes"},
+    };
+    for (const auto& [args, pSays] : cases) {
+        const T_PARSE_RESULT r = Parse(args);
+        EXPECT_FALSE(r.bOk) << ::testing::PrintToString(args);
+        EXPECT_FALSE(r.strError.empty());
+        EXPECT_NE(r.strError.find(pSays), std::string::npos) << r.strError;
+    }
+}
+
+TEST(CliArgs, HelpAnywhereAndTheSynopsisOfTheCommandAfterAUsageError)
+{
+    EXPECT_EQ(Parse({"--help"}).args.eCommand, ECliCommand::Help);
+    EXPECT_EQ(Parse({"write", "img", "--help"}).args.eCommand, ECliCommand::Help);
+    EXPECT_EQ(Parse({"verify", "-h"}).args.eCommand, ECliCommand::Help);
+    EXPECT_EQ(Parse({"list", "--help"}).args.eCommand, ECliCommand::Help);
+    EXPECT_NE(CliUsageLine(ECliCommand::Erase).find("erase [--method ID]"), std::string::npos);
+    EXPECT_EQ(CliUsageLine(ECliCommand::Erase).find("write ["), std::string::npos);
+    // The help opens with every command's synopsis, the same as after a usage error.
+    const std::string strAll = CliUsageLine();
+    EXPECT_EQ(CliUsage().find(strAll), 0u);
+    for (ECliCommand e : {ECliCommand::List, ECliCommand::Read, ECliCommand::Write, ECliCommand::Verify,
+                          ECliCommand::Erase, ECliCommand::Methods, ECliCommand::Checksum}) {
+        EXPECT_NE(strAll.find(CliUsageLine(e).substr(std::string("Usage: ").size())), std::string::npos);
     }
 }
 

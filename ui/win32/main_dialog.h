@@ -129,8 +129,9 @@ private:
 
     // main_dialog_jobs.cpp: starting, stopping and ending a job.
     void OnJobButton(int nTask);
+    bool PassPreflight(int nTask);
     bool ConfirmDrives(int nTask);
-    void PrepareDumpTask(int nTask);
+    T_DUMPTASK_PARAM DescribeJob(int nTask);
     bool StartDumpTask();
     void StopDumpTask(bool bClosing);
     void OnStopTimer();

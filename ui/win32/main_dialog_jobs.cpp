@@ -1,4 +1,5 @@
-// Starting, stopping and ending a job. The job runs on the job runner's
+// Starting, stopping and ending a job. The job's pre-flight runs before
+// any question, its refusals in the log; the job runs on the job runner's
 // thread (DumpTaskThread) from the description the window fills; the
 // window only reads what the runner posts, and never waits for a job that
 // runs.
@@ -8,6 +9,7 @@
 #include "engine/core/log.h"
 #include "engine/erase/erase_methods.h"
 #include "jobs/dump_task.h"
+#include "jobs/job_preflight.h"
 #include "ui/model/bar_colours.h"
 #include "ui/model/confirm_lines.h"
 #include "ui/model/control_ids.h"
@@ -57,9 +59,16 @@ bool CGravelmoorDlg::ConfirmDrives(int nTask)
     return true;
 }
 
+// The job as the window shows it now, through the pre-flight: each refusal
+// is an error line in the log, and nothing is asked.
+bool CGravelmoorDlg::PassPreflight(int nTask)
+{
+    return LogRefusals(PreflightJob(DescribeJob(nTask)));
+}
+
 void CGravelmoorDlg::OnJobButton(int nTask)
 {
-    if (m_bDumpTask || !ConfirmDrives(nTask)) return;
+    if (m_bDumpTask || !PassPreflight(nTask) || !ConfirmDrives(nTask)) return;
     m_imagePath.PutTextInHistory();
     SaveOptions();
     if (nTask == DUMPTASK_READ) {
@@ -70,11 +79,11 @@ void CGravelmoorDlg::OnJobButton(int nTask)
     for (size_t i = 1; i <= ROW_COUNT; ++i) m_progress[i].m_crBar[0] = colours.crRows;
     m_progress[5].m_crBar[0] = colours.crImage;
     for (CProgressInfoCtrl& ctrl : m_progress) ctrl.Invalidate();
-    PrepareDumpTask(nTask);
+    m_DumpTaskParam = DescribeJob(nTask);
     if (StartDumpTask()) UpdateControls();
 }
 
-void CGravelmoorDlg::PrepareDumpTask(int nTask)
+T_DUMPTASK_PARAM CGravelmoorDlg::DescribeJob(int nTask)
 {
     T_JOB_REQUEST request;
     request.nTask = nTask;
@@ -100,9 +109,10 @@ void CGravelmoorDlg::PrepareDumpTask(int nTask)
     request.dwLockedLetters = m_VolumeControl.LockedLetters();
     request.pWindow = m_pNotify.get();
     request.pDriveInfo = &m_JobDriveInfo;
-    m_DumpTaskParam = BuildJobDescription(request);
-    m_DumpTaskParam.pDevices = m_ports.pDevices;
-    m_DumpTaskParam.pPrompt = m_ports.pPrompt;
+    T_DUMPTASK_PARAM param = BuildJobDescription(request);
+    param.pDevices = m_ports.pDevices;
+    param.pPrompt = m_ports.pPrompt;
+    return param;
 }
 
 bool CGravelmoorDlg::StartDumpTask()

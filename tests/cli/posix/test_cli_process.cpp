@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <regex>
 #include <thread>
+#include <tuple>
 
 #include "cli/cli_stop.h"
 #include "tests/cli/posix/cli_process.h"
@@ -99,55 +100,26 @@ TEST_F(CliProcess, UnwritableStandardOutputIsAFailure)
     EXPECT_EQ(help.Wait(RUN_TIMEOUT), 1);
 }
 
-TEST_F(CliProcess, UsageErrorsGiveStatusTwo)
+// Each stop signal ends a read in the middle promptly, with its status and
+// a line that says how much of the drive the image holds.
+TEST_F(CliProcess, EachStopSignalEndsPromptlyWithItsStatusAndWhatTheImageHolds)
 {
-    CCliProcess cli(ReadCommand({Drive(), Image(), "extra"}));
-    EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 2);
-    EXPECT_NE(cli.Err().find("too many arguments: \"extra\""), std::string::npos) << cli.Err();
-    EXPECT_FALSE(std::filesystem::exists(Image()));
-}
-
-struct T_STOP_CASE {
-    int nSignal;
-    int nStatus;
-    const char* pName;
-};
-
-void PrintTo(const T_STOP_CASE& stopCase, std::ostream* pOut)
-{
-    *pOut << stopCase.pName;
-}
-
-class CliStopSignal : public CliProcess, public ::testing::WithParamInterface<T_STOP_CASE> {};
-
-TEST_P(CliStopSignal, EndsPromptlyWithItsStatusAndWhatTheImageHolds)
-{
-    CCliProcess cli(ReadCommand({"--buffer", "16", EndlessDrive(), Image()}));
-    ASSERT_TRUE(WaitForImageBytes()) << cli.Out() << cli.Err();
-    const auto stopTime = std::chrono::steady_clock::now();
-    cli.Signal(GetParam().nSignal);
-    EXPECT_EQ(cli.Wait(RUN_TIMEOUT), GetParam().nStatus) << cli.Out() << cli.Err();
-    EXPECT_LT(std::chrono::steady_clock::now() - stopTime, PROMPT_STOP_BOUND);
-
-    const std::regex line(std::string("\\[ERROR\\] stopped by ") + GetParam().pName +
-                          ".*: the image .* is incomplete; it holds ([0-9]+) of the drive's 68719476736 bytes\\.\n");
-    std::smatch match;
-    ASSERT_TRUE(std::regex_search(cli.Out(), match, line)) << cli.Out();
-    EXPECT_EQ(std::stoull(match[1]), std::filesystem::file_size(Image()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Signals, CliStopSignal,
-                         ::testing::Values(T_STOP_CASE{SIGINT, 130, "SIGINT"}, T_STOP_CASE{SIGTERM, 143, "SIGTERM"},
-                                           T_STOP_CASE{SIGHUP, 129, "SIGHUP"}),
-                         [](const auto& param) { return std::string(param.param.pName); });
-
-TEST_F(CliProcess, TwoCtrlCsInARowEndWithTheInterruptStatus)
-{
-    CCliProcess cli(ReadCommand({"--buffer", "16", EndlessDrive(), Image()}));
-    ASSERT_TRUE(WaitForImageBytes()) << cli.Err();
-    cli.Signal(SIGINT);
-    cli.Signal(SIGINT);
-    EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 130) << cli.Out() << cli.Err();
+    const std::string strDrive = EndlessDrive();
+    for (const auto& [nSignal, nStatus, pName] :
+         {std::tuple{SIGINT, 130, "SIGINT"}, std::tuple{SIGTERM, 143, "SIGTERM"}, std::tuple{SIGHUP, 129, "SIGHUP"}}) {
+        std::filesystem::remove(Image());
+        CCliProcess cli(ReadCommand({"--buffer", "16", strDrive, Image()}));
+        ASSERT_TRUE(WaitForImageBytes()) << cli.Out() << cli.Err();
+        const auto stopTime = std::chrono::steady_clock::now();
+        cli.Signal(nSignal);
+        EXPECT_EQ(cli.Wait(RUN_TIMEOUT), nStatus) << cli.Out() << cli.Err();
+        EXPECT_LT(std::chrono::steady_clock::now() - stopTime, PROMPT_STOP_BOUND) << pName;
+        const std::regex line(std::string("\\[ERROR\\] stopped by ") + pName + ".*: the image .* is incomplete; it "
+                              "holds ([0-9]+) of the drive's 68719476736 bytes\\.\n");
+        std::smatch match;
+        ASSERT_TRUE(std::regex_search(cli.Out(), match, line)) << cli.Out();
+        EXPECT_EQ(std::stoull(match[1]), std::filesystem::file_size(Image()));
+    }
 }
 
 // nohup starts a program with SIGHUP ignored; the read must then outlive a
@@ -199,19 +171,6 @@ TEST_F(CliProcess, CtrlCOnTheTerminalEndsTheQuestionWithNo)
                              "; it was left as it was."),
               std::string::npos)
         << cli.Out();
-}
-
-TEST_F(CliProcess, YesTypedOnTheTerminalReplacesTheImage)
-{
-    WriteWholeFile(Image(), OLD_IMAGE);
-    const std::string strDrive = Drive();
-    T_CLI_START start = ReadCommand({strDrive, Image()});
-    start.bTerminal = true;
-    CCliProcess cli(start);
-    ASSERT_TRUE(cli.WaitForOutput("上書きしますか？ [y/N] ", START_TIMEOUT)) << cli.Out();
-    cli.Type("y\n");
-    EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 0) << cli.Out();
-    EXPECT_EQ(ReadWholeFile(Image()), ReadWholeFile(strDrive));
 }
 
 TEST_F(CliProcess, ProgressShowsTheUsersDecimalCommaAndTheMd5SumFileStaysAsItIs)

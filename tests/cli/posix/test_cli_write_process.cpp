@@ -1,6 +1,5 @@
 // The built program's write confirmation on a real (pseudo-)terminal: the
-// drives are listed with their sizes, only a typed Yes writes, and Ctrl-C
-// at the question answers No and ends with the interrupt's status.
+// drives are listed with their sizes, and a typed Yes writes.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -52,16 +51,6 @@ TEST_F(CliWriteProcess, ListsTheDrivesAndWritesAfterATypedYes)
     EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 0) << cli.Out();
     EXPECT_EQ(ReadWholeFile(Drive()), ReadWholeFile(Image()));
     EXPECT_NE(cli.Out().find(Drive() + " - DISK WRITE=OK"), std::string::npos) << cli.Out();
-}
-
-TEST_F(CliWriteProcess, CtrlCAtTheQuestionWritesNothing)
-{
-    CCliProcess& cli = StartAndWaitForTheQuestion();
-    cli.Type("\x03");  // the terminal turns it into SIGINT for its foreground
-    EXPECT_EQ(cli.Wait(RUN_TIMEOUT), 130) << cli.Out();
-    EXPECT_EQ(ReadWholeFile(Drive()), std::vector<uint8_t>(1024 * 1024 + 5, 0xEE));
-    EXPECT_NE(cli.Out().find("stopped by SIGINT (Ctrl-C) before any drive was written."), std::string::npos)
-        << cli.Out();
 }
 
 }  // namespace

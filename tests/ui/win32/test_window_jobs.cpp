@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <set>
 
 #include "drives/drive_kind.h"
@@ -258,6 +259,39 @@ bool LogSays(CWindowHarness& harness, const char* pszText)
 {
     harness.Dialog().FlushDisplay();
     return harness.Dialog().LogText().find(pszText) != std::string::npos;
+}
+
+// The job's pre-flight runs before any question: a refused job starts
+// nothing, asks nothing and says why in the log, naming the row's drive.
+TEST(WindowPreflight, ARefusedJobAsksNothingStartsNothingAndSaysWhyInTheLog)
+{
+    CWindowHarness harness;
+    const auto pDisk = harness.AddDisk(1);
+    harness.Open();
+    harness.SetRowChecked(0, true);
+    const std::string strFolder = harness.m_temp.File("folder.gmi");
+    std::filesystem::create_directory(harness.m_temp.Path() / "folder.gmi");
+    harness.SetImagePath(strFolder);
+    harness.Click(IDC_READ);
+    EXPECT_FALSE(harness.Dialog().JobRunning());
+    EXPECT_TRUE(PumpUntil([&] { return LogSays(harness, "exists and is not a regular file."); }, 5s));
+    EXPECT_TRUE(LogSays(harness, ("[ERROR] can't create file " + strFolder).c_str()));
+
+    const std::string strImage = harness.m_temp.File("source.gmi");
+    WriteWholeFile(strImage, std::vector<uint8_t>(DISK_SIZE, 0x5A));
+    harness.SetImagePath(strImage);
+    ASSERT_TRUE(harness.Enabled(IDC_WRITE));
+    pDisk->FailOpen(ERROR_ACCESS_DENIED);  // after the drive list was built
+    {
+        CDialogAnswerer answer(CONFIRM_TITLE, [](HWND hDialog) { ::PostMessageW(hDialog, WM_COMMAND, IDOK, 0); });
+        harness.Click(IDC_WRITE);
+        EXPECT_TRUE(PumpUntil([&] { return LogSays(harness, "[ERROR] can't open disk DISK #1: "); }, 5s));
+        EXPECT_FALSE(answer.Answered());
+    }
+    EXPECT_FALSE(harness.Dialog().JobRunning());
+    EXPECT_FALSE(LogSays(harness, "START."));
+    EXPECT_EQ(harness.Dialog().RowState(0), 0u);
+    EXPECT_EQ(pDisk->Contents(), CFakeDisk::WithPattern(DISK_SIZE, 1)->Contents());
 }
 
 TEST(WindowStop, StopDuringAHungReadAnswersAtOnceAndTheJobEndsWhenTheDriveDoes)

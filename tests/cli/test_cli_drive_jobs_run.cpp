@@ -1,0 +1,146 @@
+// Whole runs of write, verify and erase in this process, on fake drives
+// and a fake image: what is shown before the question and how it is
+// answered, exit statuses, a refused job, and stops.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "engine/core/system_error.h"
+#include "engine/erase/erase_methods.h"
+#include "tests/cli/cli_run_fixture.h"
+
+namespace {
+
+using cli_test::MIB;
+constexpr uint64_t SIZE = 3 * MIB + 123;  // the last block is a short one
+const std::string IMAGE = "fake-image.gmi";
+const std::string T1 = "fake-t1";
+const std::string T2 = "fake-t2";
+
+class CliDriveJobRun : public cli_test::CliRunTest {
+protected:
+    void SetUp() override
+    {
+        m_devices.Add(IMAGE, m_pImage);
+        m_devices.Add(T1, m_pT1);
+        m_devices.Add(T2, m_pT2);
+    }
+
+    const std::vector<uint8_t>& ImageBytes() const { return m_pImage->Contents(); }
+
+    std::shared_ptr<CFakeDisk> m_pImage = cli_test::FakeImage(SIZE);
+    std::shared_ptr<CFakeDisk> m_pT1 = CFakeDisk::WithPattern(SIZE, 1);
+    std::shared_ptr<CFakeDisk> m_pT2 = CFakeDisk::WithPattern(SIZE, 2);
+    const std::vector<uint8_t> m_before1 = m_pT1->Contents();
+};
+
+TEST_F(CliDriveJobRun, OnlyAYesWritesAfterTheDrivesAreListedWithTheirSizes)
+{
+    EXPECT_EQ(RunCli({"write", IMAGE, T1, T2}), 1);
+    EXPECT_EQ(m_strErr.find("下記のドライブにイメージを書き込みます。\n" + T1 + " (3145851)\n" + T2 + " (3145851)\n"), 0u)
+        << m_strErr;
+    EXPECT_TRUE(ErrHas("実行しますか？ [y/N] N (no terminal to ask; --yes answers Yes)\n")) << m_strErr;
+    EXPECT_TRUE(OutHas("[ERROR] the write was not confirmed; no drive was written.\n")) << m_strOut;
+    EXPECT_FALSE(OutHas("WRITE ")) << m_strOut;
+    TypeAtTerminal("no");
+    EXPECT_EQ(RunCli({"write", IMAGE, T1}), 1);
+    EXPECT_EQ(m_pT1->Contents(), m_before1);
+    TypeAtTerminal("y");
+    EXPECT_EQ(RunCli({"write", IMAGE, T1}), 0) << m_strOut;
+    EXPECT_EQ(m_pT1->Contents(), ImageBytes());
+}
+
+TEST_F(CliDriveJobRun, AStopWhileAskingAnswersNoWithTheSignalsStatus)
+{
+    m_bTerminal = true;
+    m_answer = [this](std::string&) {  // Ctrl-C while the operator is asked
+        m_stop.Request(EStopSignal::Interrupt);
+        return false;
+    };
+    EXPECT_EQ(RunCli({"write", IMAGE, T1}), 130);
+    EXPECT_EQ(m_pT1->Contents(), m_before1);
+    EXPECT_TRUE(OutHas("stopped by " + std::string(StopSignalText(EStopSignal::Interrupt)) +
+                       " before any drive was written.\n"))
+        << m_strOut;
+}
+
+TEST_F(CliDriveJobRun, AStopBeforeTheQuestionWinsOverYes)
+{
+    m_stop.Request(EStopSignal::Terminate);
+    EXPECT_EQ(RunCli({"erase", "--yes", T1}), 143);
+    EXPECT_TRUE(ErrHas("[y/N] N (stopped)\n")) << m_strErr;
+    EXPECT_EQ(m_pT1->Contents(), m_before1);
+}
+
+// The job's pre-flight refuses before anything is asked: one error line,
+// status 1, and no drive changes, even with --yes.
+TEST_F(CliDriveJobRun, ARefusedJobSaysWhyAsksNothingAndChangesNothing)
+{
+    m_pT2->SetStorage(T_STORAGE{{{500}, {}}, {}});
+    m_pImage->SetStorage(T_STORAGE{{{}, {{500, 9}}}, {{500}, {}}});
+    EXPECT_EQ(RunCli({"write", "--yes", IMAGE, T1, T2}), 1);
+    EXPECT_EQ(m_strOut, "[ERROR] can't write disk fake-t2: the image file fake-image.gmi is stored on it.\n");
+    EXPECT_EQ(m_strErr, "");
+    EXPECT_EQ(m_pT1->Contents(), m_before1);
+}
+
+// Status 0 only when every drive's verdict is OK; a failing drive leaves
+// the others to be written.
+TEST_F(CliDriveJobRun, TheStatusIsZeroOnlyWhenEveryDriveIsOk)
+{
+    m_pT2->FailWrites(MIB, MIB + 1, SystemError::IoError());
+    EXPECT_EQ(RunCli({"write", "--yes", IMAGE, T1, T2}), 1);
+    EXPECT_EQ(m_pT1->Contents(), ImageBytes());
+    EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=OK\n  " + T2 + " - DISK WRITE=NG\n")) << m_strOut;
+    m_strErr.clear();
+    EXPECT_EQ(RunCli({"verify", IMAGE, T1}), 0) << m_strOut;
+    EXPECT_EQ(m_strErr, "");  // nothing is asked
+}
+
+// The stop comes with the first progress figure, while the drive is being
+// written (a second per block, 3 s for the drive); the run must end long
+// before the write would have.
+TEST_F(CliDriveJobRun, AStopDuringTheWriteEndsPromptlyWithTheDriveNgAndTheSignalsStatus)
+{
+    m_pT1->SetWriteDelayMs(1000);
+    m_output.eProgress = EProgressMode::Live;
+    const auto start = std::chrono::steady_clock::now();
+    m_onWrite = [this] {
+        if (m_strErr.find('%') != std::string::npos) m_stop.Request(EStopSignal::HangUp);
+    };
+    EXPECT_EQ(RunCli({"write", "--yes", IMAGE, T1}), 129);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(2500));
+    EXPECT_TRUE(OutHas("  " + T1 + " - DISK WRITE=NG\n")) << m_strOut;
+    EXPECT_TRUE(OutHas("the job was cut short")) << m_strOut;
+}
+
+TEST_F(CliDriveJobRun, AnEraseShowsWhatAndHowBeforeTheQuestion)
+{
+    EXPECT_EQ(RunCli({"erase", "--yes", "--method", "2", T1}), 0) << m_strOut;
+    EXPECT_EQ(m_pT1->Contents(), std::vector<uint8_t>(SIZE, 0xFF));
+    EXPECT_TRUE(OutHas("  " + T1 + " - ERASE=OK\n")) << m_strOut;
+    EXPECT_EQ(m_strErr, "下記のドライブを消去します。\n" + T1 +
+                            " (3145851)\nERASE Method: Fill one(0xFF).\n★警告\n消去されたデータを現実的なコストで復元"
+                            "する事は恐らく不可能ですので、十分ご注意下さい。\n実行しますか？ [y/N] y (--yes)\n");
+    m_strOut.clear();
+    m_strErr.clear();
+    EXPECT_EQ(RunCli({"erase", "--yes", "--method", "999", T1}), 0) << m_strOut;
+    EXPECT_EQ(m_strOut.find("[WARNING] erase method 999 is not in the catalogue"), 0u) << m_strOut;
+    EXPECT_TRUE(ErrHas("ERASE Method: Fill zero(0x00).\n")) << m_strErr;
+    EXPECT_EQ(m_pT1->Contents(), std::vector<uint8_t>(SIZE, 0x00));
+}
+
+TEST(CliMethods, ListsEveryMethodWithItsLineAndItsPasses)
+{
+    const std::string strList = EraseMethodsListing();
+    for (const T_ERASE_METHOD& m : EraseMethods()) {
+        std::string strEntry = std::string(" ").append(std::to_string(m.nId)).append("  ").append(m.pConstant);
+        strEntry.append("\n       ").append(m.pLogLine);  // (append, not +: a false -Wrestrict of GCC 12 at -O3)
+        EXPECT_NE(strList.find(strEntry), std::string::npos) << m.pConstant;
+    }
+    EXPECT_NE(strList.find("7 passes: 0x00, 0xFF, R1, R2, ~R1, ~R2, R3\n"), std::string::npos);
+    EXPECT_NE(strList.find("1 pass: 0x00\n"), std::string::npos);
+    EXPECT_EQ(ErasePassNotation(0x80AA), "V 0xAA");
+}
+
+}  // namespace
