@@ -153,18 +153,15 @@ TEST_F(DriveInfoTest, FloppiesAndCdromsAreFoundByTheirOwnKindAndNumber)
 
 TEST_F(DriveInfoTest, SetupInterfacesAttachToTheRecordsOfTheirVolumeAndAFailedListKeepsThem)
 {
-    T_VOLUME_INTERFACE e{"\\\\?\\STORAGE#Volume#e\\", VOL_E, 11, "\\Device\\0042", "STORAGE\\E", true, 12, "USB\\DISK"};
-    T_VOLUME_INTERFACE unnamed = e;
-    unnamed.strVolumeName.clear();
-    unnamed.strDeviceId = "other";
+    T_VOLUME_INTERFACE e{"\\\\?\\STORAGE#Volume#e\\", VOL_E, 11, "", "STORAGE\\E", true, 12, "USB\\DISK"};
+    T_VOLUME_INTERFACE unnamed{"\\\\?\\STORAGE#Volume#x\\", "", 13, "", "other", false, 0, ""};
     m_scanner.SetInterfaces({e, unnamed});
     m_info.Refresh();
-    EXPECT_EQ(m_info.FindLetter("E")->strDeviceId, e.strDeviceId);
-    EXPECT_EQ(m_info.FindLetter("E")->strParentId, e.strParentId);
+    EXPECT_EQ(m_info.FindLetter("E")->strDeviceId + "|" + m_info.FindLetter("E")->strParentId, "STORAGE\\E|USB\\DISK");
     EXPECT_EQ(m_info.FindLetter("C")->strDeviceId, "");
     m_scanner.SetInterfaces({}, true);
     EXPECT_FALSE(m_info.ScanVolumeInterfaces());
-    EXPECT_EQ(m_info.FindLetter("E")->strDeviceId, e.strDeviceId);
+    EXPECT_EQ(m_info.FindLetter("E")->strDeviceId, "STORAGE\\E");
 }
 
 TEST_F(DriveInfoTest, VolumeNamesAsLettersAreAlwaysScannedAndGoWhenNoLongerListed)

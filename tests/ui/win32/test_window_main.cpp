@@ -1,14 +1,10 @@
 // The main window without a job: its rows and their drive boxes, the
 // settings file, the log under a flood of messages, the drive list's
 // refresh, the setup dialog, the image's checksum, volume locks and the
-// row buttons, and labels over a background picture.
+// row buttons.
 #include <windows.h>
 
 #include <gtest/gtest.h>
-
-#include <atomic>
-#include <cstring>
-#include <thread>
 
 #include "drives/settings_keys.h"
 #include "engine/checksum/md5sum_file.h"
@@ -112,42 +108,6 @@ TEST(MainWindowLog, PastItsLimitTheLogDropsItsOldestWholeLinesAndKeepsTheNewest)
     EXPECT_EQ(strLog.find("Gravelmoor V."), std::string::npos) << "the banner was the oldest line";
     EXPECT_TRUE(strLog.ends_with("line 1999" + strPad + "\n"));
     EXPECT_EQ(strLog.find("line "), 0u) << "whole lines leave";
-}
-
-// Opens the log's context menu, picks "ログを消去(&E)" by its key and answers
-// the question with nAnswer.
-bool ClearLogFromMenu(CWindowHarness& harness, int nAnswer)
-{
-    std::atomic<bool> bMenuSeen{false};
-    std::thread menuKeys([&] {
-        for (int i = 0; i < 500 && !bMenuSeen; ++i) {
-            const HWND hMenu = ::FindWindowW(L"#32768", nullptr);
-            if (hMenu && ::IsWindowVisible(hMenu)) {
-                bMenuSeen = true;
-                ::PostMessageW(hMenu, WM_KEYDOWN, 'E', 0);
-                ::PostMessageW(hMenu, WM_CHAR, 'e', 0);
-                return;
-            }
-            std::this_thread::sleep_for(10ms);
-        }
-    });
-    CDialogAnswerer answer("Gravelmoor", [nAnswer](HWND hBox) { ::PostMessageW(hBox, WM_COMMAND, nAnswer, 0); });
-    ::SendMessageW(harness.Item(IDC_LOG), WM_RBUTTONDOWN, 0, MAKELPARAM(20, 20));
-    menuKeys.join();
-    return bMenuSeen && answer.Answered();
-}
-
-TEST(MainWindowLog, TheContextMenuClearsTheLogOnlyWhenTheQuestionIsAnsweredYes)
-{
-    CWindowHarness harness;
-    harness.Open();
-    harness.Dialog().FlushDisplay();
-    const std::string strBefore = harness.Dialog().LogText();
-    ASSERT_FALSE(strBefore.empty());
-    ASSERT_TRUE(ClearLogFromMenu(harness, IDNO));
-    EXPECT_EQ(harness.Dialog().LogText(), strBefore);
-    ASSERT_TRUE(ClearLogFromMenu(harness, IDYES));
-    EXPECT_EQ(harness.Dialog().LogText(), "");
 }
 
 TEST(MainWindowRefresh, ADeviceArrivalRebuildsTheListAtOnceOtherEventsAfterAPause)
@@ -279,56 +239,6 @@ TEST_F(WindowLocks, TheProbeButtonReadsTheDrivesFirstBlockAndTheEjectButtonEject
     m_harness.Click(IDC_ROW_EJECT[0]);
     EXPECT_EQ(m_pVolume->Volume().RequestCount(EFakeRequest::Eject), 1u);
     EXPECT_FALSE(m_pVolume->Volume().MediaPresent());
-}
-
-// A 24-bit picture: the upper half of colour crTop, the lower half crBottom.
-void WritePicture(const std::string& strPath, LONG nSide, COLORREF crTop, COLORREF crBottom)
-{
-    const LONG nStride = ((nSide * 3 + 3) / 4) * 4;
-    BITMAPFILEHEADER head{0x4D42, 0, 0, 0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
-    BITMAPINFOHEADER info{sizeof info, nSide, nSide, 1, 24, BI_RGB, static_cast<DWORD>(nStride * nSide), 0, 0, 0, 0};
-    head.bfSize = head.bfOffBits + info.biSizeImage;
-    std::vector<uint8_t> file(head.bfSize);
-    std::memcpy(file.data(), &head, sizeof head);
-    std::memcpy(file.data() + sizeof head, &info, sizeof info);
-    for (LONG y = 0; y < nSide; ++y) {  // rows are stored bottom-up
-        const COLORREF cr = y >= nSide / 2 ? crTop : crBottom;
-        for (LONG x = 0; x < nSide; ++x) {
-            uint8_t* p = &file[static_cast<size_t>(head.bfOffBits + y * nStride + x * 3)];
-            p[0] = GetBValue(cr);
-            p[1] = GetGValue(cr);
-            p[2] = GetRValue(cr);
-        }
-    }
-    WriteWholeFile(strPath, file);
-}
-
-// The text and background colours the window gives a label that asks.
-std::pair<COLORREF, COLORREF> AskColours(HWND hWnd, int nId)
-{
-    const HDC hdc = ::CreateCompatibleDC(nullptr);
-    const INT_PTR nBrush =
-        ::SendMessageW(hWnd, WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(hdc), reinterpret_cast<LPARAM>(::GetDlgItem(hWnd, nId)));
-    EXPECT_EQ(nBrush, reinterpret_cast<INT_PTR>(::GetStockObject(NULL_BRUSH))) << "a label over a picture is see-through";
-    const std::pair<COLORREF, COLORREF> colours{::GetTextColor(hdc), ::GetBkColor(hdc)};
-    ::DeleteDC(hdc);
-    return colours;
-}
-
-TEST(WindowPicture, LabelsOverADarkPartOfThePictureAreWhiteOverABrightPartBlackAndTheFramesGo)
-{
-    CWindowHarness harness;
-    harness.m_strBackground = harness.m_temp.File("Gravelmoor.bmp");
-    WritePicture(harness.m_strBackground, 1600, RGB(10, 20, 60), RGB(250, 250, 200));
-    harness.Open();
-    ASSERT_TRUE(harness.Dialog().HasBackgroundPicture());
-    EXPECT_FALSE(::IsWindowVisible(harness.Item(IDC_FRAME_DRIVES)));
-    ::UpdateWindow(harness.Window());  // the picture's place is fixed by painting
-    // The drive rows lie in the picture's dark upper half, the options in
-    // its bright lower half (the picture is centred on the window).
-    EXPECT_EQ(AskColours(harness.Window(), static_cast<int>(IDC_ROW_ENABLE[0])),
-              std::make_pair(RGB(255, 255, 255), RGB(10, 20, 60)));
-    EXPECT_EQ(AskColours(harness.Window(), IDC_OPT_EJECT), std::make_pair(RGB(0, 0, 0), RGB(250, 250, 200)));
 }
 
 }  // namespace
