@@ -88,7 +88,10 @@ TEST_F(WindowSettings, EverythingSavedReadsBackExceptTheUnstableMediaOptionAndNo
 
 TEST_F(WindowSettings, TheHistoryStopsAtItsFirstGapOrItsTenthAndAnyFlagButZeroIsSet)
 {
-    for (int i = 0; i < 12; ++i) Write("ImagePath_" + std::to_string(i), "p" + std::to_string(i));
+    for (int i = 0; i < 12; ++i) {
+        const std::string strNumber = std::to_string(i);  // appended: GCC's -O3 warns of "literal" + string
+        Write(std::string("ImagePath_").append(strNumber), std::string("p").append(strNumber));
+    }
     EXPECT_EQ(LoadWindowSettings(*m_pStore, m_strPath).arrImagePath.size(), 10u);
     Write("ImagePath_2", "");
     EXPECT_EQ(LoadWindowSettings(*m_pStore, m_strPath).arrImagePath, (std::vector<std::string>{"p0", "p1"}));
