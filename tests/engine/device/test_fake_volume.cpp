@@ -1,6 +1,6 @@
 // The fake disk's storage and volume requests, as engine and job tests use
-// them: answers set by the test, faults on demand, counts, and the lock,
-// mount and medium states that follow the requests.
+// them: answers set by the test, faults on demand, counts, and the mount and
+// medium states that follow the requests (the lock's are the job tests').
 #include <gtest/gtest.h>
 
 #include "engine/core/system_error.h"
@@ -41,25 +41,6 @@ TEST_F(FakeVolumeTest, QueriesGiveWhatTheTestSetAndNothingBefore)
     ASSERT_TRUE(pVolume->GetVolumeDiskExtents(arrExtents, m_nError));
     EXPECT_EQ(arrExtents.size(), 2u);
     EXPECT_EQ(m_pDisk->Volume().RequestCount(EFakeRequest::DeviceNumber), 2u);
-}
-
-TEST_F(FakeVolumeTest, ALockLastsUntilUnlockedOrTheHandleIsDropped)
-{
-    std::unique_ptr<IDevice> pVolume = OpenVolume();
-    std::unique_ptr<IDevice> pOther = OpenVolume();
-    EXPECT_FALSE(pVolume->UnlockVolume(m_nError));
-    ASSERT_TRUE(pVolume->LockVolume(m_nError));
-    EXPECT_TRUE(m_pDisk->Volume().Locked());
-    EXPECT_FALSE(pOther->LockVolume(m_nError));
-    EXPECT_FALSE(pOther->UnlockVolume(m_nError));
-    ASSERT_TRUE(pVolume->UnlockVolume(m_nError));
-    EXPECT_FALSE(m_pDisk->Volume().Locked());
-
-    ASSERT_TRUE(pOther->LockVolume(m_nError));
-    pOther.reset();
-    EXPECT_FALSE(m_pDisk->Volume().Locked());
-    EXPECT_EQ(m_pDisk->Volume().RequestCount(EFakeRequest::Lock), 3u);
-    EXPECT_EQ(m_pDisk->Volume().RequestCount(EFakeRequest::Unlock), 3u);
 }
 
 TEST_F(FakeVolumeTest, AnInjectedFaultFailsTheGivenNumberOfRequestsAndChangesNothing)

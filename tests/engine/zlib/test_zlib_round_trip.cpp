@@ -63,17 +63,6 @@ TEST_F(ZlibRoundTripTest, ImagesOfAwkwardSizesAndContentsComeBackWhole)
     }
 }
 
-TEST_F(ZlibRoundTripTest, StreamFinishedWithoutDataIsACompleteMemberOfNothing)
-{
-    ASSERT_TRUE(WriteFile({}).bOk);
-    const std::vector<uint8_t> image = ReadWholeFile(Image());
-    EXPECT_EQ(image.size(), 20u);  // header, an empty deflate block, CRC-32 and length
-    EXPECT_EQ(TrailerLength(image), 0u);
-    const T_READ_BACK back = ReadFile();
-    EXPECT_TRUE(back.result.bOk);
-    EXPECT_EQ(back.lengths, std::vector<uint32_t>{0});
-}
-
 TEST_F(ZlibRoundTripTest, ReaderGivesFullBlocksThenTheRestThenNothing)
 {
     ASSERT_TRUE(WriteFile(TextLike(2 * MIB + MIB / 2)).bOk);
