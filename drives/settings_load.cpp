@@ -1,13 +1,20 @@
-// The setup settings read for the main window.
+// The setup settings read for the main window, and drive letter lists.
 #include "drives/settings_load.h"
 
 #include <algorithm>
 
-#include "drives/profile_store_int.h"
-#include "drives/settings_letters.h"
 #include "engine/core/format.h"
 
 namespace {
+
+// The upper-case letter of one byte of UTF-8 text, or 0. Bytes of a
+// character beyond ASCII never are letters here.
+char UpperLetter(char c)
+{
+    if (c >= 'a' && c <= 'z') return static_cast<char>(c - 'a' + 'A');
+    if (c >= 'A' && c <= 'Z') return c;
+    return 0;
+}
 
 constexpr uint32_t DRIVE_TYPE_NO_ROOT_DIR = 1;
 constexpr uint32_t DRIVE_TYPE_REMOVABLE = 2;
@@ -112,4 +119,26 @@ void AddStrayKeyWarnings(IProfileStore& store, const std::string& strPath, std::
                                          "from the [%s] section only.\n",
                                          strPath, strWhere, strKeys, SETTINGS_SECTION));
     }
+}
+
+uint32_t LetterMask(std::string_view strLetters)
+{
+    uint32_t dwMask = 0;
+    for (char c : strLetters) {
+        if (const char chLetter = UpperLetter(c)) dwMask |= LetterBit(chLetter);
+    }
+    return dwMask;
+}
+
+std::vector<char> LetterSequence(std::string_view strLetters)
+{
+    std::vector<char> letters;
+    uint32_t dwSeen = 0;
+    for (char c : strLetters) {
+        const char chLetter = UpperLetter(c);
+        if (!chLetter || (dwSeen & LetterBit(chLetter))) continue;
+        dwSeen |= LetterBit(chLetter);
+        letters.push_back(chLetter);
+    }
+    return letters;
 }

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "drives/profile_store.h"
@@ -51,3 +52,16 @@ uint32_t ReadCompressThreads(IProfileStore& store, const std::string& strPath,
 // A warning for each section other than ours that holds keys, and for keys
 // above the first section: nothing there is ever read.
 void AddStrayKeyWarnings(IProfileStore& store, const std::string& strPath, std::vector<std::string>& arrWarnings);
+
+// Drive letters as bit masks, bit 0 = A: to bit 25 = Z:. A letter list is
+// the text the operator typed: letters of either case count, everything
+// else and repetitions are ignored, so "ab1" and "BAb" are A: and B:.
+uint32_t LetterMask(std::string_view strLetters);
+
+// The letters of a list in the order typed, upper case, each once.
+std::vector<char> LetterSequence(std::string_view strLetters);
+
+constexpr uint32_t LetterBit(char chUpper)
+{
+    return uint32_t{1} << (chUpper - 'A');
+}

@@ -2,7 +2,10 @@
 // Where the settings file lives: beside the executable on Windows, in the
 // user's configuration folder elsewhere (the executable's folder is not
 // writable there). Empty when no place can be named; the settings then read
-// as their defaults and are not saved.
+// as their defaults and are not saved. The platform's settings store
+// (posix/, win32/) answers GetSettingsFilePath; the rules below, which
+// every platform can test, are with the store's shared ones
+// (profile_store.cpp).
 #include <string>
 #include <string_view>
 

@@ -3,7 +3,6 @@
 
 #include <optional>
 
-#include "drives/settings_letters.h"
 #include "engine/core/log.h"
 
 namespace {

@@ -1,17 +1,31 @@
-// Reading the settings file with limits, and replacing it in one step.
+// The settings file on POSIX: where it lives, reading it with limits, and
+// replacing it in one step.
 #include "drives/posix/profile_store_file.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 #include "drives/profile_store_document.h"
-#include "drives/profile_store_int.h"
+#include "drives/settings_path.h"
 
 namespace {
+
+std::string HomeFromPasswordDatabase()
+{
+    std::vector<char> buffer(16384);
+    struct passwd entry {};
+    struct passwd* pResult = nullptr;
+    if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &pResult) != 0 || !pResult || !pResult->pw_dir)
+        return std::string();
+    return pResult->pw_dir;
+}
 
 // Links followed before a link loop is assumed, as the kernel does.
 constexpr int MAX_LINKS = 40;
@@ -173,4 +187,12 @@ bool CFileProfileStore::WriteString(const std::string& strPath, std::string_view
 std::unique_ptr<IProfileStore> CreateProfileStore()
 {
     return std::make_unique<CFileProfileStore>();
+}
+
+std::string GetSettingsFilePath()
+{
+    const char* pXdg = std::getenv("XDG_CONFIG_HOME");
+    const char* pHome = std::getenv("HOME");
+    const std::string strHome = pHome && *pHome ? std::string(pHome) : HomeFromPasswordDatabase();
+    return SettingsPathInConfigHome(pXdg ? pXdg : "", strHome);
 }

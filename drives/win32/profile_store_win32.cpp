@@ -1,12 +1,13 @@
-// The settings store on Windows: the private-profile functions themselves.
-// An empty path names no file (the functions would look for one in the
-// Windows folder instead).
+// The settings store on Windows: the private-profile functions themselves,
+// over the file beside the executable. An empty path names no file (the
+// functions would look for one in the Windows folder instead).
 #include <windows.h>
 
 #include <vector>
 
 #include "drives/profile_store.h"
 #include "drives/profile_store_document.h"
+#include "drives/settings_path.h"
 #include "engine/core/win32/text_win32.h"
 
 namespace {
@@ -96,4 +97,18 @@ public:
 std::unique_ptr<IProfileStore> CreateProfileStore()
 {
     return std::make_unique<CWin32ProfileStore>();
+}
+
+// The module name is asked for with a growing buffer, so that a long path
+// is not cut.
+std::string GetSettingsFilePath()
+{
+    std::vector<wchar_t> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD nLength = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (nLength == 0) return std::string();
+        if (nLength < buffer.size()) return SettingsPathBesideModule(WideToUtf8(std::wstring_view(buffer.data(), nLength)));
+        if (buffer.size() >= 32768) return std::string();
+        buffer.resize(buffer.size() * 2);
+    }
 }

@@ -158,3 +158,8 @@ bool ParseMd5SumLine(std::string_view strText, T_MD5_DIGEST& digest)
     digest = parsed;
     return true;
 }
+
+std::string_view Md5SumLineEnd()
+{
+    return TextFileLineEnd();
+}

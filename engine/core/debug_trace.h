@@ -10,6 +10,6 @@ void DebugTrace(std::string_view strLine);
 using DEBUG_TRACE_HOOK = void (*)(std::string_view strLine);
 void SetDebugTraceHook(DEBUG_TRACE_HOOK pHook);
 
-// The platform adapter's output of one line (debug_trace_posix.cpp,
-// debug_trace_win32.cpp); DebugTrace calls it.
+// The platform's output of one line (in its platform facts file);
+// DebugTrace calls it.
 void PlatformDebugTrace(std::string_view strLine);

@@ -62,3 +62,7 @@ std::string FormatText(std::string_view strFormat, const A&... args)
 // thread formats text is a race. Nothing machine-read is formatted with
 // real numbers.
 void UseUserLocale();
+
+// The line end of a text file on this platform ("\r\n" on Windows); the
+// platform's facts file answers it.
+std::string_view TextFileLineEnd();

@@ -6,6 +6,7 @@
 
 #include "drives/drive_kind.h"
 #include "drives/drive_list_build.h"
+#include "drives/drive_list_text.h"
 #include "drives/fake/scripted_volume_scanner.h"
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
@@ -112,6 +113,26 @@ TEST_F(DriveListBuildTest, ACdromWithADiscIsAsLargeAsTheFileSystemOnItsLetter)
     ASSERT_EQ(arrItems.size(), 5u);
     EXPECT_EQ(arrItems[4].strText, " CDROM#01 (D:) (  2.00MiB) ");
     EXPECT_EQ(arrItems[4].nSize, 2u << 20);
+}
+
+TEST(DriveListText, SizesKeepTheNumberAtAThousandOrBelowAndNamesOtherThanLettersShowAsTheyAre)
+{
+    EXPECT_EQ(DriveSizeText(1000), "(1000.00B  ) ");
+    EXPECT_EQ(DriveSizeText(1001), "(  0.98KiB) ");
+    EXPECT_EQ(DriveSizeText(1024000), "(1000.00KiB) ");
+    EXPECT_EQ(DriveSizeText(UINT64_MAX), "( 16.00EiB) ");
+    EXPECT_EQ(DriveLettersText({"sdb1", "sdb2"}), "(sdb1, sdb2) ");
+    T_DRIVE_TEXT floppy;  // a floppy's number has one digit and no names are shown
+    floppy.nKind = DRIVE_KIND_FLOPPY;
+    floppy.arrLetters = {"A"};
+    floppy.eMeasure = EDriveMeasure::NotReady;
+    floppy.strVendor = "never shown";
+    floppy.bLocked = true;
+    EXPECT_EQ(DriveListText(floppy), "*FLOPPY#0 (A:) *NOT READY* ");
+    T_DRIVE_TEXT unknown;  // a drive that could not be identified is not measured
+    unknown.nKind = DRIVE_KIND_DISK;
+    unknown.nNumber = 12;
+    EXPECT_EQ(DriveListText(unknown), " DRIVE#12 (--) ");
 }
 
 }  // namespace

@@ -63,23 +63,21 @@ TEST_F(JobVolumeTest, ARefusedLockWarnsGoesOnAndIsNotUnlocked)
     EXPECT_NE(strLog.find("  DISK #0 (E:, F:) - VERIFY=OK"), std::string::npos);
 }
 
-TEST_F(JobVolumeTest, EjectFollowsSuccessOnlyAndNotReadyCountsAsDismounted)
+TEST_F(JobVolumeTest, AGoodDriveIsEjectedNotUnlocked)
 {
     m_param.bEject = true;
     RunVerify(true);
-    const std::string strLog = m_recorder.LogText();
-    EXPECT_NE(strLog.find("Volume \\\\.\\E: eject...OK.\n"), std::string::npos) << strLog;
+    EXPECT_NE(m_recorder.LogText().find("Volume \\\\.\\E: eject...OK.\n"), std::string::npos) << m_recorder.LogText();
     EXPECT_FALSE(Vol('E').MediaPresent());
-    EXPECT_EQ(strLog.find("unlock"), std::string::npos);
+    EXPECT_EQ(m_recorder.LogText().find("unlock"), std::string::npos);
 }
 
 TEST_F(JobVolumeTest, AFailedDriveIsUnlockedNotEjected)
 {
     m_param.bEject = true;
     RunVerify(false);
-    const std::string strLog = m_recorder.LogText();
-    EXPECT_EQ(strLog.find("eject"), std::string::npos);
-    EXPECT_NE(strLog.find("Volume \\\\.\\E: unlock...OK.\n"), std::string::npos) << strLog;
+    EXPECT_EQ(m_recorder.LogText().find("eject"), std::string::npos);
+    EXPECT_NE(m_recorder.LogText().find("Volume \\\\.\\E: unlock...OK.\n"), std::string::npos);
     EXPECT_TRUE(Vol('E').MediaPresent());
 }
 

@@ -6,7 +6,6 @@
 #include <set>
 
 #include "drives/drive_kind.h"
-#include "ui/model/enable_list.h"
 #include "ui/model/enable_rules.h"
 
 namespace {
@@ -32,48 +31,45 @@ T_WINDOW_STATE IdleWithImage()
     return state;
 }
 
-struct T_JOBS {
-    bool bRead, bWrite, bVerify, bErase;
-    bool operator==(const T_JOBS&) const = default;
-};
-
-T_JOBS JobsOf(const T_WINDOW_STATE& state)
+// Read, write, verify, erase as "RWVE", "-" for a disabled one.
+std::string JobsOf(const T_WINDOW_STATE& state)
 {
     const T_ENABLE_SET set = EnableSetOf(state);
-    return {set.bRead, set.bWrite, set.bVerify, set.bErase};
+    return std::string(set.bRead ? "R" : "-") + (set.bWrite ? "W" : "-") + (set.bVerify ? "V" : "-") +
+           (set.bErase ? "E" : "-");
+}
+
+// The ids of the controls the set enables, through the list the window applies.
+std::set<uint32_t> EnabledIds(const T_ENABLE_SET& set)
+{
+    const std::vector<T_CONTROL_ENABLE> list = ControlEnables(set);
+    std::set<uint32_t> all, on;
+    for (const auto& [nId, bOn] : list) {
+        all.insert(nId);
+        if (bOn) on.insert(nId);
+    }
+    EXPECT_EQ(all.size(), list.size()) << "a control is named twice";
+    EXPECT_EQ(all.size(), 4u * 6u + 22u) << "a control is missing";
+    return on;
 }
 
 }  // namespace
 
-TEST(EnableRules, WithNoCheckedRowNoJobCanStartButEverythingElseIsUsable)
-{
-    const T_ENABLE_SET set = EnableSetOf(IdleWithImage());
-    EXPECT_EQ(JobsOf(IdleWithImage()), (T_JOBS{false, false, false, false}));
-    EXPECT_TRUE(set.bSetupMenu && set.bClose && set.bImagePath && set.bBrowse && set.bOptVerify);
-    EXPECT_FALSE(set.bStop);
-    for (const T_ROW_ENABLES& row : set.rows) {
-        EXPECT_TRUE(row.bEnableBox);
-        EXPECT_FALSE(row.bDriveBox || row.bProbe || row.bProgress || row.bEject || row.bLock);
-    }
-}
-
-TEST(EnableRules, ReadWantsExactlyOneReadyRowAndAnImagePath)
+TEST(EnableRules, ReadWantsExactlyOneReadyRowWithADriveAndAnImagePath)
 {
     T_WINDOW_STATE state = IdleWithImage();
+    EXPECT_EQ(JobsOf(state), "----");  // no checked row
     state.bImageExists = false;  // reading makes the image
     state.rows[2] = ReadyDisk(1);
-    EXPECT_EQ(JobsOf(state), (T_JOBS{true, false, false, true}));
+    EXPECT_EQ(JobsOf(state), "R--E");
     state.bImagePathEmpty = true;
-    EXPECT_FALSE(EnableSetOf(state).bRead);
+    EXPECT_EQ(JobsOf(state), "---E");
     state.bImagePathEmpty = false;
     state.rows[0] = ReadyDisk(1);
-    EXPECT_FALSE(EnableSetOf(state).bRead) << "two rows";
-    state.rows[0].bChecked = false;
-    state.rows[2].bReady = false;  // "NOT READY"
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, false, false, false}));
-    state.rows[2] = ReadyDisk();
-    state.rows[2].bHasDrive = false;  // a checked row without a drive
-    EXPECT_FALSE(EnableSetOf(state).bRead);
+    EXPECT_EQ(JobsOf(state), "---E") << "two rows";
+    state.rows[0].bHasDrive = false;
+    state.rows[2].bReady = false;  // "NOT READY", beside a row without a drive
+    EXPECT_EQ(JobsOf(state), "----");
 }
 
 TEST(EnableRules, WriteAndVerifyWantEveryCheckedDriveToMatchTheImageUnlessForced)
@@ -81,73 +77,62 @@ TEST(EnableRules, WriteAndVerifyWantEveryCheckedDriveToMatchTheImageUnlessForced
     T_WINDOW_STATE state = IdleWithImage();
     state.rows[0] = ReadyDisk();
     state.rows[3] = ReadyDisk();
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, true, true, true}));
+    EXPECT_EQ(JobsOf(state), "-WVE");
     state.rows[3].nSize = IMAGE_SIZE + 512;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, false, false, true}));
+    EXPECT_EQ(JobsOf(state), "---E");
     state.options.bForceWrite = true;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, true, false, true}));
+    EXPECT_EQ(JobsOf(state), "-W-E");
     state.options.bForceWrite = false;
     state.options.bForceVerify = true;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, false, true, true}));
+    EXPECT_EQ(JobsOf(state), "--VE");
     // A drive that is not ready matches no size, but the force options
     // still let the job start (the runner reports the drive).
     state.rows[3] = ReadyDisk();
     state.rows[3].bReady = false;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, false, true, false}));
+    EXPECT_EQ(JobsOf(state), "--V-");
     // No image file: neither write nor verify, forced or not.
     state.options.bForceWrite = true;
     state.bImageExists = false;
-    EXPECT_FALSE(EnableSetOf(state).bWrite || EnableSetOf(state).bVerify);
+    EXPECT_EQ(JobsOf(state), "----");
 }
 
-TEST(EnableRules, ACdromDriveCanBeReadAndVerifiedButNeverWrittenOrErased)
+TEST(EnableRules, ACdromIsNeverWrittenOrErasedAndACompressedImageWaitsForItsSize)
 {
     T_WINDOW_STATE state = IdleWithImage();
     state.rows[1] = ReadyDisk();
     state.rows[1].nKind = DRIVE_KIND_CDROM;
     state.options.bForceWrite = true;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{true, false, true, false}));
+    EXPECT_EQ(JobsOf(state), "R-V-");
     state.rows[0] = ReadyDisk();  // with a disk beside it, still no write
-    EXPECT_EQ(JobsOf(state), (T_JOBS{false, false, true, false}));
-}
+    EXPECT_EQ(JobsOf(state), "--V-");
 
-TEST(EnableRules, ACompressedImageWaitsForItsChecksumBeforeWriteAndVerify)
-{
-    T_WINDOW_STATE state = IdleWithImage();
+    state = IdleWithImage();
     state.rows[0] = ReadyDisk();
     state.options.bCompressImage = true;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{true, false, false, true}));
+    EXPECT_EQ(JobsOf(state), "R--E");
     state.bHashValid = true;
-    EXPECT_EQ(JobsOf(state), (T_JOBS{true, true, true, true}));
+    EXPECT_EQ(JobsOf(state), "RWVE");
 }
 
-TEST(EnableRules, RowControlsFollowTheEnableBoxAndTheDrive)
+TEST(EnableRules, RowControlsFollowTheEnableBoxAndTheDriveAndTheMd5CheckTheVerifyOption)
 {
     T_WINDOW_STATE state = IdleWithImage();
     state.rows[1] = ReadyDisk();
     state.rows[1].bRemovable = state.rows[1].bCanLock = true;
-    state.rows[2] = state.rows[1];
+    state.rows[2] = state.rows[3] = state.rows[1];
     state.rows[2].bChecked = false;
-    state.rows[3] = state.rows[1];
     state.rows[3].bHasDrive = false;
-    const T_ENABLE_SET set = EnableSetOf(state);
-    EXPECT_TRUE(set.rows[1].bDriveBox && set.rows[1].bProbe && set.rows[1].bProgress && set.rows[1].bEject &&
-                set.rows[1].bLock);
-    EXPECT_FALSE(set.rows[2].bDriveBox || set.rows[2].bProbe || set.rows[2].bEject || set.rows[2].bLock);
-    EXPECT_TRUE(set.rows[3].bDriveBox && set.rows[3].bProbe);
-    EXPECT_FALSE(set.rows[3].bEject || set.rows[3].bLock) << "no drive to eject or lock";
-    state.rows[1].bRemovable = state.rows[1].bCanLock = false;
-    EXPECT_FALSE(EnableSetOf(state).rows[1].bEject || EnableSetOf(state).rows[1].bLock);
-}
-
-TEST(EnableRules, OptionBoxesDependOnTheVerifyOptionAndTheZlibLibrary)
-{
-    T_WINDOW_STATE state = IdleWithImage();
-    EXPECT_FALSE(EnableSetOf(state).bOptMD5Verify);
+    state.rows[0] = ReadyDisk();  // fixed, not lockable
+    const std::set<uint32_t> on = EnabledIds(EnableSetOf(state));
+    for (int r = 0; r < ROW_COUNT; ++r) {
+        EXPECT_TRUE(on.contains(IDC_ROW_ENABLE[r])) << r;
+        EXPECT_EQ(on.contains(IDC_ROW_DRIVE[r]) && on.contains(IDC_ROW_PROBE[r]), r != 2) << r;
+        EXPECT_EQ(on.contains(IDC_ROW_EJECT[r]) || on.contains(IDC_ROW_LOCK[r]), r == 1) << r;
+    }
+    EXPECT_FALSE(on.contains(IDC_OPT_MD5_VERIFY) || on.contains(IDC_STOP));
     state.options.bVerify = true;
-    EXPECT_TRUE(EnableSetOf(state).bOptMD5Verify);
-    EXPECT_TRUE(EnableSetOf(state).bOptCompressImage);
     state.bZlibLoaded = false;
+    EXPECT_TRUE(EnableSetOf(state).bOptMD5Verify);
     EXPECT_FALSE(EnableSetOf(state).bOptCompressImage);
 }
 
@@ -159,28 +144,7 @@ TEST(EnableRules, WhileAJobRunsOnlyStopAndTheProgressControlsOfCheckedRowsAreOn)
     state.options.bVerify = true;
     state.bDumpTask = true;
     const T_ENABLE_SET set = EnableSetOf(state);
-    std::set<uint32_t> on;
-    for (const auto& [nId, bOn] : ControlEnables(set))
-        if (bOn) on.insert(nId);
-    EXPECT_EQ(on, (std::set<uint32_t>{IDC_STOP, IDC_ROW_PROGRESS[0], IDC_IMAGE_PROGRESS, IDC_TOTAL_PROGRESS}));
+    EXPECT_EQ(EnabledIds(set),
+              (std::set<uint32_t>{IDC_STOP, IDC_ROW_PROGRESS[0], IDC_IMAGE_PROGRESS, IDC_TOTAL_PROGRESS}));
     EXPECT_FALSE(set.bSetupMenu);
-}
-
-TEST(EnableRules, TheControlListNamesEveryControlOnceAndCarriesTheSetsValues)
-{
-    T_WINDOW_STATE state = IdleWithImage();
-    state.rows[1] = ReadyDisk();
-    const auto list = ControlEnables(EnableSetOf(state));
-    std::set<uint32_t> ids;
-    for (const auto& [nId, bOn] : list) ids.insert(nId);
-    EXPECT_EQ(ids.size(), list.size());
-    EXPECT_EQ(list.size(), 4u * 6u + 22u);
-    auto onOf = [&](uint32_t nId) {
-        for (const auto& [n, bOn] : list)
-            if (n == nId) return bOn;
-        ADD_FAILURE() << nId << " missing";
-        return false;
-    };
-    EXPECT_TRUE(onOf(IDC_ROW_DRIVE[1]) && onOf(IDC_READ) && onOf(IDC_WRITE) && onOf(IDC_CLOSE));
-    EXPECT_FALSE(onOf(IDC_ROW_DRIVE[0]) || onOf(IDC_STOP) || onOf(IDC_OPT_MD5_VERIFY));
 }

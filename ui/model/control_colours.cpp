@@ -1,7 +1,8 @@
-// Colours of statics and labels.
+// Colours of progress bars, statics and labels.
 #include "ui/model/control_colours.h"
 
-#include "ui/model/checksum_display.h"
+#include "jobs/dump_task_param.h"
+#include "ui/model/progress_routing.h"
 #include "ui/model/row_display.h"
 
 namespace {
@@ -15,7 +16,32 @@ uint32_t Red(uint32_t cr) { return cr & 0xFF; }
 uint32_t Green(uint32_t cr) { return (cr >> 8) & 0xFF; }
 uint32_t Blue(uint32_t cr) { return (cr >> 16) & 0xFF; }
 
+uint32_t GreenBar(bool bPicture)
+{
+    return bPicture ? 0x00FF00 : 0x008000;
+}
+
+uint32_t RedBar(bool bPicture)
+{
+    return bPicture ? 0x0000FF : 0x000080;
+}
+
 }  // namespace
+
+T_BAR_COLOURS StartupBarColours(bool bBackgroundPicture)
+{
+    if (bBackgroundPicture) return {0x00C0FF, 0xFF00FF, 0xFFFF00, 0x00C0FF};
+    return {0x800000, 0x008080, 0x808000, 0x800000};
+}
+
+T_JOB_BAR_COLOURS JobBarColours(int nTask, bool bBackgroundPicture)
+{
+    switch (nTask) {
+    case DUMPTASK_READ: return {GreenBar(bBackgroundPicture), RedBar(bBackgroundPicture)};
+    case DUMPTASK_VERIFY: return {GreenBar(bBackgroundPicture), GreenBar(bBackgroundPicture)};
+    default: return {RedBar(bBackgroundPicture), GreenBar(bBackgroundPicture)};  // write, erase
+    }
+}
 
 T_TEXT_COLOURS RowStatusColours(std::string_view strText)
 {

@@ -8,9 +8,11 @@
 // job writes to a CD-ROM drive.
 #include <array>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
 #include "ui/model/control_ids.h"
-#include "ui/model/window_options.h"
+#include "ui/model/window_settings.h"
 
 // What the decision looks at.
 struct T_ROW_FACTS {
@@ -71,3 +73,9 @@ struct T_ENABLE_SET {
 };
 
 T_ENABLE_SET EnableSetOf(const T_WINDOW_STATE& state);
+
+// The set as the window applies it: one (control id, enabled) pair per
+// control, every control once. The settings command of the system menu is
+// not a control and stays in the set's bSetupMenu.
+using T_CONTROL_ENABLE = std::pair<uint32_t, bool>;
+std::vector<T_CONTROL_ENABLE> ControlEnables(const T_ENABLE_SET& set);

@@ -1,6 +1,9 @@
-// The window's job description.
+// The window's job description and its buffer size.
 #include "ui/model/job_description.h"
 
+#include <algorithm>
+
+#include "drives/settings_keys.h"
 #include "ui/model/row_state.h"
 
 namespace {
@@ -63,4 +66,15 @@ void RowStatesForJob(const T_DUMPTASK_PARAM& param, std::array<uint32_t, ROW_COU
     for (size_t r = 0; r < ROW_COUNT; ++r) {
         if (param.nDriveNumber[r] != -1) nState[r] = RowStateAtStart(param.nTask);
     }
+}
+
+int32_t JobBufferMiB(int32_t nBufferMiB, const T_MEMORY_STATUS& memory)
+{
+    int64_t nMiB = nBufferMiB;
+    if (memory.bKnown) {
+        const uint64_t nAvail = std::min(memory.nAvailPhys, memory.nAvailVirtual);
+        const auto nUsable = static_cast<int64_t>(static_cast<double>(nAvail >> 20) * 0.75);
+        nMiB = std::min(nMiB, nUsable);
+    }
+    return static_cast<int32_t>(std::max<int64_t>(nMiB, BUFFER_MIB_MIN));
 }

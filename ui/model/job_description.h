@@ -2,15 +2,15 @@
 // The job description the window hands to the job runner, built from what
 // the window shows when a job button is pressed: the drives of the rows
 // whose drive box can be used, the image path, the option boxes, the
-// buffer size (buffer_size.h), the erase method and the volumes the window
-// holds locked. The command line fills the same structure.
+// buffer size, the erase method and the volumes the window holds locked.
+// The command line fills the same structure.
 #include <array>
 #include <cstdint>
 #include <string>
 
 #include "jobs/dump_task_param.h"
 #include "ui/model/control_ids.h"
-#include "ui/model/window_options.h"
+#include "ui/model/window_settings.h"
 
 // How often a job's engines report progress, in milliseconds.
 constexpr uint32_t WINDOW_PROGRESS_INTERVAL_MS = 250;
@@ -44,3 +44,15 @@ T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request);
 // The rows' state words once the job has started: every row with a drive
 // in the job is busy with the job's kind; the others keep their word.
 void RowStatesForJob(const T_DUMPTASK_PARAM& param, std::array<uint32_t, ROW_COUNT>& nState);
+
+// The machine's memory as the window finds it before a job.
+struct T_MEMORY_STATUS {
+    bool bKnown = false;  // false: the question failed
+    uint64_t nAvailPhys = 0;     // bytes
+    uint64_t nAvailVirtual = 0;  // bytes
+};
+
+// The memory a job's blocks may take, in MiB (one 1 MiB block each): the
+// limit of the settings ("Buffer"), lowered to three quarters of the
+// memory available now, and never below the 16 blocks every engine needs.
+int32_t JobBufferMiB(int32_t nBufferMiB, const T_MEMORY_STATUS& memory);

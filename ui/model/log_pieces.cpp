@@ -41,18 +41,6 @@ std::vector<T_LOG_PIECE> CLogPieces::Split(uint32_t dwWord, std::string_view str
     return pieces;
 }
 
-bool LogMustTrim(size_t nTextLength, size_t nLimit)
-{
-    const size_t nRoom = nLimit > LOG_TRIM_MARGIN ? nLimit - LOG_TRIM_MARGIN : 0;
-    return nTextLength > nRoom;
-}
-
-size_t LogTrimChars(size_t nFirstLineChars)
-{
-    if (nFirstLineChars == 0) return 1;
-    return nFirstLineChars < LOG_TRIM_LINE_CHARS ? nFirstLineChars : LOG_TRIM_LINE_CHARS;
-}
-
 size_t LogExcess(size_t nTextLength, size_t nComing, size_t nLimit)
 {
     const size_t nRoom = nLimit > LOG_TRIM_MARGIN ? nLimit - LOG_TRIM_MARGIN : 0;

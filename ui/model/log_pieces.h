@@ -51,18 +51,13 @@ private:
 std::vector<T_LOG_PIECE> MergeLogPieces(std::vector<T_LOG_PIECE> arrPieces, size_t nMaxBytes);
 
 // The view's size rule: text up to LOG_TEXT_LIMIT characters; before a
-// piece is added, whole lines leave from the top while the text is longer
-// than the limit minus LOG_TRIM_MARGIN.
+// piece is added, whole lines leave from the top so that the text stays
+// within the limit minus LOG_TRIM_MARGIN (LogExcess, LogCutLength below).
 constexpr size_t LOG_TEXT_LIMIT = 0x20000;
 constexpr size_t LOG_TRIM_MARGIN = 80;
-// Lines are read for removal into a buffer of this many characters.
+// The log's head is read for the cut this many characters past what must
+// leave: one line's room.
 constexpr size_t LOG_TRIM_LINE_CHARS = 1024;
-
-bool LogMustTrim(size_t nTextLength, size_t nLimit = LOG_TEXT_LIMIT);
-// How many characters one trimming step removes, given the length the
-// view reports for its first line: the line (up to the buffer's size), and
-// at least one character, so that trimming always ends.
-size_t LogTrimChars(size_t nFirstLineChars);
 
 // The log's context menu: WM_COMMAND ids (low word = the log's id 1032).
 constexpr uint32_t MENU_ID_COPY = 0x11200408;

@@ -1,4 +1,4 @@
-// Row texts and the LOCK switch.
+// Row texts, the LOCK switch and the confirmation lines.
 #include "ui/model/row_display.h"
 
 #include "engine/core/format.h"
@@ -33,5 +33,23 @@ std::string WithLockMark(std::string strText, bool bLocked)
     const char chMark = bLocked ? '*' : ' ';
     if (strText.empty()) return std::string(1, chMark);
     strText[0] = chMark;
+    return strText;
+}
+
+std::array<std::string, ROW_COUNT> ConfirmationLines(const std::array<const T_ITEM_DATA*, ROW_COUNT>& pItems)
+{
+    std::array<std::string, ROW_COUNT> arrLines;
+    for (size_t r = 0; r < ROW_COUNT; ++r) {
+        if (pItems[r] != nullptr) arrLines[r] = FormatText("%s (%I64u)", pItems[r]->strText, pItems[r]->nSize);
+    }
+    return arrLines;
+}
+
+std::string DriveLinesText(const std::array<std::string, ROW_COUNT>& arrLines)
+{
+    std::string strText;
+    for (const std::string& strLine : arrLines) {
+        if (!strLine.empty()) strText.append(strLine).append("\n");
+    }
     return strText;
 }

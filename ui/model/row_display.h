@@ -1,11 +1,17 @@
 #pragma once
 // What a drive row shows of its drive: the text in its progress control
 // (the size in bytes, "NOT READY" or "ERROR", nothing without a drive),
-// whether the row is ready for a job, and its LOCK switch.
+// whether the row is ready for a job, and its LOCK switch; and the drive
+// lines of the write confirmation and of the erase-method dialog: one per
+// checked row that shows a drive, "text (size in bytes)", in row order,
+// which the dialogs list one per line with no gap for a row that takes no
+// part.
+#include <array>
 #include <cstdint>
 #include <string>
 
 #include "drives/drive_list_build.h"
+#include "ui/model/control_ids.h"
 
 constexpr const char* ROW_TEXT_NOT_READY = "NOT READY";
 constexpr const char* ROW_TEXT_ERROR = "ERROR";
@@ -39,3 +45,12 @@ T_LOCK_SWITCH LockSwitchOf(const T_LOCK_FACTS& facts);
 // The entry's display text with its first character set to the lock mark:
 // "*" when the window holds the drive's volumes, a blank otherwise.
 std::string WithLockMark(std::string strText, bool bLocked);
+
+// pItems[r]: row r's entry when the row is checked and shows a drive, else null.
+std::array<std::string, ROW_COUNT> ConfirmationLines(const std::array<const T_ITEM_DATA*, ROW_COUNT>& pItems);
+
+// The text of the dialogs' drive list static.
+std::string DriveLinesText(const std::array<std::string, ROW_COUNT>& arrLines);
+
+constexpr const char* OVERWRITE_HEADING = "下記のドライブにイメージを書き込みます。";
+constexpr const char* ERASE_HEADING = "下記のドライブを消去します。";

@@ -1,4 +1,5 @@
-// The window's values in the settings file.
+// The option boxes that hold each other in check, and the window's values
+// in the settings file.
 #include "ui/model/window_settings.h"
 
 #include "drives/settings_keys.h"
@@ -45,6 +46,19 @@ bool ReadFlag(IProfileStore& store, const std::string& strPath, std::string_view
 }
 
 }  // namespace
+
+void OptionClicked(T_WINDOW_OPTIONS& options, uint32_t nControlId)
+{
+    if (nControlId == IDC_OPT_EJECT && options.bEject) options.bShareRead = false;
+    if (nControlId == IDC_OPT_SHARE_READ && options.bShareRead) options.bEject = false;
+    NormaliseOptions(options);
+}
+
+void NormaliseOptions(T_WINDOW_OPTIONS& options)
+{
+    if (!options.bVerify) options.bMD5Verify = false;
+    if (options.bEject) options.bShareRead = false;
+}
 
 T_WINDOW_SETTINGS LoadWindowSettings(IProfileStore& store, const std::string& strPath)
 {

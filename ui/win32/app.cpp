@@ -10,9 +10,9 @@
 #include "drives/settings_path.h"
 #include "engine/zlib/zlib_io.h"
 #include "jobs/job_ports.h"
-#include "ui/win32/desktop_ports.h"
 #include "ui/win32/main_dialog.h"
 #include "ui/win32/resource.h"
+#include "ui/win32/window_ports.h"
 
 namespace {
 

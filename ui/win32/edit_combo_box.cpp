@@ -4,7 +4,6 @@
 
 #include "engine/core/win32/text_win32.h"
 #include "ui/model/image_history.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include "engine/core/win32/text_win32.h"
 #include "engine/erase/erase_methods.h"
-#include "ui/model/confirm_lines.h"
+#include "ui/model/row_display.h"
 #include "ui/win32/resource.h"
-#include "ui/win32/win_text.h"
 
 CSelectEraseAlgorithmDlg::CSelectEraseAlgorithmDlg() : CModalDialog(IDD_SELECT_ERASE) {}
 

@@ -12,15 +12,14 @@
 #include "engine/core/log.h"
 #include "engine/core/win32/text_win32.h"
 #include "jobs/dump_task.h"
-#include "ui/model/bar_colours.h"
+#include "ui/model/control_colours.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/refresh_rules.h"
-#include "ui/model/row_lamps.h"
-#include "ui/win32/about_dialog.h"
+#include "ui/model/row_state.h"
+#include "ui/win32/modal_dialog.h"
 #include "ui/win32/resource.h"
 #include "ui/win32/setup_dialog.h"
 #include "ui/win32/version_info.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

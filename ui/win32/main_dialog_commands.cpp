@@ -4,13 +4,13 @@
 #include <thread>
 
 #include "engine/core/debug_trace.h"
+#include "engine/core/win32/text_win32.h"
 #include "jobs/dump_task.h"
 #include "ui/model/control_colours.h"
 #include "ui/model/control_ids.h"
-#include "ui/model/window_options.h"
+#include "ui/model/window_settings.h"
 #include "ui/win32/main_dialog.h"
 #include "ui/win32/resource.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -7,12 +7,11 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/core/notify.h"
-#include "ui/model/checksum_display.h"
+#include "engine/core/win32/text_win32.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/progress_routing.h"
 #include "ui/model/refresh_rules.h"
 #include "ui/win32/main_dialog.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -8,7 +8,6 @@
 #include "ui/model/control_ids.h"
 #include "ui/model/image_history.h"
 #include "ui/win32/main_dialog.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -7,22 +7,22 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/core/log.h"
+#include "engine/core/win32/text_win32.h"
 #include "engine/erase/erase_methods.h"
 #include "jobs/dump_task.h"
 #include "jobs/job_preflight.h"
-#include "ui/model/bar_colours.h"
-#include "ui/model/confirm_lines.h"
+#include "ui/model/control_colours.h"
 #include "ui/model/control_ids.h"
-#include "ui/model/progress_routing.h"
-#include "ui/model/window_settings.h"
 #include "ui/model/eject_mask.h"
 #include "ui/model/job_description.h"
+#include "ui/model/progress_routing.h"
 #include "ui/model/refresh_rules.h"
+#include "ui/model/row_display.h"
 #include "ui/model/row_state.h"
+#include "ui/model/window_settings.h"
 #include "ui/win32/erase_dialog.h"
 #include "ui/win32/main_dialog.h"
-#include "ui/win32/overwrite_dialog.h"
-#include "ui/win32/win_text.h"
+#include "ui/win32/modal_dialog.h"
 
 namespace {
 

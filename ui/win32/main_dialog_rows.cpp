@@ -4,7 +4,6 @@
 
 #include "engine/core/win32/text_win32.h"
 #include "ui/model/control_ids.h"
-#include "ui/model/row_lamps.h"
 #include "ui/model/row_state.h"
 #include "ui/win32/main_dialog.h"
 

@@ -5,12 +5,11 @@
 #include "drives/settings_startup_locks.h"
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
+#include "engine/core/win32/text_win32.h"
 #include "ui/model/control_ids.h"
-#include "ui/model/enable_list.h"
-#include "ui/model/window_options.h"
+#include "ui/model/enable_rules.h"
 #include "ui/model/window_settings.h"
 #include "ui/win32/main_dialog.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -1,8 +1,15 @@
 #pragma once
 // A modal dialog over one template of the program's resources: the
 // derived class answers WM_INITDIALOG, WM_COMMAND and any other message it
-// wants; IDOK and IDCANCEL end the dialog unless OnCommand took them.
+// wants; IDOK and IDCANCEL end the dialog unless OnCommand took them. The
+// two smallest dialogs of the window live here too: the version dialog and
+// the write confirmation.
 #include <windows.h>
+
+#include <array>
+#include <string>
+
+#include "ui/model/control_ids.h"
 
 class CModalDialog {
 public:
@@ -26,4 +33,26 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     const int m_nTemplateId;
+};
+
+// The version dialog: the icon, the product line with its build number and
+// build date, the copyright and the comments of the version resource.
+class CAboutDlg : public CModalDialog {
+public:
+    CAboutDlg();
+
+protected:
+    BOOL OnInitDialog() override;
+};
+
+// The write confirmation: the heading and the drives the write is about to
+// overwrite, one line each; "実行" (OK) goes on, anything else stops.
+class COverWriteDlg : public CModalDialog {
+public:
+    COverWriteDlg();
+    std::string m_strMessage;
+    std::array<std::string, ROW_COUNT> m_strDrive;
+
+protected:
+    BOOL OnInitDialog() override;
 };

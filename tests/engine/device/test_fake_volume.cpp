@@ -1,6 +1,6 @@
 // The fake disk's storage and volume requests, as engine and job tests use
-// them: answers set by the test, faults on demand, counts, and the lock,
-// mount and medium states that follow the requests.
+// them: answers set by the test, faults on demand, counts, and the mount and
+// medium states that follow the requests (the lock's are the job tests').
 #include <gtest/gtest.h>
 
 #include "engine/core/system_error.h"
@@ -31,43 +31,16 @@ TEST_F(FakeVolumeTest, QueriesGiveWhatTheTestSetAndNothingBefore)
     std::unique_ptr<IDevice> pVolume = OpenVolume();
     T_DEVICE_NUMBER number;
     std::vector<T_DISK_EXTENT> arrExtents;
-    T_STORAGE_DESCRIPTOR descriptor;
     EXPECT_FALSE(pVolume->GetDeviceNumber(number, m_nError));
     EXPECT_EQ(m_nError, SystemError::NotSupported());
     EXPECT_FALSE(pVolume->GetVolumeDiskExtents(arrExtents, m_nError));
-    EXPECT_FALSE(pVolume->QueryStorageProperty(descriptor, m_nError));
-
     m_pDisk->Volume().SetDeviceNumber(T_DEVICE_NUMBER{DEVICE_NUMBER_TYPE_DISK, 3, 2});
     m_pDisk->Volume().SetDiskExtents({{3, 1024, 2048}, {4, 0, 512}});
-    m_pDisk->Volume().SetStorageDescriptor(T_STORAGE_DESCRIPTOR{"VEND", "PROD", "1.0", "SER", true});
     ASSERT_TRUE(pVolume->GetDeviceNumber(number, m_nError));
-    EXPECT_EQ(number.DeviceNumber, 3u);
     EXPECT_EQ(number.PartitionNumber, 2);
     ASSERT_TRUE(pVolume->GetVolumeDiskExtents(arrExtents, m_nError));
-    ASSERT_EQ(arrExtents.size(), 2u);
-    EXPECT_EQ(arrExtents[1].DiskNumber, 4u);
-    ASSERT_TRUE(pVolume->QueryStorageProperty(descriptor, m_nError));
-    EXPECT_EQ(descriptor.strSerial, "SER");
+    EXPECT_EQ(arrExtents.size(), 2u);
     EXPECT_EQ(m_pDisk->Volume().RequestCount(EFakeRequest::DeviceNumber), 2u);
-}
-
-TEST_F(FakeVolumeTest, ALockLastsUntilUnlockedOrTheHandleIsDropped)
-{
-    std::unique_ptr<IDevice> pVolume = OpenVolume();
-    std::unique_ptr<IDevice> pOther = OpenVolume();
-    EXPECT_FALSE(pVolume->UnlockVolume(m_nError));
-    ASSERT_TRUE(pVolume->LockVolume(m_nError));
-    EXPECT_TRUE(m_pDisk->Volume().Locked());
-    EXPECT_FALSE(pOther->LockVolume(m_nError));
-    EXPECT_FALSE(pOther->UnlockVolume(m_nError));
-    ASSERT_TRUE(pVolume->UnlockVolume(m_nError));
-    EXPECT_FALSE(m_pDisk->Volume().Locked());
-
-    ASSERT_TRUE(pOther->LockVolume(m_nError));
-    pOther.reset();
-    EXPECT_FALSE(m_pDisk->Volume().Locked());
-    EXPECT_EQ(m_pDisk->Volume().RequestCount(EFakeRequest::Lock), 3u);
-    EXPECT_EQ(m_pDisk->Volume().RequestCount(EFakeRequest::Unlock), 3u);
 }
 
 TEST_F(FakeVolumeTest, AnInjectedFaultFailsTheGivenNumberOfRequestsAndChangesNothing)

@@ -1,6 +1,6 @@
-// The shared image-file reader: raw images with retries and a give-up
-// line, compressed images through the inflate stream, and what it refuses
-// to open.
+// The shared image-file reader: a raw block's retries and give-up line,
+// a stop during the retries, and what it refuses to open. Compressed
+// images: test_gzip_members.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -47,16 +47,6 @@ protected:
     std::atomic<bool> m_bAbort{false};
 };
 
-TEST_F(ImageFileReaderTest, ARawImageComesInOrderWithAShortLastBlock)
-{
-    const std::vector<uint8_t> image = Pattern(2 * BLOCK + 777, 3);
-    WriteWholeFile(m_dir.File("image.gmi"), image);
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadAll(m_dir.File("image.gmi"), false, data));
-    EXPECT_EQ(data, image);
-    EXPECT_TRUE(m_recorder.LogText().empty());
-}
-
 TEST_F(ImageFileReaderTest, ARawBlockIsReadElevenTimesThenGivenUp)
 {
     auto pImage = FakeImage(Pattern(3 * BLOCK, 1));
@@ -91,37 +81,6 @@ TEST_F(ImageFileReaderTest, AStopEndsTheRetriesWithoutAGiveUpLine)
     EXPECT_FALSE(ReadAll("fake:image", false, data));
     EXPECT_EQ(pImage->ReadsAt(0), 0u);
     EXPECT_TRUE(m_recorder.LogText().empty());
-}
-
-TEST_F(ImageFileReaderTest, ACompressedImageInflatesToItsDataAndDamageIsAGiveUp)
-{
-    const std::vector<uint8_t> image = Pattern(3 * BLOCK + 99, 4);
-    std::vector<uint8_t> gz;
-    {
-        auto pFile = FakeImage({});
-        pFile->GrowOnWrite();
-        CZLIBIO zlib;
-        ASSERT_TRUE(zlib.IsLoaded());
-        uint32_t nError = 0;
-        std::unique_ptr<IDevice> pOut = m_devices.Open("fake:image", EOpenMode::CreateImageNew, nError);
-        ASSERT_TRUE(zlib.InitWrite(*pOut).bOk);
-        ASSERT_TRUE(zlib.WriteCompressFile(image.data(), static_cast<uint32_t>(image.size())).bOk);
-        ASSERT_TRUE(zlib.CommitWrite().bOk);
-        zlib.Release();
-        gz = pFile->Contents();
-    }
-    WriteWholeFile(m_dir.File("image.gmz"), gz);
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadAll(m_dir.File("image.gmz"), true, data));
-    EXPECT_EQ(data, image);
-
-    gz.resize(gz.size() / 2);  // cut in the middle of the deflate data
-    WriteWholeFile(m_dir.File("cut.gmz"), gz);
-    data.clear();
-    EXPECT_FALSE(ReadAll(m_dir.File("cut.gmz"), true, data));
-    EXPECT_NE(m_recorder.LogText().find("file compress read error ("), std::string::npos);
-    EXPECT_NE(m_recorder.LogText().find("cut short"), std::string::npos);
-    EXPECT_LT(data.size(), image.size());
 }
 
 TEST_F(ImageFileReaderTest, OnlyARegularFileIsOpenedAsAnImage)

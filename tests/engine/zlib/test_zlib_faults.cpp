@@ -1,17 +1,11 @@
-// Damaged images and failing files: every fault comes back as a failure
-// with its cause, never as a shorter image and never as a reader or writer
-// that spins.
+// Failing files under the sequential stream: every fault comes back as a
+// failure with its cause, never as a shorter image and never as a reader or
+// writer that spins; steps out of order fail and leave the image whole.
+// Damaged images: test_gzip_members.cpp.
 #include "engine/core/system_error.h"
 #include "tests/engine/zlib/zlib_test_support.h"
 
 namespace {
-
-// The bytes a failed read delivered must be the image's own, from its start.
-void ExpectGoodPrefix(const T_READ_BACK& back, const std::vector<uint8_t>& data)
-{
-    ASSERT_LE(back.data.size(), data.size());
-    EXPECT_TRUE(std::equal(back.data.begin(), back.data.end(), data.begin()));
-}
 
 class ZlibFaultTest : public ::testing::Test {
 protected:
@@ -27,59 +21,6 @@ protected:
 };
 
 }  // namespace
-
-TEST_F(ZlibFaultTest, TruncatedImageFailsWhereverItIsCut)
-{
-    const size_t n = m_image.size();
-    for (size_t nKeep : {size_t{5}, size_t{10}, n / 2, n - 8, n - 4, n - 1}) {
-        SCOPED_TRACE(nKeep);
-        const T_READ_BACK back = ReadFromMemory(std::vector<uint8_t>(m_image.begin(), m_image.begin() + nKeep));
-        EXPECT_FALSE(back.result.bOk);
-        EXPECT_EQ(back.result.nZlibResult, Z_BUF_ERROR);  // the stream does not reach its end
-        ExpectGoodPrefix(back, m_data);
-    }
-}
-
-TEST_F(ZlibFaultTest, CorruptImageFails)
-{
-    const size_t n = m_image.size();
-    const std::pair<const char*, size_t> places[] = {
-        {"compression method", 2}, {"deflate data", n / 3}, {"CRC-32", n - 6}, {"length", n - 2}};
-    for (const auto& [pszPlace, nOffset] : places) {
-        SCOPED_TRACE(pszPlace);
-        std::vector<uint8_t> image = m_image;
-        image[nOffset] ^= 0x5A;
-        const T_READ_BACK back = ReadFromMemory(image);
-        EXPECT_FALSE(back.result.bOk);
-        EXPECT_EQ(back.result.nZlibResult, Z_DATA_ERROR);
-    }
-}
-
-// An image is exactly one gzip member: what follows it is refused (a second
-// member as such), but the member's own bytes still come first.
-TEST_F(ZlibFaultTest, AnythingAfterTheMemberIsRefused)
-{
-    const std::vector<uint8_t> small = TextLike(5000);
-    const std::vector<uint8_t> member = CompressToMemory(small);
-    std::vector<uint8_t> twoMembers = member;
-    twoMembers.insert(twoMembers.end(), member.begin(), member.end());
-    std::vector<uint8_t> padded = m_image;
-    padded.resize(m_image.size() + 512);  // as if padded to a sector
-    const struct {
-        const char* pszCase;
-        const std::vector<uint8_t>& image;
-        const std::vector<uint8_t>& first;
-        int nResult;
-    } cases[] = {{"second member", twoMembers, small, CZLIBIO::NEXT_MEMBER},
-                 {"zero padding", padded, m_data, Z_DATA_ERROR}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.pszCase);
-        const T_READ_BACK back = ReadFromMemory(c.image);
-        EXPECT_FALSE(back.result.bOk);
-        EXPECT_EQ(back.result.nZlibResult, c.nResult);
-        EXPECT_TRUE(back.data == c.first);
-    }
-}
 
 TEST_F(ZlibFaultTest, FailingFileReadIsAReadFailureWithItsCode)
 {

@@ -1,6 +1,5 @@
 // Compressed images written to real files and read back: awkward sizes,
-// the gzip layout, the block lengths a reader sees, and members written by
-// other gzip writers.
+// the gzip layout, and the block lengths a reader sees.
 #include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/temp_dir.h"
 
@@ -64,25 +63,6 @@ TEST_F(ZlibRoundTripTest, ImagesOfAwkwardSizesAndContentsComeBackWhole)
     }
 }
 
-TEST_F(ZlibRoundTripTest, RunThatNeverStartsAStreamLeavesAnEmptyFileThatReadsAsNothing)
-{
-    WriteWholeFile(Image(), {});
-    const T_READ_BACK back = ReadFile();
-    EXPECT_TRUE(back.result.bOk);
-    EXPECT_EQ(back.lengths, std::vector<uint32_t>{0});
-}
-
-TEST_F(ZlibRoundTripTest, StreamFinishedWithoutDataIsACompleteMemberOfNothing)
-{
-    ASSERT_TRUE(WriteFile({}).bOk);
-    const std::vector<uint8_t> image = ReadWholeFile(Image());
-    EXPECT_EQ(image.size(), 20u);  // header, an empty deflate block, CRC-32 and length
-    EXPECT_EQ(TrailerLength(image), 0u);
-    const T_READ_BACK back = ReadFile();
-    EXPECT_TRUE(back.result.bOk);
-    EXPECT_EQ(back.lengths, std::vector<uint32_t>{0});
-}
-
 TEST_F(ZlibRoundTripTest, ReaderGivesFullBlocksThenTheRestThenNothing)
 {
     ASSERT_TRUE(WriteFile(TextLike(2 * MIB + MIB / 2)).bOk);
@@ -102,44 +82,4 @@ TEST_F(ZlibRoundTripTest, ReaderGivesFullBlocksThenTheRestThenNothing)
         EXPECT_TRUE(m_zlib.ReadCompressFile(block.data(), MIB, nProduced).bOk);
         EXPECT_EQ(nProduced, 0u);
     }
-}
-
-TEST_F(ZlibRoundTripTest, SmallBlocksOfTheUnstableModeReadTheSameImage)
-{
-    const std::vector<uint8_t> data = TextLike(MIB + 1);
-    ASSERT_TRUE(WriteFile(data).bOk);
-    const T_READ_BACK back = ReadFile(4096);
-    EXPECT_TRUE(back.data == data);
-    ASSERT_EQ(back.lengths.size(), 258u);  // 256 full blocks, 1 byte, then nothing
-    EXPECT_EQ(back.lengths[255], 4096u);
-    EXPECT_EQ(back.lengths[256], 1u);
-    EXPECT_EQ(back.lengths[257], 0u);
-}
-
-TEST_F(ZlibRoundTripTest, BlockSizesOfTheWriterDoNotChangeTheImagesBytes)
-{
-    const std::vector<uint8_t> data = RandomBytes(MIB + 12345, 9);
-    const std::vector<uint8_t> small(data.begin(), data.begin() + 5000);
-    const std::pair<const std::vector<uint8_t>*, uint32_t> cases[] = {
-        {&small, 1}, {&data, 4096}, {&data, 777777}, {&data, 3 * MIB}};
-    for (const auto& [pData, nBlock] : cases) {
-        SCOPED_TRACE(nBlock);
-        ASSERT_TRUE(WriteFile(*pData, nBlock).bOk);
-        EXPECT_TRUE(ReadFile().data == *pData);
-    }
-}
-
-// gzip writes the file's name into the member's header (FLG 08); the
-// reader takes such a member as well.
-TEST_F(ZlibRoundTripTest, MemberWithAFileNameInItsHeaderDecompresses)
-{
-    const std::vector<uint8_t> data = TextLike(MIB + 77);
-    std::vector<uint8_t> image = CompressToMemory(data);
-    image[3] = 0x08;
-    const char szName[] = "disk.img";
-    image.insert(image.begin() + 10, szName, szName + sizeof szName);  // with its terminating zero
-    WriteWholeFile(Image(), image);
-    const T_READ_BACK back = ReadFile();
-    EXPECT_TRUE(back.result.bOk);
-    EXPECT_TRUE(back.data == data);
 }

@@ -1,3 +1,4 @@
+// The window test's harness: the real window over fakes, pumped by the test.
 #include "tests/ui/win32/window_harness.h"
 
 #include <commctrl.h>
@@ -6,7 +7,7 @@
 
 #include "engine/core/win32/text_win32.h"
 #include "ui/model/control_ids.h"
-#include "ui/model/row_lamps.h"
+#include "ui/model/row_state.h"
 
 bool PumpUntil(const std::function<bool()>& fnDone, std::chrono::milliseconds timeout)
 {
@@ -87,6 +88,13 @@ std::shared_ptr<CFakeDisk> CWindowHarness::AddDisk(uint32_t nNumber, uint64_t nS
 
 void CWindowHarness::Open()
 {
+    // The controls and libraries every window needs, set up once.
+    static const bool bControls = [] {
+        INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
+        ::InitCommonControlsEx(&icc);
+        return ::LoadLibraryW(L"riched20.dll") != nullptr;
+    }();
+    if (!bControls) std::fprintf(stderr, "riched20.dll did not load\n");
     T_WINDOW_PORTS ports;
     ports.pScanner = &m_scanner;
     ports.pDevices = &m_devices;

@@ -5,8 +5,6 @@
 // 24-bit BMP of the window's screen area, named after its state.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include <cstdio>
 #include <fstream>
 #include <string>
@@ -61,10 +59,6 @@ bool SaveWindow(HWND hWnd, const std::string& strFile)
 int wmain(int argc, wchar_t** argv)
 {
     const std::string strOut = argc > 1 ? std::string(argv[1], argv[1] + wcslen(argv[1])) : std::string(".");
-    INITCOMMONCONTROLSEX icc{sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
-    ::InitCommonControlsEx(&icc);
-    ::LoadLibraryW(L"riched20.dll");
-
     CWindowHarness harness;
     const auto pDisk = harness.AddDisk(1, 48 * 1024 * 1024);
     pDisk->SetReadDelayMs(40);

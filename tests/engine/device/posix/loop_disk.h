@@ -1,8 +1,9 @@
 #pragma once
-// A partitioned loop device for the device tests: a 16 MiB temporary file
-// with a DOS partition table (one partition, 1 MiB to 15 MiB), attached with
-// partition scanning. Everything it mounted is unmounted, and the device is
-// detached, when it goes out of scope, whatever the test's outcome.
+// A loop device for the device and inventory tests over a temporary file:
+// 16 MiB with a DOS partition table (one partition, 1 MiB to 15 MiB),
+// attached with partition scanning, or a file attached as it is.
+// Everything it mounted is unmounted, and the device is detached, when it
+// goes out of scope, whatever the test's outcome.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,17 +74,20 @@ public:
     }
 
     // Partitions strBacking (which must hold DISK_SIZE bytes) and attaches
-    // it. False with the reason when this machine cannot (not root, no loop
-    // support, the partition never shows).
-    bool Attach(const std::string& strBacking, std::string& strWhy)
+    // it; unpartitioned, attaches it as it is (read-only when asked). False
+    // with the reason when this machine cannot (not root, no loop support,
+    // the partition never shows).
+    bool Attach(const std::string& strBacking, std::string& strWhy, bool bPartitioned = true, bool bReadOnly = false)
     {
-        WritePartitionTable(strBacking);
-        m_strDisk = FirstLineOf("losetup -f -P --show '" + strBacking + "'");
+        if (bPartitioned) WritePartitionTable(strBacking);
+        m_strDisk = FirstLineOf(std::string("losetup -f --show ") + (bPartitioned ? "-P " : "") +
+                                (bReadOnly ? "-r " : "") + "'" + strBacking + "'");
         if (m_strDisk.rfind("/dev/loop", 0) != 0) {
             m_strDisk.clear();
             strWhy = "no loop device can be attached here (not root, no loop support)";
             return false;
         }
+        if (!bPartitioned) return true;
         m_strPartition = m_strDisk + "p1";
         // A fresh partition table may need telling the kernel again.
         for (int i = 0; i < 100 && !IsBlockDevice(m_strPartition); ++i) {
@@ -101,6 +105,15 @@ public:
         if (!RunQuietly("mount -t ext4 " + m_strPartition + " '" + strDir + "'")) return false;
         m_arrMounts.push_back(strDir);
         return true;
+    }
+
+    // Detaches the device before the end of the test; the object then holds
+    // no device, so that it never detaches one another test attached since.
+    bool Detach()
+    {
+        const bool bDetached = RunQuietly("losetup -d " + m_strDisk);
+        if (bDetached) m_strDisk.clear();
+        return bDetached;
     }
 
     const std::string& Disk() const { return m_strDisk; }

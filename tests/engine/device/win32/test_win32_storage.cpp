@@ -32,44 +32,25 @@ private:
     std::vector<uint8_t> m_bytes;
 };
 
-TEST(Win32StorageDescriptorTest, StringsAreTakenAtTheirOffsetsAsTheDriveGivesThem)
+TEST(Win32StorageDescriptorTest, StringsAreTakenAtTheirOffsetsAndOffsetsThatPointNowhereGiveEmptyStrings)
 {
     CDescriptorBytes d;
-    const DWORD nVendor = d.Add("ATA     ");
-    const DWORD nProduct = d.Add("Disk 1000");
-    const DWORD nSerial = d.Add("S3RIAL", false);  // the last string runs to the end of the bytes
-    d.Header().VendorIdOffset = nVendor;
-    d.Header().ProductIdOffset = nProduct;
-    d.Header().ProductRevisionOffset = 0;  // none
-    d.Header().SerialNumberOffset = nSerial;
-    d.Header().RemovableMedia = TRUE;
-    T_STORAGE_DESCRIPTOR descriptor;
-    ASSERT_TRUE(ParseStorageDescriptor(d.Bytes().data(), d.Bytes().size(), descriptor));
-    EXPECT_EQ(descriptor.strVendor, "ATA     ");
-    EXPECT_EQ(descriptor.strProduct, "Disk 1000");
-    EXPECT_EQ(descriptor.strRevision, "");
-    EXPECT_EQ(descriptor.strSerial, "S3RIAL");
-    EXPECT_TRUE(descriptor.bRemovableMedia);
-}
-
-TEST(Win32StorageDescriptorTest, OffsetsThatPointNowhereGiveEmptyStrings)
-{
-    CDescriptorBytes d;
-    const DWORD nVendor = d.Add("VENDOR");
-    d.Header().VendorIdOffset = nVendor;
+    d.Header().VendorIdOffset = d.Add("ATA     ");
     d.Header().ProductIdOffset = 0xFFFFFFFF;
-    d.Header().ProductRevisionOffset = static_cast<DWORD>(d.Bytes().size());  // just past what arrived
-    d.Header().SerialNumberOffset = 100000;
-    T_STORAGE_DESCRIPTOR descriptor{"old", "old", "old", "old", true};
+    d.Header().ProductRevisionOffset = 0;  // none
+    d.Header().SerialNumberOffset = d.Add("S3RIAL", false);  // the last string runs to the end of the bytes
+    d.Header().RemovableMedia = TRUE;
+    T_STORAGE_DESCRIPTOR descriptor{"old", "old", "old", "old", false};
     ASSERT_TRUE(ParseStorageDescriptor(d.Bytes().data(), d.Bytes().size(), descriptor));
-    EXPECT_EQ(descriptor.strVendor, "VENDOR");
-    EXPECT_EQ(descriptor.strProduct, "");
-    EXPECT_EQ(descriptor.strRevision, "");
-    EXPECT_EQ(descriptor.strSerial, "");
-    EXPECT_FALSE(descriptor.bRemovableMedia);
-    // A vendor string cut off where the returned bytes end.
+    EXPECT_EQ(descriptor.strVendor + "|" + descriptor.strProduct + "|" + descriptor.strRevision + "|" +
+                  descriptor.strSerial,
+              "ATA     |||S3RIAL");
+    EXPECT_TRUE(descriptor.bRemovableMedia);
+    // A string cut off where the returned bytes end, an offset past them.
+    const DWORD nVendor = d.Header().VendorIdOffset;
+    d.Header().SerialNumberOffset = 100000;
     ASSERT_TRUE(ParseStorageDescriptor(d.Bytes().data(), nVendor + 3, descriptor));
-    EXPECT_EQ(descriptor.strVendor, "VEN");
+    EXPECT_EQ(descriptor.strVendor + "|" + descriptor.strSerial, "ATA|");
     EXPECT_FALSE(ParseStorageDescriptor(d.Bytes().data(), 8, descriptor));  // not even the header
 }
 

@@ -1,7 +1,10 @@
-// Settings values as numbers, digit by digit.
-#include "drives/profile_store_int.h"
+// What every settings store shares: values read as numbers digit by digit,
+// and where the settings file lives.
+#include "drives/profile_store.h"
 
 #include <limits>
+
+#include "drives/settings_path.h"
 
 namespace {
 
@@ -61,4 +64,20 @@ int64_t ParseProfileNumber(std::string_view strText)
     constexpr auto MAX = static_cast<uint64_t>(std::numeric_limits<int64_t>::max());
     if (!digits.bNegative) return static_cast<int64_t>(digits.nValue > MAX ? MAX : digits.nValue);
     return digits.nValue > MAX ? std::numeric_limits<int64_t>::min() : -static_cast<int64_t>(digits.nValue);
+}
+
+std::string SettingsPathBesideModule(std::string_view strModulePath)
+{
+    const size_t nSlash = strModulePath.rfind('\\');
+    if (nSlash != std::string_view::npos && nSlash != 0) strModulePath = strModulePath.substr(0, nSlash);
+    return std::string(strModulePath) + "\\" + std::string(SETTINGS_FILE_NAME);
+}
+
+std::string SettingsPathInConfigHome(std::string_view strXdgConfigHome, std::string_view strHome)
+{
+    const bool bXdg = strXdgConfigHome.starts_with('/');
+    if (!bXdg && strHome.empty()) return std::string();
+    std::string_view strFolder = bXdg ? strXdgConfigHome : strHome;
+    while (!strFolder.empty() && strFolder.back() == '/') strFolder.remove_suffix(1);
+    return std::string(strFolder) + (bXdg ? "" : "/.config") + "/gravelmoor/" + std::string(SETTINGS_FILE_NAME);
 }

@@ -1,7 +1,10 @@
-// The inflate pipeline reads every image exactly as the sequential reader
-// does: whole images, damaged ones, cut ones, anything behind the member,
-// failing file reads, with its own CRC check and with zlib's; and it stops
-// in the middle without leaving a thread behind.
+// What an image file may hold, read by the sequential stream and by the
+// inflate pipeline (with its own CRC check and with zlib's): a whole
+// member, one written in parallel, headers with every optional field,
+// members cut short, damaged in each part, followed by a second member or
+// by zeros. Every reader gives the same verdict, and up to the damage only
+// the image's own bytes; the pipeline stops in the middle without leaving a
+// thread behind.
 #include "engine/core/system_error.h"
 #include "engine/zlib/inflate_pipeline.h"
 #include "tests/engine/test_helpers.h"
@@ -9,8 +12,10 @@
 
 namespace {
 
+constexpr int ANY_FAILURE = 1;  // a verdict whose zlib result is not pinned down
+
 T_READ_BACK ReadThroughPipeline(std::shared_ptr<CFakeDisk> pImage, const T_ZLIB_ENTRY_POINTS* pZlib,
-                                uint32_t nBlock = MIB, bool* pOwnCheck = nullptr)
+                                uint32_t nBlock = MIB)
 {
     T_FAKE_FILE file(std::move(pImage));
     CInflatePipeline pipeline;
@@ -28,7 +33,6 @@ T_READ_BACK ReadThroughPipeline(std::shared_ptr<CFakeDisk> pImage, const T_ZLIB_
         back.lengths.push_back(nProduced);
         if (nProduced == 0 || back.lengths.size() > 100000) break;
     }
-    if (pOwnCheck) *pOwnCheck = pipeline.ChecksOwnCrc();
     return back;
 }
 
@@ -41,12 +45,10 @@ bool IsPrefix(const std::vector<uint8_t>& part, const std::vector<uint8_t>& whol
 // own CRC-16 (wrong when bBadCrc).
 std::vector<uint8_t> WithFullHeader(const T_ZLIB_ENTRY_POINTS& z, const std::vector<uint8_t>& image, bool bBadCrc)
 {
-    std::vector<uint8_t> header;
-    header.reserve(image.size() + 32);
-    header.assign(image.begin(), image.begin() + GZIP_HEADER_SIZE);
+    std::vector<uint8_t> header(image.begin(), image.begin() + GZIP_HEADER_SIZE);
     header[3] = 0x02 | 0x04 | 0x08 | 0x10;
     const std::string strFields("\x04\x00" "abcd" "disk.img\0" "hi\0", 2 + 4 + 9 + 3);  // extra, name, comment
-    for (char c : strFields) header.push_back(static_cast<uint8_t>(c));
+    header.insert(header.end(), strFields.begin(), strFields.end());
     const auto nCrc = static_cast<uint32_t>(z.extra.crc32(0, header.data(), static_cast<uInt>(header.size())));
     header.push_back(static_cast<uint8_t>(nCrc ^ (bBadCrc ? 1 : 0)));
     header.push_back(static_cast<uint8_t>(nCrc >> 8));
@@ -57,9 +59,11 @@ std::vector<uint8_t> WithFullHeader(const T_ZLIB_ENTRY_POINTS& z, const std::vec
 struct T_CASE {
     std::string strName;
     std::vector<uint8_t> image;
+    int nResult;  // 0: read whole; else the failing step's zlib result, or ANY_FAILURE
+    std::vector<uint8_t> first;  // the data it holds in front of any damage, when known
 };
 
-class InflatePipelineTest : public ::testing::Test {
+class GzipMemberTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -72,29 +76,29 @@ protected:
     {
         const T_ZLIB_ENTRY_POINTS& z = *m_zlib.EntryPoints();
         const size_t n = m_image.size();
+        const std::vector<uint8_t> small = TextLike(5000), smallImage = CompressToMemory(small);
         std::vector<T_CASE> cases = {
-            {"whole", m_image},
-            {"written in parallel", ParallelCompressToMemory(m_data, 2)},
-            {"empty file", {}},
-            {"full header", WithFullHeader(z, m_image, false)},
-            {"wrong header CRC", WithFullHeader(z, m_image, true)},
-            {"not compressed", RandomBytes(5000, 3)},
-            {"second member", m_image},
-            {"zero padding", m_image},
+            {"whole", m_image, 0, m_data},
+            {"written in parallel", ParallelCompressToMemory(m_data, 2), 0, m_data},
+            {"empty file", {}, 0, {}},
+            {"full header", WithFullHeader(z, m_image, false), 0, m_data},
+            {"wrong header CRC", WithFullHeader(z, m_image, true), ANY_FAILURE, {}},
+            {"not compressed", RandomBytes(5000, 3), ANY_FAILURE, {}},
+            {"second member", smallImage, CZLIBIO::NEXT_MEMBER, small},
+            {"zero padding", m_image, Z_DATA_ERROR, m_data},
+            {"reserved flag", m_image, ANY_FAILURE, {}},
         };
-        cases[6].image.insert(cases[6].image.end(), m_image.begin(), m_image.end());
-        cases[7].image.resize(n + 512);
-        for (size_t nKeep : {size_t{1}, size_t{5}, size_t{10}, n / 2, n - 8, n - 4, n - 1}) {
-            cases.push_back({"cut to " + std::to_string(nKeep), {m_image.begin(), m_image.begin() + nKeep}});
-        }
+        cases[6].image.insert(cases[6].image.end(), smallImage.begin(), smallImage.end());
+        cases[7].image.resize(n + 512);  // as if padded to a sector
+        cases[8].image[3] = 0x20;
+        for (size_t nKeep : {size_t{5}, size_t{10}, n / 2, n - 8, n - 4, n - 1})
+            cases.push_back({"cut to " + std::to_string(nKeep), {m_image.begin(), m_image.begin() + nKeep}, Z_BUF_ERROR, {}});
         const std::pair<const char*, size_t> places[] = {{"method", 2}, {"deflate data", n / 3}, {"CRC-32", n - 6},
                                                          {"length", n - 2}};
         for (const auto& [pszPlace, nOffset] : places) {
-            cases.push_back({std::string("damaged ") + pszPlace, m_image});
+            cases.push_back({std::string("damaged ") + pszPlace, m_image, Z_DATA_ERROR, {}});
             cases.back().image[nOffset] ^= 0x5A;
         }
-        cases.push_back({"reserved flag", m_image});
-        cases.back().image[3] = 0x20;
         return cases;
     }
 
@@ -105,32 +109,41 @@ protected:
 
 }  // namespace
 
-// Besides gzip members: the empty file, a file that is no stream at all,
-// and with zlib checking on the inflating thread, zlib's header detection.
-TEST_F(InflatePipelineTest, EveryImageReadsAsTheSequentialReaderReadsIt)
+TEST_F(GzipMemberTest, EveryReaderGivesEachImageItsVerdictAndOnlyTheImagesOwnBytes)
 {
     T_ZLIB_ENTRY_POINTS withoutCrc = *m_zlib.EntryPoints();
     withoutCrc.extra.crc32 = nullptr;  // zlib checks on the inflating thread
     for (const T_CASE& c : Cases()) {
-        const T_READ_BACK expected = ReadFromMemory(c.image);
-        for (const T_ZLIB_ENTRY_POINTS* pZlib : {m_zlib.EntryPoints(), static_cast<const T_ZLIB_ENTRY_POINTS*>(&withoutCrc)}) {
-            SCOPED_TRACE(c.strName + (pZlib == &withoutCrc ? ", checked by zlib" : ""));
-            const T_READ_BACK back = ReadThroughPipeline(std::make_shared<CFakeDisk>(c.image), pZlib);
-            EXPECT_EQ(back.result.bOk, expected.result.bOk);
-            EXPECT_EQ(back.result.nZlibResult, expected.result.nZlibResult);
-            if (expected.result.bOk) {
-                EXPECT_EQ(back.lengths, expected.lengths);
-                EXPECT_TRUE(back.data == expected.data);
+        const T_READ_BACK sequential = ReadFromMemory(c.image);
+        // Damaged deflate data may inflate to wrong bytes before zlib sees
+        // the damage; anything else gives only the image's own bytes, and
+        // the stream all of those in front of what follows the member.
+        if (c.strName != "damaged deflate data") {
+            EXPECT_TRUE(IsPrefix(sequential.data, c.first.empty() ? m_data : c.first)) << c.strName;
+        }
+        if (!c.first.empty()) {
+            EXPECT_TRUE(sequential.data == c.first) << c.strName;
+        }
+        for (const T_ZLIB_ENTRY_POINTS* pZlib : {static_cast<const T_ZLIB_ENTRY_POINTS*>(nullptr),
+                                                  m_zlib.EntryPoints(),
+                                                  static_cast<const T_ZLIB_ENTRY_POINTS*>(&withoutCrc)}) {
+            SCOPED_TRACE(c.strName + (!pZlib ? ", sequential" : pZlib == &withoutCrc ? ", checked by zlib" : ""));
+            const T_READ_BACK back = pZlib ? ReadThroughPipeline(std::make_shared<CFakeDisk>(c.image), pZlib) : sequential;
+            EXPECT_EQ(back.result.bOk, c.nResult == 0);
+            if (c.nResult != ANY_FAILURE) {
+                EXPECT_EQ(back.result.nZlibResult, c.nResult);
+            }
+            EXPECT_EQ(back.result.nZlibResult, sequential.result.nZlibResult);
+            if (c.nResult == 0) {
+                EXPECT_EQ(back.lengths, sequential.lengths);
+                EXPECT_TRUE(back.data == c.first);
             } else {  // the same bytes up to where each noticed the damage
-                EXPECT_TRUE(IsPrefix(back.data, expected.data) || IsPrefix(expected.data, back.data));
+                EXPECT_TRUE(IsPrefix(back.data, sequential.data) || IsPrefix(sequential.data, back.data));
             }
         }
     }
     for (uint32_t nBlock : {uint32_t{777}, 3 * MIB}) {  // blocks that cut across the inflated ones
-        bool bOwnCheck = false;
-        const T_READ_BACK back = ReadThroughPipeline(std::make_shared<CFakeDisk>(m_image), m_zlib.EntryPoints(),
-                                                     nBlock, &bOwnCheck);
-        EXPECT_TRUE(bOwnCheck);
+        const T_READ_BACK back = ReadThroughPipeline(std::make_shared<CFakeDisk>(m_image), m_zlib.EntryPoints(), nBlock);
         EXPECT_EQ(back.lengths, ReadFromMemory(m_image, nBlock).lengths);
         EXPECT_TRUE(back.data == m_data);
     }
@@ -138,7 +151,7 @@ TEST_F(InflatePipelineTest, EveryImageReadsAsTheSequentialReaderReadsIt)
 
 // A read that fails is narrowed down to the 1 MiB read the sequential reader
 // makes, so the same data come first and the same read fails.
-TEST_F(InflatePipelineTest, AFailingFileReadComesAfterTheDataInFrontOfIt)
+TEST_F(GzipMemberTest, AFailingFileReadComesAfterTheDataInFrontOfItInEveryReader)
 {
     const std::vector<uint8_t> image = CompressToMemory(RandomBytes(6 * MIB, 8));
     for (uint64_t nAt : {10u, 2 * MIB + 10, 5 * MIB + 10}) {
@@ -149,13 +162,15 @@ TEST_F(InflatePipelineTest, AFailingFileReadComesAfterTheDataInFrontOfIt)
         T_FAKE_FILE file(pDisk);
         CZLIBIO sequential;
         const T_READ_BACK expected = ReadImage(sequential, *file.pFile);
-        EXPECT_EQ(back.result.nZlibResult, Z_ERRNO);
-        EXPECT_EQ(back.result.nError, SystemError::IoError());
+        for (const T_READ_BACK* pBack : {&back, &expected}) {
+            EXPECT_EQ(pBack->result.nZlibResult, Z_ERRNO);
+            EXPECT_EQ(pBack->result.nError, SystemError::IoError());
+        }
         EXPECT_EQ(back.lengths, expected.lengths);
     }
 }
 
-TEST_F(InflatePipelineTest, StopInTheMiddleEndsBothThreads)
+TEST_F(GzipMemberTest, ThePipelineStoppedInTheMiddleEndsBothThreads)
 {
     auto pDisk = std::make_shared<CFakeDisk>(CompressToMemory(RandomBytes(12 * MIB, 9)));
     pDisk->SetReadDelayMs(20);

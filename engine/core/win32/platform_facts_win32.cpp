@@ -1,7 +1,13 @@
-// Error texts from the system's message tables, NTDLL's included so that
-// NT status codes have text too.
+// The facts of Windows the portable core asks for: error codes and their
+// texts from the system's message tables (NTDLL's included, so that NT
+// status codes have text too), where developer trace lines go (the
+// debugger's output: DebugView, WinDbg, Visual Studio; the operator never
+// sees them), and a text file's line end, as a file written in text mode
+// has it.
 #include <windows.h>
 
+#include "engine/core/debug_trace.h"
+#include "engine/core/format.h"
 #include "engine/core/system_error.h"
 #include "engine/core/win32/text_win32.h"
 
@@ -59,3 +65,13 @@ bool IsNoRoom(uint32_t nCode)
            nCode == ERROR_DISK_QUOTA_EXCEEDED;
 }
 }  // namespace SystemError
+
+void PlatformDebugTrace(std::string_view strLine)
+{
+    ::OutputDebugStringW(Utf8ToWide(strLine).c_str());
+}
+
+std::string_view TextFileLineEnd()
+{
+    return "\r\n";
+}

@@ -1,4 +1,5 @@
-#include "ui/win32/desktop_ports.h"
+// The window's desktop ports over the system's calls.
+#include "ui/win32/window_ports.h"
 
 #include <windows.h>
 
@@ -7,7 +8,6 @@
 
 #include "engine/core/win32/text_win32.h"
 #include "engine/core/win32/window_notify_target.h"
-#include "ui/win32/win_text.h"
 
 // A file that is missing plays the system's default sound instead.
 void CWin32JobSound::PlayFile(const std::string& strPath)
