@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  zlib1g-dev libssl-dev googletest libgtest-dev
+  zlib1g-dev libssl-dev googletest libgtest-dev libgmock-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64 libz-mingw-w64-dev
   wine wine64

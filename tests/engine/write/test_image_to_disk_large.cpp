@@ -209,7 +209,10 @@ bool UnderSanitizer()
 #endif
 }
 
-TEST_F(WriteTest, ACompressedImageOfMoreThan4GiBIsWrittenWhole)
+// A long test (suite Long*): run once, natively (tests/CMakeLists.txt).
+class LongWriteTest : public WriteTest {};
+
+TEST_F(LongWriteTest, ACompressedImageOfMoreThan4GiBIsWrittenWhole)
 {
     if (UnderSanitizer()) GTEST_SKIP() << "4 GiB through the pipeline is too slow under a sanitizer";
     m_options.bCompressImage = true;
