@@ -102,7 +102,7 @@ T_PREFLIGHT_RESULT PreflightRun(const T_JOB_RUN& run, const std::atomic<bool>* p
 
 T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic<bool>* pStop)
 {
-    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, 16};
+    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, {}, 16};
     BuildDriveList(run);
     BuildVolumeList(run);
     return PreflightRun(run, pStop);
