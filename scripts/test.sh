@@ -85,7 +85,7 @@ configure_and_build build/asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG=
   -DGM_SANITIZE=address
 stage "Linux ASan+UBSan: tests"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build/asan --output-on-failure -j "$JOBS" --timeout 900 -LE long
+  ctest --test-dir build/asan --output-on-failure -j "$JOBS" --timeout 900
 
 # ---- 2. Linux, ThreadSanitizer --------------------------------------------
 stage "Linux TSan: build engine and job tests"
