@@ -42,11 +42,13 @@ TEST_F(HashTaskTest, TheVerdictComparesTheDigestWithTheMd5sumFile)
 {
     const std::vector<uint8_t> data = Pattern(MIB + 10, 9);
     const std::string strDigest = Md5Of(data);
+    // A named string: GCC 12 at -O1 misreads a temporary's growth as out of bounds.
+    const std::string strOtherDigest(32, 'f');
     const std::pair<std::string, const char*> cases[] = {
         // the .md5sum file's contents ("-": none), the verdict
         {strDigest + " a.gmi\n", "2:0"},
         {"\\" + strDigest + " x\\ny\r\n", "2:0"},
-        {std::string(32, 'f') + " a.gmi\n", "2:1"},
+        {strOtherDigest + " a.gmi\n", "2:1"},
         {"this is no digest at all\n", "2:1"},
         {"", "2:1"},
         {"-", nullptr},
