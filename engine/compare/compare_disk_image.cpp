@@ -183,37 +183,31 @@ void CCompareDiskImage::LeaveOut(T_SLOT& s)
     s.eVerdict = ESlotVerdict::NotOpened;
 }
 
-// Per active slot its reader and its comparer, then the image-file reader,
-// which reads every slot's record: they are complete before it starts. A
-// thread that cannot be started stops the run (the run has logged why), and
-// the threads already started end on the stop.
+// The image-file reader first, then per active slot its reader and its
+// comparer. A thread that cannot be started stops the run (the run has
+// logged why); without the image-file reader no other thread is started.
 void CCompareDiskImage::StartWorkers()
 {
     m_nFileRemain = m_nTotal;
     for (T_SLOT& s : m_slots) s.nReadRemain = s.nRemain = m_nTotal;
     m_nRemainMax = m_nTotal;
-    if (!StartSlotWorkers()) return;
     T_RUN_STAGE& fileReader = m_run.StartStage([this] { FileReaderThread(); });
-    if (fileReader.bStarted) m_pFileReader = &fileReader;
-}
-
-bool CCompareDiskImage::StartSlotWorkers()
-{
+    if (!fileReader.bStarted) return;
+    m_pFileReader = &fileReader;
     for (T_SLOT& s : m_slots) {
         if (!s.bActive) continue;
         s.eVerdict = ESlotVerdict::Stopped;  // until its comparer says more
         if (!m_run.StartStage([this, &s] { DiskReaderThread(s); }).bStarted) {
             s.bReadFailed = s.bFailed = true;
-            return false;
+            return;
         }
         T_RUN_STAGE& comparer = m_run.StartStage([this, &s] { ComparerThread(s); });
         if (!comparer.bStarted) {
             s.bReadFailed = s.bFailed = true;
-            return false;
+            return;
         }
         s.pComparer = &comparer;
     }
-    return true;
 }
 
 // Every interval, and once more at the end. A run in which every drive

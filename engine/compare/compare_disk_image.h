@@ -84,7 +84,6 @@ private:
     bool MeasureDrives(uint64_t nFileSize);
     void LeaveOut(T_SLOT& s);
     void StartWorkers();
-    bool StartSlotWorkers();
     void PollProgress(bool bFinal);
     bool EverySlotFailed() const;
     void UpdateRemainMax();
