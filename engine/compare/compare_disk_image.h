@@ -60,7 +60,7 @@ private:
         uint64_t nDiskSize = 0;
         CQueue* pDiskQueue = nullptr;  // from the drive reader; the run owns it
         CQueue* pFileQueue = nullptr;  // from the image-file reader; the run owns it
-        T_RUN_STAGE* pComparer = nullptr;
+        std::atomic<T_RUN_STAGE*> pComparer{nullptr};  // set by the starting thread while the image-file reader runs
         // The drive reader's side.
         uint32_t dwError = 0;
         bool bReadOk = false;  // the reader delivered the whole length

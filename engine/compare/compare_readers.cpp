@@ -75,7 +75,7 @@ bool CCompareDiskImage::HandToComparers(uint8_t* pBlock, uint32_t nGot)
 {
     bool bAccepted = false;
     for (T_SLOT& s : m_slots) {
-        if (!s.bActive || s.bFailed || (s.pComparer && s.pComparer->bDone)) continue;
+        if (!s.bActive || s.bFailed || (s.pComparer.load() && s.pComparer.load()->bDone)) continue;
         m_pBuffer->AddRef(pBlock);
         if (s.pFileQueue->Put(pBlock, nGot)) {
             bAccepted = true;
