@@ -18,14 +18,16 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
 
-#include "engine/checksum/hash_digest.h"
 #include "engine/checksum/md5sum_file.h"
+#include "engine/core/md5.h"
 #include "engine/core/notify.h"
 #include "engine/device/device.h"
+#include "engine/run/engine_run.h"
 
 class CImageFileReader;
 
@@ -85,21 +87,35 @@ private:
         T_MD5_DIGEST fileDigest{};
     };
 
+    // One calculation's digest side: a stage of the run that takes the
+    // blocks from the queue into MD5 until the end-of-data item, or, when no
+    // thread can be had, the reading side itself, right after each block.
+    struct T_DIGEST {
+        CQueue* pQueue = nullptr;
+        std::unique_ptr<CMd5> pInLineMd5;  // set when the reading side digests
+        bool bEnded = false;  // the end-of-data item was taken: digest holds the digest
+        T_MD5_DIGEST digest{};
+    };
+    enum class EDigestStep { More, End, Failed };
+
     void taskCalcHash();
     bool WaitForRequest(T_HASH_JOB& job);
-    void MarkFinished(uint64_t nRequest);
     PFN_START_THREAD QuietStart() const;
 
     void Calculate(const T_HASH_JOB& job);
-    bool ReadImage(const T_HASH_JOB& job, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read);
+    bool ReadImage(const T_HASH_JOB& job, T_HASH_READ& read, T_MD5_DIGEST& digest);
     bool OpenImage(const T_HASH_JOB& job, IDeviceProvider& fileMd5, CImageFileReader& reader, T_HASH_READ& read);
     bool HasSignature(const std::string& strPath, CImageFileReader& reader);
-    bool ReadBlocks(CImageFileReader& reader, CDigestRun& digest, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read);
+    bool ReadBlocks(CImageFileReader& reader, T_DIGEST& digest, T_HASH_READ& read);
+    bool PutBlock(T_DIGEST& digest, uint8_t* pBlock, uint64_t nCount);
+    void DigestStage(T_DIGEST& digest);
+    EDigestStep DigestNext(T_DIGEST& digest, CMd5& md5);
     void ReportProgress(const CImageFileReader& reader, T_HASH_READ& read);
-    void ReportSuccess(const T_CALC_MD5HASH_PARAM& param, const T_HASH_READ& read, const T_MD5SUM_FILE& expected);
+    void ReportSuccess(const T_MD5_DIGEST& digest, const T_HASH_READ& read, const T_MD5SUM_FILE& expected);
     void ReportFailure();
     void PostState(LPARAM_T nState);
 
+    CEngineRun m_run;  // the calculation's pool, queue and digest stage; the task's thread alone uses it
     std::mutex m_mutexShare;           // guards the request below and orders the flags' hand-over
     std::condition_variable m_hHashEvent;  // the wake-up event (auto-reset: m_bHashSignalled)
     std::condition_variable m_cvFinished;

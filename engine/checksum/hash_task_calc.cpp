@@ -18,6 +18,10 @@
 namespace {
 
 constexpr uint32_t REPORT_INTERVAL_MS = 250;
+// At most 4 MiB of image data in flight: a pool of 4 blocks of 1 MiB and a
+// queue of 4 items between the reading side and the digest.
+constexpr uint64_t BLOCK_SIZE = 0x100000;
+constexpr uint32_t BLOCK_COUNT = 4;
 constexpr uint8_t GZIP_SIGNATURE[4] = {0x1F, 0x8B, 0x08, 0x00};
 
 // The share of the file consumed; a file that grew while it was read
@@ -32,32 +36,40 @@ int64_t FilePerMille(uint64_t nDone, uint64_t nSize)
 
 void CHashTask::Calculate(const T_HASH_JOB& job)
 {
-    T_CALC_MD5HASH_PARAM param;
-    param.pOwner = this;
-    const bool bPool = param.Create();
     const T_MD5SUM_FILE expected = ReadMd5SumFile(*m_pDevices, job.strPath);
     m_bHashRequest = true;
     PostState(CHECKSUM_STATE_STARTED);
-    if (!bPool) LogError("out of memory.\n%s\n", GetSystemErrorText(SystemError::NoMemory()));
+    T_ENGINE_WIRING wiring;
+    wiring.pDevices = m_pDevices;
+    wiring.fnStartThread = QuietStart();
+    m_run.Begin(wiring);
     T_HASH_READ read;
-    if (bPool && ReadImage(job, param, read))
-        ReportSuccess(param, read, expected);
+    T_MD5_DIGEST digest{};
+    if (m_run.BuildPool(BLOCK_SIZE, BLOCK_COUNT) && ReadImage(job, read, digest))
+        ReportSuccess(digest, read, expected);
     else
         ReportFailure();
+    m_run.ReleaseParts();
 }
 
-bool CHashTask::ReadImage(const T_HASH_JOB& job, T_CALC_MD5HASH_PARAM& param, T_HASH_READ& read)
+// The digest side runs while the image is read; a read that fails or is
+// cancelled stops it.
+bool CHashTask::ReadImage(const T_HASH_JOB& job, T_HASH_READ& read, T_MD5_DIGEST& digest)
 {
-    CDigestRun digest(param);
-    digest.Start(QuietStart());
+    T_DIGEST side;
+    side.pQueue = m_run.NewQueue(BLOCK_COUNT);
+    if (!m_run.TryStartStage([this, &side] { DigestStage(side); }).bStarted) {
+        side.pInLineMd5 = std::make_unique<CMd5>();
+    }
     CFileMd5Devices fileMd5(*m_pDevices);
     CImageFileReader reader;
-    const bool bRead = OpenImage(job, fileMd5, reader, read) && ReadBlocks(reader, digest, param, read);
-    if (!bRead) digest.Abort();
-    const bool bDigest = digest.Finish();
+    const bool bRead = OpenImage(job, fileMd5, reader, read) && ReadBlocks(reader, side, read);
+    if (!bRead) m_run.Stop();
+    m_run.JoinStages();
     reader.Close();
     read.bFileDigest = bRead && read.bCompressed && fileMd5.Digest(read.nFileSize, read.fileDigest);
-    return bRead && bDigest;
+    digest = side.digest;
+    return bRead && side.bEnded;
 }
 
 // Compressed only when asked for and a zlib library is bound (the reader
@@ -96,24 +108,70 @@ bool CHashTask::HasSignature(const std::string& strPath, CImageFileReader& reade
     return false;
 }
 
-bool CHashTask::ReadBlocks(CImageFileReader& reader, CDigestRun& digest, T_CALC_MD5HASH_PARAM& param,
-                           T_HASH_READ& read)
+bool CHashTask::ReadBlocks(CImageFileReader& reader, T_DIGEST& digest, T_HASH_READ& read)
 {
-    const auto nBlock = static_cast<uint32_t>(param.nBlockSize);
+    CFixedBuffer& pool = *m_run.Pool();
     for (;;) {
-        uint8_t* pBlock = param.m_pBuffer->Alloc();
-        if (!pBlock) return false;  // the digest side stopped and aborted the pool
+        uint8_t* pBlock = pool.Alloc();
+        if (!pBlock) return false;  // the digest side stopped the run
         uint32_t nGot = 0;
-        if (!reader.ReadBlock(pBlock, nBlock, nGot, m_bHashAbort)) {
-            param.m_pBuffer->Free(pBlock);
+        if (!reader.ReadBlock(pBlock, static_cast<uint32_t>(BLOCK_SIZE), nGot, m_bHashAbort)) {
+            pool.Free(pBlock);
             return false;
         }
-        if (!digest.Put(pBlock, nGot)) return false;
+        if (!PutBlock(digest, pBlock, nGot)) return false;
         if (nGot == 0) return true;  // the end-of-data item is in
         read.nDataBytes += nGot;
         ReportProgress(reader, read);
         if (m_bHashAbort) return false;
     }
+}
+
+// Hands one block (its reference) to the digest side; nCount 0 ends the
+// data. False when the digest side no longer takes blocks: the block went
+// back to the pool. Digesting in line, the queue has room for the block,
+// and this side takes it out again at once.
+bool CHashTask::PutBlock(T_DIGEST& digest, uint8_t* pBlock, uint64_t nCount)
+{
+    if (!digest.pQueue->Put(pBlock, nCount)) {
+        m_run.Pool()->Free(pBlock);
+        return false;
+    }
+    return !digest.pInLineMd5 || DigestNext(digest, *digest.pInLineMd5) != EDigestStep::Failed;
+}
+
+// The digest thread. Stopping early, it stops the run, so the reading side
+// never waits for it.
+void CHashTask::DigestStage(T_DIGEST& digest)
+{
+    CMd5 md5;
+    for (;;) {
+        const EDigestStep eStep = DigestNext(digest, md5);
+        if (eStep == EDigestStep::End) return;
+        if (eStep == EDigestStep::Failed) {
+            m_run.Stop();
+            return;
+        }
+    }
+}
+
+// Takes the next item of the queue into the digest. At the end-of-data
+// item the digest is kept.
+CHashTask::EDigestStep CHashTask::DigestNext(T_DIGEST& digest, CMd5& md5)
+{
+    uint8_t* pData = nullptr;
+    uint64_t nCount = 0;
+    if (!digest.pQueue->Get(pData, nCount) || !pData) return EDigestStep::Failed;
+    if (nCount > 0) md5.Update(pData, static_cast<size_t>(nCount));
+    m_run.Pool()->Free(pData);
+    if (!md5.IsValid()) {
+        LogError("the MD5 digest could not be computed.\n");
+        return EDigestStep::Failed;
+    }
+    if (nCount > 0) return EDigestStep::More;
+    digest.digest = md5.Final();
+    digest.bEnded = md5.IsValid();
+    return digest.bEnded ? EDigestStep::End : EDigestStep::Failed;
 }
 
 void CHashTask::ReportProgress(const CImageFileReader& reader, T_HASH_READ& read)
@@ -128,8 +186,7 @@ void CHashTask::ReportProgress(const CImageFileReader& reader, T_HASH_READ& read
     PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_SIZE, FormatText("%I64u", read.nDataBytes));
 }
 
-void CHashTask::ReportSuccess(const T_CALC_MD5HASH_PARAM& param, const T_HASH_READ& read,
-                              const T_MD5SUM_FILE& expected)
+void CHashTask::ReportSuccess(const T_MD5_DIGEST& digest, const T_HASH_READ& read, const T_MD5SUM_FILE& expected)
 {
     {
         // A request that came in meanwhile has cleared these for its own
@@ -144,11 +201,11 @@ void CHashTask::ReportSuccess(const T_CALC_MD5HASH_PARAM& param, const T_HASH_RE
     PostProgressValue(m_hNotifyWnd, WM_ENGINE_PROGRESS, PROGRESS_CHECKSUM, 1000);
     if (read.bCompressed)
         PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_SIZE, FormatText("%I64u", read.nDataBytes));
-    PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_DIGEST, Md5Text(param.digest));
+    PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_DIGEST, Md5Text(digest));
     if (expected.eState == EMd5SumFile::Missing) return;
     const bool bDigest = expected.eState == EMd5SumFile::Digest;
     LPARAM_T nVerdict = CHECKSUM_VERDICT_DIFFERS;
-    if (bDigest && expected.digest == param.digest) nVerdict = 0;
+    if (bDigest && expected.digest == digest) nVerdict = 0;
     else if (bDigest && read.bFileDigest && expected.digest == read.fileDigest) nVerdict = CHECKSUM_VERDICT_OF_FILE;
     PostNotify(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_VERDICT, nVerdict);
 }

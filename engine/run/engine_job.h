@@ -4,7 +4,9 @@
 // reaches it. The result is a plain value: one entry per drive of the job,
 // in the job's order, and the run's own verdict.
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/core/job_options.h"
@@ -14,6 +16,10 @@
 
 class IDeviceProvider;
 class IPrompt;
+
+// How a thread is started: std::thread unless a front end starts its
+// threads its own way, or a test makes a start fail (std::system_error).
+using PFN_START_THREAD = std::function<std::thread(std::function<void()>)>;
 
 // Where an engine reports to and what it opens with.
 struct T_ENGINE_WIRING {
@@ -26,6 +32,7 @@ struct T_ENGINE_WIRING {
     // it. Empty: GetTickCountMs.
     TTickSource fnTick;
     IPrompt* pPrompt = nullptr;  // who answers the engine's questions; null: nobody, which is No
+    PFN_START_THREAD fnStartThread{};  // how the stage threads start; empty: std::thread
 };
 
 // One drive of the job.

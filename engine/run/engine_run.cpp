@@ -66,25 +66,35 @@ void CEngineRun::ReleaseParts(const std::function<void()>& fnBeforePool)
 
 T_RUN_STAGE& CEngineRun::StartStage(std::function<void()> fnBody)
 {
+    T_RUN_STAGE& stage = TryStartStage(std::move(fnBody));
+    if (!stage.bStarted) {
+        LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(stage.dwError));
+        Stop();
+    }
+    return stage;
+}
+
+T_RUN_STAGE& CEngineRun::TryStartStage(std::function<void()> fnBody)
+{
     if (!m_bClockStarted) {
         m_dwStartTick = Tick();
         m_bClockStarted = true;
     }
     T_RUN_STAGE& stage = m_stages.emplace_back();
+    auto fnStage = [this, &stage, fnBody = std::move(fnBody)] {
+        fnBody();
+        std::lock_guard lock(m_mutexState);
+        stage.bDone = true;
+        m_cvState.notify_all();
+    };
     try {
-        stage.hThread = std::thread([this, &stage, fnBody = std::move(fnBody)] {
-            fnBody();
-            std::lock_guard lock(m_mutexState);
-            stage.bDone = true;
-            m_cvState.notify_all();
-        });
+        const PFN_START_THREAD& fnStart = m_wiring.fnStartThread;
+        stage.hThread = fnStart ? fnStart(std::move(fnStage)) : std::thread(std::move(fnStage));
         stage.idThread = stage.hThread.get_id();
         stage.bStarted = true;
     } catch (const std::system_error& e) {
         stage.dwError = static_cast<uint32_t>(e.code().value());
         stage.bDone = true;
-        LogError("CreateThread() failed.\n%s\n", GetSystemErrorText(stage.dwError));
-        Stop();
     }
     return stage;
 }

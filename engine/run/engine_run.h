@@ -65,6 +65,10 @@ public:
     // cannot be started leaves bStarted false: "CreateThread() failed." is
     // logged and the run is stopped.
     T_RUN_STAGE& StartStage(std::function<void()> fnBody);
+    // The same for a stage whose work the caller can do itself: a thread
+    // that cannot be started leaves bStarted false and dwError set, with
+    // nothing logged and the run going on.
+    T_RUN_STAGE& TryStartStage(std::function<void()> fnBody);
     // Waits until the stage's body has returned (true) or the run stops (false).
     bool WaitFor(const T_RUN_STAGE& stage);
     // Calls fnProgress(false) every interval until every stage has ended or

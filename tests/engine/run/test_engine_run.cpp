@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <system_error>
 #include <thread>
 
+#include "engine/core/log.h"
 #include "engine/core/progress.h"
+#include "engine/core/system_error.h"
 #include "engine/core/wake_count.h"
 #include "engine/run/engine_run.h"
 #include "tests/engine/test_helpers.h"
@@ -120,6 +123,35 @@ TEST(EngineRun, AStopFromInsideEndsOnlyThatRun)
     EXPECT_FALSE(run.AbortRequested());
     run.Begin(Wiring());
     EXPECT_FALSE(run.Stopped());
+}
+
+// Stage threads start the wiring's way. One the system refuses stops the
+// run with its line; one the caller can do without leaves the run going.
+TEST(EngineRun, AStageThatCannotStartStopsTheRunUnlessTheCallerCanDoWithout)
+{
+    CRecorder recorder;
+    CLogCapture capture(recorder);
+    T_ENGINE_WIRING wiring = Wiring();
+    int nStarts = 0;
+    wiring.fnStartThread = [&](std::function<void()> fn) {
+        if (++nStarts > 1) throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+        return std::thread(std::move(fn));
+    };
+    CEngineRun run;
+    run.Begin(wiring);
+    std::atomic<bool> bRan{false};
+    EXPECT_TRUE(run.StartStage([&] { bRan = true; }).bStarted);
+    const T_RUN_STAGE& spare = run.TryStartStage([] {});
+    EXPECT_FALSE(spare.bStarted);
+    EXPECT_NE(spare.dwError, 0u);
+    EXPECT_FALSE(run.Stopped());
+    EXPECT_EQ(recorder.LogText().find("CreateThread() failed."), std::string::npos);
+    EXPECT_FALSE(run.StartStage([] {}).bStarted);
+    EXPECT_TRUE(run.Stopped());
+    EXPECT_EQ(recorder.CountLines("CreateThread() failed.\n" + GetSystemErrorText(spare.dwError) + "\n"), 1u);
+    run.JoinStages();
+    EXPECT_TRUE(bRan);
+    EXPECT_EQ(nStarts, 3);
 }
 
 // Progress comes every interval while a stage works, the final batch once
