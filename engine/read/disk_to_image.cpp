@@ -44,6 +44,7 @@ T_ENGINE_RESULT CDiskToImage::Run(const T_ENGINE_JOB& job)
     const T_ENGINE_RESULT result = Results(bResult);
     m_run.ReleaseParts();
     m_pBuffer = nullptr;
+    m_pWriteQueue = m_pDigestQueue = nullptr;
     CloseHandles(bResult);
     return result;
 }
