@@ -7,7 +7,7 @@
 #include "drives/drive_kind.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "jobs/job_preflight.h"
 
 namespace {

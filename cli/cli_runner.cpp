@@ -6,7 +6,7 @@
 #include "cli/cli_prompt.h"
 #include "engine/core/job_options.h"
 #include "engine/core/log.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_job.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 
 // One drive of the job: a drive of the inventory (kind and number), or a
 // device path or file (DRIVE_KIND_PATH).

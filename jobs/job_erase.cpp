@@ -3,7 +3,7 @@
 
 #include "engine/core/log.h"
 #include "engine/erase/erase_disk.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_run.h"
 
 void RunEraseJob(T_JOB_RUN& run)

@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 
 struct T_PREFLIGHT_REFUSAL {
     std::string strText;  // the log line (a read's image: what, then why), ending in a line feed

@@ -7,7 +7,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/log.h"
 #include "engine/read/disk_to_image.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_run.h"
 
 namespace {

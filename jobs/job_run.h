@@ -12,7 +12,7 @@
 #include "engine/core/job_options.h"
 #include "engine/device/device.h"
 #include "engine/run/engine_job.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 
 // One drive of the job, in slot order.
 struct T_JOB_DRIVE {

@@ -3,7 +3,7 @@
 
 #include "engine/compare/compare_disk_image.h"
 #include "engine/core/log.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_run.h"
 
 void RunVerifyJob(T_JOB_RUN& run)

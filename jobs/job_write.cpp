@@ -6,7 +6,7 @@
 #include "engine/core/debug_trace.h"
 #include "engine/core/log.h"
 #include "engine/write/image_to_disk.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_run.h"
 
 namespace {

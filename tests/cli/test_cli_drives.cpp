@@ -10,7 +10,7 @@
 #include "engine/core/format.h"
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "tests/support/recorder.h"
 
 namespace {

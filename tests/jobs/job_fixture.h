@@ -11,7 +11,7 @@
 
 #include "engine/core/job_options.h"
 #include "engine/device/fake/fake_device.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_inventory.h"
 #include "jobs/job_ports.h"
 #include "jobs/system_places.h"

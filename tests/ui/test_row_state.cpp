@@ -5,7 +5,7 @@
 
 #include <set>
 
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "ui/model/drive_rows.h"
 #include "ui/model/eject_mask.h"
 #include "ui/model/row_state.h"

@@ -6,7 +6,7 @@
 #include <algorithm>
 
 #include "drives/drive_kind.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "ui/model/control_colours.h"
 #include "ui/model/image_history.h"
 #include "ui/model/refresh_rules.h"

@@ -1,7 +1,7 @@
 // Colours of progress bars, statics and labels.
 #include "ui/model/control_colours.h"
 
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "ui/model/progress_routing.h"
 #include "ui/model/row_display.h"
 

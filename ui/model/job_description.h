@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/window_settings.h"
 

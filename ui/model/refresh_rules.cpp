@@ -2,7 +2,7 @@
 #include "ui/model/refresh_rules.h"
 
 #include "drives/drive_kind.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 
 T_REFRESH_ACTION OnDeviceChange(uintptr_t wParam)
 {

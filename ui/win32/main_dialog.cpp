@@ -11,7 +11,7 @@
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/core/win32/text_win32.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "ui/model/control_colours.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/refresh_rules.h"

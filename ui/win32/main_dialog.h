@@ -20,7 +20,7 @@
 #include "drives/settings_load.h"
 #include "engine/checksum/hash_task.h"
 #include "engine/core/win32/window_notify_target.h"
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 #include "jobs/job_drive_info.h"
 #include "jobs/volume_control.h"
 #include "ui/model/drive_rows.h"

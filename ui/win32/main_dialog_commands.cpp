@@ -5,7 +5,7 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/core/win32/text_win32.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "ui/model/control_colours.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/window_settings.h"

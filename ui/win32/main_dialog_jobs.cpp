@@ -9,7 +9,7 @@
 #include "engine/core/log.h"
 #include "engine/core/win32/text_win32.h"
 #include "engine/erase/erase_methods.h"
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 #include "jobs/job_preflight.h"
 #include "ui/model/control_colours.h"
 #include "ui/model/control_ids.h"

@@ -1,5 +1,5 @@
 // The job runner's run: the steps of one job in order, and the abort.
-#include "jobs/dump_task.h"
+#include "jobs/job_runner.h"
 
 #include "engine/compare/compare_disk_image.h"
 #include "engine/core/job_options.h"

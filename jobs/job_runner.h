@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <mutex>
 
-#include "jobs/dump_task_param.h"
+#include "jobs/job_runner_param.h"
 
 class CDiskToImage;
 class CImageToDisk;
