@@ -6,7 +6,6 @@
 #include <chrono>
 
 #include "engine/core/system_error.h"
-#include "engine/erase/erase_methods.h"
 #include "tests/cli/cli_run_fixture.h"
 
 namespace {
@@ -128,19 +127,6 @@ TEST_F(CliDriveJobRun, AnEraseShowsWhatAndHowBeforeTheQuestion)
     EXPECT_EQ(m_strOut.find("[WARNING] erase method 999 is not in the catalogue"), 0u) << m_strOut;
     EXPECT_TRUE(ErrHas("ERASE Method: Fill zero(0x00).\n")) << m_strErr;
     EXPECT_EQ(m_pT1->Contents(), std::vector<uint8_t>(SIZE, 0x00));
-}
-
-TEST(CliMethods, ListsEveryMethodWithItsLineAndItsPasses)
-{
-    const std::string strList = EraseMethodsListing();
-    for (const T_ERASE_METHOD& m : EraseMethods()) {
-        std::string strEntry = std::string(" ").append(std::to_string(m.nId)).append("  ").append(m.pConstant);
-        strEntry.append("\n       ").append(m.pLogLine);  // (append, not +: a false -Wrestrict of GCC 12 at -O3)
-        EXPECT_NE(strList.find(strEntry), std::string::npos) << m.pConstant;
-    }
-    EXPECT_NE(strList.find("7 passes: 0x00, 0xFF, R1, R2, ~R1, ~R2, R3\n"), std::string::npos);
-    EXPECT_NE(strList.find("1 pass: 0x00\n"), std::string::npos);
-    EXPECT_EQ(ErasePassNotation(0x80AA), "V 0xAA");
 }
 
 }  // namespace

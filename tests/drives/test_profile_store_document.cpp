@@ -57,12 +57,3 @@ TEST(ProfileDocument, NamesAndValuesThatWouldBreakTheLinesAreRefused)
     EXPECT_FALSE(document.Set("Grav]elmoor", "Buffer", "1") || document.Set("", "Buffer", "1"));
     EXPECT_EQ(document.Text(), "");
 }
-
-TEST(ProfileDocument, AValueAsReadLosesOnePairOfQuotesAndIsCutBetweenCharacters)
-{
-    const std::tuple<std::string_view, size_t, std::string_view> cases[] = {
-        {"\"AB\"", 255, "AB"}, {"'AB'", 255, "AB"}, {"\"AB'", 255, "\"AB'"}, {"\"", 255, "\""},
-        {"\"\"\"\"", 255, "\"\""}, {"ABCDEF", 3, "ABC"}, {"ドライブ", 2, "ドラ"}, {"AB", 0, ""}};
-    for (const auto& [strValue, nMax, strExpected] : cases)
-        EXPECT_EQ(ProfileValueAsRead(strValue, nMax), strExpected) << strValue;
-}

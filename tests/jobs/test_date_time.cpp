@@ -1,6 +1,7 @@
 // Day numbers and microsecond counts of CDateTime against an independent
-// civil calendar (Howard Hinnant's days_from_civil / civil_from_days), and
-// the length of a job taken from two readings of the clock.
+// civil calendar (Howard Hinnant's days_from_civil / civil_from_days), the
+// length of a job taken from two readings of the clock, and the format
+// directives.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -147,13 +148,21 @@ TEST(DateTime, AJobsLengthShowsHoursToMillisecondsWithoutWholeDaysOrSign)
               "2 0001-01-03 Wednesday");
 }
 
-TEST(DateTime, TheSystemClockGivesALocalDateWithinADayOfTheUniversalOne)
+// The directive language: numbers take the width part as printf does,
+// names are cut and padded, odd directives stay harmless, and no width
+// overflows.
+TEST(DateTime, FormatTakesWidthsAsPrintfDoesAndOddDirectivesStayHarmless)
 {
-    CDateTime t;
-    t.SetNow();
-    using namespace std::chrono;
-    const int64_t nUtcDay = duration_cast<hours>(system_clock::now().time_since_epoch()).count() / 24 + EPOCH_DAY;
-    EXPECT_LE(std::abs(static_cast<int64_t>(t.m_nDays) - nUtcDay), 1);
-    EXPECT_EQ(t.m_st.wDayOfWeek, (t.m_nDays + 1) % 7);
-    EXPECT_TRUE(t.m_st.wHour < 24 && t.m_st.wMinute < 60 && t.m_st.wSecond < 60 && t.m_st.wMilliseconds < 1000);
+    CDateTime t = At(2011, 3, 7, 9, 5, 2, 4);
+    t.m_st.wDayOfWeek = 1;
+    t.m_wMicrosecond = 6;
+    t.m_nDays = 734202;
+    EXPECT_EQ(t.Format("%04Y/%02M/%02D %02h:%02m:%02s.%03t%03u %d"), "2011/03/07 09:05:02.004006 734202");
+    EXPECT_EQ(t.Format("[%5h][%2Y][%3S][%6S][%010W]"), "[    9][2011][Mar][ March][0000Monday]");
+    EXPECT_EQ(t.Format("100%% a%Qb a%12Qb a%0%b a%-3hb %Y%5"), "100% ab ab ab a3hb 2011");
+    const std::string strHuge = t.Format("%99999999999999999999999Y");
+    EXPECT_EQ(strHuge.size(), 4096u);  // padding is capped
+    t.m_st.wMonth = 13;
+    t.m_st.wDayOfWeek = 7;
+    EXPECT_EQ(t.Format("[%S][%10S][%3W]"), "[***][***][***]");
 }

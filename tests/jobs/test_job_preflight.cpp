@@ -366,33 +366,6 @@ TEST(ProcSwaps, FirstFieldOfEachLineAfterTheHeadingWithEscapesUndone)
 namespace job_test {
 namespace {
 
-// A job that reaches the runner without a front end's pre-flight: the
-// runner refuses it before a volume is locked, naming the drive as the
-// window does, unless the volumes stay mounted.
-TEST_F(JobTest, AVerifyOfTheDiskThatHoldsTheImageIsRefusedBeforeAnyVolumeIsLocked)
-{
-    auto pDisk = AddDisk(0, 0, MIB, "E");
-    pDisk->SetStorage(T_STORAGE{{{500}, {}}, {}});
-    auto pImage = std::make_shared<CFakeDisk>(pDisk->Contents());
-    pImage->SetKind(EDeviceKind::RegularFile);
-    pImage->SetStorage(T_STORAGE{{{}, {{500, 9}}}, {{500}, {}}});  // on a file system of the disk
-    m_param.szImagePath = "fake:disk.gmi";
-    m_fakes.Add(m_param.szImagePath, pImage);
-    m_param.nTask = DUMPTASK_VERIFY;
-    EXPECT_EQ(RunDumpTask(&m_param), 0);
-    EXPECT_EQ(m_volumes['E']->Volume().RequestCount(EFakeRequest::Lock), 0u);
-    EXPECT_NE(m_recorder.LogText().find("can't verify disk DISK #0 (E:): the image file " + m_param.szImagePath +
-                                        " is stored on it, on a file system the job would unmount.\n"
-                                        "  DISK #0 (E:) - VERIFY=NG\n"),
-              std::string::npos)
-        << m_recorder.LogText();
-    EXPECT_EQ(Posted(WM_USER_ERROR), (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{0, 0}}));
-
-    m_param.bShareRead = true;
-    EXPECT_EQ(RunDumpTask(&m_param), 0);
-    EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{1, 0}));
-}
-
 // The runner's pass is the whole pre-flight: a drive that does not open is
 // refused before any other drive's volume is locked or written.
 TEST_F(JobTest, ADriveThatDoesNotOpenRefusesTheWholeWriteBeforeAnyVolumeIsLocked)

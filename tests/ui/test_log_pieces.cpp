@@ -59,7 +59,8 @@ TEST(LogMerge, NeighboursInOneFormatJoinWithinTheSizeWhileOtherFormatsKeepTheirP
     // A joined piece stays within its size, a longer single piece stays whole.
     const T_LOG_FORMAT format = LogFormatOf(0xFFFFFF);
     std::vector<T_LOG_PIECE> arrPieces(5, T_LOG_PIECE{"12345", format});
-    arrPieces.push_back(T_LOG_PIECE{std::string(40, 'x'), format});
+    arrPieces.resize(6, T_LOG_PIECE{"", format});
+    arrPieces.back().strText.assign(40, 'x');  // (not a temporary: a false -Warray-bounds of GCC 12)
     EXPECT_EQ(Texts(MergeLogPieces(arrPieces, 12)),
               (std::vector<std::string>{"1234512345", "1234512345", "12345", std::string(40, 'x')}));
 }
@@ -77,12 +78,4 @@ TEST(LogLimit, WhatMustLeaveIsWhatPassesTheLimitLessItsMarginAndTheCutEndsAWhole
     EXPECT_EQ(LogCutLength(strHead, 4), 4u) << "the line end itself was the last to leave";
     EXPECT_EQ(LogCutLength(strHead, 5), 10u);
     EXPECT_EQ(LogCutLength(u"no line end here", 3), 16u);
-}
-
-TEST(LogMenu, OnlyTheLogsOwnCommandsAreTakenForMenuCommands)
-{
-    EXPECT_EQ(LogMenuCommandOf(MENU_ID_CLEAR), ELogMenuCommand::Clear);
-    EXPECT_EQ(LogMenuCommandOf(MENU_ID_COPY), ELogMenuCommand::Copy);
-    EXPECT_EQ(LogMenuCommandOf(0x11200409), ELogMenuCommand::None);  // another control
-    EXPECT_EQ(LogMenuCommandOf(1032), ELogMenuCommand::None);
 }

@@ -1,13 +1,11 @@
 // The smaller rules of the window: when the drive list is rebuilt, the
-// image path history and the file dialog's proposal, and the colours that
-// keep labels over a picture readable.
+// image path history and the file dialog's proposal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "drives/drive_kind.h"
 #include "jobs/job_runner_param.h"
-#include "ui/model/control_colours.h"
 #include "ui/model/image_history.h"
 #include "ui/model/refresh_rules.h"
 
@@ -75,16 +73,4 @@ TEST(ImageHistory, TheFileDialogProposesANameOnlyWithoutAFolderAndPutsTheChosenK
     EXPECT_LT(raw.strFilter.find("*.gmi"), raw.strFilter.find("*.gmz"));
     EXPECT_LT(gz.strFilter.find("*.gmz"), gz.strFilter.find("*.gmi"));
     EXPECT_TRUE(raw.strFilter.ends_with("||") && gz.strFilter.ends_with("||"));
-}
-
-TEST(Colours, ALabelOverAPictureTakesItsAverageAndTheTextThatStaysReadable)
-{
-    // Brightness 0.257 R + 0.504 G + 0.098 B + 16 against 128.
-    EXPECT_EQ(LabelTextColour(0x00DF00), 0x000000u);  // G 223: 112.4 + 16 = 128.4
-    EXPECT_EQ(LabelTextColour(0x00DE00), 0xFFFFFFu);  // G 222: 111.9 + 16 = 127.9
-    const std::vector<uint32_t> pixels = {0x000000, 0x0000FF, 0x00FF00, 0xFF0000};
-    EXPECT_EQ(AverageColour(pixels, 0xF0F0F0), 0x3F3F3Fu);  // each channel apart
-    EXPECT_EQ(AverageColour({}, 0xF0F0F0), 0xF0F0F0u);
-    EXPECT_TRUE(VerdictColours("NG").bRedBrush);
-    EXPECT_FALSE(VerdictColours("NG ").bRedBrush || RowStatusColours("ERROR ").crText != 0);  // exact texts only
 }

@@ -1,6 +1,6 @@
-// An abort during each job kind: the job ends promptly as a failed one,
-// every volume it locked is released, and no descriptor it opened (the
-// image file, its drives) is left open in the process.
+// An abort during each job kind: the job ends promptly as a failed one with
+// the error sound, every volume it locked is released, and no descriptor it
+// opened (the image file, its drives) is left open in the process.
 #include <dirent.h>
 
 #include <chrono>
@@ -51,6 +51,7 @@ protected:
             EXPECT_EQ(pVolume->OpenCount(), pVolume->CloseCount()) << c;
         }
         EXPECT_EQ(Posted(WM_USER_ERROR).back().first, 0u);
+        EXPECT_EQ(m_sound.m_arrPlayed.back(), "C:\\tools\\Error.wav");
     }
 
     std::chrono::steady_clock::duration m_elapsed{};

@@ -1,7 +1,5 @@
-// The main window without a job: its rows and their drive boxes, the
-// settings file, the log under a flood of messages, the drive list's
-// refresh, the setup dialog, the image's checksum, volume locks and the
-// row buttons.
+// The main window without a job: the settings file, the log under a flood
+// of messages, the setup dialog and the image's checksum.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -18,27 +16,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-
-TEST(MainWindowRows, CheckingRowsPicksFreeDrivesAndChoosingAnotherRowsDriveExchangesTheTwo)
-{
-    CWindowHarness harness;
-    harness.AddDisk(1);
-    harness.AddDisk(2, 2 * DISK_SIZE);
-    harness.Open();
-    for (int r = 0; r < ROW_COUNT; ++r) EXPECT_EQ(harness.RowSelection(r), -1);  // no settings file yet
-    harness.SetRowChecked(0, true);
-    harness.SetRowChecked(1, true);
-    harness.SetRowChecked(2, true);  // no free drive is left for a third row
-    EXPECT_EQ(harness.RowSelection(0), 0);
-    EXPECT_EQ(harness.RowSelection(1), 1);
-    EXPECT_EQ(harness.RowSelection(2), -1);
-    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[2]), "");
-    harness.ChooseDrive(1, 0);
-    EXPECT_EQ(harness.RowSelection(1), 0);
-    EXPECT_EQ(harness.RowSelection(0), 1);
-    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[0]), std::to_string(2 * DISK_SIZE));
-    EXPECT_EQ(harness.Dialog().ProgressText(IDC_ROW_PROGRESS[1]), std::to_string(DISK_SIZE));
-}
 
 TEST(MainWindowSettings, OnlyTheCloseButtonSavesAndTheNextWindowReadsItBack)
 {
@@ -87,43 +64,6 @@ TEST(MainWindowLog, AFloodOfLinesArrivesWholeAndInOrderAndProgressShowsTheLastRe
     EXPECT_NE(strLog.find("line 2998\nline 2999\n"), std::string::npos);
     EXPECT_EQ(harness.Dialog().ProgressText(IDC_TOTAL_PROGRESS), "100.0%");
     EXPECT_EQ(harness.Text(IDC_REMAIN), "1時間0分");
-}
-
-TEST(MainWindowLog, PastItsLimitTheLogDropsItsOldestWholeLinesAndKeepsTheNewest)
-{
-    CWindowHarness harness;
-    harness.Open();
-    const std::string strPad(90, '.');
-    for (int n = 0; n < 2000; ++n) {
-        const std::string strLine = "line " + std::to_string(n) + strPad + "\n";
-        ::PostMessageW(harness.Window(), WM_ENGINE_LOG, 0xFFFFFF, reinterpret_cast<LPARAM>(NewHeapString(strLine)));
-        if (n % 500 == 499) {
-            PumpFor(100ms);
-            harness.Dialog().FlushDisplay();
-        }
-    }
-    const std::string strLog = harness.Dialog().LogText();
-    EXPECT_LE(strLog.size(), 0x20000u);
-    EXPECT_GT(strLog.size(), 0x20000u - 0x2000u) << "only what had to leave has left";
-    EXPECT_EQ(strLog.find("Gravelmoor V."), std::string::npos) << "the banner was the oldest line";
-    EXPECT_TRUE(strLog.ends_with("line 1999" + strPad + "\n"));
-    EXPECT_EQ(strLog.find("line "), 0u) << "whole lines leave";
-}
-
-TEST(MainWindowRefresh, ADeviceArrivalRebuildsTheListAtOnceOtherEventsAfterAPause)
-{
-    CWindowHarness harness;
-    harness.AddDisk(1);
-    harness.Open();
-    harness.SetRowChecked(0, true);
-    harness.AddDisk(2);
-    ::SendMessageW(harness.Window(), WM_DEVICECHANGE, 0x8000, 0);  // DBT_DEVICEARRIVAL
-    EXPECT_EQ(harness.Dialog().DriveList().size(), 2u);
-    EXPECT_EQ(harness.RowSelection(0), 0) << "the row keeps its drive";
-    harness.AddDisk(3);
-    ::SendMessageW(harness.Window(), WM_DEVICECHANGE, 0x0007, 0);  // DBT_DEVNODES_CHANGED
-    EXPECT_EQ(harness.Dialog().DriveList().size(), 2u);
-    EXPECT_TRUE(PumpUntil([&] { return harness.Dialog().DriveList().size() == 3u; }, 3s));
 }
 
 TEST(WindowSetupDialog, CancelWritesNothingAndOkWritesEveryKeyAndRebuildsTheList)
@@ -189,56 +129,6 @@ TEST(WindowChecksum, AChosenImageShowsItsSizeAndDigestAndTheMd5sumFilesVerdict)
     digest[0] ^= 0xFF;
     ASSERT_TRUE(WriteMd5SumFile(harness.m_devices, strImage, digest, nError));
     EXPECT_EQ(verdictAfterChoosing("NG"), "NG");
-}
-
-// Disk 1 holds volume E:, which opens as its own fake.
-class WindowLocks : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        m_pDisk1 = m_harness.AddDisk(1);
-        m_harness.m_devices.Add("\\\\.\\E:", m_pVolume);
-        m_harness.m_scanner.MountLetter("E", "\\\\?\\Volume{e}\\", DRIVE_TYPE_REMOVABLE);
-        m_harness.m_scanner.SetStorage("\\\\?\\Volume{e}", StorageOnDisk(1, 1));
-    }
-    std::string ListText() { return m_harness.Dialog().DriveList().at(0).strText; }
-
-    CWindowHarness m_harness;
-    std::shared_ptr<CFakeDisk> m_pDisk1;
-    std::shared_ptr<CFakeDisk> m_pVolume = CFakeDisk::WithPattern(1024 * 1024, 9);
-};
-
-TEST_F(WindowLocks, AStartupLockIsLoggedAndTheLockSwitchReleasesAndRetakesItUntilTheWindowCloses)
-{
-    m_harness.m_pProfile->WriteString(m_harness.m_strSettings, SETTINGS_SECTION, SettingsKey::LockDriveLetters, "e");
-    m_harness.Open();
-    m_harness.Dialog().FlushDisplay();
-    EXPECT_TRUE(m_pVolume->Volume().Locked());
-    EXPECT_NE(m_harness.Dialog().LogText().find("Volume E: locked (gravelmoor.ini - LockDriveLetters).\n"),
-              std::string::npos);
-    EXPECT_TRUE(ListText().starts_with("*DRIVE#01 (E:) ")) << ListText();
-    EXPECT_FALSE(m_harness.Enabled(IDC_ROW_LOCK[0]));  // the row is not checked
-    m_harness.SetRowChecked(0, true);
-    m_harness.Click(IDC_ROW_LOCK[0]);
-    EXPECT_FALSE(m_pVolume->Volume().Locked());
-    EXPECT_TRUE(ListText().starts_with(" DRIVE#01")) << ListText();
-    m_harness.Click(IDC_ROW_LOCK[0]);
-    EXPECT_TRUE(m_pVolume->Volume().Locked());
-    EXPECT_TRUE(DialogItemText(m_harness.Window(), IDC_ROW_DRIVE[0]).starts_with("*DRIVE#01"));
-    m_harness.Destroy();
-    EXPECT_FALSE(m_pVolume->Volume().Locked());
-}
-
-TEST_F(WindowLocks, TheProbeButtonReadsTheDrivesFirstBlockAndTheEjectButtonEjectsItsMedium)
-{
-    m_harness.Open();
-    m_harness.SetRowChecked(0, true);
-    const uint32_t nBefore = m_pDisk1->ReadsAt(0);
-    m_harness.Click(IDC_ROW_PROBE[0]);
-    EXPECT_TRUE(PumpUntil([&] { return m_pDisk1->ReadsAt(0) > nBefore + 2; }, 3s));
-    m_harness.Click(IDC_ROW_EJECT[0]);
-    EXPECT_EQ(m_pVolume->Volume().RequestCount(EFakeRequest::Eject), 1u);
-    EXPECT_FALSE(m_pVolume->Volume().MediaPresent());
 }
 
 }  // namespace
