@@ -97,6 +97,10 @@ else
 fi
 run_cli checksum sub/image.gmz
 check "compressed image with the digest of its data in .md5sum" 0 "  sub/image.gmz.md5sum - OK"
+"${RUNNER[@]}" "$WRITER" "sub${sep}image.gmz" "$(digest_of <sub/image.gmz)" </dev/null || die "the .md5sum writer failed"
+run_cli checksum --compress sub/image.gmz
+check "compressed image with the digest of the file itself in .md5sum is NG" 1 \
+  "  sub/image.gmz.md5sum - NG (it holds the digest of the compressed file itself, not of its data)"
 
 "${RUNNER[@]}" "$WRITER" image.gmi "$(printf '%032d' 0)" </dev/null || die "the .md5sum writer failed"
 run_cli checksum image.gmi
