@@ -11,7 +11,7 @@ BUILD=${1:-$ROOT/build-win}
 JOBS=${JOBS:-2}
 
 cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$ROOT/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DGM_WINDOW_SHOTS=ON >/dev/null
 cmake --build "$BUILD" -j "$JOBS" --target gm_window_shots gravelmoor
 
 # shellcheck source=scripts/wine-env.sh

@@ -65,7 +65,7 @@ TEST(WindowStop, StopDuringAHungReadAnswersAtOnceAndTheJobEndsWhenTheDriveDoes)
 {
     CWindowHarness harness;
     std::shared_ptr<CFakeDisk> pDisk;
-    StartHungRead(harness, pDisk);
+    ASSERT_TRUE(harness.StartHungRead(pDisk));
     // The busy row's job lamp blinks once a second.
     std::set<uint32_t> upperLamps;
     PumpUntil([&] {
@@ -78,7 +78,7 @@ TEST(WindowStop, StopDuringAHungReadAnswersAtOnceAndTheJobEndsWhenTheDriveDoes)
     harness.Click(IDC_STOP);
     EXPECT_LT(std::chrono::steady_clock::now() - start, 500ms);  // the window did not wait for the job
     EXPECT_FALSE(harness.Enabled(IDC_STOP));
-    EXPECT_TRUE(PumpUntil([&] { return LogSays(harness, "a drive does not answer"); }, 5s));
+    EXPECT_TRUE(PumpUntil([&] { return harness.LogSays("a drive does not answer"); }, 5s));
     EXPECT_TRUE(harness.Dialog().JobRunning());
     pDisk->ReleaseHang();
     ASSERT_TRUE(harness.WaitJobEnd(10s));
@@ -91,7 +91,7 @@ TEST(WindowClose, TheCloseBoxDuringAJobAsksAndYesLeavesWithinThePatienceThoughTh
 {
     CWindowHarness harness;
     std::shared_ptr<CFakeDisk> pDisk;
-    StartHungRead(harness, pDisk);
+    ASSERT_TRUE(harness.StartHungRead(pDisk));
     {
         CDialogAnswerer answer("Gravelmoor", [](HWND hBox) { ::PostMessageW(hBox, WM_COMMAND, IDNO, 0); });
         ::SendMessageW(harness.Window(), WM_CLOSE, 0, 0);

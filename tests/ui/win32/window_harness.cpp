@@ -170,3 +170,20 @@ std::pair<uint32_t, uint32_t> CWindowHarness::RowLamps(int r)
     };
     return {lampOf(IDC_ROW_UPPER_LAMP[static_cast<size_t>(r)]), lampOf(IDC_ROW_LOWER_LAMP[static_cast<size_t>(r)])};
 }
+
+bool CWindowHarness::StartHungRead(std::shared_ptr<CFakeDisk>& pDisk)
+{
+    pDisk = AddDisk(1, 64 * 1024 * 1024);
+    pDisk->HangReads(2 * 1024 * 1024, 3 * 1024 * 1024, false);
+    Open();
+    SetRowChecked(0, true);
+    SetImagePath(m_temp.File("hung.gmi"));
+    Click(IDC_READ);
+    return m_pDialog->JobRunning() && PumpUntil([&] { return pDisk->HungReads() > 0; }, std::chrono::seconds(10));
+}
+
+bool CWindowHarness::LogSays(const std::string& strText)
+{
+    m_pDialog->FlushDisplay();
+    return m_pDialog->LogText().find(strText) != std::string::npos;
+}

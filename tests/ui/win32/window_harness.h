@@ -80,6 +80,11 @@ public:
     bool WaitJobEnd(std::chrono::milliseconds timeout = std::chrono::seconds(60));
     // The lamp bitmap ids a row shows (upper, lower); 0 for an unknown picture.
     std::pair<uint32_t, uint32_t> RowLamps(int r);
+    // Opens the window on disk 1, which stops answering in the middle of the
+    // read it starts; true once a read hangs.
+    bool StartHungRead(std::shared_ptr<CFakeDisk>& pDisk);
+    // The log shown so far holds the text.
+    bool LogSays(const std::string& strText);
 
     CTempDir m_temp;
     std::string m_strSettings;
