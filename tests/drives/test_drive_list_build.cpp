@@ -2,58 +2,14 @@
 // measured and described, and which the settings hide.
 #include <gtest/gtest.h>
 
-#include <map>
-
-#include "drives/drive_kind.h"
 #include "drives/drive_list_build.h"
 #include "drives/drive_list_text.h"
-#include "drives/fake/scripted_volume_scanner.h"
-#include "engine/core/system_error.h"
-#include "engine/device/fake/fake_device.h"
+#include "tests/drives/scripted_machine.h"
 
 namespace {
 
-class DriveListBuildTest : public ::testing::Test {
+class DriveListBuildTest : public ::testing::Test, public drive_test::CScriptedMachine {
 protected:
-    // Disk 0 holds C:; disk 1 (a USB stick) E: and F:; disk 2 nothing mounted;
-    // CD-ROM drive 0 is empty.
-    DriveListBuildTest()
-    {
-        Mount("C", 0, DRIVE_TYPE_FIXED);
-        Mount("E", 1, DRIVE_TYPE_REMOVABLE);
-        Mount("F", 1, DRIVE_TYPE_REMOVABLE);
-        AddDisk(DRIVE_KIND_DISK, 0, 3 << 20);
-        AddDisk(DRIVE_KIND_DISK, 1, 1 << 20, "USB     ", "Flash Disk      ");
-        AddDisk(DRIVE_KIND_DISK, 2, 1000);
-        AddDisk(DRIVE_KIND_CDROM, 0, 0)->FailLengthRequest(SystemError::NotReady(), true);
-    }
-
-    void Mount(const std::string& strLetter, uint32_t nDisk, uint32_t nType)
-    {
-        const std::string strVolume = "\\\\?\\Volume{" + strLetter + "}\\";
-        m_scanner.MountLetter(strLetter, strVolume, nType);
-        T_VOLUME_STORAGE storage;
-        storage.bOpened = storage.bNumber = storage.bExtents = true;
-        storage.number = T_DEVICE_NUMBER{DEVICE_NUMBER_TYPE_DISK, nDisk, 1};
-        storage.arrExtents = {T_DISK_EXTENT{nDisk, 0x100000, 0x100000}};
-        m_scanner.SetStorage(strVolume, storage);
-    }
-
-    std::shared_ptr<CFakeDisk> AddDisk(uint32_t nKind, uint32_t n, uint64_t nSize, const std::string& strVendor = "",
-                                       const std::string& strProduct = "")
-    {
-        const std::string strName = (nKind == DRIVE_KIND_CDROM ? "cd" : "disk") + std::to_string(n);
-        auto pDisk = std::make_shared<CFakeDisk>(std::vector<uint8_t>(nSize));
-        T_STORAGE_DESCRIPTOR descriptor;
-        descriptor.strVendor = strVendor;
-        descriptor.strProduct = strProduct;
-        pDisk->Volume().SetStorageDescriptor(descriptor);
-        m_devices.Add("fake:" + strName, pDisk);
-        m_scanner.SetDrivePath(nKind, n, "fake:" + strName);
-        m_disks[strName] = pDisk;
-        return pDisk;
-    }
-
     std::vector<std::string> Texts(const T_DRIVE_LIST_OPTIONS& options)
     {
         std::vector<std::string> arrTexts;
@@ -62,15 +18,12 @@ protected:
         return arrTexts;
     }
 
-    CScriptedVolumeScanner m_scanner;
     CDriveInfo m_drives{m_scanner};
-    CFakeDeviceProvider m_devices;
-    std::map<std::string, std::shared_ptr<CFakeDisk>> m_disks;
 };
 
 TEST_F(DriveListBuildTest, EveryDriveThatOpensIsListedOnceWithItsLettersSizeAndNames)
 {
-    EXPECT_EQ(Texts({}), (std::vector<std::string>{" DRIVE#00 (C:) (  3.00MiB) ",
+    EXPECT_EQ(Texts({}), (std::vector<std::string>{" DRIVE#00 (C:) (  3.00MiB) ATA     System Disk     ",
                                                    " DRIVE#01 (E:, F:) (  1.00MiB) USB     Flash Disk      ",
                                                    " DRIVE#02 (--) (1000.00B  ) ", " CDROM#00 (--) *NOT READY* "}));
 }
@@ -81,18 +34,18 @@ TEST_F(DriveListBuildTest, SettingsHideDrivesByLetterByMissingLettersAndByKind)
     options.dwHideLetters = 1u << ('F' - 'A');  // one partition hides the whole disk
     options.bHideNoDriveLetter = true;
     options.bShowCDROM = false;
-    EXPECT_EQ(Texts(options), std::vector<std::string>{" DRIVE#00 (C:) (  3.00MiB) "});
+    EXPECT_EQ(Texts(options), std::vector<std::string>{" DRIVE#00 (C:) (  3.00MiB) ATA     System Disk     "});
 }
 
 TEST_F(DriveListBuildTest, AHeldLetterMarksItsDriveAndAFailedLengthRequestShowsItsCode)
 {
-    m_disks["disk2"]->FailLengthRequest(5, false);
+    AddDrive(DRIVE_KIND_DISK, 2, 1000)->FailLengthRequest(5, false);
     T_DRIVE_LIST_OPTIONS options;
     options.dwLockedLetters = 1u << ('E' - 'A');
     options.dwNoScanLetters = 1u << ('C' - 'A');
     const std::vector<T_ITEM_DATA> arrItems = BuildDriveItems(m_drives, m_scanner, m_devices, options);
     ASSERT_EQ(arrItems.size(), 4u);
-    EXPECT_EQ(arrItems[0].strText, " DRIVE#00 (--) (  3.00MiB) ") << "a no-scan letter is not shown";
+    EXPECT_EQ(arrItems[0].strText, " DRIVE#00 (--) (  3.00MiB) ATA     System Disk     ") << "a no-scan letter is not shown";
     EXPECT_EQ(arrItems[1].strText.substr(0, 19), "*DRIVE#01 (E:, F:) ");
     EXPECT_TRUE(arrItems[1].bLocked);
     EXPECT_TRUE(arrItems[1].bRemovable);
@@ -105,7 +58,7 @@ TEST_F(DriveListBuildTest, AHeldLetterMarksItsDriveAndAFailedLengthRequestShowsI
 
 TEST_F(DriveListBuildTest, ACdromWithADiscIsAsLargeAsTheFileSystemOnItsLetter)
 {
-    AddDisk(DRIVE_KIND_CDROM, 1, 3 << 20);  // the device's own length
+    AddDrive(DRIVE_KIND_CDROM, 1, 3 << 20);  // the device's own length
     m_scanner.MountLetter("D", "\\\\?\\Volume{D}\\", DRIVE_TYPE_CDROM);
     m_scanner.SetStorage("\\\\?\\Volume{D}\\", StorageOfDrive(DRIVE_KIND_CDROM, 1));
     m_scanner.SetFileSystemTotalBytes("D", 2 << 20);
