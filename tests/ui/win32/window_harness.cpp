@@ -101,7 +101,6 @@ void CWindowHarness::Open()
     ports.pProfile = m_pProfile.get();
     ports.strSettingsPath = m_strSettings;
     ports.bZlibLoaded = true;
-    ports.strBackgroundPath = m_strBackground;
     ports.stopPatience = m_stopPatience;
     ports.fnEndProcess = [this] { ++m_nProcessEnds; };
     ports.fnDriveTypeOf = [](char) { return 1u; };

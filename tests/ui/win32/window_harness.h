@@ -91,7 +91,6 @@ public:
     CScriptedVolumeScanner m_scanner;
     CFakeDeviceProvider m_devices;
     std::unique_ptr<IProfileStore> m_pProfile;
-    std::string m_strBackground;  // the background picture; none when empty
     std::chrono::milliseconds m_stopPatience{1000};
     int m_nProcessEnds = 0;  // how often the window ended the process (a job still ran)
 
