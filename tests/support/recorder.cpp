@@ -5,9 +5,7 @@
 
 CRecorder::~CRecorder()
 {
-    for (const T_NOTIFY_MSG& msg : m_messages) {
-        if (NotifyCarriesString(msg, m_uLogMsg, m_uProgressMsg)) FreeHeapString(msg.lParam);
-    }
+    Clear();
 }
 
 bool CRecorder::Post(uint32_t uMsg, WPARAM_T wParam, LPARAM_T lParam)
