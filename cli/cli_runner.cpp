@@ -93,12 +93,12 @@ T_RUNNER_OUTCOME RunOnRunner(T_DUMPTASK_PARAM& param, CCliJob& job, const T_JOB_
     param.pReport = &outcome.report;
     size_t nSlots = 0;
     while (nSlots < DUMPTASK_SLOTS && param.nDriveNumber[nSlots] >= 0) ++nSlots;
-    outcome.arrVerdicts.assign(nSlots, ESlotVerdict::None);
+    outcome.arrVerdicts.assign(nSlots, EDriveVerdict::None);
     // An engine says NG for a drive as soon as it fails it; the runner's
     // verdict for each drive comes last, after every engine has ended.
     job.SetResultHandler([&](const T_NOTIFY_MSG& msg) {
         if (msg.uMsg != WM_USER_ERROR || msg.lParam < 0 || static_cast<size_t>(msg.lParam) >= nSlots) return;
-        outcome.arrVerdicts[static_cast<size_t>(msg.lParam)] = msg.wParam ? ESlotVerdict::Ok : ESlotVerdict::Ng;
+        outcome.arrVerdicts[static_cast<size_t>(msg.lParam)] = msg.wParam ? EDriveVerdict::Ok : EDriveVerdict::Ng;
     });
     outcome.bRan = job.RunInBackground([&] { RunDumpTask(&param); }, [] { AbortDumpTask(); }, question);
     job.PrintQueued();
@@ -110,5 +110,5 @@ bool EverySlotOk(const T_RUNNER_OUTCOME& outcome)
 {
     return outcome.bRan && !outcome.arrVerdicts.empty() &&
            std::all_of(outcome.arrVerdicts.begin(), outcome.arrVerdicts.end(),
-                       [](ESlotVerdict e) { return e == ESlotVerdict::Ok; });
+                       [](EDriveVerdict e) { return e == EDriveVerdict::Ok; });
 }

@@ -37,11 +37,11 @@ bool ResolveSlots(const std::vector<std::string>& arrWords, const T_CLI_ENV& env
 T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vector<T_CLI_SLOT>& arrSlots,
                                const T_CLI_ENV& env);
 
-enum class ESlotVerdict { None, Ok, Ng };
+enum class EDriveVerdict { None, Ok, Ng };
 
 struct T_RUNNER_OUTCOME {
     bool bRan = false;                      // the job thread ran to its end
-    std::vector<ESlotVerdict> arrVerdicts;  // one per slot; None: the runner gave none
+    std::vector<EDriveVerdict> arrVerdicts;  // one per slot; None: the runner gave none
     T_DUMPTASK_REPORT report;               // a read's figures
 };
 

@@ -3,7 +3,10 @@
 // their defaults. The main window's own options share the section.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
+
+#include "drives/profile_store.h"
 
 constexpr std::string_view SETTINGS_SECTION = "Gravelmoor";
 
@@ -31,3 +34,16 @@ constexpr std::string_view BUFFER_MIB_DEFAULT_TEXT = "16";
 constexpr int32_t BUFFER_MIB_MAX = 65536;
 // The most compression threads a job is given.
 constexpr int32_t COMPRESS_THREADS_MAX = 64;
+
+// A key of the section as text (at most SETTINGS_TEXT_MAX_CHARS characters),
+// or as a flag (any number but 0 is set).
+inline std::string ReadSettingText(IProfileStore& store, const std::string& strPath, std::string_view strKey,
+                                   std::string_view strDefault = "")
+{
+    return store.GetString(strPath, SETTINGS_SECTION, strKey, strDefault, SETTINGS_TEXT_MAX_CHARS);
+}
+
+inline bool ReadSettingFlag(IProfileStore& store, const std::string& strPath, std::string_view strKey)
+{
+    return store.GetInt(strPath, SETTINGS_SECTION, strKey, 0) != 0;
+}

@@ -20,16 +20,6 @@ constexpr uint32_t DRIVE_TYPE_NO_ROOT_DIR = 1;
 constexpr uint32_t DRIVE_TYPE_REMOVABLE = 2;
 constexpr uint32_t DRIVE_TYPE_CDROM = 5;
 
-bool ReadFlag(IProfileStore& store, const std::string& strPath, std::string_view strKey)
-{
-    return store.GetInt(strPath, SETTINGS_SECTION, strKey, 0) != 0;
-}
-
-std::string ReadText(IProfileStore& store, const std::string& strPath, std::string_view strKey)
-{
-    return store.GetString(strPath, SETTINGS_SECTION, strKey, "", SETTINGS_TEXT_MAX_CHARS);
-}
-
 // Letters of every drive type except those the list may show.
 uint32_t NotRemovableLetters(const FnDriveTypeOfLetter& driveTypeOf)
 {
@@ -48,7 +38,7 @@ uint32_t NotRemovableLetters(const FnDriveTypeOfLetter& driveTypeOf)
 int64_t ReadNumberAtMost(IProfileStore& store, const std::string& strPath, std::string_view strKey,
                          int64_t nDefault, int64_t nMax, std::vector<std::string>* pWarnings)
 {
-    const std::string strText = ReadText(store, strPath, strKey);
+    const std::string strText = ReadSettingText(store, strPath, strKey);
     if (strText.empty()) return nDefault;
     const int64_t nValue = ParseProfileNumber(strText);
     if (nValue <= nMax) return nValue;
@@ -70,16 +60,16 @@ bool IsOurSection(std::string_view strSection)
 T_SETTINGS LoadSettings(IProfileStore& store, const std::string& strPath, const FnDriveTypeOfLetter& driveTypeOf)
 {
     T_SETTINGS settings;
-    settings.bShowCDROM = ReadFlag(store, strPath, SettingsKey::ShowCDROM);
-    settings.bShowFLOPPY = ReadFlag(store, strPath, SettingsKey::ShowFLOPPY);
-    settings.dwNoScanMask = LetterMask(ReadText(store, strPath, SettingsKey::NoScanDriveLetters));
-    settings.dwHideMask = LetterMask(ReadText(store, strPath, SettingsKey::HideDriveLetters));
-    settings.bShowRemovableOnly = ReadFlag(store, strPath, SettingsKey::ShowRemovableOnly);
+    settings.bShowCDROM = ReadSettingFlag(store, strPath, SettingsKey::ShowCDROM);
+    settings.bShowFLOPPY = ReadSettingFlag(store, strPath, SettingsKey::ShowFLOPPY);
+    settings.dwNoScanMask = LetterMask(ReadSettingText(store, strPath, SettingsKey::NoScanDriveLetters));
+    settings.dwHideMask = LetterMask(ReadSettingText(store, strPath, SettingsKey::HideDriveLetters));
+    settings.bShowRemovableOnly = ReadSettingFlag(store, strPath, SettingsKey::ShowRemovableOnly);
     if (settings.bShowRemovableOnly) settings.dwHideMask |= NotRemovableLetters(driveTypeOf);
-    settings.bHideNoDriveLetter = ReadFlag(store, strPath, SettingsKey::HideNoDriveLetter);
+    settings.bHideNoDriveLetter = ReadSettingFlag(store, strPath, SettingsKey::HideNoDriveLetter);
     settings.dwNoScanMask &= ~settings.dwHideMask;
-    settings.strLockDriveLetters = ReadText(store, strPath, SettingsKey::LockDriveLetters);
-    settings.bLockNotReadyDrive = ReadFlag(store, strPath, SettingsKey::LockNotReadyDrive);
+    settings.strLockDriveLetters = ReadSettingText(store, strPath, SettingsKey::LockDriveLetters);
+    settings.bLockNotReadyDrive = ReadSettingFlag(store, strPath, SettingsKey::LockNotReadyDrive);
     settings.nBufferMiB = ReadBufferMiB(store, strPath, &settings.arrWarnings);
     settings.nCompressThreads = ReadCompressThreads(store, strPath, &settings.arrWarnings);
     AddStrayKeyWarnings(store, strPath, settings.arrWarnings);

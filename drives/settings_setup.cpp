@@ -5,17 +5,6 @@
 
 namespace {
 
-std::string ReadText(IProfileStore& store, const std::string& strPath, std::string_view strKey,
-                     std::string_view strDefault = "")
-{
-    return store.GetString(strPath, SETTINGS_SECTION, strKey, strDefault, SETTINGS_TEXT_MAX_CHARS);
-}
-
-bool ReadFlag(IProfileStore& store, const std::string& strPath, std::string_view strKey)
-{
-    return store.GetInt(strPath, SETTINGS_SECTION, strKey, 0) != 0;
-}
-
 std::string_view FirstLine(std::string_view strText)
 {
     return strText.substr(0, strText.find_first_of(std::string_view("\r\n\0", 3)));
@@ -26,15 +15,15 @@ std::string_view FirstLine(std::string_view strText)
 T_SETUP_VALUES ReadSetupValues(IProfileStore& store, const std::string& strPath)
 {
     T_SETUP_VALUES values;
-    values.strNoScanDriveLetters = ReadText(store, strPath, SettingsKey::NoScanDriveLetters);
-    values.strHideDriveLetters = ReadText(store, strPath, SettingsKey::HideDriveLetters);
-    values.strLockDriveLetters = ReadText(store, strPath, SettingsKey::LockDriveLetters);
-    values.bLockNotReadyDrive = ReadFlag(store, strPath, SettingsKey::LockNotReadyDrive);
-    values.strBuffer = ReadText(store, strPath, SettingsKey::Buffer, BUFFER_MIB_DEFAULT_TEXT);
-    values.bShowRemovableOnly = ReadFlag(store, strPath, SettingsKey::ShowRemovableOnly);
-    values.bHideNoDriveLetter = ReadFlag(store, strPath, SettingsKey::HideNoDriveLetter);
-    values.bShowCDROM = ReadFlag(store, strPath, SettingsKey::ShowCDROM);
-    values.bShowFLOPPY = ReadFlag(store, strPath, SettingsKey::ShowFLOPPY);
+    values.strNoScanDriveLetters = ReadSettingText(store, strPath, SettingsKey::NoScanDriveLetters);
+    values.strHideDriveLetters = ReadSettingText(store, strPath, SettingsKey::HideDriveLetters);
+    values.strLockDriveLetters = ReadSettingText(store, strPath, SettingsKey::LockDriveLetters);
+    values.bLockNotReadyDrive = ReadSettingFlag(store, strPath, SettingsKey::LockNotReadyDrive);
+    values.strBuffer = ReadSettingText(store, strPath, SettingsKey::Buffer, BUFFER_MIB_DEFAULT_TEXT);
+    values.bShowRemovableOnly = ReadSettingFlag(store, strPath, SettingsKey::ShowRemovableOnly);
+    values.bHideNoDriveLetter = ReadSettingFlag(store, strPath, SettingsKey::HideNoDriveLetter);
+    values.bShowCDROM = ReadSettingFlag(store, strPath, SettingsKey::ShowCDROM);
+    values.bShowFLOPPY = ReadSettingFlag(store, strPath, SettingsKey::ShowFLOPPY);
     return values;
 }
 

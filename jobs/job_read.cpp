@@ -12,7 +12,7 @@
 
 namespace {
 
-void Register(CDiskToImage* pRead, CCompareDiskImage* pCompare)
+void RegisterReadEngines(CDiskToImage* pRead, CCompareDiskImage* pCompare)
 {
     std::lock_guard<std::mutex> lock(g_csDumpTask);
     g_pDiskToImage = pRead;
@@ -56,7 +56,7 @@ void RunReadJob(T_JOB_RUN& run)
     job.arrDrives.resize(1);
     CDiskToImage read;
     CCompareDiskImage compare;
-    Register(&read, &compare);
+    RegisterReadEngines(&read, &compare);
 
     bool bSumWritten = true;
     const T_ENGINE_RESULT result = read.Run(job);
@@ -99,5 +99,5 @@ void RunReadJob(T_JOB_RUN& run)
         SummaryRead(drive, bDumped, bSumWritten, true);
         run.arrResult[0] = bDumped && bSumWritten;
     }
-    Register(nullptr, nullptr);
+    RegisterReadEngines(nullptr, nullptr);
 }

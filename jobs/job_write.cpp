@@ -11,7 +11,7 @@
 
 namespace {
 
-void Register(CImageToDisk* pWrite, CCompareDiskImage* pCompare)
+void RegisterWriteEngines(CImageToDisk* pWrite, CCompareDiskImage* pCompare)
 {
     std::lock_guard<std::mutex> lock(g_csDumpTask);
     g_pImageToDisk = pWrite;
@@ -84,7 +84,7 @@ void RunWriteJob(T_JOB_RUN& run)
 
     CImageToDisk write;
     CCompareDiskImage compare;
-    Register(&write, &compare);
+    RegisterWriteEngines(&write, &compare);
 
     const T_ENGINE_RESULT written = write.Run(run.EngineJob(writeOptions));
     if (written.bOk)
@@ -98,5 +98,5 @@ void RunWriteJob(T_JOB_RUN& run)
     T_ENGINE_RESULT verified;
     if (writeOptions.bVerify) arrPlace = VerifyWritten(run, compare, verifyOptions, arrWritten, verified);
     SummaryLines(run, writeOptions, written, verified, arrPlace);
-    Register(nullptr, nullptr);
+    RegisterWriteEngines(nullptr, nullptr);
 }

@@ -59,14 +59,15 @@ on_exit() {
 }
 trap on_exit EXIT
 
-# Every build here treats warnings as errors (a packager's build does not).
+# Every build here treats warnings as errors (a packager's build does not),
+# and compiles the libraries as unity builds.
 configure_and_build() {  # DIR [cmake args...] [-- targets...]
   local dir=$1 args=() targets=()
   shift
   while [ $# -gt 0 ] && [ "$1" != "--" ]; do args+=("$1"); shift; done
   [ $# -gt 0 ] && shift
   targets=("$@")
-  cmake -S "$ROOT" -B "$dir" -G Ninja -DGM_WERROR=ON "${args[@]}" >/dev/null
+  cmake -S "$ROOT" -B "$dir" -G Ninja -DGM_WERROR=ON -DGM_UNITY=ON "${args[@]}" >/dev/null
   if [ ${#targets[@]} -gt 0 ]; then
     cmake --build "$dir" -j "$JOBS" --target "${targets[@]}"
   else
@@ -146,5 +147,5 @@ wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 # (tests/CMakeLists.txt), and the Linux stage ran them.
 ctest --test-dir build/windows --output-on-failure --timeout 600
 
-STAGE=""
+stage_end
 printf '\n==== All tests passed ====\n'

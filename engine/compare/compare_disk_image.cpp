@@ -18,8 +18,6 @@
 
 namespace {
 
-constexpr uint32_t MIN_BLOCKS = 16;
-
 // The capacity of every queue of a run. While they wait, the stages hold
 // blocks: per drive, the reader the block it has just read, its disk
 // queue, and the comparer the drive block it pairs; on the image side the
@@ -110,7 +108,7 @@ void CCompareDiskImage::LogHeader()
 // cannot run: it fails with the reason in the log.
 bool CCompareDiskImage::BuildPipeline()
 {
-    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_BLOCKS);
+    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_POOL_BLOCKS);
     const uint32_t nCapacity = QueueCapacity(nBlocks, m_slots.size());
     for (T_SLOT& s : m_slots) {
         s.pDiskQueue = m_run.NewQueue(nCapacity);

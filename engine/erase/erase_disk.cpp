@@ -13,8 +13,6 @@
 
 namespace {
 
-constexpr uint32_t MIN_BLOCKS = 16;
-
 // nRemain bytes at dSpeed bytes per second, truncated; a speed near zero
 // gives the largest figure instead of one beyond the 64-bit range.
 int64_t SecondsLeft(uint64_t nRemain, double dSpeed)
@@ -110,7 +108,7 @@ void CEraseDisk::LogHeadLine()
 bool CEraseDisk::BuildPipeline()
 {
     const T_ERASE_PIPELINE pipeline = ChooseErasePipeline(
-        std::max(m_job.nBlocks, MIN_BLOCKS), static_cast<uint32_t>(m_slots.size()), m_job.options.bCompareAfterWrite);
+        std::max(m_job.nBlocks, MIN_POOL_BLOCKS), static_cast<uint32_t>(m_slots.size()), m_job.options.bCompareAfterWrite);
     for (T_SLOT& t : m_slots) {
         t.pQueue = m_run.NewQueue(pipeline.nQueueCapacity);
         t.pReadQueue = m_run.NewQueue(pipeline.nQueueCapacity);

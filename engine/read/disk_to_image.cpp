@@ -8,10 +8,6 @@
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
 
-namespace {
-constexpr uint32_t MIN_BLOCKS = 16;
-}
-
 CDiskToImage::~CDiskToImage()
 {
     m_run.Stop();
@@ -71,7 +67,7 @@ void CDiskToImage::Reset()
 // log instead of ending the whole program. Nothing has been written yet.
 bool CDiskToImage::BuildPipeline()
 {
-    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_BLOCKS);
+    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_POOL_BLOCKS);
     m_pWriteQueue = m_run.NewQueue(nBlocks);
     m_pDigestQueue = m_run.NewQueue(nBlocks);
     m_pBuffer = m_run.BuildPool(BLOCK_SIZE, nBlocks);

@@ -42,12 +42,15 @@ struct T_ENGINE_DRIVE {
     int nRow = 0;         // its row in the window, for progress and failure messages
 };
 
+// Every run builds its pool of at least this many blocks.
+constexpr uint32_t MIN_POOL_BLOCKS = 16;
+
 struct T_ENGINE_JOB {
     T_JOB_OPTIONS options;
     T_ENGINE_WIRING wiring;
     std::vector<T_ENGINE_DRIVE> arrDrives;  // 1 to 4 for the engines that take several
     std::string strImage;                   // the image file, for the engines that take one
-    uint32_t nBlocks = 16;                  // pool blocks (1 MiB each); at least 16 are used
+    uint32_t nBlocks = 16;                  // pool blocks (1 MiB each); at least MIN_POOL_BLOCKS are used
     uint32_t nEraseMethod = 1;              // the erase method's id
     uint32_t nMismatchLimit = 100;          // a compare gives a drive up at this many differing 512-byte sectors
     // A compare that is the verify pass of a read or a write: the second

@@ -8,10 +8,6 @@
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
 
-namespace {
-constexpr uint32_t MIN_BLOCKS = 16;
-}
-
 CImageToDisk::~CImageToDisk()
 {
     m_run.Stop();
@@ -76,7 +72,7 @@ void CImageToDisk::LogHeadLine()
 // with the reason in the log; no device has been opened yet.
 bool CImageToDisk::BuildPipeline()
 {
-    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_BLOCKS);
+    const uint32_t nBlocks = std::max(m_job.nBlocks, MIN_POOL_BLOCKS);
     for (T_SLOT& t : m_slots) t.pQueue = m_run.NewQueue(nBlocks);
     m_pBuffer = m_run.BuildPool(BLOCK_SIZE, nBlocks);
     return m_pBuffer != nullptr;

@@ -7,4 +7,5 @@ constexpr int IMAGE_MEM_LEVEL = 8;
 constexpr int WINDOW_BITS = 15;
 constexpr int WINDOW_BITS_GZIP = WINDOW_BITS + 16;
 constexpr int WINDOW_BITS_RAW = -WINDOW_BITS;
+constexpr int WINDOW_BITS_AUTO = WINDOW_BITS + 32;  // a gzip or zlib header, whichever is there
 constexpr unsigned WINDOW_SIZE = 1u << WINDOW_BITS;

@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr int WINDOW_BITS_AUTO = WINDOW_BITS + 32;  // a gzip or zlib header, whichever is there
 
 CInflatePipeline::T_RESULT Failure(int nZlibResult, uint32_t nError = 0)
 {

@@ -3,12 +3,9 @@
 // exhausted inflate is told to finish, and a stream that still does not end
 // was cut short. (All of a complete stream's output comes before its
 // trailer is read, so finishing never stops a complete stream early.)
+#include "engine/zlib/deflate_params.h"
 #include "engine/zlib/zlib_binding.h"
 #include "engine/zlib/zlib_io.h"
-
-namespace {
-constexpr int WINDOW_BITS_AUTO = 15 + 32;  // a gzip or zlib header, whichever is there
-}
 
 CZLIBIO::T_RESULT CZLIBIO::InitRead(IDevice& file)
 {

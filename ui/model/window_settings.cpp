@@ -40,11 +40,6 @@ std::string HistoryKey(size_t i)
     return FormatText("ImagePath_%d", i);
 }
 
-bool ReadFlag(IProfileStore& store, const std::string& strPath, std::string_view strKey)
-{
-    return store.GetInt(strPath, SETTINGS_SECTION, strKey, 0) != 0;
-}
-
 }  // namespace
 
 void OptionClicked(T_WINDOW_OPTIONS& options, uint32_t nControlId)
@@ -73,8 +68,8 @@ T_WINDOW_SETTINGS LoadWindowSettings(IProfileStore& store, const std::string& st
         if (strEntry.empty()) break;
         settings.arrImagePath.push_back(std::move(strEntry));
     }
-    for (size_t r = 0; r < ROW_COUNT; ++r) settings.bEnableDrive[r] = ReadFlag(store, strPath, EnableKey(r));
-    for (const T_OPTION_KEY& key : OPTION_KEYS) settings.options.*key.pMember = ReadFlag(store, strPath, key.pKey);
+    for (size_t r = 0; r < ROW_COUNT; ++r) settings.bEnableDrive[r] = ReadSettingFlag(store, strPath, EnableKey(r));
+    for (const T_OPTION_KEY& key : OPTION_KEYS) settings.options.*key.pMember = ReadSettingFlag(store, strPath, key.pKey);
     return settings;
 }
 

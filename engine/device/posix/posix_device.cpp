@@ -5,6 +5,7 @@
 // sysfs, the volume requests by the volume handle and the medium requests.
 #include <fcntl.h>
 #include <linux/fs.h>
+#undef BLOCK_SIZE  // the kernel header's; ours are named constants
 #include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>

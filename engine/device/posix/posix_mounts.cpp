@@ -1,6 +1,7 @@
 #include "engine/device/posix/posix_mounts.h"
 
 #include <sys/mount.h>
+#undef BLOCK_SIZE  // the kernel header's; ours are named constants
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 

@@ -16,7 +16,7 @@ namespace fs = std::filesystem;
 
 // Layers are rarely more than a few deep; the bound stops a loop device
 // whose backing file lives on itself from recursing forever.
-constexpr int MAX_DEPTH = 16;
+constexpr int MAX_LAYER_DEPTH = 16;
 const fs::path SYS = "/sys";
 
 void AddUnique(std::vector<uint64_t>& list, uint64_t n)
@@ -41,7 +41,7 @@ std::pair<uint64_t, uint64_t> FileIdOf(const struct stat& st)
 
 void AddDeviceAndBelow(dev_t nDevice, T_STORAGE_IDS& ids, int nDepth)
 {
-    if (nDepth > MAX_DEPTH) return;
+    if (nDepth > MAX_LAYER_DEPTH) return;
     AddUnique(ids.arrDevices, static_cast<uint64_t>(nDevice));
     std::error_code ec;
     const fs::path folder = SysfsFolderOf(SYS, nDevice);

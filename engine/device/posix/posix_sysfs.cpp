@@ -19,7 +19,7 @@ constexpr uint64_t SYSFS_SECTOR = 512;
 // The SCSI peripheral type of a CD/DVD drive.
 constexpr int SCSI_TYPE_ROM = 5;
 // Layers are rarely more than a few deep; the bound stops a cycle.
-constexpr int MAX_DEPTH = 16;
+constexpr int MAX_HOLDER_DEPTH = 16;
 
 // The first line of a sysfs file without its line feed; false when absent.
 bool ReadLine(const fs::path& file, std::string& strValue)
@@ -74,7 +74,7 @@ bool Fail(uint32_t& nError, int nCode)
 
 void AddExtents(const fs::path& folder, std::vector<T_DISK_EXTENT>& arrExtents, int nDepth)
 {
-    if (nDepth > MAX_DEPTH || arrExtents.size() >= MAX_DISK_EXTENTS) return;
+    if (nDepth > MAX_HOLDER_DEPTH || arrExtents.size() >= MAX_DISK_EXTENTS) return;
     dev_t nDisk = 0;
     const std::vector<fs::path> arrMembers = IsPartition(folder) ? std::vector<fs::path>{} : MembersOf(folder);
     if (!arrMembers.empty()) {
