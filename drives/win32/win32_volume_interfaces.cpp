@@ -15,7 +15,7 @@ namespace {
 
 // GUID_DEVINTERFACE_VOLUME.
 const GUID VOLUME_INTERFACE = {0x53F5630D, 0xB6BF, 0x11D0, {0x94, 0xF2, 0x00, 0xA0, 0xC9, 0x1E, 0xFB, 0x8B}};
-constexpr DWORD VOLUME_NAME_CHARS = 261;
+constexpr DWORD VOLUME_GUID_PATH_CHARS = 261;
 
 std::string DeviceId(DEVINST dnDevInst)
 {
@@ -61,9 +61,9 @@ T_VOLUME_INTERFACE InterfaceOf(HDEVINFO hInfo, const std::wstring& strDevicePath
     T_VOLUME_INTERFACE entry;
     const std::wstring strPath = strDevicePath + L"\\";
     entry.strInterfacePath = WideToUtf8(strPath);
-    wchar_t volume[VOLUME_NAME_CHARS] = {};
-    if (::GetVolumeNameForVolumeMountPointW(strPath.c_str(), volume, VOLUME_NAME_CHARS)) {
-        volume[VOLUME_NAME_CHARS - 1] = L'\0';
+    wchar_t volume[VOLUME_GUID_PATH_CHARS] = {};
+    if (::GetVolumeNameForVolumeMountPointW(strPath.c_str(), volume, VOLUME_GUID_PATH_CHARS)) {
+        volume[VOLUME_GUID_PATH_CHARS - 1] = L'\0';
         entry.strVolumeName = WideToUtf8(volume);
     }
     entry.dnDevInst = device.DevInst;

@@ -40,6 +40,9 @@ constexpr UINT DISPLAY_PERIOD_MS = 200;
 // The timer that aborts a stopping job again, once a second.
 constexpr UINT_PTR TIMER_STOP = 6;
 
+// The progress texts that stand at the right of their box.
+constexpr UINT TEXT_RIGHT = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
+
 class CGravelmoorDlg {
 public:
     explicit CGravelmoorDlg(const T_WINDOW_PORTS& ports);

@@ -19,7 +19,6 @@ namespace {
 constexpr size_t MAX_PENDING_PIECES = 2000;
 // A burst of lines goes into the log in pieces of at most this size.
 constexpr size_t MAX_MERGED_BYTES = 16 * 1024;
-constexpr UINT TEXT_RIGHT = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
 constexpr UINT TEXT_CENTRE = DT_CENTER | DT_VCENTER | DT_SINGLELINE;
 
 }  // namespace

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr UINT TEXT_RIGHT = DT_RIGHT | DT_VCENTER | DT_SINGLELINE;
-
 // The size of an existing file; false when it cannot be opened.
 bool OpenImageFile(const std::string& strPath, uint64_t& nSize, bool& bSizeKnown)
 {

@@ -8,7 +8,7 @@
 
 namespace {
 
-constexpr UINT_PTR SUBCLASS_ID = 0x5049;
+constexpr UINT_PTR PROGRESS_SUBCLASS_ID = 0x5049;
 
 COLORREF Scaled(COLORREF cr, double dFactor)
 {
@@ -36,7 +36,7 @@ void CProgressInfoCtrl::Attach(HWND hWnd)
     LOGFONTW lf{};
     const HFONT hParentFont = reinterpret_cast<HFONT>(::SendMessageW(::GetParent(hWnd), WM_GETFONT, 0, 0));
     if (hParentFont && ::GetObjectW(hParentFont, sizeof lf, &lf) == sizeof lf) m_font = ::CreateFontIndirectW(&lf);
-    ::SetWindowSubclass(hWnd, SubclassProc, SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(hWnd, SubclassProc, PROGRESS_SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this));
 }
 
 void CProgressInfoCtrl::SetText(const std::string& strText, UINT nFormat)
@@ -126,7 +126,7 @@ LRESULT CALLBACK CProgressInfoCtrl::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wP
         ::InvalidateRect(hWnd, nullptr, FALSE);
         return 0;
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hWnd, SubclassProc, SUBCLASS_ID);
+        ::RemoveWindowSubclass(hWnd, SubclassProc, PROGRESS_SUBCLASS_ID);
         pThis->m_hWnd = nullptr;
         break;
     default:

@@ -14,7 +14,7 @@
 
 namespace {
 
-constexpr UINT_PTR SUBCLASS_ID = 0x4C4F;
+constexpr UINT_PTR LOG_SUBCLASS_ID = 0x4C4F;
 
 CHARFORMAT2W FormatOf(HWND hWnd, const T_LOG_FORMAT& format)
 {
@@ -34,7 +34,7 @@ CHARFORMAT2W FormatOf(HWND hWnd, const T_LOG_FORMAT& format)
 void CRichEditBox::Attach(HWND hWnd)
 {
     m_hWnd = hWnd;
-    ::SetWindowSubclass(hWnd, SubclassProc, SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this));
+    ::SetWindowSubclass(hWnd, SubclassProc, LOG_SUBCLASS_ID, reinterpret_cast<DWORD_PTR>(this));
 }
 
 LONG CRichEditBox::TextLength() const
@@ -154,7 +154,7 @@ LRESULT CALLBACK CRichEditBox::SubclassProc(HWND hWnd, UINT uMsg, WPARAM wParam,
         pThis->OnMenuCommand(wParam);
         break;
     case WM_NCDESTROY:
-        ::RemoveWindowSubclass(hWnd, SubclassProc, SUBCLASS_ID);
+        ::RemoveWindowSubclass(hWnd, SubclassProc, LOG_SUBCLASS_ID);
         pThis->m_hWnd = nullptr;
         break;
     default:
