@@ -4,6 +4,7 @@
 // pattern, a fake image file, the job as a job runner would hand it (rows
 // that differ from the slots, so a message with the slot instead of the
 // row shows), and a recorder for the log, the progress and the failures.
+// Images may be compressed, made here by the sequential stream.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +20,7 @@
 #include "engine/device/fake/fake_device.h"
 #include "engine/run/engine_job.h"
 #include "tests/engine/test_helpers.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/recorder.h"
 
 namespace engine_test {
@@ -47,6 +49,13 @@ inline bool SameRange(const std::vector<uint8_t>& data, const std::vector<uint8_
 {
     return std::equal(data.begin() + static_cast<ptrdiff_t>(nFrom), data.begin() + static_cast<ptrdiff_t>(nTo),
                       other.begin() + static_cast<ptrdiff_t>(nFrom));
+}
+
+// The data with the byte at each offset changed.
+inline std::vector<uint8_t> Changed(std::vector<uint8_t> data, const std::vector<uint64_t>& offsets)
+{
+    for (uint64_t nOffset : offsets) data[nOffset] ^= 0x5A;
+    return data;
 }
 
 // Its members are open to the tables of test cases that drive it.
@@ -78,6 +87,19 @@ public:
         std::vector<uint8_t> data = Pattern(static_cast<size_t>(nSize), 7);
         AddImage(data);
         return data;
+    }
+
+    // A compressed image of these data, and the option that goes with it.
+    void CompressedImage(const std::vector<uint8_t>& data)
+    {
+        AddImage(CompressToMemory(data));
+        m_options.bCompressImage = true;
+    }
+    // Starts the next case of a table: no lines, no drives.
+    void NextCase()
+    {
+        m_recorder.Clear();
+        m_drives.clear();
     }
 
     // The job over drives 0..nDrives-1 with the rig's options, method and

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the engine tests: watching threads that must wait or finish,
-// reproducible data, and the fixture of the platform device tests.
+// reproducible data and its digest, and the fixture of the platform device tests.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/core/md5.h"
 #include "engine/device/device.h"
 #include "tests/support/temp_dir.h"
 
@@ -78,6 +79,13 @@ inline std::vector<uint8_t> Pattern(size_t nSize, uint8_t nSeed)
         data[i] = static_cast<uint8_t>(x >> (8 * (i % 8)));
     }
     return data;
+}
+
+inline std::string Md5Of(const std::vector<uint8_t>& data)
+{
+    CMd5 md5;
+    md5.Update(data.data(), data.size());
+    return Md5Text(md5.Final());
 }
 
 // A temporary folder, and opening through the platform's adapter with the

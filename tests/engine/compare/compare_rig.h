@@ -3,33 +3,13 @@
 // data (or part of it, or more), and the image raw or compressed.
 #include "engine/compare/compare_disk_image.h"
 #include "tests/engine/engine_rig.h"
-#include "tests/engine/zlib/zlib_test_support.h"
 
 namespace engine_test {
-
-// The data with the byte at each offset changed.
-inline std::vector<uint8_t> Changed(std::vector<uint8_t> data, const std::vector<uint64_t>& offsets)
-{
-    for (uint64_t nOffset : offsets) data[nOffset] ^= 0x5A;
-    return data;
-}
 
 class CompareTest : public EngineRig {
 public:
     // Drives 0..nDrives-1 compared with the image by the rig's engine.
     T_ENGINE_RESULT Compare(int nDrives) { return m_engine.Run(Job(nDrives)); }
-    // A compressed image of these data, and the option that goes with it.
-    void CompressedImage(const std::vector<uint8_t>& data)
-    {
-        AddImage(CompressToMemory(data));
-        m_options.bCompressImage = true;
-    }
-    // Starts the next case of a table: no lines, no drives.
-    void NextCase()
-    {
-        m_recorder.Clear();
-        m_drives.clear();
-    }
     // Log lines of one style.
     size_t CountStyled(uint16_t nStyle)
     {

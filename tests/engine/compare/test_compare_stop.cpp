@@ -1,7 +1,6 @@
-// How a compare ends beyond the stops every reading engine meets: image
-// read errors that end the whole run, a run in which every drive failed,
-// stops at the places only a compare waits, the smallest pool shared by
-// four drives, and the progress it posts on the way.
+// How a compare ends beyond the engine matrix: a run in which every drive
+// failed, the smallest pool shared by four drives, and the progress it
+// posts on the way.
 #include <future>
 
 #include "tests/engine/compare/compare_rig.h"
@@ -11,26 +10,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-TEST_F(CompareTest, ImageReadErrorsEndTheWholeRun)
-{
-    const auto image = RawImage(16 * MIB);
-    m_pImage->FailReads(MIB + 1, MIB + 2, SystemError::IoError());
-    AddDriveWith(0, image);
-    AddDriveWith(1, image);
-    const T_ENGINE_RESULT result = Compare(2);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.dwError, SystemError::IoError());
-    EXPECT_EQ(m_pImage->ReadsAt(MIB), 11u);
-    EXPECT_EQ(Count("file read error (00100000-001FFFFF).\n" + IoError()), 11u);
-    EXPECT_EQ(Count("file read retry out.\n"), 1u);
-    EXPECT_FALSE(Logged("bytes checked"));
-    auto rows = FailedRows();
-    std::sort(rows.begin(), rows.end());
-    EXPECT_EQ(rows, (std::vector<int64_t>{ROWS[1], ROWS[0]}));
-    EXPECT_LT(m_drives[0]->TotalReads() + m_drives[1]->TotalReads(), 24u);  // the drives are not read on
-    ExpectAllClosed();
-}
-
 TEST_F(CompareTest, WhenEveryDriveHasFailedTheImageIsNotReadOn)
 {
     const auto image = RawImage(16 * MIB);
@@ -38,50 +17,6 @@ TEST_F(CompareTest, WhenEveryDriveHasFailedTheImageIsNotReadOn)
     EXPECT_FALSE(Compare(1).bOk);
     EXPECT_LT(m_pImage->TotalReads(), 12u);
     ExpectAllClosed();
-}
-
-// Each stop comes while the threads wait at one place: the image reader
-// retries a block; the drive runs ahead, its reader waiting for room while
-// the comparer waits for the image's block; the image runs ahead of a slow
-// drive, its reader waiting for the comparer.
-TEST_F(CompareTest, AStopWhereverACompareWaitsWakesEveryThread)
-{
-    struct T_CASE {
-        const char* pName;
-        int nDrives;
-        void (*pfnSlow)(CompareTest& t);
-        bool (*pfnReady)(CompareTest& t);
-    };
-    const T_CASE cases[] = {
-        {"image retries", 1,
-         [](CompareTest& t) {
-             t.m_pImage->FailReads(MIB, MIB + 1, SystemError::IoError());
-             t.m_pImage->SetReadDelayMs(30);
-         },
-         [](CompareTest& t) { return t.m_pImage->ReadsAt(MIB) >= 3; }},
-        {"image slow", 1, [](CompareTest& t) { t.m_pImage->SetReadDelayMs(100); },
-         [](CompareTest& t) { return t.m_drives[0]->TotalReads() >= 8; }},
-        {"drive slow", 2, [](CompareTest& t) { t.m_drives[1]->SetReadDelayMs(100); },
-         [](CompareTest& t) { return t.m_pImage->TotalReads() >= 5; }},
-    };
-    for (const T_CASE& c : cases) {
-        SCOPED_TRACE(c.pName);
-        NextCase();
-        const auto image = RawImage(16 * MIB);
-        for (int i = 0; i < c.nDrives; ++i) AddDriveWith(i, image);
-        c.pfnSlow(*this);
-        CCompareDiskImage engine;
-        T_ENGINE_RESULT result;
-        StopWhen(engine, [&] { return c.pfnReady(*this); }, [&] {
-            result = engine.Run(Job(c.nDrives));
-            return result.bOk;
-        });
-        EXPECT_FALSE(Logged("retry out"));
-        EXPECT_FALSE(Logged("bytes checked"));
-        for (const T_SLOT_RESULT& slot : result.arrSlots) EXPECT_EQ(slot.eVerdict, ESlotVerdict::Stopped);
-        EXPECT_EQ(FailedRows().size(), static_cast<size_t>(c.nDrives));
-        ExpectAllClosed();
-    }
 }
 
 // Four fast drives against a slow image with the smallest pool: the drive

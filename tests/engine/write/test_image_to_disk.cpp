@@ -1,6 +1,6 @@
-// The write engine beyond the faults every engine meets: several drives fed
-// by one image, its log and progress, an image that cannot be used, the
-// MD5 read-back check, and the refusals that concern the image.
+// The write engine beyond the engine matrix: several drives fed by one
+// image, its log and progress, the MD5 read-back check, and the refusal
+// that concerns the image.
 #include <chrono>
 
 #include "tests/engine/write/write_rig.h"
@@ -52,32 +52,6 @@ TEST_F(WriteTest, TheWholeJobFigureFollowsThePassesThatComeAfterTheWrite)
     EXPECT_EQ(verify.back(), 1000);
 }
 
-TEST_F(WriteTest, AnImageThatCannotBeOpenedOrReadWritesNothingAfterIt)
-{
-    RawImage(MIB);
-    m_pImage->FailOpen(SystemError::NotReady());
-    const auto old = AddDrive(0, 6 * MIB)->Contents();
-    EXPECT_FALSE(Write(1).bOk);
-    EXPECT_EQ(Count("can't open file " + IMAGE + ".\n" + GetSystemErrorText(SystemError::NotReady()) + "\n"), 1u);
-    EXPECT_EQ(m_drives[0]->Contents(), old);
-
-    NextCase();
-    RawImage(6 * MIB);
-    m_pImage->FailReads(2 * MIB + 10, 2 * MIB + 11, SystemError::IoError());
-    AddDrive(0, 6 * MIB);
-    AddDrive(1, 6 * MIB);
-    const T_ENGINE_RESULT result = Write(2);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.dwError, SystemError::IoError());
-    EXPECT_EQ(m_pImage->ReadsAt(2 * MIB), 11u);
-    EXPECT_EQ(Count("file read error (00200000-002FFFFF).\n" + IoError()), 11u);
-    EXPECT_EQ(Count("file read retry out.\n"), 1u);
-    EXPECT_NE(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
-    EXPECT_FALSE(Logged("bytes wrote"));
-    EXPECT_FALSE(Logged("disk write"));
-    ExpectAllClosed();
-}
-
 TEST_F(WriteTest, WhenEveryDriveFailsTheReaderStops)
 {
     RawImage(24 * MIB);
@@ -125,6 +99,30 @@ TEST_F(WriteTest, TheMd5CheckTellsAnUntouchedDriveFromATamperedOne)
     EXPECT_LT(strLog.find("fake:drive0 - 3145733 bytes wrote.\n"), strLog.find(strLine));
     EXPECT_EQ(Count("fake:drive1 MD5SUM=" + strDigest + "\n"), 0u);
     EXPECT_TRUE(Logged("fake:drive1 MD5SUM="));
+}
+
+// Writing only the differences, the read-back still covers the whole
+// length from offset 0, skipped units and all: a drive that holds part of
+// the image, or all of it, is read back whole and found good.
+TEST_F(WriteTest, TheMd5CheckOfADifferencesOnlyWriteReadsBackTheWholeLength)
+{
+    m_options.bCompareAfterWrite = m_options.bMD5Verify = true;
+    const auto image = RawImage(4 * MIB + 300);
+    auto partly = Pattern(image.size(), 50);
+    std::copy(image.begin(), image.begin() + static_cast<ptrdiff_t>(2 * MIB + 7), partly.begin());
+    for (const auto& old : {partly, image}) {
+        SCOPED_TRACE(old == image ? "all of it" : "part of it");
+        NextCase();
+        AddDriveWith(0, old);
+        const T_ENGINE_RESULT result = Write(1);
+        ASSERT_TRUE(result.bOk);
+        EXPECT_EQ(m_drives[0]->Contents(), image);
+        EXPECT_EQ(result.arrSlots[0].nBytes, image.size());
+        EXPECT_TRUE(result.DigestMatches(0));
+        EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(image));
+        EXPECT_EQ(Count(Drive(0) + " MD5SUM=" + Md5Of(image) + "\n"), 1u);
+        EXPECT_TRUE(Logged(old == image ? " - 0 bytes wrote (skip=4194604)" : " bytes wrote (skip=2097152)"));
+    }
 }
 
 // Drives of 0 bytes are read back at once, while the reader still waits

@@ -159,7 +159,7 @@ TEST_F(WriteTest, ARawImageWhoseEndIsZeroFitsDrivesOfOneSize)
 TEST_F(WriteTest, ADamagedCompressedImageFailsCleanly)
 {
     const auto data = Pattern(6 * MIB, 9);
-    const auto good = Compress(data);
+    const auto good = CompressToMemory(data);
     auto flipped = good;
     for (size_t i = good.size() / 2; i < good.size() / 2 + 64; ++i) flipped[i] ^= 0x5A;
     auto badTrailer = good;

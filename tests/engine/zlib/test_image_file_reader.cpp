@@ -1,6 +1,6 @@
-// The shared image-file reader: a raw block's retries and give-up line,
-// a stop during the retries, and what it refuses to open. Compressed
-// images: test_gzip_members.cpp.
+// The shared image-file reader: a raw block read at its last try (its
+// give-up line: the engine matrix), a stop during the retries, and what it
+// refuses to open. Compressed images: test_gzip_members.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,20 +46,6 @@ protected:
     CFakeDeviceProvider m_devices;
     std::atomic<bool> m_bAbort{false};
 };
-
-TEST_F(ImageFileReaderTest, ARawBlockIsReadElevenTimesThenGivenUp)
-{
-    auto pImage = FakeImage(Pattern(3 * BLOCK, 1));
-    pImage->FailReads(BLOCK + 5, BLOCK + 6, SystemError::IoError());
-    std::vector<uint8_t> data;
-    EXPECT_FALSE(ReadAll("fake:image", false, data));
-    EXPECT_EQ(pImage->ReadsAt(BLOCK), 11u);
-    EXPECT_EQ(m_recorder.CountLines("file read error (00100000-001FFFFF).\n" +
-                                    GetSystemErrorText(SystemError::IoError()) + "\n"),
-              11u);
-    EXPECT_EQ(m_recorder.CountLines("file read retry out.\n"), 1u);
-    EXPECT_EQ(data.size(), BLOCK);
-}
 
 TEST_F(ImageFileReaderTest, ABlockThatReadsOnItsEleventhTryIsDelivered)
 {

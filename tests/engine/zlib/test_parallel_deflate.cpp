@@ -45,6 +45,7 @@ TEST_F(ParallelDeflateTest, MembersOfEveryShapeInflateToExactlyTheirData)
         {"one chunk - 1", TextLike(CHUNK - 1)},
         {"one chunk", TextLike(CHUNK)},
         {"one chunk + 1", TextLike(CHUNK + 1)},
+        {"1 MiB + 1", TextLike(MIB + 1)},
         {"incompressible", RandomBytes(3 * MIB + 5, 7)},
         {"all zeros", std::vector<uint8_t>(8 * MIB)},
         {"prose", Prose(8 * MIB + 3, 1)},
@@ -54,6 +55,8 @@ TEST_F(ParallelDeflateTest, MembersOfEveryShapeInflateToExactlyTheirData)
     for (const T_SHAPE& shape : shapes) {
         SCOPED_TRACE(shape.pszName);
         const std::vector<uint8_t> sequential = CompressToMemory(shape.data);
+        EXPECT_TRUE(ReadFromMemory(sequential).data == shape.data);
+        EXPECT_EQ(TrailerLength(sequential), static_cast<uint32_t>(shape.data.size()));
         const std::vector<uint8_t> image = ParallelCompressToMemory(shape.data, 2);
         ASSERT_GE(image.size(), GZIP_HEADER_SIZE + GZIP_TRAILER_SIZE);
         // The library's own header, and the trailer the sequential stream has.

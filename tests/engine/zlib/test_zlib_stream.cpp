@@ -1,7 +1,8 @@
-// Failing files under the sequential stream: every fault comes back as a
-// failure with its cause, never as a shorter image and never as a reader or
-// writer that spins; steps out of order fail and leave the image whole.
-// Damaged images: test_gzip_members.cpp.
+// The sequential stream: the block lengths a reader sees, and failing
+// files: every fault comes back as a failure with its cause, never as a
+// shorter image and never as a reader or writer that spins; steps out of
+// order fail and leave the image whole. Images of every shape:
+// test_parallel_deflate.cpp; damaged images: test_gzip_members.cpp.
 #include "engine/core/system_error.h"
 #include "tests/engine/zlib/zlib_test_support.h"
 
@@ -21,6 +22,23 @@ protected:
 };
 
 }  // namespace
+
+TEST_F(ZlibFaultTest, TheReaderGivesFullBlocksThenTheRestThenOnlyNothing)
+{
+    EXPECT_EQ(ReadFromMemory(CompressToMemory(TextLike(2 * MIB + MIB / 2))).lengths,
+              (std::vector<uint32_t>{MIB, MIB, MIB / 2, 0}));
+    T_FAKE_FILE file(std::make_shared<CFakeDisk>(CompressToMemory(TextLike(2 * MIB))));
+    CZLIBIO zlib;
+    ASSERT_TRUE(zlib.InitRead(*file.pFile).bOk);
+    std::vector<uint8_t> block(3 * MIB);
+    uint32_t nProduced = 0;
+    ASSERT_TRUE(zlib.ReadCompressFile(block.data(), 3 * MIB, nProduced).bOk);
+    EXPECT_EQ(nProduced, 2 * MIB);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_TRUE(zlib.ReadCompressFile(block.data(), MIB, nProduced).bOk);
+        EXPECT_EQ(nProduced, 0u);
+    }
+}
 
 TEST_F(ZlibFaultTest, FailingFileReadIsAReadFailureWithItsCode)
 {
