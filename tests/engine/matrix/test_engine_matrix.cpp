@@ -420,7 +420,9 @@ void AReadBackThatComesShort(EngineMatrix& t, const T_ROW& row)
 {
     t.Drives(row, 1, SIZE, true);
     t.m_drives[0]->EndEarlyAt(2 * MIB + 4096);
-    auto run = Async([&] { return t.Run(row, 1); });
+    auto pEngine = row.pfnMake();
+    auto run = Async([&] { return pEngine->Run(t.Job(1)); });
+    T_ABORT_ON_EXIT<IEngineUnderTest> stop{*pEngine};
     ASSERT_TRUE(Finishes(run)) << "the run waits for bytes that never come";
     const auto result = run.get();
     EXPECT_FALSE(result.bOk && result.DigestMatches(0));
