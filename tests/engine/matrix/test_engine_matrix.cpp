@@ -620,6 +620,54 @@ void AnImageThatFailsMidwayEndsTheRun(EngineMatrix& t, const T_ROW& row)
     t.ExpectAllClosed();
 }
 
+// A drive of no bytes is done at once, with its line and its checks.
+void ADriveOfNoBytesIsDoneAtOnce(EngineMatrix& t, const T_ROW& row)
+{
+    t.Drives(row, 1, 0, true);
+    const auto result = t.Run(row, 1);
+    ASSERT_TRUE(result.bOk);
+    EXPECT_EQ(t.Count(t.Done(row, 0, 0)), 1u);
+    EXPECT_TRUE(row.eCheckFault != ESlotVerdict::Ok || result.DigestMatches(0));
+    EXPECT_EQ(t.m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
+    t.ExpectAllClosed();
+}
+
+// Once every drive has failed, the image is not read on for nobody.
+void WhenEveryDriveHasFailedTheImageIsLeft(EngineMatrix& t, const T_ROW& row)
+{
+    const int nDrives = t.Pair(row);
+    t.Drives(row, nDrives, 24 * MIB);
+    for (const auto& pDrive : t.m_drives) {
+        if (row.bWrites) pDrive->FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError());
+        else pDrive->FailReads(2 * MIB, 2 * MIB + 1, SystemError::IoError());
+    }
+    const auto result = t.Run(row, nDrives);
+    EXPECT_FALSE(result.bOk);
+    EXPECT_LT(t.m_pImage->TotalReads(), 20u);
+    EXPECT_EQ(t.FailedRows().size(), static_cast<size_t>(nDrives));
+    t.ExpectAllClosed();
+}
+
+// Four drives on the smallest pool against a slow image, each with every
+// check that takes a block of its own: no side waits for a block that
+// never comes.
+void FourDrivesOnTheSmallestPoolNeverStarve(EngineMatrix& t, const T_ROW& row)
+{
+    t.Drives(row, 4, 8 * MIB, true);
+    t.m_options.bCompareAfterWrite = true;
+    t.m_pImage->SetReadDelayMs(10);
+    auto pEngine = row.pfnMake();
+    auto run = Async([&] { return pEngine->Run(t.Job(4)); });
+    T_ABORT_ON_EXIT<IEngineUnderTest> stop{*pEngine};
+    ASSERT_TRUE(Finishes(run)) << "the run waited for blocks that never came";
+    const auto result = run.get();
+    EXPECT_TRUE(result.bOk);
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(t.m_drives[i]->Contents(), t.Expected(row)) << i;
+        EXPECT_TRUE(row.eCheckFault != ESlotVerdict::Ok || result.DigestMatches(i)) << i;
+    }
+}
+
 // With compare-after-write a unit is skipped only when every byte of it is
 // on the drive already: one that differs in its first or its last byte
 // alone is written. Writes to the equal unit would fail.
@@ -662,6 +710,10 @@ const T_FAULT FAULTS[] = {
     {"AnImageThatCannotBeOpenedTouchesNoDrive", AnImageThatCannotBeOpenedTouchesNoDrive, "RWC", NO_IMAGE},
     {"AnImageThatFailsMidwayEndsTheRun", AnImageThatFailsMidwayEndsTheRun, "RWC", NO_IMAGE},
     {"CompareAfterWriteSkipsOnlyEqualUnits", CompareAfterWriteSkipsOnlyEqualUnits, "WE", WRITERS_ONLY},
+    {"ADriveOfNoBytesIsDoneAtOnce", ADriveOfNoBytesIsDoneAtOnce, "RWCE", ""},
+    {"WhenEveryDriveHasFailedTheImageIsLeft", WhenEveryDriveHasFailedTheImageIsLeft, "WC",
+     "erasing takes no image; a read's image stops with its one drive"},
+    {"FourDrivesOnTheSmallestPoolNeverStarve", FourDrivesOnTheSmallestPoolNeverStarve, "WCE", "a read takes one drive"},
 };
 
 // The cells of the faults that apply to a row.

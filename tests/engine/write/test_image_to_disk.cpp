@@ -1,15 +1,11 @@
 // The write engine beyond the engine matrix: several drives fed by one
 // image, its log and progress, the MD5 read-back check, and the refusal
 // that concerns the image.
-#include <chrono>
-
 #include "tests/engine/write/write_rig.h"
 #include "tests/support/temp_dir.h"
 
 namespace engine_test {
 namespace {
-
-using namespace std::chrono_literals;
 
 // The head line names the image and every drive; every drive's lines give
 // the image's size beside its own; the image's progress ends full.
@@ -50,27 +46,6 @@ TEST_F(WriteTest, TheWholeJobFigureFollowsThePassesThatComeAfterTheWrite)
     const auto verify = m_recorder.ProgressValues(PROGRESS_DRIVE_VERIFY + ROWS[0]);
     EXPECT_TRUE(std::any_of(verify.begin(), verify.end(), [](int64_t v) { return v > 0 && v < 1000; }));
     EXPECT_EQ(verify.back(), 1000);
-}
-
-TEST_F(WriteTest, WhenEveryDriveFailsTheReaderStops)
-{
-    RawImage(24 * MIB);
-    for (int i = 0; i < 2; ++i) AddDrive(i, 24 * MIB)->FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError());
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Write(2).bOk);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
-    EXPECT_EQ(FailedRows().size(), 2u);
-    EXPECT_LT(m_pImage->TotalReads(), 24u);  // the reader did not read on for nobody
-    ExpectAllClosed();
-}
-
-TEST_F(WriteTest, AZeroByteImageOnAZeroByteDriveSucceeds)
-{
-    AddImage({});
-    AddDrive(0, 0);
-    ASSERT_TRUE(Write(1).bOk);
-    EXPECT_EQ(Count("fake:drive0 - 0 bytes wrote.\n"), 1u);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
 }
 
 // The read-back digest of an untouched drive equals the image's, and its
@@ -144,23 +119,6 @@ TEST_F(WriteTest, TheReadBackWaitsForTheImagesDigest)
     for (int i : {0, 1}) {
         EXPECT_TRUE(result.DigestMatches(i)) << i;
         EXPECT_LT(strLog.find("IMAGE MD5SUM="), strLog.find(Drive(i) + " MD5SUM=" + strEmpty)) << i;
-    }
-}
-
-// Four writers, each with a block of its own to compare and read back
-// with, and an image far longer than the pool: the reader fills every
-// other block at once.
-TEST_F(WriteTest, ComparingAndReadingBackNeverStarveTheWriters)
-{
-    m_options.bCompareAfterWrite = true;
-    m_options.bMD5Verify = true;
-    const auto image = RawImage(24 * MIB);
-    for (int i = 0; i < 4; ++i) AddDrive(i, 24 * MIB);
-    const T_ENGINE_RESULT result = Write(4);
-    ASSERT_TRUE(result.bOk);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(m_drives[i]->Contents(), image) << i;
-        EXPECT_TRUE(result.DigestMatches(i)) << i;
     }
 }
 

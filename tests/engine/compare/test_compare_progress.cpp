@@ -1,40 +1,9 @@
-// How a compare ends beyond the engine matrix: a run in which every drive
-// failed, the smallest pool shared by four drives, and the progress it
-// posts on the way.
-#include <future>
-
+// The progress a compare posts: as the verify pass of a job, and in every
+// batch for the image and the drives that still run.
 #include "tests/engine/compare/compare_rig.h"
 
 namespace engine_test {
 namespace {
-
-using namespace std::chrono_literals;
-
-TEST_F(CompareTest, WhenEveryDriveHasFailedTheImageIsNotReadOn)
-{
-    const auto image = RawImage(16 * MIB);
-    AddDriveWith(0, image)->FailReads(MIB, MIB + 1, SystemError::IoError());
-    EXPECT_FALSE(Compare(1).bOk);
-    EXPECT_LT(m_pImage->TotalReads(), 12u);
-    ExpectAllClosed();
-}
-
-// Four fast drives against a slow image with the smallest pool: the drive
-// side must never hold every block while the image reader waits for one.
-TEST_F(CompareTest, FourDrivesAndASlowImageNeverRunOutOfBlocks)
-{
-    const auto image = RawImage(12 * MIB);
-    m_pImage->SetReadDelayMs(10);
-    for (int i = 0; i < 4; ++i) AddDriveWith(i, image);
-    auto run = std::async(std::launch::async, [&] { return Compare(4).bOk; });
-    if (run.wait_for(20s) != std::future_status::ready) {
-        m_engine.Abort();
-        run.wait();
-        FAIL() << "the run waited for blocks that never came";
-    }
-    EXPECT_TRUE(run.get());
-    EXPECT_EQ(Count("fake:drive3 - 12582912 bytes checked.\n"), 1u);
-}
 
 // As the second half of a job the whole bar starts half way.
 TEST_F(CompareTest, AsTheVerifyPassOfAJobTheWholeBarStartsHalfWay)
