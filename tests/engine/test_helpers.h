@@ -50,9 +50,9 @@ struct T_ABORT_ON_EXIT {
 
 // Runs fnRun on this thread and stops the engine from another one once
 // bReady says so (or after a long while, to fail instead of hanging). The
-// run must then return within a second, however long it would have taken.
+// run must then return within nLimit, however long it would have taken.
 template <class TEngine, class F, class G>
-void StopWhen(TEngine& engine, F bReady, G fnRun)
+void StopWhen(TEngine& engine, F bReady, G fnRun, std::chrono::seconds nLimit = std::chrono::seconds(1))
 {
     using namespace std::chrono;
     steady_clock::time_point stopped{};
@@ -66,7 +66,7 @@ void StopWhen(TEngine& engine, F bReady, G fnRun)
     EXPECT_FALSE(fnRun());
     const auto returned = steady_clock::now();
     stopper.join();
-    EXPECT_LT(returned - stopped, seconds(1));
+    EXPECT_LT(returned - stopped, nLimit);
 }
 
 // Every 8-byte word differs from every other word of any pattern, so data

@@ -322,14 +322,6 @@ void AStopWhileAUnitIsRetried(EngineMatrix& t, const T_ROW& row)
     EXPECT_FALSE(result.arrSlots[0].bDigest);
 }
 
-void AFlushThatFails(EngineMatrix& t, const T_ROW& row)
-{
-    const auto result = t.RunWithFailingSecond(row, false, Drive(1) + " - disk flush error.",
-                                               [](CFakeDisk& d) { d.FailFlush(SystemError::IoError()); });
-    EXPECT_EQ(t.Count(Drive(1) + " - disk flush error.\n" + IoError()), 1u);
-    t.ExpectSecondFailed(row, result, ESlotVerdict::WriteFailed, SystemError::IoError(), SIZE, SIZE);
-}
-
 // The second drive fails from 2 MiB on: eleven tries of its unit, one
 // give-up line; the other drive goes on or stops as the engine's rule says.
 void ADriveThatFailsMidway(EngineMatrix& t, const T_ROW& row)
@@ -364,29 +356,37 @@ void ADriveThatFailsMidway(EngineMatrix& t, const T_ROW& row)
     t.ExpectAllClosed();
 }
 
-// Each write there stores half of what it is given; halving runs out at
-// one byte, after which a write stores nothing: eleven of those are
-// eleven failed tries.
-void ADriveThatStoresLessAndLess(EngineMatrix& t, const T_ROW& row)
+// The second drive fails to store: its flush fails; its writes store half
+// of what they are given, down to nothing (eleven failed tries); its file
+// system fills up (no retry can make room). It keeps what it stored.
+void ADriveThatFailsToStore(EngineMatrix& t, const T_ROW& row)
 {
-    const auto result = t.RunWithFailingSecond(row, false, Drive(1) + " - disk write retry out.",
-                                               [](CFakeDisk& d) { d.ShortWrites(MIB, 2 * MIB); });
-    EXPECT_EQ(t.Count(Drive(1) + " - write count mismatch 00000001:00000000.\n"), 11u);
-    t.ExpectSecondFailed(row, result, ESlotVerdict::WriteFailed, 0, MIB, 2 * MIB);
-}
-
-void AFullDiskIsNotRetried(EngineMatrix& t, const T_ROW& row)
-{
-    const auto result = t.RunWithFailingSecond(row, false, Drive(1) + " - no room left", [](CFakeDisk& d) {
-        d.FullAt(2 * MIB + 100, SystemError::DiskFull());
-    });
-    EXPECT_EQ(t.Count(Drive(1) + " - no room left to write (00200064-002FFFFF).\n" +
-                      GetSystemErrorText(SystemError::DiskFull()) + "\n"),
-              1u);
-    EXPECT_FALSE(t.Logged("disk write error"));
-    EXPECT_FALSE(t.Logged("retry out"));
-    t.ExpectSecondFailed(row, result, ESlotVerdict::WriteFailed, SystemError::DiskFull(), 2 * MIB + 100,
-                         2 * MIB + 100);
+    struct T_CASE {
+        void (*pfnBreak)(CFakeDisk& d);
+        std::string strLine;
+        size_t nTimes;
+        uint32_t dwError;
+        uint64_t nGoodTo, nOldFrom;
+    };
+    const T_CASE cases[] = {
+        {[](CFakeDisk& d) { d.FailFlush(SystemError::IoError()); }, Drive(1) + " - disk flush error.\n" + IoError(), 1,
+         SystemError::IoError(), SIZE, SIZE},
+        {[](CFakeDisk& d) { d.ShortWrites(MIB, 2 * MIB); }, Drive(1) + " - write count mismatch 00000001:00000000.\n",
+         11, 0, MIB, 2 * MIB},
+        {[](CFakeDisk& d) { d.FullAt(2 * MIB + 100, SystemError::DiskFull()); },
+         Drive(1) + " - no room left to write (00200064-002FFFFF).\n" + GetSystemErrorText(SystemError::DiskFull()) +
+             "\n",
+         1, SystemError::DiskFull(), 2 * MIB + 100, 2 * MIB + 100},
+    };
+    for (const T_CASE& c : cases) {
+        SCOPED_TRACE(c.strLine);
+        const bool bRetried = c.nTimes == 11;
+        const auto result = t.RunWithFailingSecond(row, false, bRetried ? "retry out" : c.strLine, c.pfnBreak);
+        EXPECT_EQ(t.Count(c.strLine), c.nTimes);
+        EXPECT_EQ(t.Count(Drive(1) + " - disk write retry out.\n"), bRetried ? 1u : 0u);
+        EXPECT_FALSE(t.Logged("disk write error"));
+        t.ExpectSecondFailed(row, result, ESlotVerdict::WriteFailed, c.dwError, c.nGoodTo, c.nOldFrom);
+    }
 }
 
 void AWriteThatStoresPartOfABlockGoesOn(EngineMatrix& t, const T_ROW& row)
@@ -694,10 +694,8 @@ const T_FAULT FAULTS[] = {
     {"AStopDuringTheImagesIO", AStopDuringTheImagesIO, "RWC", NO_IMAGE},
     {"AStopDuringTheReadBack", AStopDuringTheReadBack, "WE", "a reader's drive I/O is its read: see the above"},
     {"AStopWhileAUnitIsRetried", AStopWhileAUnitIsRetried, "RWCE", ""},
-    {"AFlushThatFails", AFlushThatFails, "WE", WRITERS_ONLY},
     {"ADriveThatFailsMidway", ADriveThatFailsMidway, "RWCE", ""},
-    {"ADriveThatStoresLessAndLess", ADriveThatStoresLessAndLess, "WE", WRITERS_ONLY},
-    {"AFullDiskIsNotRetried", AFullDiskIsNotRetried, "WE", WRITERS_ONLY},
+    {"ADriveThatFailsToStore", ADriveThatFailsToStore, "WE", WRITERS_ONLY},
     {"AWriteThatStoresPartOfABlockGoesOn", AWriteThatStoresPartOfABlockGoesOn, "WE", WRITERS_ONLY},
     {"AUnitThatCannotBeReadBack", AUnitThatCannotBeReadBack, "WE", WRITERS_ONLY},
     {"AReadBackThatComesShort", AReadBackThatComesShort, "WE", WRITERS_ONLY},
