@@ -273,7 +273,7 @@ void AStopDuringTheDrivesIO(EngineMatrix& t, const T_ROW& row)
 void AStopDuringTheImagesIO(EngineMatrix& t, const T_ROW& row)
 {
     const int nDrives = t.Pair(row);
-    t.Drives(row, nDrives, 16 * MIB);
+    t.Drives(row, nDrives, row.bImageIsWritten ? 64 * MIB : 16 * MIB);  // a read's drive is larger than its pool
     std::atomic<uint32_t> nImageWrites{0};
     std::function<bool()> bReady = [&] { return t.m_pImage->ReadsAt(MIB) >= 3; };
     if (row.bImageIsWritten) {
