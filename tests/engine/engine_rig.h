@@ -16,14 +16,20 @@
 
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
+#include "engine/compare/compare_disk_image.h"
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
 #include "engine/run/engine_job.h"
+#include "engine/write/image_to_disk.h"
 #include "tests/engine/test_helpers.h"
 #include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/recorder.h"
 
 namespace engine_test {
+
+class EngineRig;
+using WriteTest = EngineRig;
+using CompareTest = EngineRig;
 
 inline constexpr uint64_t MIB = 0x100000;
 inline const std::string IMAGE = "fake:image";
@@ -37,11 +43,6 @@ inline std::string Drive(int i)
 inline std::string IoError()
 {
     return GetSystemErrorText(SystemError::IoError()) + "\n";
-}
-
-inline std::vector<uint8_t> Head(const std::vector<uint8_t>& data, uint64_t nSize)
-{
-    return std::vector<uint8_t>(data.begin(), data.begin() + static_cast<ptrdiff_t>(nSize));
 }
 
 // data[nFrom, nTo) equals other[nFrom, nTo).
@@ -115,6 +116,10 @@ public:
         return job;
     }
 
+    // The image to, or compared with, drives 0..nDrives-1 by a fresh engine.
+    T_ENGINE_RESULT Write(int nDrives) { return CImageToDisk().Run(Job(nDrives)); }
+    T_ENGINE_RESULT Compare(int nDrives) { return CCompareDiskImage().Run(Job(nDrives)); }
+
     bool Logged(const std::string& strPart) { return m_recorder.LogText().find(strPart) != std::string::npos; }
     size_t Count(const std::string& strLine) { return m_recorder.CountLines(strLine); }
     // The log lines that contain strPart, in order.
@@ -125,6 +130,14 @@ public:
             if (line.strText.find(strPart) != std::string::npos) lines.push_back(line.strText);
         }
         return lines;
+    }
+    // Log lines of one style.
+    size_t CountStyled(uint16_t nStyle)
+    {
+        const auto lines = m_recorder.LogLines();
+        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const T_LOG_LINE& line) {
+            return line.dwWord == ComposeLogWord(nStyle);
+        }));
     }
     // The style word of the first log line with this text; 0 when none.
     uint32_t WordOf(const std::string& strText)

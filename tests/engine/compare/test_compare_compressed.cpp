@@ -2,7 +2,7 @@
 // the image is read to its end past it, an image that ends before the
 // drive fails it unless force-verify asks to compare what both have, and
 // a broken stream ends the whole run.
-#include "tests/engine/compare/compare_rig.h"
+#include "tests/engine/engine_rig.h"
 
 namespace engine_test {
 namespace {

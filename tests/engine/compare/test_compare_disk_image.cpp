@@ -1,7 +1,7 @@
 // The compare engine against raw images beyond the engine matrix: its log,
 // differences located by sector, the mismatch limit, and what the lengths
 // of the drives and the image decide.
-#include "tests/engine/compare/compare_rig.h"
+#include "tests/engine/engine_rig.h"
 
 namespace engine_test {
 namespace {
@@ -15,7 +15,7 @@ TEST_F(CompareTest, TheLogNamesTheImageAndEveryDrive)
     AddDriveWith(1, image);
     T_ENGINE_JOB job = Job(2);
     job.arrDrives[0].strName = "DISK #1";
-    ASSERT_TRUE(m_engine.Run(job).bOk);
+    ASSERT_TRUE(CCompareDiskImage().Run(job).bOk);
     const auto lines = m_recorder.LogLines();
     ASSERT_EQ(lines.size(), 12u);
     const std::vector<std::string> head = {"VERIFY", " " + IMAGE + " <=> DISK #1", ", fake:drive1", "\n",
@@ -60,7 +60,7 @@ TEST_F(CompareTest, TheMismatchLimitGivesTheDriveUp)
         auto pDisk = AddDriveWith(0, Changed(image, offsets));
         T_ENGINE_JOB job = Job(1);
         job.nMismatchLimit = c.nLimit;
-        const T_ENGINE_RESULT result = m_engine.Run(job);
+        const T_ENGINE_RESULT result = CCompareDiskImage().Run(job);
         std::vector<std::string> ranges = LinesWith("fake:drive0 - 0");
         ASSERT_EQ(ranges.size(), c.nLimit);
         EXPECT_EQ(ranges.back(), c.strLast);
@@ -155,7 +155,7 @@ TEST_F(CompareTest, TheShortestOfTheDrivesAndARawImageSetTheLength)
         m_options.bForceVerify = c.bForce;
         T_ENGINE_JOB job = Job(2);
         job.arrDrives[1].strName = "short";
-        const T_ENGINE_RESULT result = m_engine.Run(job);
+        const T_ENGINE_RESULT result = CCompareDiskImage().Run(job);
         EXPECT_EQ(result.bOk, c.bForce);
         EXPECT_EQ(result.nTotal, 2 * MIB + 512);
         for (const std::string& strLine : c.lines) EXPECT_EQ(Count(strLine), 1u) << strLine;

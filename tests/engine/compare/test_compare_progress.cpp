@@ -1,6 +1,6 @@
 // The progress a compare posts: as the verify pass of a job, and in every
 // batch for the image and the drives that still run.
-#include "tests/engine/compare/compare_rig.h"
+#include "tests/engine/engine_rig.h"
 
 namespace engine_test {
 namespace {
@@ -11,7 +11,7 @@ TEST_F(CompareTest, AsTheVerifyPassOfAJobTheWholeBarStartsHalfWay)
     AddDriveWith(0, RawImage(8 * MIB))->SetReadDelayMs(20);
     T_ENGINE_JOB job = Job(1);
     job.bVerifyPass = true;
-    ASSERT_TRUE(m_engine.Run(job).bOk);
+    ASSERT_TRUE(CCompareDiskImage().Run(job).bOk);
     const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
     ASSERT_GE(total.size(), 3u);
     EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
@@ -30,7 +30,10 @@ TEST_F(CompareTest, EveryBatchCoversTheImageAndTheDrivesThatStillRun)
     pBad->FailReads(2 * MIB, 2 * MIB + 1, SystemError::IoError());
     pBad->SetReadDelayMs(10);
     EXPECT_FALSE(Compare(2).bOk);
-    const auto codes = ProgressCodes();
+    std::vector<uint32_t> codes;
+    for (const T_NOTIFY_MSG& msg : m_recorder.Messages()) {
+        if (msg.uMsg == WM_ENGINE_PROGRESS) codes.push_back(static_cast<uint32_t>(msg.wParam));
+    }
     const uint32_t r0 = ROWS[0], r1 = ROWS[1];
     const std::vector<uint32_t> last = {PROGRESS_TOTAL,       PROGRESS_REMAIN,            PROGRESS_IMAGE_VERIFY,
                                         PROGRESS_IMAGE_SPEED, PROGRESS_DRIVE_VERIFY + r0, PROGRESS_DRIVE_SPEED + r0,

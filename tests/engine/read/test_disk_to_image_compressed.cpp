@@ -8,7 +8,7 @@
 #include "engine/core/format.h"
 #include "engine/zlib/zlib_binding.h"
 #include "tests/engine/read/read_rig.h"
-#include "tests/engine/zlib/parallel_test_support.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 
 namespace engine_test {
 namespace {

@@ -1,7 +1,7 @@
 // The write engine beyond the engine matrix: several drives fed by one
 // image, its log and progress, the MD5 read-back check, and the refusal
 // that concerns the image.
-#include "tests/engine/write/write_rig.h"
+#include "tests/engine/engine_rig.h"
 #include "tests/support/temp_dir.h"
 
 namespace engine_test {
