@@ -4,6 +4,7 @@
 // pattern, a fake image file, the job as a job runner would hand it (rows
 // that differ from the slots, so a message with the slot instead of the
 // row shows), and a recorder for the log, the progress and the failures.
+// Images may be compressed, made here by the sequential stream.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,13 +16,20 @@
 
 #include "engine/core/log.h"
 #include "engine/core/progress.h"
+#include "engine/compare/compare_disk_image.h"
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
 #include "engine/run/engine_job.h"
+#include "engine/write/image_to_disk.h"
 #include "tests/engine/test_helpers.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/recorder.h"
 
 namespace engine_test {
+
+class EngineRig;
+using WriteTest = EngineRig;
+using CompareTest = EngineRig;
 
 inline constexpr uint64_t MIB = 0x100000;
 inline const std::string IMAGE = "fake:image";
@@ -37,16 +45,18 @@ inline std::string IoError()
     return GetSystemErrorText(SystemError::IoError()) + "\n";
 }
 
-inline std::vector<uint8_t> Head(const std::vector<uint8_t>& data, uint64_t nSize)
-{
-    return std::vector<uint8_t>(data.begin(), data.begin() + static_cast<ptrdiff_t>(nSize));
-}
-
 // data[nFrom, nTo) equals other[nFrom, nTo).
 inline bool SameRange(const std::vector<uint8_t>& data, const std::vector<uint8_t>& other, uint64_t nFrom, uint64_t nTo)
 {
     return std::equal(data.begin() + static_cast<ptrdiff_t>(nFrom), data.begin() + static_cast<ptrdiff_t>(nTo),
                       other.begin() + static_cast<ptrdiff_t>(nFrom));
+}
+
+// The data with the byte at each offset changed.
+inline std::vector<uint8_t> Changed(std::vector<uint8_t> data, const std::vector<uint64_t>& offsets)
+{
+    for (uint64_t nOffset : offsets) data[nOffset] ^= 0x5A;
+    return data;
 }
 
 // Its members are open to the tables of test cases that drive it.
@@ -80,6 +90,19 @@ public:
         return data;
     }
 
+    // A compressed image of these data, and the option that goes with it.
+    void CompressedImage(const std::vector<uint8_t>& data)
+    {
+        AddImage(CompressToMemory(data));
+        m_options.bCompressImage = true;
+    }
+    // Starts the next case of a table: no lines, no drives.
+    void NextCase()
+    {
+        m_recorder.Clear();
+        m_drives.clear();
+    }
+
     // The job over drives 0..nDrives-1 with the rig's options, method and
     // clock, the smallest pool and a short progress interval.
     T_ENGINE_JOB Job(int nDrives)
@@ -93,6 +116,10 @@ public:
         return job;
     }
 
+    // The image to, or compared with, drives 0..nDrives-1 by a fresh engine.
+    T_ENGINE_RESULT Write(int nDrives) { return CImageToDisk().Run(Job(nDrives)); }
+    T_ENGINE_RESULT Compare(int nDrives) { return CCompareDiskImage().Run(Job(nDrives)); }
+
     bool Logged(const std::string& strPart) { return m_recorder.LogText().find(strPart) != std::string::npos; }
     size_t Count(const std::string& strLine) { return m_recorder.CountLines(strLine); }
     // The log lines that contain strPart, in order.
@@ -103,6 +130,14 @@ public:
             if (line.strText.find(strPart) != std::string::npos) lines.push_back(line.strText);
         }
         return lines;
+    }
+    // Log lines of one style.
+    size_t CountStyled(uint16_t nStyle)
+    {
+        const auto lines = m_recorder.LogLines();
+        return static_cast<size_t>(std::count_if(lines.begin(), lines.end(), [&](const T_LOG_LINE& line) {
+            return line.dwWord == ComposeLogWord(nStyle);
+        }));
     }
     // The style word of the first log line with this text; 0 when none.
     uint32_t WordOf(const std::string& strText)

@@ -1,6 +1,6 @@
 #pragma once
 // Helpers of the engine tests: watching threads that must wait or finish,
-// reproducible data, and the fixture of the platform device tests.
+// reproducible data and its digest, and the fixture of the platform device tests.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "engine/core/md5.h"
 #include "engine/device/device.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,9 +50,9 @@ struct T_ABORT_ON_EXIT {
 
 // Runs fnRun on this thread and stops the engine from another one once
 // bReady says so (or after a long while, to fail instead of hanging). The
-// run must then return within a second, however long it would have taken.
+// run must then return within nLimit, however long it would have taken.
 template <class TEngine, class F, class G>
-void StopWhen(TEngine& engine, F bReady, G fnRun)
+void StopWhen(TEngine& engine, F bReady, G fnRun, std::chrono::seconds nLimit = std::chrono::seconds(1))
 {
     using namespace std::chrono;
     steady_clock::time_point stopped{};
@@ -65,7 +66,7 @@ void StopWhen(TEngine& engine, F bReady, G fnRun)
     EXPECT_FALSE(fnRun());
     const auto returned = steady_clock::now();
     stopper.join();
-    EXPECT_LT(returned - stopped, seconds(1));
+    EXPECT_LT(returned - stopped, nLimit);
 }
 
 // Every 8-byte word differs from every other word of any pattern, so data
@@ -78,6 +79,13 @@ inline std::vector<uint8_t> Pattern(size_t nSize, uint8_t nSeed)
         data[i] = static_cast<uint8_t>(x >> (8 * (i % 8)));
     }
     return data;
+}
+
+inline std::string Md5Of(const std::vector<uint8_t>& data)
+{
+    CMd5 md5;
+    md5.Update(data.data(), data.size());
+    return Md5Text(md5.Final());
 }
 
 // A temporary folder, and opening through the platform's adapter with the

@@ -19,13 +19,6 @@
 
 namespace hash_test {
 
-inline std::string Md5Of(const std::vector<uint8_t>& data)
-{
-    CMd5 md5;
-    md5.Update(data.data(), data.size());
-    return Md5Text(md5.Final());
-}
-
 class HashTaskTest : public ::testing::Test {
 protected:
     void SetUp() override

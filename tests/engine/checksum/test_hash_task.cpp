@@ -24,20 +24,6 @@ TEST_F(HashTaskTest, RawImagesGiveTheirSizeAndDigestAndEndAtFullProgress)
     }
 }
 
-TEST_F(HashTaskTest, ProgressFollowsTheFileAtMostEveryQuarterSecond)
-{
-    AddImage("fake-slow.gmi", Pattern(8 * MIB, 5))->SetReadDelayMs(120);
-    const auto tStart = std::chrono::steady_clock::now();
-    Calculate("fake-slow.gmi");
-    const auto nElapsedMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - tStart).count();
-    const std::vector<int64_t> progress = m_recorder.ProgressValues(PROGRESS_CHECKSUM);
-    ASSERT_GE(progress.size(), 3u) << "no report between the first and the last";
-    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
-    EXPECT_TRUE(std::any_of(progress.begin(), progress.end(), [](int64_t n) { return n > 0 && n < 1000; }));
-    EXPECT_LE(static_cast<int64_t>(progress.size()) - 2, nElapsedMs / 250 + 1);
-}
-
 TEST_F(HashTaskTest, TheVerdictComparesTheDigestWithTheMd5sumFile)
 {
     const std::vector<uint8_t> data = Pattern(MIB + 10, 9);

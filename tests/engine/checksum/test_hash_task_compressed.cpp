@@ -71,7 +71,7 @@ TEST_F(HashTaskCompressedTest, AReadsImageHasTheDrivesDigestAndItsMd5sumAgrees)
 // reasons go to the developer trace.
 TEST_F(HashTaskCompressedTest, ImagesThatCannotBeHashedFailWithoutLogLines)
 {
-    const std::vector<uint8_t> data = TextLike(2 * MIB + 9);
+    const std::vector<uint8_t> data = Prose(2 * MIB + 9, 1);
     std::vector<uint8_t> named = CompressToMemory(data);
     named[3] = 0x08;  // FLG.FNAME: the header carries a name
     std::vector<uint8_t> cut = CompressToMemory(data);

@@ -57,6 +57,29 @@ TEST_F(HashTaskRequestTest, CancelStopsTheRunningCalculationAndDropsTheOneNotSta
     EXPECT_TRUE(m_task.m_bHashRequest) << "the request was not fulfilled";
 }
 
+// Cancelled midway, raw or compressed, a calculation ends as cancelled and
+// never reports a digest of the part it had read as if it were the whole.
+TEST_F(HashTaskRequestTest, ACalculationCancelledMidwayReportsNoDigest)
+{
+    const std::vector<uint8_t> data = Pattern(8 * MIB, 6);
+    ASSERT_TRUE(m_task.Start());
+    for (const bool bCompressed : {false, true}) {
+        SCOPED_TRACE(bCompressed);
+        m_recorder.Clear();
+        const std::string strImage = bCompressed ? "slow.gmz" : "slow.gmi";
+        auto pImage = AddImage(strImage, bCompressed ? CompressToMemory(data) : data);
+        pImage->SetReadDelayMs(100);
+        const uint64_t nId = m_task.Request(strImage, bCompressed);
+        while (pImage->TotalReads() < 3) std::this_thread::sleep_for(1ms);  // a few blocks in
+        m_task.Cancel();
+        ASSERT_TRUE(m_task.WaitFinished(nId, HANG_LIMIT));
+        const std::vector<std::string> results = Results();
+        EXPECT_EQ(results.back(), "0:1");
+        for (const std::string& strResult : results) EXPECT_NE(strResult.substr(0, 2), "1:") << strResult;
+        EXPECT_FALSE(m_task.m_bHashValid || m_task.m_bHashBusy);
+    }
+}
+
 TEST_F(HashTaskRequestTest, QuittingABusyTaskEndsItWithinABlock)
 {
     AddSlowImage(400);

@@ -23,7 +23,6 @@ TEST(Md5SumFile, TheLineIsTheDigestOneBlankAndTheNameAsMd5sumReadsIt)
     const std::string E(Md5SumLineEnd());
     const std::pair<std::string, std::string> cases[] = {
         {"img" + SEP + "sub" + SEP + "disk.gmz", HEX + " disk.gmz" + E},
-        {"disk.gmz", HEX + " disk.gmz" + E},
         {"a" + OTHER + "b.gmi", HEX + (SEP == "/" ? " a\\b.gmi" : " b.gmi") + E},  // Windows takes either
         {"a\nb\rc", "\\" + HEX + " a\\nb\\rc" + E},                  // escaped, as md5sum -c reads it
         {"*star", HEX + "  *star" + E},                              // '*' is no mode mark here
@@ -35,11 +34,9 @@ TEST(Md5SumFile, TheLineIsTheDigestOneBlankAndTheNameAsMd5sumReadsIt)
 TEST(Md5SumFile, ADigestIsThirtyTwoHexDigitsAtTheStartOfTheLine)
 {
     const std::pair<std::string, bool> cases[] = {
-        {HEX + " disk.gmz\r\n", true},
-        {"0123456789ABCDEFFEDCBA9876543210 *disk.gmz\n", true},
+        {"0123456789ABCDEFFEDCBA9876543210 *disk.gmz\r\n", true},
         {"\\" + HEX + " a\\nb\n", true},
         {HEX, true},
-        {"", false},
         {HEX.substr(0, 31) + "g disk\n", false},
         {HEX + "0 disk\n", false},  // 33 digits: no MD5 digest
         {" " + HEX + " disk\n", false},
@@ -63,6 +60,16 @@ TEST(Md5SumFile, AWrittenFileReadsBackAsItsDigest)
     const T_MD5SUM_FILE file = ReadMd5SumFile(GetPlatformDevices(), strImage);
     EXPECT_TRUE(file.eState == EMd5SumFile::Digest && file.digest == DIGEST);
     EXPECT_EQ(ReadMd5SumFile(GetPlatformDevices(), dir.File("other.gmz")).eState, EMd5SumFile::Missing);
+    // A write that fails half-way leaves no half file.
+    auto pFile = std::make_shared<CFakeDisk>(std::vector<uint8_t>{});
+    pFile->SetKind(EDeviceKind::RegularFile);
+    pFile->GrowOnWrite();
+    pFile->FullAt(10, SystemError::DiskFull());
+    CFakeDeviceProvider devices;
+    devices.Add("fake.md5sum", pFile);
+    EXPECT_FALSE(WriteMd5SumFile(devices, "fake", DIGEST, nError));
+    EXPECT_EQ(nError, SystemError::DiskFull());
+    EXPECT_TRUE(pFile->Removed());
 }
 
 TEST(Md5SumFile, ReadingSaysWhatTheFileHoldsFromItsFirstBytesAlone)
@@ -89,20 +96,6 @@ TEST(Md5SumFile, ReadingSaysWhatTheFileHoldsFromItsFirstBytesAlone)
         EXPECT_LE(pFile->TotalReads(), 1u);
         EXPECT_EQ(file.strReason.empty(), c.eState != EMd5SumFile::Unreadable) << file.strReason;
     }
-}
-
-TEST(Md5SumFile, AFailedWriteLeavesNoHalfFile)
-{
-    auto pFile = std::make_shared<CFakeDisk>(std::vector<uint8_t>{});
-    pFile->SetKind(EDeviceKind::RegularFile);
-    pFile->GrowOnWrite();
-    pFile->FullAt(10, SystemError::DiskFull());  // 10 bytes go in, then the file system is full
-    CFakeDeviceProvider devices;
-    devices.Add("fake.md5sum", pFile);
-    uint32_t nError = 0;
-    EXPECT_FALSE(WriteMd5SumFile(devices, "fake", DIGEST, nError));
-    EXPECT_EQ(nError, SystemError::DiskFull());
-    EXPECT_TRUE(pFile->Removed());
 }
 
 }  // namespace

@@ -1,5 +1,4 @@
-// The work queue between two pipeline stages: order, back-pressure and
-// abort. Pool blocks shared through queues are the engines' daily work.
+// The work queue between two pipeline stages: order, capacity and abort.
 #include <gtest/gtest.h>
 
 #include "engine/core/queue.h"
@@ -13,73 +12,57 @@ uint8_t* Item(uintptr_t n)
     return reinterpret_cast<uint8_t*>(0x10000 + n * 16);
 }
 
-struct T_TAKEN {
-    bool bOk = false;
-    uint8_t* pData = nullptr;
-    uint64_t nCount = 0;
-};
-
-T_TAKEN Take(CQueue& queue, bool bWait = true)
+bool Take(CQueue& queue, uint8_t*& pData, uint64_t& nCount, bool bWait = true)
 {
-    T_TAKEN t;
-    t.bOk = bWait ? queue.Get(t.pData, t.nCount) : queue.TryGet(t.pData, t.nCount);
-    return t;
+    return bWait ? queue.Get(pData, nCount) : queue.TryGet(pData, nCount);
 }
 
-}  // namespace
-
-TEST(Queue, ItemsComeOutAsTheyWentInRoundAfterRoundAndTryGetOnEmptyFails)
+TEST(Queue, ItemsComeOutInOrderAndAFullQueueMakesPutWait)
 {
     CQueue queue(3);
-    for (uintptr_t round = 0; round < 4; ++round) {  // the nodes are recycled
-        EXPECT_FALSE(Take(queue, false).bOk);
+    uint8_t* pData = nullptr;
+    uint64_t nCount = 0;
+    for (uintptr_t round = 0; round < 3; ++round) {  // the nodes are recycled
+        EXPECT_FALSE(Take(queue, pData, nCount, false));
         // A null block (a failed stage) and a 0 count (the end) travel too.
-        const T_TAKEN items[] = {{true, Item(round), round + 100}, {true, nullptr, 4096}, {true, Item(9), 0}};
-        for (const T_TAKEN& item : items) ASSERT_TRUE(queue.Put(item.pData, item.nCount));
-        EXPECT_EQ(queue.Count(), 3u);
-        for (const T_TAKEN& item : items) {
-            const T_TAKEN t = Take(queue, round % 2 == 0);
-            EXPECT_TRUE(t.bOk && t.pData == item.pData && t.nCount == item.nCount) << round;
+        const std::pair<uint8_t*, uint64_t> items[] = {{Item(round), round + 100}, {nullptr, 4096}, {Item(9), 0}};
+        for (const auto& [p, n] : items) ASSERT_TRUE(queue.Put(p, n));
+        for (const auto& [p, n] : items) {
+            EXPECT_TRUE(Take(queue, pData, nCount, round % 2 == 0) && pData == p && nCount == n) << round;
         }
-        EXPECT_EQ(queue.Count(), 0u);
     }
-}
-
-TEST(Queue, PutOnAFullQueueWaitsForAFreeSlotAndQueuesBehind)
-{
-    CQueue queue(2);
-    ASSERT_TRUE(queue.Put(Item(1), 1) && queue.Put(Item(2), 2));
-    std::future<bool> third = Async([&queue] { return queue.Put(Item(3), 3); });
+    for (uintptr_t i = 0; i < 3; ++i) ASSERT_TRUE(queue.Put(Item(i), i));
+    std::future<bool> fourth = Async([&queue] { return queue.Put(Item(4), 4); });
     T_ABORT_ON_EXIT<CQueue> guard{queue};
-    EXPECT_TRUE(StillWaiting(third));
-    EXPECT_EQ(Take(queue).pData, Item(1));
-    ASSERT_TRUE(Finishes(third));
-    EXPECT_TRUE(third.get());
-    EXPECT_EQ(Take(queue).pData, Item(2));
-    EXPECT_EQ(Take(queue).pData, Item(3));
+    EXPECT_TRUE(StillWaiting(fourth));
+    EXPECT_TRUE(Take(queue, pData, nCount) && pData == Item(0));
+    ASSERT_TRUE(Finishes(fourth) && fourth.get());
+    for (uintptr_t i : {1, 2, 4}) EXPECT_TRUE(Take(queue, pData, nCount) && pData == Item(i));
 }
 
 TEST(Queue, AbortWakesEveryWaiterAndWinsOverFreeSlotsAndQueuedItems)
 {
-    CQueue full(1);
-    CQueue empty(1);
+    CQueue full(1), empty(1);
     ASSERT_TRUE(full.Put(Item(1), 1));
+    uint8_t* pData = nullptr;
+    uint64_t nCount = 0;
     std::vector<std::future<bool>> waiters;
     for (int i = 0; i < 2; ++i) {
         waiters.push_back(Async([&full] { return full.Put(Item(2), 2); }));
-        waiters.push_back(Async([&empty] { return Take(empty).bOk; }));
+        waiters.push_back(Async([&empty] {
+            uint8_t* p = nullptr;
+            uint64_t n = 0;
+            return empty.Get(p, n);
+        }));
     }
-    T_ABORT_ON_EXIT<CQueue> guardFull{full};
-    T_ABORT_ON_EXIT<CQueue> guardEmpty{empty};
+    T_ABORT_ON_EXIT<CQueue> guardFull{full}, guardEmpty{empty};
     for (const auto& w : waiters) EXPECT_TRUE(StillWaiting(w));
     full.Abort();
     empty.Abort();
-    for (auto& w : waiters) {
-        ASSERT_TRUE(Finishes(w));
-        EXPECT_FALSE(w.get());
-    }
-    EXPECT_TRUE(full.IsAborted());
+    for (auto& w : waiters) EXPECT_TRUE(Finishes(w) && !w.get());
     EXPECT_FALSE(empty.Put(Item(3), 3));  // despite its free slot
-    EXPECT_FALSE(Take(full, false).bOk);  // despite the queued item
-    EXPECT_FALSE(Take(full).bOk);
+    EXPECT_FALSE(Take(full, pData, nCount, false));  // despite the queued item
+    EXPECT_FALSE(Take(full, pData, nCount));
 }
+
+}  // namespace

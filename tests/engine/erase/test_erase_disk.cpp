@@ -1,15 +1,11 @@
-// The erase engine beyond the faults every engine meets: what each kind of
-// pass leaves on the drive, the log and progress of a run, a verification
-// pass that finds other bytes, and the smallest pool shared by four drives.
-#include <future>
-
+// The erase engine beyond the engine matrix: what each kind of pass leaves
+// on the drive, the log and progress of a run, and a verification pass
+// that finds other bytes.
 #include "engine/erase/erase_disk.h"
 #include "tests/engine/engine_rig.h"
 
 namespace engine_test {
 namespace {
-
-using namespace std::chrono_literals;
 
 // The clock's tick: slot s's random sequences are seeded with FIXED_TICK + s.
 constexpr uint32_t FIXED_TICK = 123456;
@@ -184,24 +180,6 @@ TEST_F(EraseTest, AByteChangedBeforeTheVerificationPassFailsItWithItsUnit)
     EXPECT_EQ(result.arrSlots[1].eVerdict, ESlotVerdict::Stopped);
     EXPECT_FALSE(Logged("bytes wrote"));
     ExpectAllClosed();
-}
-
-// Four drives, compare-after-write (a compare block each) and the smallest
-// pool, all four in their verification pass at once.
-TEST_F(EraseTest, FourDrivesWithTheSmallestPoolNeverWaitForBlocks)
-{
-    m_options.bCompareAfterWrite = true;
-    for (int i = 0; i < 4; ++i) AddDrive(i, 8 * MIB);
-    m_nMethod = ERASE_DOD_5220_22_M;
-    CEraseDisk engine;
-    auto run = std::async(std::launch::async, [&] { return engine.Run(Job(4)); });
-    if (run.wait_for(60s) != std::future_status::ready) {
-        engine.Abort();
-        run.wait();
-        FAIL() << "the run waited for blocks that never came";
-    }
-    EXPECT_TRUE(run.get().bOk);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(m_drives[i]->Contents(), RandBytes(FIXED_TICK + i, 8 * MIB)) << i;
 }
 
 }  // namespace

@@ -13,13 +13,6 @@
 
 namespace engine_test {
 
-inline std::string DigestOf(const std::vector<uint8_t>& data)
-{
-    CMd5 md5;
-    md5.Update(data.data(), data.size());
-    return Md5Text(md5.Final());
-}
-
 class CScriptedPrompt : public IPrompt {
 public:
     explicit CScriptedPrompt(bool bAnswer) : m_bAnswer(bAnswer) {}

@@ -1,24 +1,22 @@
-// The read engine beyond the drive faults every reading engine meets: what
-// the image and the result hold, its log and progress, an image that
-// cannot be written, and what it does to an image that exists already.
+// The read engine beyond the engine matrix: what the image and the result
+// hold, its log and progress, an image that cannot be written, and what it
+// does to an image that exists already.
 #include "tests/engine/read/read_rig.h"
 
 namespace engine_test {
 namespace {
 
-TEST_F(ReadTest, TheWholeDriveReachesTheImageWithItsDigest)
+// The log of a whole drive read into a real file; the image's progress ends
+// full.
+TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigest)
 {
-    const uint64_t nSize = 5 * MIB + 512;  // a last block shorter than 1 MiB
-    const auto data = AddDrive(0, nSize)->Contents();
+    const auto data = AddDrive(0, 5 * MIB + 512)->Contents();
     T_ENGINE_JOB job = ReadJob();
     job.arrDrives[0].strName = "DISK #1";
-    const T_ENGINE_RESULT result = m_engine.Run(job);
-    ASSERT_TRUE(result.bOk);
+    ASSERT_TRUE(m_engine.Run(job).bOk);
     EXPECT_EQ(ImageData(), data);
-    EXPECT_TRUE(result.arrSlots[0].bDigest);
-    EXPECT_EQ(Md5Text(result.arrSlots[0].digest), DigestOf(data));
     const std::vector<std::string> lines = {"READ DISK #1 => " + m_strImage + "\n", "DISK #1\n",
-                                            "  disk size=5243392 bytes.\n", "DISK MD5SUM=" + DigestOf(data) + "\n",
+                                            "  disk size=5243392 bytes.\n", "DISK MD5SUM=" + Md5Of(data) + "\n",
                                             "DISK #1 - 5243392 bytes dumped.\n"};
     std::vector<std::string> logged;
     for (const T_LOG_LINE& line : m_recorder.LogLines()) logged.push_back(line.strText);
@@ -34,7 +32,7 @@ TEST_F(ReadTest, AMediumThatEndsEarlyIsAGoodReadOfWhatItHad)
     ASSERT_TRUE(result.bOk);
     const auto data = Head(pDisk->Contents(), 3 * MIB + 4096);
     EXPECT_EQ(ImageData(), data);
-    EXPECT_EQ(Md5Text(result.arrSlots[0].digest), DigestOf(data));
+    EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(data));
     EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
     EXPECT_EQ(result.nTotal, 6 * MIB);
     EXPECT_EQ(Count("the drive ended at 3149824 bytes, before its reported size of 6291456 bytes.\n"), 1u);
@@ -70,9 +68,6 @@ TEST_F(ReadTest, AnImageThatCannotBeWrittenEndsTheRunWithWhatItHolds)
     };
     const std::string strFull = GetSystemErrorText(SystemError::DiskFull()) + "\n";
     const T_CASE cases[] = {
-        {[](CFakeDisk& d) { d.FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError()); },
-         {{"file write error (00200000-002FFFFF).\n" + IoError(), 11}, {"file write retry out.\n", 1}},
-         2 * MIB, SystemError::IoError()},
         // Each write there stores half of what it is given; halving runs
         // out at one byte, after which a write stores nothing.
         {[](CFakeDisk& d) { d.ShortWrites(MIB, 2 * MIB); },
@@ -239,23 +234,6 @@ TEST_F(ReadTest, AnImageThatCannotHoldTheDriveIsRefused)
     m_strImage = m_dir.File("no-such-folder/image.gmi");
     EXPECT_FALSE(Read().bOk);
     EXPECT_TRUE(Logged("can't create file " + m_strImage + ".\n"));
-}
-
-TEST_F(ReadTest, AStopWhileTheReaderWaitsForAFreeBlockWakesIt)
-{
-    FakeImage()->SetWriteDelayMs(20);  // the writer holds the pool back
-    auto pDisk = AddDrive(0, 64 * MIB);
-    T_ENGINE_RESULT result;
-    StopWhen(m_engine, [&] { return pDisk->TotalReads() >= 16; }, [&] {
-        result = Read();
-        return result.bOk;
-    });
-    EXPECT_LT(pDisk->TotalReads(), 40u);
-    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::Stopped);
-    EXPECT_FALSE(Logged("retry out"));
-    EXPECT_GE(m_pImage->FlushCount(), 1u);
-    EXPECT_EQ(m_pImage->Contents().size(), result.arrSlots[0].nBytes);
-    ExpectAllClosed();
 }
 
 }  // namespace

@@ -1,15 +1,11 @@
-// The write engine beyond the faults every engine meets: several drives fed
-// by one image, its log and progress, an image that cannot be used, the
-// MD5 read-back check, and the refusals that concern the image.
-#include <chrono>
-
-#include "tests/engine/write/write_rig.h"
+// The write engine beyond the engine matrix: several drives fed by one
+// image, its log and progress, the MD5 read-back check, and the refusal
+// that concerns the image.
+#include "tests/engine/engine_rig.h"
 #include "tests/support/temp_dir.h"
 
 namespace engine_test {
 namespace {
-
-using namespace std::chrono_literals;
 
 // The head line names the image and every drive; every drive's lines give
 // the image's size beside its own; the image's progress ends full.
@@ -52,53 +48,6 @@ TEST_F(WriteTest, TheWholeJobFigureFollowsThePassesThatComeAfterTheWrite)
     EXPECT_EQ(verify.back(), 1000);
 }
 
-TEST_F(WriteTest, AnImageThatCannotBeOpenedOrReadWritesNothingAfterIt)
-{
-    RawImage(MIB);
-    m_pImage->FailOpen(SystemError::NotReady());
-    const auto old = AddDrive(0, 6 * MIB)->Contents();
-    EXPECT_FALSE(Write(1).bOk);
-    EXPECT_EQ(Count("can't open file " + IMAGE + ".\n" + GetSystemErrorText(SystemError::NotReady()) + "\n"), 1u);
-    EXPECT_EQ(m_drives[0]->Contents(), old);
-
-    NextCase();
-    RawImage(6 * MIB);
-    m_pImage->FailReads(2 * MIB + 10, 2 * MIB + 11, SystemError::IoError());
-    AddDrive(0, 6 * MIB);
-    AddDrive(1, 6 * MIB);
-    const T_ENGINE_RESULT result = Write(2);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.dwError, SystemError::IoError());
-    EXPECT_EQ(m_pImage->ReadsAt(2 * MIB), 11u);
-    EXPECT_EQ(Count("file read error (00200000-002FFFFF).\n" + IoError()), 11u);
-    EXPECT_EQ(Count("file read retry out.\n"), 1u);
-    EXPECT_NE(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
-    EXPECT_FALSE(Logged("bytes wrote"));
-    EXPECT_FALSE(Logged("disk write"));
-    ExpectAllClosed();
-}
-
-TEST_F(WriteTest, WhenEveryDriveFailsTheReaderStops)
-{
-    RawImage(24 * MIB);
-    for (int i = 0; i < 2; ++i) AddDrive(i, 24 * MIB)->FailWrites(2 * MIB, 2 * MIB + 1, SystemError::IoError());
-    const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(Write(2).bOk);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 20s);
-    EXPECT_EQ(FailedRows().size(), 2u);
-    EXPECT_LT(m_pImage->TotalReads(), 24u);  // the reader did not read on for nobody
-    ExpectAllClosed();
-}
-
-TEST_F(WriteTest, AZeroByteImageOnAZeroByteDriveSucceeds)
-{
-    AddImage({});
-    AddDrive(0, 0);
-    ASSERT_TRUE(Write(1).bOk);
-    EXPECT_EQ(Count("fake:drive0 - 0 bytes wrote.\n"), 1u);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
-}
-
 // The read-back digest of an untouched drive equals the image's, and its
 // line follows the image's; a drive whose data change under the job gives
 // another digest, while its write stays a good one.
@@ -127,6 +76,30 @@ TEST_F(WriteTest, TheMd5CheckTellsAnUntouchedDriveFromATamperedOne)
     EXPECT_TRUE(Logged("fake:drive1 MD5SUM="));
 }
 
+// Writing only the differences, the read-back still covers the whole
+// length from offset 0, skipped units and all: a drive that holds part of
+// the image, or all of it, is read back whole and found good.
+TEST_F(WriteTest, TheMd5CheckOfADifferencesOnlyWriteReadsBackTheWholeLength)
+{
+    m_options.bCompareAfterWrite = m_options.bMD5Verify = true;
+    const auto image = RawImage(4 * MIB + 300);
+    auto partly = Pattern(image.size(), 50);
+    std::copy(image.begin(), image.begin() + static_cast<ptrdiff_t>(2 * MIB + 7), partly.begin());
+    for (const auto& old : {partly, image}) {
+        SCOPED_TRACE(old == image ? "all of it" : "part of it");
+        NextCase();
+        AddDriveWith(0, old);
+        const T_ENGINE_RESULT result = Write(1);
+        ASSERT_TRUE(result.bOk);
+        EXPECT_EQ(m_drives[0]->Contents(), image);
+        EXPECT_EQ(result.arrSlots[0].nBytes, image.size());
+        EXPECT_TRUE(result.DigestMatches(0));
+        EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(image));
+        EXPECT_EQ(Count(Drive(0) + " MD5SUM=" + Md5Of(image) + "\n"), 1u);
+        EXPECT_TRUE(Logged(old == image ? " - 0 bytes wrote (skip=4194604)" : " bytes wrote (skip=2097152)"));
+    }
+}
+
 // Drives of 0 bytes are read back at once, while the reader still waits
 // for its first (slow) read of the image to learn whether the image goes
 // on past them: the comparison must wait for its digest.
@@ -146,23 +119,6 @@ TEST_F(WriteTest, TheReadBackWaitsForTheImagesDigest)
     for (int i : {0, 1}) {
         EXPECT_TRUE(result.DigestMatches(i)) << i;
         EXPECT_LT(strLog.find("IMAGE MD5SUM="), strLog.find(Drive(i) + " MD5SUM=" + strEmpty)) << i;
-    }
-}
-
-// Four writers, each with a block of its own to compare and read back
-// with, and an image far longer than the pool: the reader fills every
-// other block at once.
-TEST_F(WriteTest, ComparingAndReadingBackNeverStarveTheWriters)
-{
-    m_options.bCompareAfterWrite = true;
-    m_options.bMD5Verify = true;
-    const auto image = RawImage(24 * MIB);
-    for (int i = 0; i < 4; ++i) AddDrive(i, 24 * MIB);
-    const T_ENGINE_RESULT result = Write(4);
-    ASSERT_TRUE(result.bOk);
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(m_drives[i]->Contents(), image) << i;
-        EXPECT_TRUE(result.DigestMatches(i)) << i;
     }
 }
 

@@ -2,10 +2,13 @@
 // with and without force-write; compressed images, whose length shows only
 // while they are inflated, shorter or longer than the drive; zeros past
 // the drives' end; and damaged compressed images.
-#include "tests/engine/write/write_rig.h"
+#include "tests/engine/engine_rig.h"
 
 namespace engine_test {
 namespace {
+
+const uint32_t FORCED_WORD = ComposeLogWord(3);
+const uint32_t ERROR_WORD = ComposeLogWord(LOG_STYLE_ERROR);
 
 TEST_F(WriteTest, ARawImageOfAnotherSizeIsRefusedWithoutForceWriteAndWrittenWithIt)
 {
@@ -159,7 +162,7 @@ TEST_F(WriteTest, ARawImageWhoseEndIsZeroFitsDrivesOfOneSize)
 TEST_F(WriteTest, ADamagedCompressedImageFailsCleanly)
 {
     const auto data = Pattern(6 * MIB, 9);
-    const auto good = Compress(data);
+    const auto good = CompressToMemory(data);
     auto flipped = good;
     for (size_t i = good.size() / 2; i < good.size() / 2 + 64; ++i) flipped[i] ^= 0x5A;
     auto badTrailer = good;

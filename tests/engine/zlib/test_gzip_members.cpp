@@ -8,7 +8,7 @@
 #include "engine/core/system_error.h"
 #include "engine/zlib/inflate_pipeline.h"
 #include "tests/engine/test_helpers.h"
-#include "tests/engine/zlib/parallel_test_support.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 
 namespace {
 
@@ -76,7 +76,7 @@ protected:
     {
         const T_ZLIB_ENTRY_POINTS& z = *m_zlib.EntryPoints();
         const size_t n = m_image.size();
-        const std::vector<uint8_t> small = TextLike(5000), smallImage = CompressToMemory(small);
+        const std::vector<uint8_t> small = Prose(5000, 1), smallImage = CompressToMemory(small);
         std::vector<T_CASE> cases = {
             {"whole", m_image, 0, m_data},
             {"written in parallel", ParallelCompressToMemory(m_data, 2), 0, m_data},

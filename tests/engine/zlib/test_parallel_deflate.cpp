@@ -2,13 +2,9 @@
 // to exactly their data, the same bytes whatever the number of threads, a
 // size close to the sequential stream's, and failures as the sequential
 // writer has them.
-#include <cstdlib>
-#include <future>
-
 #include "engine/core/system_error.h"
 #include "tests/engine/test_helpers.h"
-#include "tests/engine/zlib/parallel_test_support.h"
-#include "tests/support/temp_dir.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 
 namespace {
 
@@ -35,25 +31,22 @@ protected:
 // Each chunk costs a few dozen bytes (its flush, fresh code tables, matches
 // that cannot reach back across its start): a fraction of a per cent of
 // data that compress as files do, a few dozen bytes a chunk of data that
-// nearly vanish. gzip, where it is at hand (not under Wine), reads every
-// member too.
+// nearly vanish.
 TEST_F(ParallelDeflateTest, MembersOfEveryShapeInflateToExactlyTheirData)
 {
     const T_SHAPE shapes[] = {
         {"nothing", {}},
         {"1 byte", {0x42}},
-        {"one chunk - 1", TextLike(CHUNK - 1)},
-        {"one chunk", TextLike(CHUNK)},
-        {"one chunk + 1", TextLike(CHUNK + 1)},
+        {"one chunk - 1", Prose(CHUNK - 1, 1)},
+        {"one chunk + 1", Prose(CHUNK + 1, 1)},
         {"incompressible", RandomBytes(3 * MIB + 5, 7)},
         {"all zeros", std::vector<uint8_t>(8 * MIB)},
         {"prose", Prose(8 * MIB + 3, 1)},
     };
-    const bool bGzip = std::system("command -v gzip >/dev/null 2>&1") == 0;
-    CTempDir dir;
     for (const T_SHAPE& shape : shapes) {
         SCOPED_TRACE(shape.pszName);
         const std::vector<uint8_t> sequential = CompressToMemory(shape.data);
+        EXPECT_EQ(TrailerLength(sequential), static_cast<uint32_t>(shape.data.size()));
         const std::vector<uint8_t> image = ParallelCompressToMemory(shape.data, 2);
         ASSERT_GE(image.size(), GZIP_HEADER_SIZE + GZIP_TRAILER_SIZE);
         // The library's own header, and the trailer the sequential stream has.
@@ -67,10 +60,6 @@ TEST_F(ParallelDeflateTest, MembersOfEveryShapeInflateToExactlyTheirData)
         EXPECT_EQ(member.nConsumed, image.size()) << "something follows the first member";
         EXPECT_TRUE(member.data == shape.data);
         EXPECT_TRUE(ReadFromMemory(image).data == shape.data);
-        WriteWholeFile(dir.File("image.gmz"), image);
-        if (bGzip) {
-            EXPECT_EQ(std::system(("gzip -t '" + dir.File("image.gmz") + "'").c_str()), 0);
-        }
     }
 }
 
@@ -81,7 +70,7 @@ TEST_F(ParallelDeflateTest, TheBytesDependNeitherOnTheThreadsNorOnTheWriteSizes)
     const std::vector<uint8_t> data = Prose(3 * MIB + 12345, 2);
     const std::vector<uint8_t> reference = ParallelCompressToMemory(data, 1);
     ASSERT_FALSE(reference.empty());
-    const std::pair<uint32_t, uint32_t> runs[] = {{2, MIB}, {8, MIB}, {8, 4096}, {3, 777777}, {2, 3 * MIB}, {64, 1000}};
+    const std::pair<uint32_t, uint32_t> runs[] = {{2, MIB}, {8, 4096}, {3, 777777}, {64, 1000}};
     for (const auto& [nWorkers, nBlock] : runs) {
         SCOPED_TRACE(::testing::Message() << nWorkers << " threads, " << nBlock << " bytes a write");
         EXPECT_TRUE(ParallelCompressToMemory(data, nWorkers, nBlock) == reference);
@@ -118,31 +107,26 @@ TEST_F(ParallelDeflateTest, AFileThatFailsOrFillsUpEndsTheStreamWithItsError)
 // behind, and the object takes a new stream afterwards.
 TEST_F(ParallelDeflateTest, StepsOutOfOrderFailAndReleaseInTheMiddleStopsEveryThread)
 {
-    auto pDisk = std::make_shared<CFakeDisk>(std::vector<uint8_t>{});
-    pDisk->GrowOnWrite();
-    T_FAKE_FILE file(pDisk);
+    T_FAKE_FILE file(std::make_shared<CFakeDisk>(std::vector<uint8_t>{}));
+    file.pDisk->GrowOnWrite();
     CParallelDeflate deflate;
     const std::vector<uint8_t> data = RandomBytes(4 * MIB, 6);
     EXPECT_EQ(deflate.WriteCompressFile(data.data(), 1).nZlibResult, Z_STREAM_ERROR);  // never started
     EXPECT_EQ(deflate.CommitWrite().nZlibResult, Z_STREAM_ERROR);
     T_ZLIB_ENTRY_POINTS lacking = *m_zlib.EntryPoints();
     lacking.extra.crc32_combine = nullptr;
-    EXPECT_EQ(CParallelDeflate::MissingEntryPoints(&lacking), "crc32_combine");
     EXPECT_EQ(deflate.Init(*file.pFile, &lacking, 2).nZlibResult, Z_VERSION_ERROR);
-
-    ASSERT_TRUE(deflate.Init(*file.pFile, m_zlib.EntryPoints(), 8).bOk);
-    EXPECT_EQ(deflate.WorkerCount(), 8u);
-    ASSERT_TRUE(deflate.WriteCompressFile(data.data(), static_cast<uint32_t>(data.size())).bOk);
-    auto released = Async([&] { deflate.Release(); });
-    ASSERT_TRUE(Finishes(released));
-    EXPECT_EQ(deflate.WorkerCount(), 0u);
-
-    auto pAgain = std::make_shared<CFakeDisk>(std::vector<uint8_t>{});
-    pAgain->GrowOnWrite();
-    T_FAKE_FILE again(pAgain);
-    ASSERT_TRUE(deflate.Init(*again.pFile, m_zlib.EntryPoints(), 3).bOk);
-    ASSERT_TRUE(deflate.WriteCompressFile(data.data(), static_cast<uint32_t>(data.size())).bOk);
+    for (uint32_t nWorkers : {8u, 3u}) {
+        ASSERT_TRUE(deflate.Init(*file.pFile, m_zlib.EntryPoints(), nWorkers).bOk);
+        EXPECT_EQ(deflate.WorkerCount(), nWorkers);
+        ASSERT_TRUE(deflate.WriteCompressFile(data.data(), static_cast<uint32_t>(data.size())).bOk);
+        if (nWorkers == 8) {
+            auto released = Async([&] { deflate.Release(); });
+            ASSERT_TRUE(Finishes(released));
+            EXPECT_EQ(deflate.WorkerCount(), 0u);
+        }
+    }
     ASSERT_TRUE(deflate.CommitWrite().bOk);
     EXPECT_FALSE(deflate.CommitWrite().bOk);  // once only
-    EXPECT_TRUE(InflateFirstMember(pAgain->Contents()).data == data);
+    EXPECT_TRUE(InflateFirstMember(file.pDisk->Contents()).data == data);
 }

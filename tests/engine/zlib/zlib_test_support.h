@@ -1,9 +1,13 @@
 #pragma once
 // Helpers of the compressed stream tests: images written and read whole
-// through any device, trace line capture, and data of every kind.
+// through any device, by the sequential stream or the parallel deflate, a
+// gzip member inflated by zlib itself, trace line capture, and data that
+// compress as files do or not at all.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <random>
@@ -13,6 +17,7 @@
 
 #include "engine/core/debug_trace.h"
 #include "engine/device/fake/fake_device.h"
+#include "engine/zlib/parallel_deflate.h"
 #include "engine/zlib/zlib_binding.h"
 #include "engine/zlib/zlib_io.h"
 
@@ -25,24 +30,26 @@ public:
     {
         std::lock_guard lock(Mutex());
         Store().clear();
-        SetDebugTraceHook(&Record);
+        SetDebugTraceHook([](std::string_view strLine) {
+            std::lock_guard hold(Mutex());
+            Store().emplace_back(strLine);
+        });
     }
     ~CTraceCapture() { SetDebugTraceHook(nullptr); }
     CTraceCapture(const CTraceCapture&) = delete;
     CTraceCapture& operator=(const CTraceCapture&) = delete;
-
     std::vector<std::string> Lines()
     {
         std::lock_guard lock(Mutex());
         return Store();
     }
+    bool Has(const std::string& strLine)
+    {
+        const auto lines = Lines();
+        return std::find(lines.begin(), lines.end(), strLine) != lines.end();
+    }
 
 private:
-    static void Record(std::string_view strLine)
-    {
-        std::lock_guard lock(Mutex());
-        Store().emplace_back(strLine);
-    }
     static std::mutex& Mutex()
     {
         static std::mutex mutex;
@@ -55,19 +62,17 @@ private:
     }
 };
 
+// The first nSize bytes of data.
+inline std::vector<uint8_t> Head(const std::vector<uint8_t>& data, uint64_t nSize)
+{
+    return std::vector<uint8_t>(data.begin(), data.begin() + static_cast<ptrdiff_t>(nSize));
+}
+
 inline std::vector<uint8_t> RandomBytes(size_t nSize, uint32_t nSeed)
 {
     std::mt19937 engine(nSeed);
     std::vector<uint8_t> data(nSize);
     for (auto& b : data) b = static_cast<uint8_t>(engine() >> 24);
-    return data;
-}
-
-// Compressible, yet every 4 KiB differs from its neighbours.
-inline std::vector<uint8_t> TextLike(size_t nSize)
-{
-    std::vector<uint8_t> data(nSize);
-    for (size_t i = 0; i < nSize; ++i) data[i] = static_cast<uint8_t>("gravelmoor "[i % 11] + (i / 4096) % 7);
     return data;
 }
 
@@ -132,8 +137,7 @@ inline std::vector<uint8_t> CompressToMemory(const std::vector<uint8_t>& data, u
     T_FAKE_FILE file(std::make_shared<CFakeDisk>(std::vector<uint8_t>(data.size() + data.size() / 64 + MIB)));
     CZLIBIO zlib;
     EXPECT_TRUE(WriteImage(zlib, *file.pFile, data, nBlock).bOk);
-    const auto& contents = file.pDisk->Contents();
-    return std::vector<uint8_t>(contents.begin(), contents.begin() + static_cast<ptrdiff_t>(zlib.CompressedBytes()));
+    return Head(file.pDisk->Contents(), zlib.CompressedBytes());
 }
 
 inline T_READ_BACK ReadFromMemory(const std::vector<uint8_t>& image, uint32_t nBlock = MIB)
@@ -141,6 +145,75 @@ inline T_READ_BACK ReadFromMemory(const std::vector<uint8_t>& image, uint32_t nB
     T_FAKE_FILE file(std::make_shared<CFakeDisk>(image));
     CZLIBIO zlib;
     return ReadImage(zlib, *file.pFile, nBlock);
+}
+
+// Writes data through the parallel deflate with nWorkers threads, nBlock
+// bytes a call; the file's bytes, or empty with a test failure.
+inline std::vector<uint8_t> ParallelCompressToMemory(const std::vector<uint8_t>& data, uint32_t nWorkers,
+                                                     uint32_t nBlock = MIB)
+{
+    CZLIBIO zlib;  // the link, and the entry points
+    auto pFile = std::make_shared<CFakeDisk>(std::vector<uint8_t>{});
+    pFile->GrowOnWrite();
+    T_FAKE_FILE file(pFile);
+    CParallelDeflate deflate;
+    CZLIBIO::T_RESULT result = deflate.Init(*file.pFile, zlib.EntryPoints(), nWorkers);
+    for (size_t nPos = 0; result.bOk && nPos < data.size(); nPos += nBlock) {
+        const size_t nCount = std::min<size_t>(nBlock, data.size() - nPos);
+        result = deflate.WriteCompressFile(data.data() + nPos, static_cast<uint32_t>(nCount));
+    }
+    if (result.bOk) result = deflate.CommitWrite();
+    EXPECT_TRUE(result.bOk) << "zlib result " << result.nZlibResult;
+    EXPECT_EQ(deflate.CompressedBytes(), pFile->Contents().size());
+    deflate.Release();
+    return result.bOk ? pFile->Contents() : std::vector<uint8_t>{};
+}
+
+struct T_MEMBER {
+    int nResult = Z_STREAM_ERROR;  // Z_STREAM_END when the member is whole and its checks pass
+    std::vector<uint8_t> data;
+    size_t nConsumed = 0;  // bytes of the image the member took, trailer included
+};
+
+// Inflates the first gzip member of image with zlib's own gzip reading
+// (header, CRC-32 and length checked by zlib), all input at once.
+inline T_MEMBER InflateFirstMember(const std::vector<uint8_t>& image)
+{
+    CZLIBIO zlib;
+    const T_ZLIB_ENTRY_POINTS& z = *zlib.EntryPoints();
+    T_MEMBER member;
+    z_stream s{};
+    if (z.inflateInit2_(&s, 15 + 16, ZLIB_VERSION, static_cast<int>(sizeof(z_stream))) != Z_OK) return member;
+    s.next_in = image.data();
+    s.avail_in = static_cast<uInt>(image.size());
+    std::vector<uint8_t> block(MIB);
+    do {
+        s.next_out = block.data();
+        s.avail_out = MIB;
+        member.nResult = z.inflate(&s, Z_NO_FLUSH);
+        member.data.insert(member.data.end(), block.begin(), block.end() - s.avail_out);
+    } while (member.nResult == Z_OK);
+    member.nConsumed = image.size() - s.avail_in;
+    z.inflateEnd(&s);
+    return member;
+}
+
+// Words of a small vocabulary in a random order: text that compresses about
+// three to one, as files do, so the size of a chunked member can be judged.
+inline std::vector<uint8_t> Prose(size_t nSize, uint32_t nSeed)
+{
+    static const char* const WORDS[] = {"gravel ", "moor ", "disk ", "image ", "block ", "the ", "of ",
+                                        "and ", "sector ", "read ", "write\n", "zlib ", "chunk ", "pool "};
+    std::mt19937 engine(nSeed);
+    std::vector<uint8_t> data;
+    data.reserve(nSize + 8);
+    while (data.size() < nSize) {
+        const char* pszWord = WORDS[engine() % std::size(WORDS)];
+        data.insert(data.end(), pszWord, pszWord + std::strlen(pszWord));
+        if (engine() % 5 == 0) data.push_back(static_cast<uint8_t>('0' + engine() % 10));
+    }
+    data.resize(nSize);
+    return data;
 }
 
 // The gzip trailer's ISIZE: the image's length modulo 2^32.

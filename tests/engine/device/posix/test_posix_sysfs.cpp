@@ -26,14 +26,10 @@ protected:
         m_sysfs.Write("block/sdc/device/vendor", "ATA     \n");
         m_sysfs.Write("block/sdc/device/model", "Disk\n");
         m_sysfs.Udev("8:32", "S:disk/by-id/ata-Disk\nE:ID_SERIAL=Disk_S123\nE:ID_SERIAL_SHORT=S123\n");
-        // An optical drive, an NVMe namespace, a loop device and a layer over sdb1 and sdc.
+        // An optical drive, a loop device and a layer over sdb1 and sdc.
         m_sysfs.Disk("sr0", "11:0", 0, true);
         m_sysfs.Write("block/sr0/device/type", "5\n");
         m_sysfs.Write("block/sr0/device/vendor", "HL-DT-ST\n");
-        m_sysfs.Disk("nvme0n1", "259:0", 8000, false);
-        m_sysfs.Write("block/nvme0n1/device/model", "NVMe SSD\n");
-        m_sysfs.Write("block/nvme0n1/device/serial", "SN42\n");
-        m_sysfs.Write("block/nvme0n1/device/firmware_rev", "FW1\n");
         m_sysfs.Disk("loop0", "7:0", 100, false, false);
         m_sysfs.Layer("dm-0", "253:0", 3000, {"sdc", "sdb/sdb1"});
     }
@@ -95,7 +91,6 @@ TEST_F(PosixSysfsTest, IdentificationComesFromTheDriveAsItReportsItAndOnlyFromAD
         // A partition answers for its drive; blanks stay, line feeds go.
         {makedev(8, 17), {"Generic ", "Flash Disk      ", "8.07", "0000A1B2", true}},
         {makedev(8, 32), {"ATA     ", "Disk", "", "S123", false}},
-        {makedev(259, 0), {"", "NVMe SSD", "FW1", "SN42", false}},
         // A loop device is a disk without names, so that the drive list still measures it.
         {makedev(7, 0), {"", "", "", "", false}},
     };

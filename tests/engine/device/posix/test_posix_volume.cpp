@@ -3,12 +3,9 @@
 // volume, and the storage requests of a partition and its disk.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <filesystem>
 #include <fstream>
 
 #include "engine/device/posix/posix_mounts.h"
@@ -57,54 +54,6 @@ protected:
     CLoopDisk m_loop;
     uint32_t m_nRequestError = 0;
 };
-
-// The descriptors of this process open on strPath.
-std::vector<std::string> DescriptorsOn(const std::string& strPath)
-{
-    std::vector<std::string> arrNames;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
-        std::error_code ec;
-        if (std::filesystem::read_symlink(entry.path(), ec) == strPath) {
-            arrNames.push_back(entry.path().filename().string());
-        }
-    }
-    return arrNames;
-}
-
-// The status flags the kernel keeps for the descriptor on strPath that is
-// not among arrBefore; -1 when there is none.
-int FlagsOfNewDescriptor(const std::string& strPath, const std::vector<std::string>& arrBefore)
-{
-    for (const std::string& strName : DescriptorsOn(strPath)) {
-        if (std::find(arrBefore.begin(), arrBefore.end(), strName) != arrBefore.end()) continue;
-        std::ifstream info("/proc/self/fdinfo/" + strName);
-        for (std::string strKey, strValue; info >> strKey >> strValue;) {
-            if (strKey == "flags:") return static_cast<int>(std::stol(strValue, nullptr, 8));
-        }
-    }
-    return -1;
-}
-
-TEST_F(PosixVolumeTest, EachUseOpensADiskWithItsOwnFlags)
-{
-    // O_EXCL is not kept among the flags: the EBUSY cases show it.
-    constexpr int CHECKED = O_ACCMODE | O_DIRECT | O_SYNC;
-    const struct { EOpenMode eMode; int nFlags; } cases[] = {
-        {EOpenMode::ReadDrive, O_RDONLY | O_DIRECT},
-        {EOpenMode::ReadDriveShared, O_RDONLY | O_DIRECT},
-        {EOpenMode::WriteDrive, O_RDWR | O_DIRECT | O_SYNC},
-        {EOpenMode::WriteDriveShared, O_RDWR | O_DIRECT | O_SYNC},
-        {EOpenMode::ProbeDrive, O_RDONLY},  // buffered: probes ask small questions
-        {EOpenMode::Volume, O_RDONLY},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.eMode));
-        const std::vector<std::string> arrBefore = DescriptorsOn(m_loop.Disk());
-        std::unique_ptr<IDevice> pDisk = Open(m_loop.Disk(), c.eMode);
-        ASSERT_NE(pDisk, nullptr) << m_nError;
-        EXPECT_EQ(FlagsOfNewDescriptor(m_loop.Disk(), arrBefore) & CHECKED, c.nFlags);
-    }
-}
 
 TEST_F(PosixVolumeTest, AMountedPartitionKeepsTheExclusiveWriterAndReaderOutAndOnlyThem)
 {
@@ -217,28 +166,6 @@ TEST_F(PosixVolumeTest, APartitionNamesItsLoopDiskInNumberAndExtents)
     ASSERT_EQ(arrExtents.size(), 1u);
     EXPECT_EQ(arrExtents[0].StartingOffset, 0u);
     EXPECT_EQ(arrExtents[0].ExtentLength, DISK_SIZE);
-}
-
-// A loop device answers the identification request without names (the
-// drive list then still measures it), and it has no medium to move.
-TEST_F(PosixVolumeTest, ALoopDiskHasNoNamesAndNoMediumToMove)
-{
-    for (const std::string& strPath : {m_loop.Disk(), m_loop.Partition()}) {
-        SCOPED_TRACE(strPath);
-        std::unique_ptr<IDevice> pDevice = Open(strPath, EOpenMode::Volume);
-        ASSERT_NE(pDevice, nullptr) << m_nError;
-        T_STORAGE_DESCRIPTOR descriptor;
-        EXPECT_TRUE(pDevice->QueryStorageProperty(descriptor, m_nRequestError)) << m_nRequestError;
-        EXPECT_EQ(descriptor.strVendor + descriptor.strProduct + descriptor.strSerial, "");
-        EXPECT_FALSE(descriptor.bRemovableMedia);
-        // A fixed disk is never told to stop or to open.
-        using Request = bool (IDevice::*)(uint32_t&);
-        for (Request pRequest : {&IDevice::AllowMediaRemoval, &IDevice::EjectMedia, &IDevice::LoadMedia}) {
-            m_nRequestError = 0;
-            EXPECT_FALSE(((*pDevice).*pRequest)(m_nRequestError));
-            EXPECT_EQ(m_nRequestError, static_cast<uint32_t>(ENOTTY));
-        }
-    }
 }
 
 }  // namespace
