@@ -27,7 +27,7 @@ TEST_F(CliChecksumRun, ACompressedImagesMd5SumFileAgreesOnlyWithTheDigestOfItsDa
 {
     CTempDir dir;
     const std::string strImage = dir.File("IMG.gmz");
-    const std::vector<uint8_t> data = TextLike(cli_test::MIB + 300);
+    const std::vector<uint8_t> data = Prose(cli_test::MIB + 300, 7);
     const std::vector<uint8_t> file = CompressToMemory(data);
     WriteWholeFile(strImage, file);
     T_MD5_DIGEST other = DigestOf(data);
