@@ -49,7 +49,6 @@ protected:
         env.io.bCanAsk = m_bTerminal;
         env.pStop = &m_stop;
         env.pDevices = &m_devices;
-        env.nAvailableMiB = m_nAvailableMiB;
         env.stopPatience = m_stopPatience;
         return env;
     }
@@ -70,7 +69,6 @@ protected:
     CFakeDeviceProvider m_devices;
     CStopRequest m_stop;
     bool m_bTerminal = false;
-    uint64_t m_nAvailableMiB = 0;
     std::function<bool(std::string&)> m_answer = [](std::string&) { return false; };
     T_OUTPUT_MODE m_output;
     std::chrono::milliseconds m_stopPatience{5000};

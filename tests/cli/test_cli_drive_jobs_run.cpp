@@ -1,6 +1,7 @@
 // Whole runs of write, verify and erase in this process, on fake drives
 // and a fake image: what is shown before the question and how it is
-// answered, exit statuses, a refused job, and stops.
+// answered, exit statuses, and stops. (A refused job: the pre-flight's own
+// tests and tests/e2e/test_write_loop.sh.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -63,18 +64,6 @@ TEST_F(CliDriveJobRun, AStopBeforeTheQuestionWinsOverYes)
     m_stop.Request(EStopSignal::Terminate);
     EXPECT_EQ(RunCli({"erase", "--yes", T1}), 143);
     EXPECT_TRUE(ErrHas("[y/N] N (stopped)\n")) << m_strErr;
-    EXPECT_EQ(m_pT1->Contents(), m_before1);
-}
-
-// The job's pre-flight refuses before anything is asked: one error line,
-// status 1, and no drive changes, even with --yes.
-TEST_F(CliDriveJobRun, ARefusedJobSaysWhyAsksNothingAndChangesNothing)
-{
-    m_pT2->SetStorage(T_STORAGE{{{500}, {}}, {}});
-    m_pImage->SetStorage(T_STORAGE{{{}, {{500, 9}}}, {{500}, {}}});
-    EXPECT_EQ(RunCli({"write", "--yes", IMAGE, T1, T2}), 1);
-    EXPECT_EQ(m_strOut, "[ERROR] can't write disk fake-t2: the image file fake-image.gmi is stored on it.\n");
-    EXPECT_EQ(m_strErr, "");
     EXPECT_EQ(m_pT1->Contents(), m_before1);
 }
 

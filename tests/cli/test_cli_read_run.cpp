@@ -1,6 +1,6 @@
 // Whole runs of the read command in this process, with a fake drive, a
-// real image file and a recorded console: exit statuses, the question
-// without a terminal, stop requests, and the options a read passes on.
+// real image file and a recorded console: exit statuses and stop requests.
+// (The lowered buffer's warning: the buffer's own tests.)
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,7 +11,6 @@
 
 #include "engine/core/system_error.h"
 #include "tests/cli/cli_run_fixture.h"
-#include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -33,13 +32,9 @@ protected:
 
 // (The digest and the byte count are checked end to end:
 // tests/e2e/test_read_file.sh.)
-TEST_F(CliReadRun, StatusZeroOnlyForAWholeImageAfterTheBufferWarningWithABellOnATerminal)
+TEST_F(CliReadRun, StatusZeroOnlyForAWholeImageWithABellOnATerminal)
 {
-    m_nAvailableMiB = 40;  // the buffer is lowered, and the read says so
-    EXPECT_EQ(RunCli({"read", "--buffer", "64", DRIVE, Image()}), 0) << m_strOut;
-    EXPECT_NE(m_strOut.find("[WARNING] a buffer of 64 MiB is more than 75% of the available memory"),
-              std::string::npos)
-        << m_strOut;
+    EXPECT_EQ(RunCli({"read", DRIVE, Image()}), 0) << m_strOut;
     EXPECT_EQ(ImageBytes(), DriveBytes());
     EXPECT_EQ(m_strErr, "");
     m_output.bellAfter = std::chrono::milliseconds(0);  // a terminal, and the job took long enough
@@ -88,15 +83,6 @@ TEST_F(CliReadRun, AStopBeforeTheReadLeavesTheImageAsItWas)
     EXPECT_NE(m_strOut.find("before any of the drive's bytes reached " + Image() + "; it was left as it was.\n"),
               std::string::npos)
         << m_strOut;
-}
-
-TEST_F(CliReadRun, ThreadsSetHowManyThreadsCompressTheImage)
-{
-    CTraceCapture trace;
-    EXPECT_EQ(RunCli({"read", "--compress", "--threads", "3", DRIVE, Image()}), 0) << m_strOut;
-    const std::vector<std::string> lines = trace.Lines();
-    EXPECT_NE(std::find(lines.begin(), lines.end(), "CParallelDeflate: 3 threads\n"), lines.end());
-    EXPECT_TRUE(ReadFromMemory(ImageBytes()).data == DriveBytes());
 }
 
 }  // namespace

@@ -82,10 +82,6 @@ TEST(DriveListText, SizesKeepTheNumberAtAThousandOrBelowAndNamesOtherThanLetters
     floppy.strVendor = "never shown";
     floppy.bLocked = true;
     EXPECT_EQ(DriveListText(floppy), "*FLOPPY#0 (A:) *NOT READY* ");
-    T_DRIVE_TEXT unknown;  // a drive that could not be identified is not measured
-    unknown.nKind = DRIVE_KIND_DISK;
-    unknown.nNumber = 12;
-    EXPECT_EQ(DriveListText(unknown), " DRIVE#12 (--) ");
 }
 
 }  // namespace

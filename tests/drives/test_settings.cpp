@@ -92,14 +92,6 @@ TEST_F(Settings, TheBufferLimitIsAtLeast16AndNoValueCanAddKeys)
         Write("Buffer", pText);
         EXPECT_EQ(Load().nBufferMiB, nMiB) << '"' << pText << '"';
     }
-    // The compression threads: missing, not a number, below 1 or above 64
-    // is the default (0).
-    EXPECT_EQ(Load().nCompressThreads, 0u);
-    for (const auto& [pText, nThreads] :
-         {std::pair{"3", 3u}, {"-2", 0u}, {"many", 0u}, {"64", 64u}, {"65", 0u}, {"4294967299", 0u}}) {
-        Write("CompressThreads", pText);
-        EXPECT_EQ(Load().nCompressThreads, nThreads) << '"' << pText << '"';
-    }
     T_SETUP_VALUES values;
     values.strLockDriveLetters = "E\nShowCDROM=1";  // pasted text is cut at its line break
     values.strBuffer = "32\r\nHideNoDriveLetter=1";

@@ -125,6 +125,7 @@ expect own-verify 1 "[ERROR] can't verify disk $LOOP_D: the image file $OWN is s
 would unmount; give --share-read to leave its volumes mounted."
 run_cli own-write write --yes --force-write "$OWN" "$LOOP_D"
 expect own-write 1 "[ERROR] can't write disk $LOOP_D: the image file $OWN is stored on it."
+if [ -s "$ERR" ]; then fail "own-write: something was asked: $(cat "$ERR")"; else pass "own-write: nothing asked"; fi
 if grep -q ' lock\.\.\.' "$WORK/own-verify.out" "$OUT"; then fail "own: a volume was locked"; else
   pass "own: no volume locked"; fi
 if mountpoint -q "$WORK/d1" && mountpoint -q "$WORK/d2"; then pass "own: both partitions still mounted"; else

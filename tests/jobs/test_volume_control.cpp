@@ -13,27 +13,22 @@
 
 namespace {
 
-T_VOLUME_STORAGE OnDisk(uint32_t nDisk, int32_t nPartition, uint32_t nType = DEVICE_NUMBER_TYPE_DISK)
+T_VOLUME_STORAGE OnDisk(uint32_t nDisk, int32_t nPartition)
 {
     T_VOLUME_STORAGE storage;
     storage.bOpened = storage.bNumber = storage.bExtents = true;
-    storage.number = T_DEVICE_NUMBER{nType, nDisk, nPartition};
+    storage.number = T_DEVICE_NUMBER{DEVICE_NUMBER_TYPE_DISK, nDisk, nPartition};
     storage.arrExtents = {T_DISK_EXTENT{nDisk, 0x100000, 0x100000}};
     return storage;
 }
 
 class VolumeControlTest : public ::testing::Test {
 protected:
-    // E: and F: on disk 1; G: on CD-ROM drive 0.
+    // E: and F: on disk 1.
     VolumeControlTest() : m_capture(m_recorder)
     {
         Mount("E", OnDisk(1, 1));
         Mount("F", OnDisk(1, 2));
-        m_scanner.MountLetter("G", "\\\\?\\Volume{g}\\", DRIVE_TYPE_CDROM);
-        T_VOLUME_STORAGE cdrom;
-        cdrom.bOpened = cdrom.bNumber = true;
-        cdrom.number = T_DEVICE_NUMBER{DEVICE_NUMBER_TYPE_CD_ROM, 0, -1};
-        m_scanner.SetStorage("\\\\?\\Volume{g}\\", cdrom);
         m_drives.Refresh();
     }
 
@@ -120,14 +115,6 @@ TEST_F(VolumeControlTest, EjectMediaOfAnUnheldDriveTakesATemporaryLock)
     EXPECT_EQ(m_recorder.LogText(), "") << "the EJECT button logs nothing";
     m_control.LoadMedia(DRIVE_KIND_DISK, 1);
     EXPECT_TRUE(Vol('E').MediaPresent());
-}
-
-TEST_F(VolumeControlTest, OnlyDiskVolumesCanBeLockedAndOnlyRemovableOnesCountAsRemovable)
-{
-    EXPECT_TRUE(m_control.CanLockDrive(DRIVE_KIND_DISK, 1));
-    EXPECT_FALSE(m_control.CanLockDrive(DRIVE_KIND_CDROM, 0));
-    EXPECT_FALSE(m_control.CanLockDrive(DRIVE_KIND_DISK, 7)) << "no volumes";
-    EXPECT_FALSE(m_control.IsDriveLocked(DRIVE_KIND_DISK, 7));
 }
 
 TEST_F(VolumeControlTest, ALockWhoseDriveWentAwayIsDroppedWithALine)

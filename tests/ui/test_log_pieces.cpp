@@ -22,15 +22,9 @@ TEST(LogPieces, EveryLineOfAWarningOrErrorGetsThePrefixAndItsOwnFormat)
     const auto error = log.Split(ComposeLogWord(LOG_STYLE_ERROR), "first\nsecond\n");
     EXPECT_EQ(Texts(error), (std::vector<std::string>{"[ERROR] first\r\n", "[ERROR] second\r\n"}));
     EXPECT_EQ(error[0].format.crBack, 0x0000FFu);  // on red
-    EXPECT_NE(LogFormatOf(ComposeLogWord(LOG_STYLE_WARNING)).crText, LogFormatOf(ComposeLogWord(LOG_STYLE_INFO)).crText);
     EXPECT_EQ(Texts(log.Split(ComposeLogWord(LOG_STYLE_INFO), "a\n\nb\n")),
               (std::vector<std::string>{"a\r\n", "\r\n", "b\r\n"}));
     EXPECT_TRUE(log.Split(ComposeLogWord(LOG_STYLE_WARNING), "").empty());
-    // Every effect bit of a word reaches the format, the prefix bits do not
-    // leak into the colour.
-    EXPECT_EQ(LogFormatOf(0x0F123456 | LOG_WORD_BACKGROUND),
-              (T_LOG_FORMAT{LOG_VIEW_BACK_COLOR, 0x123456, true, true, true, true}));
-    EXPECT_EQ(LogFormatOf(ComposeLogWord(LOG_STYLE_WARNING)).crText & 0xFF000000u, 0u);
 }
 
 TEST(LogPieces, AnOpenLineIsContinuedWithoutASecondPrefixInTheNextTextsOwnFormat)

@@ -1,19 +1,16 @@
 // The POSIX settings file: files that are not settings at all (binary,
 // huge, a folder, a FIFO) never stop a read and are never destroyed by a
 // write; writes replace the file in one step, make private folders and
-// follow a symbolic link; and the file's place without HOME.
+// follow a symbolic link.
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <optional>
 #include <random>
 #include <string>
 
 #include "drives/posix/profile_store_file.h"
-#include "drives/settings_path.h"
 #include "tests/support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -87,19 +84,4 @@ TEST_F(ProfileFile, AWriteMakesPrivateFoldersAndKeepsTheFileModeAndSymbolicLinks
     EXPECT_TRUE(fs::is_symlink(m_dir.File("link.ini")));
     EXPECT_EQ(Buffer(m_strPath), 48);
     EXPECT_EQ(fs::status(m_strPath).permissions(), fs::perms(0644));
-}
-
-TEST(SettingsPathPosix, WithoutHomeInTheEnvironmentTheUsersHomeFromThePasswordDatabaseServes)
-{
-    std::optional<std::string> saved[2];
-    const char* const names[2] = {"XDG_CONFIG_HOME", "HOME"};
-    for (int i = 0; i < 2; ++i) {
-        if (const char* pValue = std::getenv(names[i])) saved[i] = pValue;
-        ::unsetenv(names[i]);
-    }
-    const std::string strPath = GetSettingsFilePath();
-    for (int i = 0; i < 2; ++i) {
-        if (saved[i]) ::setenv(names[i], saved[i]->c_str(), 1);
-    }
-    EXPECT_TRUE(strPath.starts_with("/") && strPath.ends_with("/.config/gravelmoor/gravelmoor.ini")) << strPath;
 }

@@ -137,12 +137,6 @@ void CWindowHarness::ChooseDrive(int r, int nPos)
                    reinterpret_cast<LPARAM>(hBox));
 }
 
-int CWindowHarness::RowSelection(int r) const
-{
-    return static_cast<int>(
-        ::SendMessageW(Item(static_cast<int>(IDC_ROW_DRIVE[static_cast<size_t>(r)])), CB_GETCURSEL, 0, 0));
-}
-
 void CWindowHarness::SetImagePath(const std::string& strPath)
 {
     const HWND hBox = Item(IDC_IMAGE_PATH);

@@ -73,7 +73,6 @@ public:
     void SetRowChecked(int r, bool bChecked);
     // Chooses list position nPos in row r's drive box.
     void ChooseDrive(int r, int nPos);
-    int RowSelection(int r) const;
     // Types a path into the image path box.
     void SetImagePath(const std::string& strPath);
     // Waits for a job that was started to end; false when it did not.
