@@ -218,21 +218,6 @@ void EachDriveIsDoneInFull(EngineMatrix& t, const T_ROW& row)
     EXPECT_TRUE(t.FailedRows().empty());
 }
 
-void AStopBeforeTheRunTouchesNothing(EngineMatrix& t, const T_ROW& row)
-{
-    t.Drives(row, 1, SIZE);
-    auto pEngine = row.pfnMake();
-    pEngine->Abort();
-    const auto result = pEngine->Run(t.Job(1));
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
-    EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
-    EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
-    EXPECT_EQ(t.m_pImage->TotalReads(), 0u);
-    EXPECT_TRUE(!row.bImageIsWritten || t.m_pImage->Contents().empty());
-    EXPECT_TRUE(t.FailedRows().empty());
-}
-
 // The drives go slowly: whatever feeds them or takes their data waits for
 // room or for blocks, they wait in their I/O.
 void AStopDuringTheDrivesIO(EngineMatrix& t, const T_ROW& row)
@@ -539,23 +524,31 @@ void ATargetGivenTwiceIsRefused(EngineMatrix& t, const T_ROW& row)
     }
 }
 
-// A pool that can be only partly built fails the run before the image is
-// opened (and so before anyone is asked about it) or a drive is touched.
-void APoolThatCannotBeBuiltTouchesNothing(EngineMatrix& t, const T_ROW& row)
+// A stop before the run, or a pool that can be only partly built, fails
+// the run before the image is opened (and so before anyone is asked about
+// it) or a drive is touched.
+void ARunThatCannotStartTouchesNothing(EngineMatrix& t, const T_ROW& row)
 {
-    t.Drives(row, 1, MIB);
     static std::atomic<int> s_nRegionsLeft;
-    s_nRegionsLeft = 5;
-    SetRegionAllocator([](size_t n) { return s_nRegionsLeft.fetch_sub(1) > 0 ? DefaultAllocRegion(n) : nullptr; });
-    const auto result = t.Run(row, 1);
-    SetRegionAllocator(nullptr);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
-    EXPECT_EQ(t.Count("out of memory.\n" + GetSystemErrorText(SystemError::NoMemory()) + "\n"), 1u);
-    EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
-    EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
-    EXPECT_EQ(t.m_pImage->OpenCount(), 0u);
-    EXPECT_TRUE(t.FailedRows().empty());
+    for (const bool bStop : {true, false}) {
+        SCOPED_TRACE(bStop ? "stopped before" : "no memory");
+        t.Drives(row, 1, SIZE);
+        auto pEngine = row.pfnMake();
+        if (bStop) pEngine->Abort();
+        s_nRegionsLeft = bStop ? 1000 : 5;
+        SetRegionAllocator([](size_t n) { return s_nRegionsLeft.fetch_sub(1) > 0 ? DefaultAllocRegion(n) : nullptr; });
+        const auto result = pEngine->Run(t.Job(1));
+        SetRegionAllocator(nullptr);
+        EXPECT_FALSE(result.bOk);
+        EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
+        EXPECT_EQ(t.Count("out of memory.\n" + GetSystemErrorText(SystemError::NoMemory()) + "\n"), bStop ? 0u : 1u);
+        EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
+        EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
+        EXPECT_TRUE(bStop || t.m_pImage->OpenCount() == 0);
+        EXPECT_EQ(t.m_pImage->TotalReads(), 0u);
+        EXPECT_TRUE(!row.bImageIsWritten || t.m_pImage->Contents().empty());
+        EXPECT_TRUE(t.FailedRows().empty());
+    }
 }
 
 void AnImageThatCannotBeOpenedTouchesNoDrive(EngineMatrix& t, const T_ROW& row)
@@ -660,7 +653,7 @@ const char* const WRITERS_ONLY = "only a writer writes, flushes and reads back i
 const char* const NO_IMAGE = "erasing takes no image";
 const T_FAULT FAULTS[] = {
     {"EachDriveIsDoneInFull", EachDriveIsDoneInFull, "RWCE", ""},
-    {"AStopBeforeTheRunTouchesNothing", AStopBeforeTheRunTouchesNothing, "RWCE", ""},
+    {"ARunThatCannotStartTouchesNothing", ARunThatCannotStartTouchesNothing, "RWCE", ""},
     {"AStopDuringTheDrivesIO", AStopDuringTheDrivesIO, "RWCE", ""},
     {"AStopDuringTheImagesIO", AStopDuringTheImagesIO, "RWC", NO_IMAGE},
     {"AStopDuringTheReadBack", AStopDuringTheReadBack, "WE", "a reader's drive I/O is its read: see the above"},
@@ -675,7 +668,6 @@ const T_FAULT FAULTS[] = {
     {"AnUnusableDriveIsNeverTouched", AnUnusableDriveIsNeverTouched, "RWCE", ""},
     {"AJobOfNoDriveOrOfTooManyIsRefused", AJobOfNoDriveOrOfTooManyIsRefused, "RWCE", ""},
     {"ATargetGivenTwiceIsRefused", ATargetGivenTwiceIsRefused, "WE", "reading a drive twice harms nothing"},
-    {"APoolThatCannotBeBuiltTouchesNothing", APoolThatCannotBeBuiltTouchesNothing, "RWCE", ""},
     {"AnImageThatCannotBeOpenedTouchesNoDrive", AnImageThatCannotBeOpenedTouchesNoDrive, "RWC", NO_IMAGE},
     {"AnImageThatFailsMidwayEndsTheRun", AnImageThatFailsMidwayEndsTheRun, "RWC", NO_IMAGE},
     {"CompareAfterWriteSkipsOnlyEqualUnits", CompareAfterWriteSkipsOnlyEqualUnits, "WE", WRITERS_ONLY},

@@ -80,11 +80,7 @@ TEST_F(ParallelDeflateTest, AFileThatFailsOrFillsUpEndsTheStreamWithItsError)
         else pDisk->FailWrites(0, UINT64_MAX, SystemError::IoError());
         T_FAKE_FILE file(pDisk);
         CParallelDeflate deflate;
-        CZLIBIO::T_RESULT result = deflate.Init(*file.pFile, m_zlib.EntryPoints(), 2);
-        for (size_t nPos = 0; result.bOk && nPos < data.size(); nPos += MIB) {
-            result = deflate.WriteCompressFile(data.data() + nPos, MIB);
-        }
-        if (result.bOk) result = deflate.CommitWrite();
+        const CZLIBIO::T_RESULT result = WriteAll(deflate, deflate.Init(*file.pFile, m_zlib.EntryPoints(), 2), data, MIB);
         EXPECT_EQ(result.nZlibResult, Z_ERRNO);
         EXPECT_EQ(result.nError, bFull ? SystemError::DiskFull() : SystemError::IoError());
         EXPECT_EQ(deflate.CompressedBytes(), bFull ? nRoom : 0u);
