@@ -6,37 +6,28 @@
 namespace engine_test {
 namespace {
 
-// The log of a whole drive read into a real file; the image's progress ends
-// full.
-TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigest)
-{
-    const auto data = AddDrive(0, 5 * MIB + 512)->Contents();
-    T_ENGINE_JOB job = ReadJob();
-    job.arrDrives[0].strName = "DISK #1";
-    ASSERT_TRUE(m_engine.Run(job).bOk);
-    EXPECT_EQ(ImageData(), data);
-    const std::vector<std::string> lines = {"READ DISK #1 => " + m_strImage + "\n", "DISK #1\n",
-                                            "  disk size=5243392 bytes.\n", "DISK MD5SUM=" + Md5Of(data) + "\n",
-                                            "DISK #1 - 5243392 bytes dumped.\n"};
-    std::vector<std::string> logged;
-    for (const T_LOG_LINE& line : m_recorder.LogLines()) logged.push_back(line.strText);
-    EXPECT_EQ(logged, lines);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
-}
-
-TEST_F(ReadTest, AMediumThatEndsEarlyIsAGoodReadOfWhatItHad)
+// The log of a drive read into a real file; a medium that ends early is
+// a good read of what it had. The image's progress ends full.
+TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigestOfWhatTheMediumHad)
 {
     auto pDisk = AddDrive(0, 6 * MIB);
     pDisk->EndEarlyAt(3 * MIB + 4096);
-    const T_ENGINE_RESULT result = Read();
+    T_ENGINE_JOB job = ReadJob();
+    job.arrDrives[0].strName = "DISK #1";
+    const T_ENGINE_RESULT result = m_engine.Run(job);
     ASSERT_TRUE(result.bOk);
     const auto data = Head(pDisk->Contents(), 3 * MIB + 4096);
     EXPECT_EQ(ImageData(), data);
     EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(data));
     EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
     EXPECT_EQ(result.nTotal, 6 * MIB);
-    EXPECT_EQ(Count("the drive ended at 3149824 bytes, before its reported size of 6291456 bytes.\n"), 1u);
-    EXPECT_EQ(Count(Drive(0) + " - 3149824 bytes dumped.\n"), 1u);
+    const std::vector<std::string> lines = {
+        "READ DISK #1 => " + m_strImage + "\n", "DISK #1\n", "  disk size=6291456 bytes.\n",
+        "the drive ended at 3149824 bytes, before its reported size of 6291456 bytes.\n",
+        "DISK MD5SUM=" + Md5Of(data) + "\n", "DISK #1 - 3149824 bytes dumped.\n"};
+    std::vector<std::string> logged;
+    for (const T_LOG_LINE& line : m_recorder.LogLines()) logged.push_back(line.strText);
+    EXPECT_EQ(logged, lines);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
 }
