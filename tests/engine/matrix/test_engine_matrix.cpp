@@ -131,23 +131,27 @@ public:
         fnBreak(*m_drives[1]);
         return Run(row, 2);
     }
-    // Drive 1 failed with its own verdict and error; it holds what the
-    // engine writes up to nGoodTo and its old data from nOldFrom. Drive 0
-    // was stopped with it or finished on its own.
-    void ExpectSecondFailed(const T_ROW& row, const T_ENGINE_RESULT& result, ESlotVerdict eVerdict,
-                            uint32_t dwError, uint64_t nGoodTo, uint64_t nOldFrom)
+    // The last drive failed with its own verdict and error; it holds what
+    // the engine writes up to nGoodTo and its old data from nOldFrom. The
+    // other, if any, was stopped with it or finished on its own.
+    void ExpectLastFailed(const T_ROW& row, const T_ENGINE_RESULT& result, ESlotVerdict eVerdict, uint32_t dwError,
+                          uint64_t nGoodTo, uint64_t nOldFrom)
     {
         EXPECT_FALSE(result.bOk);
-        ASSERT_EQ(result.arrSlots.size(), 2u);
-        EXPECT_EQ(result.arrSlots[1].eVerdict, eVerdict);
-        EXPECT_EQ(result.arrSlots[1].dwError, dwError);
+        ASSERT_EQ(result.arrSlots.size(), static_cast<size_t>(Pair(row)));
+        const int k = Pair(row) - 1;
+        EXPECT_EQ(result.arrSlots[k].eVerdict, eVerdict);
+        EXPECT_EQ(result.arrSlots[k].dwError, dwError);
         const auto expected = Expected(row);
-        EXPECT_TRUE(SameRange(m_drives[1]->Contents(), expected, 0, nGoodTo));
-        EXPECT_TRUE(SameRange(m_drives[1]->Contents(), m_old, nOldFrom, SIZE));
-        EXPECT_FALSE(Logged(Done(row, 1, SIZE)));
-        EXPECT_EQ(result.arrSlots[0].eVerdict, row.bFailureStopsAll ? ESlotVerdict::Stopped : ESlotVerdict::Ok);
-        EXPECT_EQ(m_drives[0]->Contents() == expected, !row.bFailureStopsAll);
-        EXPECT_EQ(FailedRows(), Posted(row, {ROWS[1]}));
+        EXPECT_TRUE(SameRange(m_drives[k]->Contents(), expected, 0, nGoodTo));
+        EXPECT_TRUE(SameRange(m_drives[k]->Contents(), m_old, nOldFrom, SIZE));
+        EXPECT_FALSE(Logged(Done(row, k, SIZE)));
+        if (k > 0) {
+            EXPECT_EQ(result.arrSlots[0].eVerdict, row.bFailureStopsAll ? ESlotVerdict::Stopped : ESlotVerdict::Ok);
+            EXPECT_EQ(m_drives[0]->Contents() == expected, !row.bFailureStopsAll);
+            EXPECT_EQ(Count(Done(row, 0, SIZE)), row.bFailureStopsAll ? 0u : 1u);
+        }
+        EXPECT_EQ(FailedRows(), Posted(row, {ROWS[k]}));
         ExpectAllClosed();
     }
     // Runs the engine on this thread and stops it from another once
@@ -211,21 +215,6 @@ void EachDriveIsDoneInFull(EngineMatrix& t, const T_ROW& row)
         EXPECT_TRUE(result.arrSlots[0].bDigest);
         EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(t.m_old));
     }
-    EXPECT_TRUE(t.FailedRows().empty());
-}
-
-void AStopBeforeTheRunTouchesNothing(EngineMatrix& t, const T_ROW& row)
-{
-    t.Drives(row, 1, SIZE);
-    auto pEngine = row.pfnMake();
-    pEngine->Abort();
-    const auto result = pEngine->Run(t.Job(1));
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
-    EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
-    EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
-    EXPECT_EQ(t.m_pImage->TotalReads(), 0u);
-    EXPECT_TRUE(!row.bImageIsWritten || t.m_pImage->Contents().empty());
     EXPECT_TRUE(t.FailedRows().empty());
 }
 
@@ -305,12 +294,12 @@ void AStopWhileAUnitIsRetried(EngineMatrix& t, const T_ROW& row)
     EXPECT_FALSE(result.arrSlots[0].bDigest);
 }
 
-// The second drive fails from 2 MiB on: eleven tries of its unit, one
+// The last drive fails from 2 MiB on: eleven tries of its unit, one
 // give-up line; the other drive goes on or stops as the engine's rule says.
 void ADriveThatFailsMidway(EngineMatrix& t, const T_ROW& row)
 {
     const std::string strIo = row.bWrites ? "write" : "read";
-    const int nDrives = t.Pair(row), k = nDrives - 1;
+    const int k = t.Pair(row) - 1;
     const std::string strRetryOut = t.Line(row, k, "disk " + strIo + " retry out.\n");
     T_ENGINE_RESULT result;
     if (row.bWrites) {
@@ -318,24 +307,16 @@ void ADriveThatFailsMidway(EngineMatrix& t, const T_ROW& row)
             d.FailWrites(2 * MIB + 5, 2 * MIB + 6, SystemError::IoError());
         });
     } else {
-        t.Drives(row, nDrives, SIZE);
+        t.Drives(row, k + 1, SIZE);
         t.m_drives[k]->FailReads(2 * MIB + 100, 2 * MIB + 200, SystemError::IoError());
-        result = t.Run(row, nDrives);
+        result = t.Run(row, k + 1);
         EXPECT_EQ(t.m_drives[k]->ReadsAt(2 * MIB), 11u);
         EXPECT_EQ(t.m_drives[k]->ReadsAt(3 * MIB), 0u);
     }
     EXPECT_EQ(t.Count(t.Line(row, k, "disk " + strIo + " error (00200000-002FFFFF).\n") + IoError()), 11u);
     EXPECT_EQ(t.Count(strRetryOut), 1u);
-    if (row.bWrites) {
-        t.ExpectSecondFailed(row, result, ESlotVerdict::WriteFailed, SystemError::IoError(), 2 * MIB, 3 * MIB);
-        return;
-    }
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.arrSlots[k].eVerdict, ESlotVerdict::ReadFailed);
-    EXPECT_EQ(result.arrSlots[k].dwError, SystemError::IoError());
-    EXPECT_FALSE(t.Logged(t.Done(row, k, SIZE)));
-    EXPECT_EQ(t.Count(t.Done(row, 0, SIZE)), k > 0 ? 1u : 0u);  // the other was read to its end
-    EXPECT_EQ(t.FailedRows(), t.Posted(row, {ROWS[k]}));
+    const auto eVerdict = row.bWrites ? ESlotVerdict::WriteFailed : ESlotVerdict::ReadFailed;
+    t.ExpectLastFailed(row, result, eVerdict, SystemError::IoError(), 2 * MIB, 3 * MIB);
 }
 
 // The second drive fails to store: its flush fails; its writes store half
@@ -367,7 +348,7 @@ void ADriveThatFailsToStore(EngineMatrix& t, const T_ROW& row)
         EXPECT_EQ(t.Count(c.strLine), c.nTimes);
         EXPECT_EQ(t.Count(Drive(1) + " - disk write retry out.\n"), bRetried ? 1u : 0u);
         EXPECT_FALSE(t.Logged("disk write error"));
-        t.ExpectSecondFailed(row, result, ESlotVerdict::WriteFailed, c.dwError, c.nGoodTo, c.nOldFrom);
+        t.ExpectLastFailed(row, result, ESlotVerdict::WriteFailed, c.dwError, c.nGoodTo, c.nOldFrom);
     }
 }
 
@@ -543,23 +524,31 @@ void ATargetGivenTwiceIsRefused(EngineMatrix& t, const T_ROW& row)
     }
 }
 
-// A pool that can be only partly built fails the run before the image is
-// opened (and so before anyone is asked about it) or a drive is touched.
-void APoolThatCannotBeBuiltTouchesNothing(EngineMatrix& t, const T_ROW& row)
+// A stop before the run, or a pool that can be only partly built, fails
+// the run before the image is opened (and so before anyone is asked about
+// it) or a drive is touched.
+void ARunThatCannotStartTouchesNothing(EngineMatrix& t, const T_ROW& row)
 {
-    t.Drives(row, 1, MIB);
     static std::atomic<int> s_nRegionsLeft;
-    s_nRegionsLeft = 5;
-    SetRegionAllocator([](size_t n) { return s_nRegionsLeft.fetch_sub(1) > 0 ? DefaultAllocRegion(n) : nullptr; });
-    const auto result = t.Run(row, 1);
-    SetRegionAllocator(nullptr);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
-    EXPECT_EQ(t.Count("out of memory.\n" + GetSystemErrorText(SystemError::NoMemory()) + "\n"), 1u);
-    EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
-    EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
-    EXPECT_EQ(t.m_pImage->OpenCount(), 0u);
-    EXPECT_TRUE(t.FailedRows().empty());
+    for (const bool bStop : {true, false}) {
+        SCOPED_TRACE(bStop ? "stopped before" : "no memory");
+        t.Drives(row, 1, SIZE);
+        auto pEngine = row.pfnMake();
+        if (bStop) pEngine->Abort();
+        s_nRegionsLeft = bStop ? 1000 : 5;
+        SetRegionAllocator([](size_t n) { return s_nRegionsLeft.fetch_sub(1) > 0 ? DefaultAllocRegion(n) : nullptr; });
+        const auto result = pEngine->Run(t.Job(1));
+        SetRegionAllocator(nullptr);
+        EXPECT_FALSE(result.bOk);
+        EXPECT_EQ(result.arrSlots[0].eVerdict, ESlotVerdict::NotRun);
+        EXPECT_EQ(t.Count("out of memory.\n" + GetSystemErrorText(SystemError::NoMemory()) + "\n"), bStop ? 0u : 1u);
+        EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
+        EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
+        EXPECT_TRUE(bStop || t.m_pImage->OpenCount() == 0);
+        EXPECT_EQ(t.m_pImage->TotalReads(), 0u);
+        EXPECT_TRUE(!row.bImageIsWritten || t.m_pImage->Contents().empty());
+        EXPECT_TRUE(t.FailedRows().empty());
+    }
 }
 
 void AnImageThatCannotBeOpenedTouchesNoDrive(EngineMatrix& t, const T_ROW& row)
@@ -664,7 +653,7 @@ const char* const WRITERS_ONLY = "only a writer writes, flushes and reads back i
 const char* const NO_IMAGE = "erasing takes no image";
 const T_FAULT FAULTS[] = {
     {"EachDriveIsDoneInFull", EachDriveIsDoneInFull, "RWCE", ""},
-    {"AStopBeforeTheRunTouchesNothing", AStopBeforeTheRunTouchesNothing, "RWCE", ""},
+    {"ARunThatCannotStartTouchesNothing", ARunThatCannotStartTouchesNothing, "RWCE", ""},
     {"AStopDuringTheDrivesIO", AStopDuringTheDrivesIO, "RWCE", ""},
     {"AStopDuringTheImagesIO", AStopDuringTheImagesIO, "RWC", NO_IMAGE},
     {"AStopDuringTheReadBack", AStopDuringTheReadBack, "WE", "a reader's drive I/O is its read: see the above"},
@@ -679,7 +668,6 @@ const T_FAULT FAULTS[] = {
     {"AnUnusableDriveIsNeverTouched", AnUnusableDriveIsNeverTouched, "RWCE", ""},
     {"AJobOfNoDriveOrOfTooManyIsRefused", AJobOfNoDriveOrOfTooManyIsRefused, "RWCE", ""},
     {"ATargetGivenTwiceIsRefused", ATargetGivenTwiceIsRefused, "WE", "reading a drive twice harms nothing"},
-    {"APoolThatCannotBeBuiltTouchesNothing", APoolThatCannotBeBuiltTouchesNothing, "RWCE", ""},
     {"AnImageThatCannotBeOpenedTouchesNoDrive", AnImageThatCannotBeOpenedTouchesNoDrive, "RWC", NO_IMAGE},
     {"AnImageThatFailsMidwayEndsTheRun", AnImageThatFailsMidwayEndsTheRun, "RWC", NO_IMAGE},
     {"CompareAfterWriteSkipsOnlyEqualUnits", CompareAfterWriteSkipsOnlyEqualUnits, "WE", WRITERS_ONLY},

@@ -6,37 +6,28 @@
 namespace engine_test {
 namespace {
 
-// The log of a whole drive read into a real file; the image's progress ends
-// full.
-TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigest)
-{
-    const auto data = AddDrive(0, 5 * MIB + 512)->Contents();
-    T_ENGINE_JOB job = ReadJob();
-    job.arrDrives[0].strName = "DISK #1";
-    ASSERT_TRUE(m_engine.Run(job).bOk);
-    EXPECT_EQ(ImageData(), data);
-    const std::vector<std::string> lines = {"READ DISK #1 => " + m_strImage + "\n", "DISK #1\n",
-                                            "  disk size=5243392 bytes.\n", "DISK MD5SUM=" + Md5Of(data) + "\n",
-                                            "DISK #1 - 5243392 bytes dumped.\n"};
-    std::vector<std::string> logged;
-    for (const T_LOG_LINE& line : m_recorder.LogLines()) logged.push_back(line.strText);
-    EXPECT_EQ(logged, lines);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
-}
-
-TEST_F(ReadTest, AMediumThatEndsEarlyIsAGoodReadOfWhatItHad)
+// The log of a drive read into a real file; a medium that ends early is
+// a good read of what it had. The image's progress ends full.
+TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigestOfWhatTheMediumHad)
 {
     auto pDisk = AddDrive(0, 6 * MIB);
     pDisk->EndEarlyAt(3 * MIB + 4096);
-    const T_ENGINE_RESULT result = Read();
+    T_ENGINE_JOB job = ReadJob();
+    job.arrDrives[0].strName = "DISK #1";
+    const T_ENGINE_RESULT result = m_engine.Run(job);
     ASSERT_TRUE(result.bOk);
     const auto data = Head(pDisk->Contents(), 3 * MIB + 4096);
     EXPECT_EQ(ImageData(), data);
     EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(data));
     EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
     EXPECT_EQ(result.nTotal, 6 * MIB);
-    EXPECT_EQ(Count("the drive ended at 3149824 bytes, before its reported size of 6291456 bytes.\n"), 1u);
-    EXPECT_EQ(Count(Drive(0) + " - 3149824 bytes dumped.\n"), 1u);
+    const std::vector<std::string> lines = {
+        "READ DISK #1 => " + m_strImage + "\n", "DISK #1\n", "  disk size=6291456 bytes.\n",
+        "the drive ended at 3149824 bytes, before its reported size of 6291456 bytes.\n",
+        "DISK MD5SUM=" + Md5Of(data) + "\n", "DISK #1 - 3149824 bytes dumped.\n"};
+    std::vector<std::string> logged;
+    for (const T_LOG_LINE& line : m_recorder.LogLines()) logged.push_back(line.strText);
+    EXPECT_EQ(logged, lines);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
 }
@@ -106,85 +97,74 @@ TEST_F(ReadTest, AnImageThatCannotBeWrittenEndsTheRunWithWhatItHolds)
     EXPECT_EQ(m_pImage->Contents(), data);
 }
 
-TEST_F(ReadTest, AnExistingImageIsReplacedOnlyWhenTheAnswerIsYesOrTheOptionSaysSo)
+// An existing image is replaced only when the answer is yes or the option
+// says so. Its old contents go with the first block written, not before: a
+// job that fails earlier leaves them, and nobody is asked about a job that
+// cannot run. A new image that never got a byte is removed; once a block is
+// in, the partial image stays. nImage: what the image holds afterwards, the
+// drive's first nImage bytes, KEPT (its old contents) or GONE (no file).
+TEST_F(ReadTest, AnImageIsReplacedOnlyWhenAllowedAndLosesItsOldContentsOnlyWithTheFirstBlock)
 {
-    const std::vector<uint8_t> old(3 * MIB, 0xEE);  // longer than the drive
-    struct T_CASE {
+    constexpr int64_t KEPT = -1, GONE = -2;
+    const std::vector<uint8_t> old(3 * MIB, 0xEE);  // longer than the drives
+    using FnSetUp = void (*)(ReadTest& t, CFakeDisk& d);
+    const FnSetUp none = [](ReadTest&, CFakeDisk&) {};
+    const FnSetUp firstUnreadable = [](ReadTest&, CFakeDisk& d) { d.FailReads(0, 1, SystemError::IoError()); };
+    const struct {
+        const char* pName;
+        bool bExists;
         int nAnswer;  // -1: nobody to ask
         bool bOverwrite;
-        bool bReplaced;
+        FnSetUp pfnSetUp;
+        uint64_t nDrive;
+        bool bOk;
         int nAsked;
-    } cases[] = {{0, false, false, 1}, {-1, false, false, 0}, {1, false, true, 1}, {0, true, true, 0}};
-    for (const T_CASE& c : cases) {
-        SCOPED_TRACE(c.nAnswer * 10 + c.bOverwrite);
-        NextCase();
-        WriteWholeFile(m_strImage, old);
-        const auto data = AddDrive(0, MIB + 7)->Contents();
-        m_options.bOverwrite = c.bOverwrite;
-        CScriptedPrompt prompt(c.nAnswer == 1);
-        EXPECT_EQ(Read(c.nAnswer < 0 ? nullptr : &prompt).bOk, c.bReplaced);
-        EXPECT_EQ(prompt.m_nAsked, c.nAsked);
-        EXPECT_EQ(prompt.m_strQuestion, c.nAsked ? "Gravelmoor: 上書きしますか？" : "");
-        EXPECT_EQ(ImageData(), c.bReplaced ? data : old);
-        EXPECT_EQ(Count("can't create file " + m_strImage + ".\nit exists and was kept as it is.\n"),
-                  c.bReplaced ? 0u : 1u);
-    }
-}
-
-// Old contents go with the first block written, not before: a job that
-// fails earlier leaves them, and nobody is asked about a job that cannot
-// run. A new image that never got a byte is removed; once a block is in,
-// the partial image stays.
-TEST_F(ReadTest, AnImageLosesItsOldContentsOnlyWithTheFirstBlock)
-{
-    const std::vector<uint8_t> old = {'o', 'l', 'd', '!'};
-    struct T_CASE {
-        const char* pName;
-        void (*pfnSetUp)(ReadTest& t, CFakeDisk& d);
-        int nAsked;
+        int64_t nImage;
+    } cases[] = {
+        {"answer no", true, 0, false, none, MIB + 7, false, 1, KEPT},
+        {"nobody to ask", true, -1, false, none, MIB + 7, false, 0, KEPT},
+        {"answer yes", true, 1, false, none, MIB + 7, true, 1, MIB + 7},
+        {"overwrite option", true, 0, true, none, MIB + 7, true, 0, MIB + 7},
+        {"drive is no disk", true, 1, false, [](ReadTest&, CFakeDisk& d) { d.SetKind(EDeviceKind::CharacterDevice); },
+         2 * MIB, false, 0, KEPT},
+        {"first block unreadable", true, 1, false, firstUnreadable, 2 * MIB, false, 1, KEPT},
+        {"new, first block unreadable", false, -1, false, firstUnreadable, 2 * MIB, false, 0, GONE},
+        // Slow retries: the writer stores the first two blocks.
+        {"partial", true, 1, false,
+         [](ReadTest&, CFakeDisk& d) {
+             d.FailReads(2 * MIB, 2 * MIB + 1, SystemError::IoError());
+             d.SetReadDelayMs(20);
+         },
+         3 * MIB, false, 1, 2 * MIB},
+        {"drive of 0 bytes", true, 1, false, none, 0, true, 1, 0},
+        // Last: the engine stays stopped.
+        {"stopped before", true, 1, false, [](ReadTest& t, CFakeDisk&) { t.m_engine.Abort(); }, 2 * MIB, false, 0,
+         KEPT},
     };
-    const T_CASE cases[] = {
-        {"drive is no disk", [](ReadTest&, CFakeDisk& d) { d.SetKind(EDeviceKind::CharacterDevice); }, 0},
-        {"first block unreadable", [](ReadTest&, CFakeDisk& d) { d.FailReads(0, 1, SystemError::IoError()); }, 1},
-        {"stopped before", [](ReadTest& t, CFakeDisk&) { t.m_engine.Abort(); }, 0},
-    };
-    for (const T_CASE& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.pName);
         NextCase();
-        WriteWholeFile(m_strImage, old);
-        CScriptedPrompt yes(true);
-        c.pfnSetUp(*this, *AddDrive(0, 2 * MIB));
-        EXPECT_FALSE(Read(&yes).bOk);
-        EXPECT_EQ(yes.m_nAsked, c.nAsked);
-        EXPECT_EQ(ImageData(), old);
+        if (c.bExists) WriteWholeFile(m_strImage, old);
+        m_options.bOverwrite = c.bOverwrite;
+        CScriptedPrompt prompt(c.nAnswer == 1);
+        auto pDisk = AddDrive(0, c.nDrive);
+        c.pfnSetUp(*this, *pDisk);
+        const T_ENGINE_RESULT result = Read(c.nAnswer < 0 ? nullptr : &prompt);
+        EXPECT_EQ(result.bOk, c.bOk);
+        EXPECT_EQ(prompt.m_nAsked, c.nAsked);
+        EXPECT_EQ(prompt.m_strQuestion, c.nAsked ? "Gravelmoor: 上書きしますか？" : "");
+        EXPECT_EQ(Count("can't create file " + m_strImage + ".\nit exists and was kept as it is.\n"),
+                  c.bExists && c.nAnswer <= 0 && !c.bOverwrite ? 1u : 0u);
+        EXPECT_EQ(ImageExists(), c.nImage != GONE);
+        if (c.nImage >= 0) {
+            const auto data = Head(pDisk->Contents(), static_cast<uint64_t>(c.nImage));
+            EXPECT_EQ(ImageData(), data);
+            EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
+            EXPECT_TRUE(!c.bOk || Md5Text(result.arrSlots[0].digest) == Md5Of(data));
+        } else if (c.nImage == KEPT) {
+            EXPECT_EQ(ImageData(), old);
+        }
     }
-}
-
-TEST_F(ReadTest, ANewImageWithoutAByteOfTheDriveIsRemovedAndAPartialOneStays)
-{
-    AddDrive(0, 2 * MIB)->FailReads(0, 1, SystemError::IoError());
-    EXPECT_FALSE(Read().bOk);
-    EXPECT_FALSE(ImageExists());
-
-    NextCase();
-    auto pDisk = AddDrive(0, 3 * MIB);
-    pDisk->FailReads(2 * MIB, 2 * MIB + 1, SystemError::IoError());
-    pDisk->SetReadDelayMs(20);  // slow retries: the writer stores the first two blocks
-    WriteWholeFile(m_strImage, std::vector<uint8_t>(5 * MIB, 0xEE));
-    CScriptedPrompt yes(true);
-    const T_ENGINE_RESULT result = Read(&yes);
-    EXPECT_EQ(result.arrSlots[0].nBytes, 2 * MIB);
-    EXPECT_EQ(ImageData(), Head(pDisk->Contents(), 2 * MIB));  // nothing of the old image is left
-
-    // A drive of 0 bytes read in full replaces an image with nothing, and
-    // its digest is that of nothing.
-    NextCase();
-    WriteWholeFile(m_strImage, {'o', 'l', 'd'});
-    AddDriveWith(0, {});
-    const T_ENGINE_RESULT empty = Read(&yes);
-    ASSERT_TRUE(empty.bOk);
-    EXPECT_EQ(Md5Text(empty.arrSlots[0].digest), "d41d8cd98f00b204e9800998ecf8427e");
-    EXPECT_TRUE(ImageExists() && ImageData().empty());
 }
 
 // Refused without a question: an image that is not a regular file, one

@@ -38,15 +38,6 @@ protected:
     }
 };
 
-TEST(CompressThreads, OnePerCoreLeavingOneWhereThereAreMoreThanTwoUnlessTheJobSays)
-{
-    const std::pair<uint32_t, uint32_t> cases[] = {{0, 1}, {1, 1}, {2, 2}, {3, 2}, {8, 7}, {200, 64}};
-    for (const auto& [nCores, nThreads] : cases) EXPECT_EQ(DefaultCompressThreads(nCores), nThreads) << nCores;
-    EXPECT_GE(CompressThreads(0), 1u);
-    EXPECT_EQ(CompressThreads(5), 5u);
-    EXPECT_EQ(CompressThreads(500), MAX_COMPRESS_THREADS);
-}
-
 TEST_F(CompressedReadTest, OneMemberOfTheDrivesBytesOnOneTwoOrEightThreads)
 {
     const std::vector<uint8_t> drive = Prose(6 * MIB + 333, 7);

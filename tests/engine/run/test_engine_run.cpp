@@ -90,7 +90,8 @@ TEST(EngineRun, AStopWakesEveryStageWhereverItWaits)
 }
 
 // An abort that comes before the run begins is not lost in the run's own
-// reset, and whatever the run makes after it is born stopped.
+// reset, and whatever the run makes after it is born stopped; a stop from
+// inside is not an abort.
 TEST(EngineRun, AnAbortBeforeTheRunStopsItFromItsStart)
 {
     CEngineRun run;
@@ -110,19 +111,16 @@ TEST(EngineRun, AnAbortBeforeTheRunStopsItFromItsStart)
     run.ReleaseParts();
     run.Begin(Wiring());
     EXPECT_TRUE(run.Stopped());
-}
-
-TEST(EngineRun, AStopFromInsideEndsOnlyThatRun)
-{
-    CEngineRun run;
-    run.Begin(Wiring());
-    run.StartStage([&] { run.Stop(); });
-    run.PollUntilDone([](bool) {});
-    run.JoinStages();
-    EXPECT_TRUE(run.Stopped());
-    EXPECT_FALSE(run.AbortRequested());
-    run.Begin(Wiring());
-    EXPECT_FALSE(run.Stopped());
+    // A stop from inside ends only that run.
+    CEngineRun other;
+    other.Begin(Wiring());
+    other.StartStage([&] { other.Stop(); });
+    other.PollUntilDone([](bool) {});
+    other.JoinStages();
+    EXPECT_TRUE(other.Stopped());
+    EXPECT_FALSE(other.AbortRequested());
+    other.Begin(Wiring());
+    EXPECT_FALSE(other.Stopped());
 }
 
 // Stage threads start the wiring's way. One the system refuses stops the

@@ -9,150 +9,100 @@ namespace {
 
 const uint32_t FORCED_WORD = ComposeLogWord(3);
 const uint32_t ERROR_WORD = ComposeLogWord(LOG_STYLE_ERROR);
+const uint32_t WARNING_WORD = ComposeLogWord(LOG_STYLE_WARNING);
 
-TEST_F(WriteTest, ARawImageOfAnotherSizeIsRefusedWithoutForceWriteAndWrittenWithIt)
-{
-    for (const bool bForce : {false, true}) {
-        for (const uint64_t nImage : {4 * MIB, 9 * MIB}) {
-            const std::string strLine = nImage < 6 * MIB ? "image size mismatch.\n" : "image file size too large.\n";
-            SCOPED_TRACE(strLine + (bForce ? "forced" : "not forced"));
-            NextCase();
-            m_options.bForceWrite = bForce;
-            const auto image = RawImage(nImage);
-            const auto old0 = AddDrive(0, 6 * MIB)->Contents();
-            AddDrive(1, 8 * MIB);
-            EXPECT_EQ(Write(2).bOk, bForce);
-            EXPECT_EQ(Count(strLine), 2u);
-            EXPECT_EQ(WordOf(strLine), bForce ? FORCED_WORD : ERROR_WORD);
-            const auto& contents = m_drives[0]->Contents();
-            if (!bForce) {
-                EXPECT_EQ(contents, old0);
-                EXPECT_FALSE(Logged("bytes wrote"));
-            } else if (nImage < 6 * MIB) {  // written whole, the rest of the drive left as it was
-                EXPECT_TRUE(SameRange(contents, image, 0, nImage));
-                EXPECT_TRUE(SameRange(contents, old0, nImage, 6 * MIB));
-                EXPECT_EQ(Count("fake:drive1 - 4194304 bytes wrote.\n"), 1u);
-            } else {  // as much as the smaller drive holds
-                EXPECT_EQ(contents, Head(image, 6 * MIB));
-                EXPECT_EQ(Count("fake:drive1 - 6291456 bytes wrote.\n"), 1u);
-            }
-            ExpectAllClosed();
-        }
-    }
-}
+struct T_LINE {
+    std::string strText;
+    size_t nTimes;
+    uint32_t dwWord = 0;  // 0: its style is not checked
+};
 
-// A forced write of a longer image: the digest covers what was written.
-TEST_F(WriteTest, TheDigestOfALargerImageCoversWhatFitsTheDrive)
+// One table across raw and compressed images, shorter and longer than the
+// drives, with and without force-write, the MD5 check on: the verdict, the
+// lines with their styles, and what drive 0 holds (the image's first
+// nWritten bytes, then its old data). A good run's digest covers what was
+// written. "{zsize}" stands for the compressed file's size.
+TEST_F(WriteTest, TheLengthWrittenFollowsTheImageTheDrivesAndForceWrite)
 {
-    m_options.bForceWrite = true;
-    m_options.bMD5Verify = true;
-    const auto head = Head(RawImage(5 * MIB + 77), 3 * MIB);
-    AddDrive(0, 3 * MIB);
-    const T_ENGINE_RESULT result = Write(1);
-    ASSERT_TRUE(result.bOk);
-    EXPECT_EQ(m_drives[0]->Contents(), head);
-    EXPECT_EQ(Count("IMAGE MD5SUM=" + Md5Of(head) + "\n"), 1u);
-    EXPECT_EQ(Count("fake:drive0 MD5SUM=" + Md5Of(head) + "\n"), 1u);
-    EXPECT_TRUE(result.DigestMatches(0));
-}
-
-TEST_F(WriteTest, ACompressedImageOfTheDrivesSizeIsWrittenWhole)
-{
-    const auto data = Pattern(3 * MIB + 4096, 9);
-    CompressedImage(data);
-    AddDrive(0, data.size());
-    AddDrive(1, data.size());
-    ASSERT_TRUE(Write(2).bOk);
-    EXPECT_EQ(m_drives[0]->Contents(), data);
-    EXPECT_EQ(m_drives[1]->Contents(), data);
-    EXPECT_EQ(Count("  file size=" + std::to_string(m_pImage->Contents().size()) + " bytes(compressed).\n"), 2u);
-    EXPECT_FALSE(Logged("mismatch"));
-    EXPECT_FALSE(Logged("too large"));
-}
-
-TEST_F(WriteTest, ACompressedImageThatEndsBeforeTheDriveNeedsForceWrite)
-{
-    const auto data = Pattern(2 * MIB + 300, 9);
-    for (const bool bForce : {true, false}) {
-        SCOPED_TRACE(bForce ? "force write" : "no force write");
+    const auto raw9 = Pattern(9 * MIB, 7), small = Pattern(2 * MIB + 300, 9), big = Pattern(5 * MIB, 9);
+    auto rawZeroEnd = raw9, bigZeroEnd = big;
+    std::fill(rawZeroEnd.begin() + 6 * MIB, rawZeroEnd.end(), 0);
+    std::fill(bigZeroEnd.begin() + 3 * MIB, bigZeroEnd.end(), 0);
+    const std::string strMismatch = "image size mismatch.\n", strLarge = "image file size too large.\n";
+    const std::string strZeroRaw = "the image's last 3145728 bytes do not fit on the drive; they are all zero and "
+                                   "are not written.\n";
+    const std::string strZeroEnd = "the image's last 2097152 bytes, past the 3145728 written, are all zero; they "
+                                   "are not written.\n";
+    const std::string strDataEnd = "the image's data go on past the 3145728 bytes written: 2097152 more bytes, not "
+                                   "all zero, did not fit.\n";
+    const std::string strFailed = " - the write failed after 2097452 bytes; the drive was changed.\n";
+    const struct {
+        const char* pName;
+        bool bCompressed;
+        std::vector<uint8_t> image;  // its data
+        uint64_t nDrive0, nDrive1;   // nDrive1 0: one drive
+        bool bForce, bOk;
+        uint64_t nWritten;
+        std::vector<T_LINE> lines;
+        std::vector<int64_t> posted = {};  // the rows posted as failed, in order
+    } cases[] = {
+        {"raw shorter", false, Head(raw9, 4 * MIB), 6 * MIB, 8 * MIB, false, false, 0,
+         {{strMismatch, 2, ERROR_WORD}, {"bytes wrote", 0}}},
+        {"raw shorter, forced", false, Head(raw9, 4 * MIB), 6 * MIB, 8 * MIB, true, true, 4 * MIB,
+         {{strMismatch, 2, FORCED_WORD}, {"fake:drive1 - 4194304 bytes wrote.\n", 1}}},
+        {"raw longer", false, raw9, 6 * MIB, 8 * MIB, false, false, 0, {{strLarge, 2, ERROR_WORD}, {"bytes wrote", 0}}},
+        {"raw longer, forced", false, raw9, 6 * MIB, 8 * MIB, true, true, 6 * MIB,
+         {{strLarge, 2, FORCED_WORD}, {"fake:drive1 - 6291456 bytes wrote.\n", 1}}},
+        {"raw zero end, one size", false, rawZeroEnd, 6 * MIB, 6 * MIB, false, true, 6 * MIB,
+         {{strZeroRaw, 1}, {strLarge, 0}}},
+        {"raw zero end, two sizes", false, rawZeroEnd, 6 * MIB, 8 * MIB, false, false, 0,
+         {{strZeroRaw, 0}, {strLarge, 2}}},
+        {"compressed, same size", true, Head(big, 3 * MIB + 4096), 3 * MIB + 4096, 3 * MIB + 4096, false, true,
+         3 * MIB + 4096,
+         {{"  file size={zsize} bytes(compressed).\n", 2}, {strMismatch, 0}, {strLarge, 0}}},
+        {"compressed shorter, forced", true, small, 5 * MIB, 5 * MIB, true, true, small.size(),
+         {{strMismatch, 1, FORCED_WORD}, {"  image data size=2097452 bytes.\n", 1},
+          {"fake:drive0 - 2097452 bytes wrote.\n", 1}, {"fake:drive1 - 2097452 bytes wrote.\n", 1}}},
+        {"compressed shorter", true, small, 5 * MIB, 5 * MIB, false, false, small.size(),
+         {{strMismatch, 1, ERROR_WORD}, {"fake:drive0" + strFailed, 1}, {"fake:drive1" + strFailed, 1},
+          {"IMAGE MD5SUM=" + Md5Of(small) + "\n", 1}, {"bytes wrote", 0}},
+         {ROWS[1], ROWS[0]}},
+        {"compressed longer, forced", true, big, 3 * MIB, 0, true, true, 3 * MIB,
+         {{strDataEnd, 1, FORCED_WORD}, {strLarge, 1}}},
+        {"compressed longer", true, big, 3 * MIB, 0, false, false, 3 * MIB, {{strDataEnd, 1, ERROR_WORD}, {strLarge, 1}, {"IMAGE MD5SUM=", 0}}},
+        {"compressed zero end", true, bigZeroEnd, 3 * MIB, 0, false, true, 3 * MIB,
+         {{strZeroEnd, 1, WARNING_WORD}, {strLarge, 0}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pName);
         NextCase();
-        m_options.bForceWrite = bForce;
-        CompressedImage(data);
-        AddDrive(0, 5 * MIB);
-        AddDrive(1, 5 * MIB);
-        const T_ENGINE_RESULT result = Write(2);
-        EXPECT_EQ(result.bOk, bForce);
-        EXPECT_EQ(Count("image size mismatch.\n"), 1u);
-        EXPECT_EQ(WordOf("image size mismatch.\n"), bForce ? FORCED_WORD : ERROR_WORD);
-        EXPECT_EQ(Count("  image data size=2097452 bytes.\n"), 1u);
-        for (int i : {0, 1}) {
-            EXPECT_TRUE(SameRange(m_drives[i]->Contents(), data, 0, data.size())) << i;
-            EXPECT_EQ(result.arrSlots[i].eVerdict, bForce ? ESlotVerdict::Ok : ESlotVerdict::WriteFailed) << i;
-            EXPECT_EQ(Count(Drive(i) + " - 2097452 bytes wrote.\n"), bForce ? 1u : 0u);
-            EXPECT_EQ(Count(Drive(i) + " - the write failed after 2097452 bytes; the drive was changed.\n"),
-                      bForce ? 0u : 1u);
+        m_options = T_JOB_OPTIONS{};
+        m_options.bForceWrite = c.bForce;
+        m_options.bMD5Verify = true;
+        if (c.bCompressed) CompressedImage(c.image);
+        else AddImage(c.image);
+        const auto old = AddDrive(0, c.nDrive0)->Contents();
+        if (c.nDrive1) AddDrive(1, c.nDrive1);
+        const int nDrives = c.nDrive1 ? 2 : 1;
+        const T_ENGINE_RESULT result = Write(nDrives);
+        EXPECT_EQ(result.bOk, c.bOk);
+        for (const T_LINE& line : c.lines) {
+            std::string strText = line.strText;
+            if (const size_t n = strText.find("{zsize}"); n != std::string::npos)
+                strText.replace(n, 7, std::to_string(m_pImage->Contents().size()));
+            EXPECT_EQ(line.nTimes || strText.back() == '\n' ? Count(strText) : Logged(strText), line.nTimes) << strText;
+            EXPECT_TRUE(!line.dwWord || WordOf(strText) == line.dwWord) << strText;
         }
+        for (int i = 0; i < nDrives; ++i) {
+            EXPECT_EQ(result.arrSlots[i].Ok(), c.bOk) << i;
+            EXPECT_EQ(result.DigestMatches(i), c.bOk) << i;
+        }
+        EXPECT_TRUE(SameRange(m_drives[0]->Contents(), c.image, 0, c.nWritten));
+        EXPECT_TRUE(SameRange(m_drives[0]->Contents(), old, c.nWritten, c.nDrive0));
+        EXPECT_TRUE(!c.bOk || Count("IMAGE MD5SUM=" + Md5Of(Head(c.image, c.nWritten)) + "\n") == 1);
         auto rows = FailedRows();
         std::sort(rows.begin(), rows.end());
-        EXPECT_EQ(rows, (bForce ? std::vector<int64_t>{} : std::vector<int64_t>{ROWS[1], ROWS[0]}));
-        ExpectAllClosed();
-    }
-}
-
-// The image is inflated to its end: zeros past the drive's end are left
-// out with a warning; anything else needs force-write. Only an image
-// delivered in full has a digest to check against.
-TEST_F(WriteTest, ACompressedImageLongerThanTheDriveNeedsForceWriteUnlessItsEndIsZero)
-{
-    const auto data = Pattern(5 * MIB, 9);
-    auto zeroEnd = data;
-    std::fill(zeroEnd.begin() + 3 * MIB, zeroEnd.end(), 0);
-    for (const bool bZeroEnd : {false, true}) {
-        for (const bool bForce : {true, false}) {
-            SCOPED_TRACE(std::string(bZeroEnd ? "zero end, " : "data end, ") + (bForce ? "force write" : "no force"));
-            NextCase();
-            m_options.bForceWrite = bForce;
-            m_options.bMD5Verify = true;
-            CompressedImage(bZeroEnd ? zeroEnd : data);
-            AddDrive(0, 3 * MIB);
-            const bool bOk = bForce || bZeroEnd;
-            const T_ENGINE_RESULT result = Write(1);
-            EXPECT_EQ(result.bOk, bOk);
-            EXPECT_EQ(result.arrSlots[0].Ok(), bOk);
-            const std::string strLine = bZeroEnd ? "the image's last 2097152 bytes, past the 3145728 written, are all "
-                                                   "zero; they are not written.\n"
-                                                 : "the image's data go on past the 3145728 bytes written: 2097152 "
-                                                   "more bytes, not all zero, did not fit.\n";
-            EXPECT_EQ(Count(strLine), 1u);
-            EXPECT_EQ(WordOf(strLine), bZeroEnd ? ComposeLogWord(LOG_STYLE_WARNING) : bForce ? FORCED_WORD : ERROR_WORD);
-            EXPECT_EQ(Count("image file size too large.\n"), bZeroEnd ? 0u : 1u);
-            EXPECT_EQ(m_drives[0]->Contents(), Head(data, 3 * MIB));
-            EXPECT_EQ(Logged("IMAGE MD5SUM=" + Md5Of(Head(data, 3 * MIB))), bOk);
-            EXPECT_EQ(result.DigestMatches(0), bOk);
-        }
-    }
-}
-
-// A raw image longer than drives all of one size, zero past their end, is
-// written with a warning. Drives of two sizes would leave the larger one
-// without bytes it can hold: refused as before.
-TEST_F(WriteTest, ARawImageWhoseEndIsZeroFitsDrivesOfOneSize)
-{
-    std::vector<uint8_t> image = Pattern(9 * MIB, 7);
-    std::fill(image.begin() + 6 * MIB, image.end(), 0);
-    for (const uint64_t nSecond : {6 * MIB, 8 * MIB}) {
-        const bool bOneSize = nSecond == 6 * MIB;
-        SCOPED_TRACE(bOneSize ? "one size" : "two sizes");
-        NextCase();
-        AddImage(image);
-        const auto old = AddDrive(0, 6 * MIB)->Contents();
-        AddDrive(1, nSecond);
-        EXPECT_EQ(Write(2).bOk, bOneSize);
-        EXPECT_EQ(Count("the image's last 3145728 bytes do not fit on the drive; they are all zero and are not "
-                        "written.\n"),
-                  bOneSize ? 1u : 0u);
-        EXPECT_EQ(Count("image file size too large.\n"), bOneSize ? 0u : 2u);
-        EXPECT_EQ(m_drives[0]->Contents(), bOneSize ? Head(image, 6 * MIB) : old);
+        EXPECT_EQ(rows, c.posted);
         ExpectAllClosed();
     }
 }

@@ -19,21 +19,11 @@ T_READ_BACK ReadThroughPipeline(std::shared_ptr<CFakeDisk> pImage, const T_ZLIB_
 {
     T_FAKE_FILE file(std::move(pImage));
     CInflatePipeline pipeline;
-    T_READ_BACK back;
-    if (!pipeline.Start(*file.pFile, pZlib)) {
-        ADD_FAILURE() << "the pipeline did not start";
-        return back;
-    }
-    std::vector<uint8_t> block(nBlock);
-    for (;;) {
-        uint32_t nProduced = 0;
-        back.result = pipeline.Read(block.data(), nBlock, nProduced);
-        back.data.insert(back.data.end(), block.begin(), block.begin() + nProduced);
-        if (!back.result.bOk) break;
-        back.lengths.push_back(nProduced);
-        if (nProduced == 0 || back.lengths.size() > 100000) break;
-    }
-    return back;
+    const bool bStarted = pipeline.Start(*file.pFile, pZlib);
+    EXPECT_TRUE(bStarted) << "the pipeline did not start";
+    return ReadBlocks(CZLIBIO::T_RESULT{bStarted, Z_OK, 0}, [&](uint8_t* p, uint32_t n, uint32_t& nGot) {
+        return pipeline.Read(p, n, nGot);
+    }, nBlock);
 }
 
 bool IsPrefix(const std::vector<uint8_t>& part, const std::vector<uint8_t>& whole)

@@ -1,6 +1,6 @@
-// The shared image-file reader: a raw block read at its last try (its
-// give-up line: the engine matrix), a stop during the retries, and what it
-// refuses to open. Compressed images: test_gzip_members.cpp.
+// The shared image-file reader: what it refuses to open. Its retries, its
+// give-up line and a stop during them: the engine matrix; compressed
+// images: test_gzip_members.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -46,27 +46,6 @@ protected:
     CFakeDeviceProvider m_devices;
     std::atomic<bool> m_bAbort{false};
 };
-
-// A block that reads at its eleventh try is delivered; a stop ends the
-// retries without a give-up line.
-TEST_F(ImageFileReaderTest, ABlockIsRetriedUntilItsEleventhTryOrAStop)
-{
-    const std::vector<uint8_t> image = Pattern(2 * BLOCK, 2);
-    auto pImage = FakeImage(image);
-    pImage->FailReads(0, 1, SystemError::IoError(), 10);
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadAll("fake:image", false, data));
-    EXPECT_EQ(data, image);
-    EXPECT_EQ(pImage->ReadsAt(0), 11u);
-    EXPECT_EQ(m_recorder.LogText().find("retry out"), std::string::npos);
-    pImage = FakeImage(image);
-    pImage->FailReads(0, 1, SystemError::IoError());
-    m_bAbort = true;
-    m_recorder.Clear();
-    EXPECT_FALSE(ReadAll("fake:image", false, data));
-    EXPECT_EQ(pImage->ReadsAt(0), 0u);
-    EXPECT_TRUE(m_recorder.LogText().empty());
-}
 
 TEST_F(ImageFileReaderTest, OnlyARegularFileIsOpenedAsAnImage)
 {

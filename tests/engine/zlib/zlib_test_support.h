@@ -76,17 +76,24 @@ inline std::vector<uint8_t> RandomBytes(size_t nSize, uint32_t nSeed)
     return data;
 }
 
-// Writes data as one compressed image through file, nBlock bytes a block,
-// and commits it; the first failing step's result.
+// Hands data to a writer (the sequential stream or the parallel deflate)
+// nBlock bytes a call and commits it; the first failing step's result.
+template <class TWriter>
+CZLIBIO::T_RESULT WriteAll(TWriter& writer, CZLIBIO::T_RESULT result, const std::vector<uint8_t>& data,
+                           uint32_t nBlock)
+{
+    for (size_t nPos = 0; result.bOk && nPos < data.size(); nPos += nBlock) {
+        const size_t nCount = std::min<size_t>(nBlock, data.size() - nPos);
+        result = writer.WriteCompressFile(data.data() + nPos, static_cast<uint32_t>(nCount));
+    }
+    return result.bOk ? writer.CommitWrite() : result;
+}
+
+// Writes data as one compressed image through file; the first failing step's result.
 inline CZLIBIO::T_RESULT WriteImage(CZLIBIO& zlib, IDevice& file, const std::vector<uint8_t>& data,
                                     uint32_t nBlock = MIB)
 {
-    CZLIBIO::T_RESULT result = zlib.InitWrite(file);
-    for (size_t nPos = 0; result.bOk && nPos < data.size(); nPos += nBlock) {
-        const size_t nCount = std::min<size_t>(nBlock, data.size() - nPos);
-        result = zlib.WriteCompressFile(data.data() + nPos, static_cast<uint32_t>(nCount));
-    }
-    if (result.bOk) result = zlib.CommitWrite();
+    const CZLIBIO::T_RESULT result = WriteAll(zlib, zlib.InitWrite(file), data, nBlock);
     zlib.Release();
     return result;
 }
@@ -97,22 +104,33 @@ struct T_READ_BACK {
     std::vector<uint32_t> lengths;  // each block's length, up to the first 0 or failure
 };
 
-// Reads an image block by block until a block of 0 bytes or a failure. A
-// reader that never ends would be caught by the block limit.
-inline T_READ_BACK ReadImage(CZLIBIO& zlib, IDevice& file, uint32_t nBlock = MIB, size_t nMaxBlocks = 100000)
+// Reads an image block by block with fnRead(block, nBlock, nProduced)
+// until a block of 0 bytes or a failure. A reader that never ends would be
+// caught by the block limit.
+template <class FnRead>
+T_READ_BACK ReadBlocks(CZLIBIO::T_RESULT result, FnRead fnRead, uint32_t nBlock = MIB)
 {
     T_READ_BACK back;
-    back.result = zlib.InitRead(file);
+    back.result = result;
     std::vector<uint8_t> block(nBlock);
-    while (back.result.bOk && back.lengths.size() < nMaxBlocks) {
+    while (back.result.bOk && back.lengths.size() < 100000) {
         uint32_t nProduced = 0;
-        back.result = zlib.ReadCompressFile(block.data(), nBlock, nProduced);
+        back.result = fnRead(block.data(), nBlock, nProduced);
         back.data.insert(back.data.end(), block.begin(), block.begin() + nProduced);
         if (!back.result.bOk) break;
         back.lengths.push_back(nProduced);
         if (nProduced == 0) break;
     }
-    EXPECT_LT(back.lengths.size(), nMaxBlocks) << "the reader never came to an end";
+    EXPECT_LT(back.lengths.size(), 100000u) << "the reader never came to an end";
+    return back;
+}
+
+inline T_READ_BACK ReadImage(CZLIBIO& zlib, IDevice& file, uint32_t nBlock = MIB)
+{
+    const CZLIBIO::T_RESULT result = zlib.InitRead(file);
+    T_READ_BACK back = ReadBlocks(result, [&](uint8_t* p, uint32_t n, uint32_t& nGot) {
+        return zlib.ReadCompressFile(p, n, nGot);
+    }, nBlock);
     zlib.Release();
     return back;
 }
@@ -157,12 +175,7 @@ inline std::vector<uint8_t> ParallelCompressToMemory(const std::vector<uint8_t>&
     pFile->GrowOnWrite();
     T_FAKE_FILE file(pFile);
     CParallelDeflate deflate;
-    CZLIBIO::T_RESULT result = deflate.Init(*file.pFile, zlib.EntryPoints(), nWorkers);
-    for (size_t nPos = 0; result.bOk && nPos < data.size(); nPos += nBlock) {
-        const size_t nCount = std::min<size_t>(nBlock, data.size() - nPos);
-        result = deflate.WriteCompressFile(data.data() + nPos, static_cast<uint32_t>(nCount));
-    }
-    if (result.bOk) result = deflate.CommitWrite();
+    const CZLIBIO::T_RESULT result = WriteAll(deflate, deflate.Init(*file.pFile, zlib.EntryPoints(), nWorkers), data, nBlock);
     EXPECT_TRUE(result.bOk) << "zlib result " << result.nZlibResult;
     EXPECT_EQ(deflate.CompressedBytes(), pFile->Contents().size());
     deflate.Release();

@@ -72,41 +72,28 @@ TEST_F(PosixVolumeTest, AMountedPartitionKeepsTheExclusiveWriterAndReaderOutAndO
     EXPECT_NE(Open(m_loop.Partition(), EOpenMode::Volume), nullptr) << m_nError;
 }
 
-TEST_F(PosixVolumeTest, LockAndDismountUnmountEveryMountPointAndHoldTheVolumeUntilUnlocked)
+// A dismount unmounts every mount point; without a lock it holds nothing,
+// and a file open on the volume keeps it mounted. Locked, the volume is
+// held by its one handle until unlocked or dropped: nothing mounts it and
+// no other handle takes the lock, while this process may write the disk
+// (a job's lock, then its writer) that stays closed to other exclusive
+// openers, and the handle keeps working.
+TEST_F(PosixVolumeTest, LockAndDismountHoldTheVolumeForTheirHandleUntilUnlockedOrDropped)
 {
     ASSERT_TRUE(m_loop.Mount(MountDir("first")));
     ASSERT_TRUE(m_loop.Mount(MountDir("second")));
     std::unique_ptr<IDevice> pVolume = OpenVolume();
     ASSERT_NE(pVolume, nullptr);
-    ASSERT_TRUE(pVolume->LockVolume(m_nRequestError)) << m_nRequestError;
+    EXPECT_FALSE(pVolume->UnlockVolume(m_nRequestError));  // nothing to unlock yet
+    EXPECT_EQ(m_nRequestError, static_cast<uint32_t>(ENOLCK));
     ASSERT_TRUE(pVolume->DismountVolume(m_nRequestError)) << m_nRequestError;
     EXPECT_FALSE(IsMounted());
-
-    // Held: nothing mounts it. The disk's every partition is held by this
-    // process, so this process may write the disk (a job's lock, then its
-    // writer), while it stays closed to other exclusive openers.
+    ASSERT_TRUE(pVolume->LockVolume(m_nRequestError)) << m_nRequestError;  // not mounted: held at once
     EXPECT_FALSE(m_loop.Mount(MountDir("first")));
-    EXPECT_NE(Open(m_loop.Disk(), EOpenMode::WriteDrive), nullptr) << m_nError;
-    EXPECT_FALSE(RunQuietly("python3 -c \"import os; os.open('" + m_loop.Disk() + "', os.O_RDWR | os.O_EXCL)\""));
-    // The handle keeps working while it holds the lock.
-    uint64_t nLength = 0;
-    EXPECT_TRUE(pVolume->GetLengthInfo(nLength, m_nRequestError) && nLength == PART_SIZE) << m_nRequestError;
-
     ASSERT_TRUE(pVolume->UnlockVolume(m_nRequestError)) << m_nRequestError;
-    EXPECT_TRUE(m_loop.Mount(MountDir("first")));
-    EXPECT_TRUE(pVolume->GetLengthInfo(nLength, m_nRequestError) && nLength == PART_SIZE) << m_nRequestError;
-}
+    ASSERT_TRUE(m_loop.Mount(MountDir("first")));
 
-TEST_F(PosixVolumeTest, ADismountWithoutALockHoldsNothingAndAFileOpenKeepsTheVolumeMounted)
-{
-    ASSERT_TRUE(m_loop.Mount(MountDir("mnt")));
-    std::unique_ptr<IDevice> pVolume = OpenVolume();
-    ASSERT_NE(pVolume, nullptr);
-    ASSERT_TRUE(pVolume->DismountVolume(m_nRequestError)) << m_nRequestError;
-    EXPECT_FALSE(IsMounted());
-    ASSERT_TRUE(m_loop.Mount(MountDir("mnt")));
-
-    auto pFile = std::make_unique<std::ofstream>(MountDir("mnt") + "/busy.txt");
+    auto pFile = std::make_unique<std::ofstream>(MountDir("first") + "/busy.txt");
     ASSERT_TRUE(pFile->is_open());
     ASSERT_TRUE(pVolume->LockVolume(m_nRequestError)) << m_nRequestError;
     EXPECT_FALSE(pVolume->DismountVolume(m_nRequestError));
@@ -115,29 +102,23 @@ TEST_F(PosixVolumeTest, ADismountWithoutALockHoldsNothingAndAFileOpenKeepsTheVol
     pFile.reset();
     ASSERT_TRUE(pVolume->DismountVolume(m_nRequestError)) << m_nRequestError;
     EXPECT_FALSE(IsMounted());
-    EXPECT_FALSE(m_loop.Mount(MountDir("mnt")));  // the lock taken before is held now
-}
 
-TEST_F(PosixVolumeTest, AVolumeNotMountedIsHeldAtOnceByOneHandleUntilUnlockedOrDropped)
-{
-    std::unique_ptr<IDevice> pVolume = OpenVolume();
-    ASSERT_NE(pVolume, nullptr);
-    EXPECT_FALSE(pVolume->UnlockVolume(m_nRequestError));  // nothing to unlock yet
-    EXPECT_EQ(m_nRequestError, static_cast<uint32_t>(ENOLCK));
-    ASSERT_TRUE(pVolume->LockVolume(m_nRequestError)) << m_nRequestError;
-    EXPECT_FALSE(m_loop.Mount(MountDir("mnt")));
-    // Another handle cannot take the lock, nor dismount it from under the holder.
+    EXPECT_FALSE(m_loop.Mount(MountDir("first")));
     std::unique_ptr<IDevice> pOther = OpenVolume();
     ASSERT_NE(pOther, nullptr);
     EXPECT_FALSE(pOther->LockVolume(m_nRequestError));
     EXPECT_EQ(m_nRequestError, static_cast<uint32_t>(EBUSY));
-    EXPECT_TRUE(pVolume->DismountVolume(m_nRequestError)) << m_nRequestError;
+    EXPECT_NE(Open(m_loop.Disk(), EOpenMode::WriteDrive), nullptr) << m_nError;
+    EXPECT_FALSE(RunQuietly("python3 -c \"import os; os.open('" + m_loop.Disk() + "', os.O_RDWR | os.O_EXCL)\""));
+    uint64_t nLength = 0;
+    EXPECT_TRUE(pVolume->GetLengthInfo(nLength, m_nRequestError) && nLength == PART_SIZE) << m_nRequestError;
     EXPECT_TRUE(pVolume->LockVolume(m_nRequestError)) << m_nRequestError;  // locking again changes nothing
-    EXPECT_TRUE(pVolume->UnlockVolume(m_nRequestError)) << m_nRequestError;
+
+    ASSERT_TRUE(pVolume->UnlockVolume(m_nRequestError)) << m_nRequestError;
     EXPECT_TRUE(pOther->LockVolume(m_nRequestError)) << m_nRequestError;
     pOther.reset();  // dropping a locked volume releases it
-    EXPECT_NE(Open(m_loop.Disk(), EOpenMode::WriteDrive), nullptr) << m_nError;
-    EXPECT_TRUE(m_loop.Mount(MountDir("mnt")));
+    EXPECT_TRUE(m_loop.Mount(MountDir("first")));
+    EXPECT_TRUE(pVolume->GetLengthInfo(nLength, m_nRequestError) && nLength == PART_SIZE) << m_nRequestError;
 }
 
 TEST_F(PosixVolumeTest, APartitionNamesItsLoopDiskInNumberAndExtents)
