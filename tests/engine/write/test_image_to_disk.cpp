@@ -24,30 +24,6 @@ TEST_F(WriteTest, TheLogNamesTheImageAndEveryDrive)
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
 }
 
-// A compare that follows makes the write the job's first half; the MD5
-// check takes the compare's place and counts twice the length.
-TEST_F(WriteTest, TheWholeJobFigureFollowsThePassesThatComeAfterTheWrite)
-{
-    RawImage(2 * MIB);
-    AddDrive(0, 2 * MIB);
-    m_options.bVerify = true;
-    ASSERT_TRUE(Write(1).bOk);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 500);
-
-    NextCase();
-    m_options.bMD5Verify = true;
-    AddDrive(0, 16 * MIB)->SetReadDelayMs(25);  // only the read-back reads the drive
-    RawImage(16 * MIB);
-    ASSERT_TRUE(Write(1).bOk);
-    const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
-    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
-    EXPECT_TRUE(std::any_of(total.begin(), total.end(), [](int64_t v) { return v > 500 && v < 1000; }));
-    EXPECT_EQ(total.back(), 1000);
-    const auto verify = m_recorder.ProgressValues(PROGRESS_DRIVE_VERIFY + ROWS[0]);
-    EXPECT_TRUE(std::any_of(verify.begin(), verify.end(), [](int64_t v) { return v > 0 && v < 1000; }));
-    EXPECT_EQ(verify.back(), 1000);
-}
-
 // The read-back digest of an untouched drive equals the image's, and its
 // line follows the image's; a drive whose data change under the job gives
 // another digest, while its write stays a good one.
