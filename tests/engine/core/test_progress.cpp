@@ -42,19 +42,4 @@ TEST(Progress, JobFiguresRoundDownAndSurviveZeroAndHugeValues)
     EXPECT_DOUBLE_EQ(StageSpeed(0.0, 512, 0xFFFFFF00u, 0x100u), 1000.0);  // across the tick counter's wrap
 }
 
-// Megabytes of 10^6 with two decimals, as texts; numbers in lParam.
-TEST(Progress, SpeedsArePostedAsTextsAndFiguresAsNumbers)
-{
-    CRecorder recorder;
-    PostProgressValue(&recorder, WM_ENGINE_PROGRESS, PROGRESS_TOTAL, 250);
-    PostProgressSpeed(&recorder, WM_ENGINE_PROGRESS, PROGRESS_IMAGE_SPEED, 12345678.0);
-    PostProgressSpeed(&recorder, WM_ENGINE_PROGRESS, PROGRESS_DRIVE_SPEED + 3, 4999.0);
-    EXPECT_EQ(recorder.ProgressValues(PROGRESS_TOTAL), std::vector<int64_t>{250});
-    EXPECT_EQ(recorder.ProgressTexts(PROGRESS_IMAGE_SPEED), std::vector<std::string>{"    12.35MB/s"});
-    EXPECT_EQ(recorder.ProgressTexts(PROGRESS_DRIVE_SPEED + 3), std::vector<std::string>{"    0.00MB/s"});
-    EXPECT_EQ(SpeedText(5.5e9), "    5500.00MB/s");
-    for (uint32_t nCode : {PROGRESS_DRIVE + 3, PROGRESS_DRIVE_SPEED + 4, PROGRESS_IMAGE_SPEED + 1})
-        EXPECT_FALSE(IsProgressText(nCode)) << nCode;
-}
-
 }  // namespace

@@ -597,6 +597,28 @@ void ADriveOfNoBytesIsDoneAtOnce(EngineMatrix& t, const T_ROW& row)
     EXPECT_EQ(t.m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
 }
 
+// The whole-job bar only moves forward: a read or a write that a compare
+// follows fills its first half, a compare that is a job's verify pass (or
+// a write's MD5 read-back) the second.
+void TheWholeBarCoversEveryPassOfTheJob(EngineMatrix& t, const T_ROW& row)
+{
+    for (const bool bCheck : {false, row.cId == 'W'}) {
+        t.Drives(row, 1, 8 * MIB, bCheck);
+        t.m_drives[0]->SetReadDelayMs(20);
+        t.m_pImage->SetReadDelayMs(20);
+        t.m_options.bVerify = row.cId != 'C';
+        T_ENGINE_JOB job = t.Job(1);
+        job.bVerifyPass = row.cId == 'C';
+        ASSERT_TRUE(row.pfnMake()->Run(job).bOk);
+        const int64_t nEnd = row.cId == 'C' || bCheck ? 1000 : 500;
+        const auto total = t.m_recorder.ProgressValues(PROGRESS_TOTAL);
+        EXPECT_TRUE(std::is_sorted(total.begin(), total.end())) << bCheck;
+        EXPECT_GE(total.front(), job.bVerifyPass ? 500 : 0) << bCheck;
+        EXPECT_TRUE(std::any_of(total.begin(), total.end(), [&](int64_t v) { return v > nEnd - 500 && v < nEnd; }));
+        EXPECT_EQ(total.back(), nEnd) << bCheck;
+    }
+}
+
 // Once every drive has failed, the image is not read on for nobody.
 void WhenEveryDriveHasFailedTheImageIsLeft(EngineMatrix& t, const T_ROW& row)
 {
@@ -674,6 +696,8 @@ const T_FAULT FAULTS[] = {
     {"ADriveOfNoBytesIsDoneAtOnce", ADriveOfNoBytesIsDoneAtOnce, "RWCE", ""},
     {"WhenEveryDriveHasFailedTheImageIsLeft", WhenEveryDriveHasFailedTheImageIsLeft, "WC",
      "erasing takes no image; a read's image stops with its one drive"},
+    {"TheWholeBarCoversEveryPassOfTheJob", TheWholeBarCoversEveryPassOfTheJob, "RWC",
+     "an erase's read-back counts nothing: see its own tests"},
     {"FourDrivesOnTheSmallestPoolNeverStarve", FourDrivesOnTheSmallestPoolNeverStarve, "WCE", "a read takes one drive"},
 };
 

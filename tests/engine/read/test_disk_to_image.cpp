@@ -32,20 +32,6 @@ TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigestOfWhatTheMediumH
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
 }
 
-// The whole-job figure moves forward as the drive is read; with a verify
-// pass to come the read is the job's first half.
-TEST_F(ReadTest, TheWholeJobFigureFollowsTheReadAndAVerifyPassToCome)
-{
-    AddDrive(0, 24 * MIB)->SetReadDelayMs(5);
-    m_options.bVerify = true;
-    ASSERT_TRUE(Read().bOk);
-    const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
-    ASSERT_GE(total.size(), 3u);
-    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
-    EXPECT_TRUE(std::any_of(total.begin(), total.end(), [](int64_t v) { return v > 0 && v < 500; }));
-    EXPECT_EQ(total.back(), 500);
-}
-
 // The image is a fake; the drive is larger than the pool, so the reader is
 // still busy when the writer gives up. Nothing is dumped; the image holds
 // what was stored before the failure.

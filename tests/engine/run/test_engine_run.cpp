@@ -152,37 +152,4 @@ TEST(EngineRun, AStageThatCannotStartStopsTheRunUnlessTheCallerCanDoWithout)
     EXPECT_EQ(nStarts, 3);
 }
 
-// Progress comes every interval while a stage works, the final batch once
-// at the end, after the stage's body has returned.
-TEST(EngineRun, ThePollReportsEveryIntervalAndOnceFinallyAfterTheStages)
-{
-    CRecorder recorder;
-    CEngineRun run;
-    run.Begin(Wiring(&recorder, 10));
-    std::atomic<bool> bEnded{false};
-    run.StartStage([&] {
-        std::this_thread::sleep_for(150ms);
-        bEnded = true;
-    });
-    std::vector<bool> calls;
-    bool bEndedAtFinal = false;
-    run.PollUntilDone([&](bool bFinal) {
-        calls.push_back(bFinal);
-        if (bFinal) bEndedAtFinal = bEnded;
-        run.PostValue(PROGRESS_TOTAL, static_cast<int64_t>(calls.size()));
-    });
-    run.JoinStages();
-    ASSERT_GE(calls.size(), 4u);
-    EXPECT_TRUE(calls.back());
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), true), 1);
-    EXPECT_TRUE(bEndedAtFinal);
-    EXPECT_GE(run.ElapsedMs(), 150u);
-    EXPECT_EQ(recorder.ProgressValues(PROGRESS_TOTAL).size(), calls.size());
-    run.PostFailure(3);
-    const auto messages = recorder.Messages();
-    EXPECT_EQ(messages.back().uMsg, WM_USER_ERROR);
-    EXPECT_EQ(messages.back().wParam, 0u);
-    EXPECT_EQ(messages.back().lParam, 3);
-}
-
 }  // namespace

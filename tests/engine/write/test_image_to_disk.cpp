@@ -24,101 +24,68 @@ TEST_F(WriteTest, TheLogNamesTheImageAndEveryDrive)
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
 }
 
-// A compare that follows makes the write the job's first half; the MD5
-// check takes the compare's place and counts twice the length.
-TEST_F(WriteTest, TheWholeJobFigureFollowsThePassesThatComeAfterTheWrite)
+// The read-back digest of each drive is told beside the image's, whose
+// line comes first. A drive whose data change under the job gives another
+// digest while its write stays good; writing only the differences still
+// reads back the whole length, skipped units and all; drives of 0 bytes
+// wait for the digest of a slow image that might go on past them.
+TEST_F(WriteTest, TheMd5CheckTellsEachDrivesReadBackBesideTheImages)
 {
-    RawImage(2 * MIB);
-    AddDrive(0, 2 * MIB);
-    m_options.bVerify = true;
-    ASSERT_TRUE(Write(1).bOk);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 500);
-
-    NextCase();
-    m_options.bMD5Verify = true;
-    AddDrive(0, 16 * MIB)->SetReadDelayMs(25);  // only the read-back reads the drive
-    RawImage(16 * MIB);
-    ASSERT_TRUE(Write(1).bOk);
-    const auto total = m_recorder.ProgressValues(PROGRESS_TOTAL);
-    EXPECT_TRUE(std::is_sorted(total.begin(), total.end()));
-    EXPECT_TRUE(std::any_of(total.begin(), total.end(), [](int64_t v) { return v > 500 && v < 1000; }));
-    EXPECT_EQ(total.back(), 1000);
-    const auto verify = m_recorder.ProgressValues(PROGRESS_DRIVE_VERIFY + ROWS[0]);
-    EXPECT_TRUE(std::any_of(verify.begin(), verify.end(), [](int64_t v) { return v > 0 && v < 1000; }));
-    EXPECT_EQ(verify.back(), 1000);
-}
-
-// The read-back digest of an untouched drive equals the image's, and its
-// line follows the image's; a drive whose data change under the job gives
-// another digest, while its write stays a good one.
-TEST_F(WriteTest, TheMd5CheckTellsAnUntouchedDriveFromATamperedOne)
-{
-    m_options.bMD5Verify = true;
-    const auto image = RawImage(3 * MIB + 5);
-    AddDrive(0, image.size());
-    AddDrive(1, image.size())->UnstableReads(2 * MIB, 2 * MIB + 16);
-    const T_ENGINE_RESULT result = Write(2);
-    ASSERT_TRUE(result.bOk);
-    const std::string strDigest = Md5Of(image);
-    ASSERT_TRUE(result.bDigest);
-    EXPECT_EQ(Md5Text(result.digest), strDigest);
-    EXPECT_TRUE(result.DigestMatches(0));
-    EXPECT_FALSE(result.DigestMatches(1));
-    EXPECT_TRUE(result.arrSlots[1].bDigest);
-    EXPECT_EQ(result.arrSlots[1].eVerdict, ESlotVerdict::Ok);
-    EXPECT_EQ(m_drives[1]->Contents(), image);
-    const std::string strLog = m_recorder.LogText();
-    const std::string strLine = "fake:drive0 MD5SUM=" + strDigest + "\n";
-    EXPECT_EQ(Count("IMAGE MD5SUM=" + strDigest + "\n"), 1u);
-    EXPECT_LT(strLog.find("IMAGE MD5SUM="), strLog.find(strLine));
-    EXPECT_LT(strLog.find("fake:drive0 - 3145733 bytes wrote.\n"), strLog.find(strLine));
-    EXPECT_EQ(Count("fake:drive1 MD5SUM=" + strDigest + "\n"), 0u);
-    EXPECT_TRUE(Logged("fake:drive1 MD5SUM="));
-}
-
-// Writing only the differences, the read-back still covers the whole
-// length from offset 0, skipped units and all: a drive that holds part of
-// the image, or all of it, is read back whole and found good.
-TEST_F(WriteTest, TheMd5CheckOfADifferencesOnlyWriteReadsBackTheWholeLength)
-{
-    m_options.bCompareAfterWrite = m_options.bMD5Verify = true;
-    const auto image = RawImage(4 * MIB + 300);
-    auto partly = Pattern(image.size(), 50);
-    std::copy(image.begin(), image.begin() + static_cast<ptrdiff_t>(2 * MIB + 7), partly.begin());
-    for (const auto& old : {partly, image}) {
-        SCOPED_TRACE(old == image ? "all of it" : "part of it");
+    struct T_CASE {
+        std::vector<uint8_t> (*pfnSetUp)(WriteTest& t);  // gives what drives 0 and 1 must hold
+        bool bSecondMatches;
+        const char* pszWrote[2];
+    };
+    const T_CASE cases[] = {
+        {[](WriteTest& t) {
+             const auto image = t.RawImage(3 * MIB + 5);
+             t.AddDrive(0, image.size());
+             t.AddDrive(1, image.size())->UnstableReads(2 * MIB, 2 * MIB + 16);
+             return image;
+         },
+         false, {" - 3145733 bytes wrote.\n", " - 3145733 bytes wrote.\n"}},
+        {[](WriteTest& t) {
+             t.m_options.bCompareAfterWrite = true;
+             const auto image = t.RawImage(4 * MIB + 300);
+             auto partly = Pattern(image.size(), 50);
+             std::copy(image.begin(), image.begin() + static_cast<ptrdiff_t>(2 * MIB + 7), partly.begin());
+             t.AddDriveWith(0, partly);
+             t.AddDriveWith(1, image);
+             return image;
+         },
+         true, {" - 2097452 bytes wrote (skip=2097152).\n", " - 0 bytes wrote (skip=4194604).\n"}},
+        {[](WriteTest& t) {
+             t.m_options.bForceWrite = true;
+             t.CompressedImage(Pattern(MIB, 9));
+             t.m_pImage->SetReadDelayMs(200);
+             t.AddDrive(0, 0);
+             t.AddDrive(1, 0);
+             return std::vector<uint8_t>{};
+         },
+         true, {" - 0 bytes wrote.\n", " - 0 bytes wrote.\n"}},
+    };
+    for (const T_CASE& c : cases) {
+        SCOPED_TRACE(c.pszWrote[1]);
         NextCase();
-        AddDriveWith(0, old);
-        const T_ENGINE_RESULT result = Write(1);
-        ASSERT_TRUE(result.bOk);
-        EXPECT_EQ(m_drives[0]->Contents(), image);
-        EXPECT_EQ(result.arrSlots[0].nBytes, image.size());
-        EXPECT_TRUE(result.DigestMatches(0));
-        EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(image));
-        EXPECT_EQ(Count(Drive(0) + " MD5SUM=" + Md5Of(image) + "\n"), 1u);
-        EXPECT_TRUE(Logged(old == image ? " - 0 bytes wrote (skip=4194604)" : " bytes wrote (skip=2097152)"));
-    }
-}
-
-// Drives of 0 bytes are read back at once, while the reader still waits
-// for its first (slow) read of the image to learn whether the image goes
-// on past them: the comparison must wait for its digest.
-TEST_F(WriteTest, TheReadBackWaitsForTheImagesDigest)
-{
-    m_options.bMD5Verify = true;
-    m_options.bForceWrite = true;
-    CompressedImage(Pattern(MIB, 9));
-    m_pImage->SetReadDelayMs(200);
-    AddDrive(0, 0);
-    AddDrive(1, 0);
-    const T_ENGINE_RESULT result = Write(2);
-    ASSERT_TRUE(result.bOk);
-    const std::string strEmpty = "d41d8cd98f00b204e9800998ecf8427e";
-    EXPECT_EQ(Count("IMAGE MD5SUM=" + strEmpty + "\n"), 1u);
-    const std::string strLog = m_recorder.LogText();
-    for (int i : {0, 1}) {
-        EXPECT_TRUE(result.DigestMatches(i)) << i;
-        EXPECT_LT(strLog.find("IMAGE MD5SUM="), strLog.find(Drive(i) + " MD5SUM=" + strEmpty)) << i;
+        m_options = {};
+        m_options.bMD5Verify = true;
+        const auto held = c.pfnSetUp(*this);
+        const T_ENGINE_RESULT result = Write(2);
+        ASSERT_TRUE(result.bOk && result.bDigest);
+        const std::string strDigest = Md5Of(held), strLog = m_recorder.LogText();
+        EXPECT_EQ(Md5Text(result.digest), strDigest);
+        EXPECT_EQ(Count("IMAGE MD5SUM=" + strDigest + "\n"), 1u);
+        for (int i : {0, 1}) {
+            const bool bMatches = i == 0 || c.bSecondMatches;
+            EXPECT_EQ(m_drives[i]->Contents(), held) << i;
+            EXPECT_EQ(result.arrSlots[i].eVerdict, ESlotVerdict::Ok) << i;
+            EXPECT_EQ(result.arrSlots[i].nBytes, held.size()) << i;
+            EXPECT_EQ(result.DigestMatches(i), bMatches) << i;
+            EXPECT_EQ(Count(Drive(i) + " MD5SUM=" + strDigest + "\n"), bMatches ? 1u : 0u) << i;
+            const size_t nLine = strLog.find(Drive(i) + " MD5SUM=");
+            EXPECT_LT(strLog.find("IMAGE MD5SUM="), nLine) << i;
+            EXPECT_LT(strLog.find(Drive(i) + c.pszWrote[i]), nLine) << i;
+        }
     }
 }
 

@@ -1,6 +1,6 @@
 // The run-time binding of zlib: the first user loads the library, the last
-// one frees it, every step leaves its trace line, and a missing library or
-// entry point turns compression off and nothing else.
+// one frees it, and a missing library or entry point turns compression off
+// and nothing else.
 #include <thread>
 
 #include "tests/engine/zlib/zlib_test_support.h"
@@ -31,26 +31,20 @@ protected:
 // later user loads it again.
 TEST_F(ZlibBindingTest, FirstUserLoadsTheLibraryAndTheLastOneFreesIt)
 {
-    CTraceCapture trace;
     {
         CZLIBIO first;
         { CZLIBIO second; }
         EXPECT_TRUE(first.IsLoaded() && ZlibBinding::IsLoaded() && ZlibBinding::LinkCount() == 1);
     }
-    const std::vector<std::string> expected = {
-        "CZLIBIO::LOAD\n",       "CZLIBIO::LINK\n",   "CZLIBIO::CZLIBIO()\n", "CZLIBIO::LINK\n",
-        "CZLIBIO::CZLIBIO()\n",  "CZLIBIO::~CZLIBIO()\n", "CZLIBIO::UNLINK\n", "CZLIBIO::~CZLIBIO()\n",
-        "CZLIBIO::UNLINK\n",     "CZLIBIO::FREE\n",
-    };
-    EXPECT_EQ(trace.Lines(), expected);
+    EXPECT_FALSE(ZlibBinding::IsLoaded());
     ASSERT_NE(ZlibBinding::Link(), nullptr);
     { CZLIBIO job; }
     EXPECT_TRUE(ZlibBinding::IsLoaded());
     ZlibBinding::Unlink();
     ZlibBinding::Unlink();  // no link left: nothing to drop
     EXPECT_FALSE(ZlibBinding::IsLoaded());
-    { CZLIBIO later; }
-    EXPECT_TRUE(trace.Has("CZLIBIO::LOAD\n") && trace.Lines().back() == "CZLIBIO::FREE\n");
+    CZLIBIO later;
+    EXPECT_TRUE(later.IsLoaded() && RoundTrips());
 }
 
 // No library, or one lacking an entry point, turns compression off and

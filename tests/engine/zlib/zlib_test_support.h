@@ -43,11 +43,6 @@ public:
         std::lock_guard lock(Mutex());
         return Store();
     }
-    bool Has(const std::string& strLine)
-    {
-        const auto lines = Lines();
-        return std::find(lines.begin(), lines.end(), strLine) != lines.end();
-    }
 
 private:
     static std::mutex& Mutex()

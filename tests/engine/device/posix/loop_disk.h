@@ -107,15 +107,6 @@ public:
         return true;
     }
 
-    // Detaches the device before the end of the test; the object then holds
-    // no device, so that it never detaches one another test attached since.
-    bool Detach()
-    {
-        const bool bDetached = RunQuietly("losetup -d " + m_strDisk);
-        if (bDetached) m_strDisk.clear();
-        return bDetached;
-    }
-
     const std::string& Disk() const { return m_strDisk; }
     const std::string& Partition() const { return m_strPartition; }
 
