@@ -5,6 +5,7 @@
 
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
+#include "tests/engine/zlib/zlib_test_support.h"
 #include "tests/jobs/job_fixture.h"
 
 namespace job_test {
@@ -106,6 +107,26 @@ TEST_F(JobTest, AWriteVerifiesOnlyTheDrivesThatWereWrittenUnderTheirOwnNamesAndR
     EXPECT_NE(strLog.find("  DISK #2 - DISK WRITE=OK, VERIFY=OK\n"), std::string::npos);
     EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{1, 3}));
     EXPECT_FALSE(g_bOptForceVerify) << "force-write lends force-verify to its compare only";
+}
+
+// The operator's force-verify reaches the compare of a verify job: a
+// compressed image holding more than the drive, past its end not zeros, is
+// NG without it and OK with it.
+TEST_F(JobTest, ForceVerifyDecidesAVerifyOfAnImageLongerThanTheDrive)
+{
+    std::vector<uint8_t> data = AddDisk(0, 0, 2 * MIB)->Contents();
+    const std::vector<uint8_t> tail = CFakeDisk::WithPattern(MIB, 7)->Contents();
+    data.insert(data.end(), tail.begin(), tail.end());
+    m_param.szImagePath = m_dir.File("disk.gmz");
+    WriteWholeFile(m_param.szImagePath, CompressToMemory(data));
+    m_param.nTask = DUMPTASK_VERIFY;
+    m_param.bCompressImage = true;
+    for (const bool bForce : {false, true}) {
+        m_param.bForceVerify = bForce;
+        EXPECT_EQ(RunDumpTask(&m_param), 0);
+        EXPECT_EQ(Posted(WM_USER_ERROR).back(), (std::pair<WPARAM_T, LPARAM_T>{bForce ? 1 : 0, 0}))
+            << "force-verify " << bForce << "\n" << m_recorder.LogText();
+    }
 }
 
 // A drive whose data change under the job: its write is good, the check
