@@ -6,11 +6,13 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   zlib1g-dev libssl-dev googletest libgtest-dev libgmock-dev
+  liblzma-dev libzstd-dev libbz2-dev libarchive-dev
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
   libz-mingw-w64 libz-mingw-w64-dev
   wine wine64
   xvfb fonts-ipafont-gothic
   util-linux fdisk e2fsprogs dosfstools mtools coreutils time gzip pigz
+  xz-utils zstd bzip2 zip unzip
   locales python3
 )
 
