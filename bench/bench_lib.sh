@@ -426,25 +426,31 @@ bench_table() {
 
 # bench_judge_time LABEL SECONDS REFERENCE-SECONDS [TARGET]: PASS when the ratio is
 # within the target (BENCH_TARGET_RATIO unless given).
-bench_judge_time() {
-  local ratio verdict=PASS target=${4:-$BENCH_TARGET_RATIO}
-  ratio=$(awk -v c="$2" -v r="$3" 'BEGIN { printf "%.3f", c / r }')
+bench_judge_time() { bench_judge_ratio time "$@"; }
+
+# bench_judge_ratio KIND LABEL VALUE REFERENCE [TARGET]: the same for any
+# figure (KIND names it in the line: time, size).
+bench_judge_ratio() {
+  local ratio verdict=PASS target=${5:-$BENCH_TARGET_RATIO}
+  ratio=$(awk -v c="$3" -v r="$4" 'BEGIN { printf "%.3f", c / r }')
   if ! awk -v r="$ratio" -v t="$target" 'BEGIN { exit !(r <= t) }'; then
     verdict=FAIL
     MISSED=1
   fi
-  echo "time:   $1 = $ratio   (target <= $target)   $verdict"
+  printf '%-8s%s = %s   (target <= %s)   %s\n' "$1:" "$2" "$ratio" "$target" "$verdict"
 }
 
-# bench_judge_rss TOOL: its peak resident set against the pool + slack.
+# bench_judge_rss TOOL [SLACK_MIB]: its peak resident set against the pool +
+# slack (32 MiB unless given).
 bench_judge_rss() {
-  local limit=$(( BLOCKS + BENCH_RSS_SLACK_MIB )) peak=${PEAK_KIB[$1]} verdict=PASS
+  local slack=${2:-$BENCH_RSS_SLACK_MIB}
+  local limit=$(( BLOCKS + slack )) peak=${PEAK_KIB[$1]} verdict=PASS
   if [ "$peak" -gt $(( limit * 1024 )) ]; then
     verdict=FAIL
     MISSED=1
   fi
   printf 'rss:    %s peak = %.1f MiB   (limit %d x 1 MiB pool + %d MiB = %d MiB)   %s\n' \
-    "$1" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$BLOCKS" "$BENCH_RSS_SLACK_MIB" "$limit" "$verdict"
+    "$1" "$(awk -v k="$peak" 'BEGIN { print k / 1024 }')" "$BLOCKS" "$slack" "$limit" "$verdict"
 }
 
 # bench_finish: the exit status from WRONG, MISSED and --strict.
