@@ -1,28 +1,11 @@
-// The write engine beyond the engine matrix: several drives fed by one
-// image, its log and progress, the MD5 read-back check, and the refusal
-// that concerns the image.
+// The write engine beyond the engine matrix: the MD5 read-back check, and
+// the refusal that concerns the image. (Its head lines:
+// tests/e2e/test_write_loop.sh.)
 #include "tests/engine/engine_rig.h"
 #include "tests/support/temp_dir.h"
 
 namespace engine_test {
 namespace {
-
-// The head line names the image and every drive; every drive's lines give
-// the image's size beside its own; the image's progress ends full.
-TEST_F(WriteTest, TheLogNamesTheImageAndEveryDrive)
-{
-    RawImage(5 * MIB + 512);
-    for (int i = 0; i < 4; ++i) AddDrive(i, 5 * MIB + 512);
-    T_ENGINE_JOB job = Job(4);
-    job.arrDrives[2].strName = "DISK #7";
-    const T_ENGINE_RESULT result = CImageToDisk().Run(job);
-    ASSERT_TRUE(result.bOk);
-    EXPECT_EQ(Count("WRITE " + IMAGE + " => fake:drive0, fake:drive1, DISK #7, fake:drive3\n"), 1u);
-    EXPECT_EQ(Count("  file size=5243392 bytes.\n"), 4u);
-    EXPECT_FALSE(Logged("MD5SUM"));  // no digest without the MD5 check
-    EXPECT_FALSE(result.bDigest);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
-}
 
 // The read-back digest of each drive is told beside the image's, whose
 // line comes first. A drive whose data change under the job gives another
