@@ -59,7 +59,6 @@ TEST(CliArgs, CompressionFollowsTheNameUnlessAskedOtherwise)
         {{"read", "d", "x.gmz"}, true},
         {{"read", "d", "X.GmZ"}, true},
         {{"read", "d", "x.gmz.dd"}, false},
-        {{"read", "--no-compress", "d", "x.gmz"}, false},
         {{"write", "--compress", "x.dd", "d"}, true},
         {{"checksum", "--compress", "--no-compress", "x.gmz"}, false},  // the last one counts
     };

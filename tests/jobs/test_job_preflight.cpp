@@ -131,15 +131,13 @@ struct T_DRIVE_ROW {
     bool bReleased = false;
 };
 
-void ShareVolumes(CPreflightBench& b) { b.m_param.bShareRead = true; }
-
 struct T_CASE {
     const char* pszWhat;
     int nTask;
     std::vector<T_DRIVE_ROW> arrDrives;
     T_STORAGE image;
     std::string strLines;
-    void (*fnAlso)(CPreflightBench&) = nullptr;  // after the drives are in
+    bool bShareRead = false;
 };
 
 const T_CASE CASES[] = {
@@ -158,7 +156,7 @@ const T_CASE CASES[] = {
          MOUNTED + ".\n"},
     {"the running system compared without unmounting", DUMPTASK_VERIFY, {{"fake:sda", SDA}}, ON_SDB1, ""},
     {"volumes left mounted: the image and the running system may stay on them", DUMPTASK_VERIFY,
-     {{"fake:sdb", SDB, true}, {"fake:sda", SDA, true}}, ON_SDB1, "", ShareVolumes},
+     {{"fake:sdb", SDB, true}, {"fake:sda", SDA, true}}, ON_SDB1, "", true},
 };
 
 // (One drive under two names, the image as a drive or on one, and a new
@@ -170,7 +168,7 @@ TEST(Preflight, RefusesWhatTheJobMustNotTouchWithOneLineEach)
         CPreflightBench bench;
         bench.Image(c.image);
         for (const T_DRIVE_ROW& r : c.arrDrives) bench.Drive(r.pszPath, r.storage, r.bReleased);
-        if (c.fnAlso) c.fnAlso(bench);
+        bench.m_param.bShareRead = c.bShareRead;
         EXPECT_EQ(bench.Lines(c.nTask), c.strLines);
     }
 }

@@ -118,10 +118,6 @@ public:
     {
         return Drive(i) + " - " + std::to_string(nBytes) + row.pszDone;
     }
-    std::vector<int64_t> Posted(const T_ROW& row, std::vector<int64_t> rows)
-    {
-        return row.bPostsFailure ? rows : std::vector<int64_t>{};
-    }
     // Drives 0 and 1 of SIZE bytes; drive 0 waits in its first write until
     // strFailure is logged, so it cannot finish before drive 1 fails.
     T_ENGINE_RESULT RunWithFailingSecond(const T_ROW& row, bool bCheck, const std::string& strFailure,
@@ -152,7 +148,7 @@ public:
             EXPECT_EQ(m_drives[0]->Contents() == expected, !row.bFailureStopsAll);
             EXPECT_EQ(Count(Done(row, 0, SIZE)), row.bFailureStopsAll ? 0u : 1u);
         }
-        EXPECT_EQ(FailedRows(), Posted(row, {ROWS[k]}));
+        EXPECT_EQ(FailedRows(), row.bPostsFailure ? std::vector<int64_t>{ROWS[k]} : std::vector<int64_t>{});
         ExpectAllClosed();
     }
     // Runs the engine on this thread and stops it from another once
