@@ -1,12 +1,11 @@
 // The volumes locked when the settings are read, as the list the window
 // carries out: which letters, in which order, with which disk ejected
-// first, and the log line of each key.
+// first.
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "drives/settings_startup_locks.h"
-#include "tests/support/recorder.h"
 
 namespace {
 
@@ -44,14 +43,4 @@ TEST(StartupLocks, TypedLettersComeFirstAndADiskIsEjectedBeforeItsLock)
     EXPECT_EQ(Plan("G", true, volumes), "G2:0 C7:0n E7:1n F7:1n");
     // Of several records of a letter (a folder mount point) the last counts.
     EXPECT_EQ(Plan("D", true, {{U'D', DISK, 0}, {U'd', DISK, 3}, {U'E', DISK, 2}, {U'D', CDROM, 1}}), "D2:1 E7:2n");
-}
-
-TEST(StartupLocks, ASuccessfulLockIsLoggedWithTheKeyThatCausedIt)
-{
-    CRecorder recorder;
-    CLogCapture capture(recorder);
-    LogStartupLocked(T_STARTUP_LOCK{'E', EStartupLockKey::LockDriveLetters, DISK, 1, true});
-    LogStartupLocked(T_STARTUP_LOCK{'K', EStartupLockKey::LockNotReadyDrive, DISK, 2, false});
-    EXPECT_EQ(recorder.LogText(), "Volume E: locked (gravelmoor.ini - LockDriveLetters).\n"
-                                  "Volume K: locked (gravelmoor.ini - LockNotReadyDrive).\n");
 }

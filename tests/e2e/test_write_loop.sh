@@ -39,7 +39,9 @@ grep -q -F "$LOOP_A ($DEVICE_BYTES)" "$ERR" && pass "no-yes: the drive is listed
 
 echo "a raw image to two drives"
 run_cli two write --yes "$IMG" "$LOOP_A" "$LOOP_B"
-expect two 0 "  $NAME_A - DISK WRITE=OK" "  $NAME_B - DISK WRITE=OK"
+expect two 0 "WRITE $IMG => $NAME_A, $NAME_B" "  file size=$DEVICE_BYTES bytes." "  $NAME_A - DISK WRITE=OK" \
+  "  $NAME_B - DISK WRITE=OK"
+if grep -q 'MD5SUM' "$OUT"; then fail "two: a digest without the MD5 check"; else pass "two: no digest"; fi
 holds two "$LOOP_A" "$IMG"
 holds two "$LOOP_B" "$IMG"
 
@@ -72,7 +74,8 @@ expect restore 0 "  $NAME_B - DISK WRITE=OK"
 # 16 bytes 3 bytes into the sixth MiB: one 512-byte sector differs.
 printf 'GRAVELMOOR-E2E!!' | dd of="$LOOP_B" bs=1 seek=$(( 5 * 1024 * 1024 + 3 )) conv=notrunc,fsync status=none
 run_cli verify-changed verify "$IMG" "$LOOP_A" "$LOOP_B"
-expect verify-changed 1 "  $NAME_A - VERIFY=OK" "  $NAME_B - VERIFY=NG" \
+expect verify-changed 1 "VERIFY $IMG <=> $NAME_A, $NAME_B" "  file size=$DEVICE_BYTES bytes." \
+  "  $NAME_A - VERIFY=OK" "  $NAME_B - VERIFY=NG" \
   "[WARNING] $NAME_B - compare mismatch" "[WARNING] $NAME_B - 00500000-005001FF"
 
 echo "five drives, and one drive under two names"

@@ -112,6 +112,8 @@ protected:
         return pDisk;
     }
 
+    // The log so far holds strText.
+    bool Logged(const std::string& strText) { return m_recorder.LogText().find(strText) != std::string::npos; }
     // The (wParam, lParam) of every message with this id, in order.
     std::vector<std::pair<WPARAM_T, LPARAM_T>> Posted(uint32_t uMsg)
     {

@@ -1,28 +1,11 @@
-// The compare engine beyond the engine matrix: its log, differences
-// located by sector, the mismatch limit, what the lengths of the drives and
-// of a raw or compressed image decide, and a broken compressed stream.
+// The compare engine beyond the engine matrix: differences located by
+// sector, the mismatch limit, what the lengths of the drives and of a raw
+// or compressed image decide, and damaged compressed images. (Its head
+// lines: tests/e2e/test_write_loop.sh.)
 #include "tests/engine/engine_rig.h"
 
 namespace engine_test {
 namespace {
-
-// The head of the log names the image and every drive; equal drives give
-// neither a warning nor an error.
-TEST_F(CompareTest, TheLogNamesTheImageAndEveryDrive)
-{
-    const auto image = RawImage(3 * MIB + 700);  // a last block and a last sector that are short
-    AddDriveWith(0, image);
-    AddDriveWith(1, image);
-    T_ENGINE_JOB job = Job(2);
-    job.arrDrives[0].strName = "DISK #1";
-    ASSERT_TRUE(CCompareDiskImage().Run(job).bOk);
-    const auto lines = m_recorder.LogLines();
-    ASSERT_EQ(lines.size(), 12u);
-    const std::vector<std::string> head = {"VERIFY", " " + IMAGE + " <=> DISK #1", ", fake:drive1", "\n",
-                                           "DISK #1\n", "  disk size=3146428 bytes.\n", "  file size=3146428 bytes.\n"};
-    for (size_t i = 0; i < head.size(); ++i) EXPECT_EQ(lines[i].strText, head[i]);
-    EXPECT_EQ(CountStyled(LOG_STYLE_WARNING) + CountStyled(LOG_STYLE_ERROR), 0u);
-}
 
 // A drive compared to its end with differences fails without the failure
 // message; each differing 512-byte sector (the last one shorter) is one
@@ -223,23 +206,6 @@ TEST_F(CompareTest, UnstableMediaAreComparedIn4096ByteBlocks)
     EXPECT_EQ(Count("fake:drive0 - 00004E00-00004FFF\n"), 1u);
     EXPECT_EQ(Count("fake:drive0 - 41060 bytes checked.\n"), 1u);
     EXPECT_FALSE(Logged("count mismatch"));
-}
-
-TEST_F(CompareTest, ABrokenCompressedStreamEndsTheWholeRun)
-{
-    const auto data = Pattern(6 * MIB, 1);
-    const auto file = CompressToMemory(data);
-    AddImage(Head(file, file.size() / 2));
-    m_options.bCompressImage = true;
-    AddDriveWith(0, data);
-    AddDriveWith(1, data);
-    const T_ENGINE_RESULT result = Compare(2);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_NE(result.dwError, 0u);
-    EXPECT_TRUE(Logged("file compress read error ("));
-    EXPECT_FALSE(Logged("bytes checked"));
-    for (const T_SLOT_RESULT& slot : result.arrSlots) EXPECT_EQ(slot.eVerdict, ESlotVerdict::Stopped);
-    ExpectAllClosed();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// MD5 digests: known vectors, and data fed in awkward pieces to one reused
-// object giving the digest of the whole.
+// MD5 digests: the digest of nothing, and data fed in awkward pieces to one
+// reused object giving the digest of the whole. (Digests of real data
+// against md5sum's: tests/e2e.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,20 +11,12 @@
 
 namespace {
 
-TEST(Md5, KnownVectors)
+TEST(Md5, TheDigestOfNothing)
 {
-    const std::pair<std::string, std::string> vectors[] = {
-        {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"12345678901234567890123456789012345678901234567890123456789012345678901234567890",
-         "57edf4a22be3c955ac49da2e2107b67a"},
-    };
-    for (const auto& [strInput, strDigest] : vectors) {
-        CMd5 md5;
-        ASSERT_TRUE(md5.IsValid());
-        md5.Update(strInput.data(), strInput.size());
-        EXPECT_EQ(Md5Text(md5.Final()), strDigest) << strInput;
-    }
+    CMd5 md5;
+    ASSERT_TRUE(md5.IsValid());
+    md5.Update("", 0);
+    EXPECT_EQ(Md5Text(md5.Final()), "d41d8cd98f00b204e9800998ecf8427e");
 }
 
 TEST(Md5, PiecesFedToOneReusedObjectGiveTheDigestOfTheWhole)

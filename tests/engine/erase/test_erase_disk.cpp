@@ -1,6 +1,6 @@
 // The erase engine beyond the engine matrix: what each kind of pass leaves
-// on the drive, the log and progress of a run, and a verification pass
-// that finds other bytes.
+// on the drive, the lines of its passes, and a verification pass that
+// finds other bytes.
 #include "engine/erase/erase_disk.h"
 #include "tests/engine/engine_rig.h"
 
@@ -52,22 +52,12 @@ public:
     std::vector<std::vector<uint8_t>> m_passes;
 };
 
-TEST_F(EraseTest, FillAndVerifyLeavesZerosAndCountsOnlyTheWritePass)
+// Three verification passes that read nothing come one right after the
+// other: each must still reach the verify thread, and only the write passes
+// count. (Fill and verify on a drive with a short last block, its lines and
+// its zeros: tests/e2e/test_erase_loop.sh.)
+TEST_F(EraseTest, VerificationPassesOfADriveOfNoBytesEachEnd)
 {
-    const uint64_t nSize = 3 * MIB + 512;  // a last block shorter than 1 MiB
-    AddDrive(0, nSize);
-    const T_ENGINE_RESULT result = Erase(1, ERASE_ZERO_VERIFY);
-    ASSERT_TRUE(result.bOk);
-    EXPECT_EQ(m_drives[0]->Contents(), std::vector<uint8_t>(nSize, 0x00));
-    EXPECT_EQ(LinesWith("PASS"), (std::vector<std::string>{"fake:drive0 - PASS 1/2, WRITE 0x00.\n",
-                                                           "fake:drive0 - PASS 2/2, VERIFY 0x00.\n"}));
-    EXPECT_EQ(Count("ERASE fake:drive0\n"), 1u);
-    EXPECT_EQ(Count("ERASE Method: Fill zero(0x00) and verify.\n"), 1u);
-    EXPECT_EQ(Count("fake:drive0 - 3146240 bytes wrote.\n"), 1u);
-    EXPECT_EQ(result.arrSlots[0].nBytes, nSize);
-    // Three verification passes that read nothing come one right after the
-    // other: each must still reach the verify thread.
-    NextCase();
     AddDrive(0, 0);
     ASSERT_TRUE(Erase(1, ERASE_DOD_5220_22_M).bOk);
     EXPECT_EQ(LinesWith("VERIFY").size(), 3u);
@@ -121,21 +111,6 @@ TEST_F(EraseTest, GutmannCountsThirtyFiveNewSequencesDown)
     EXPECT_EQ(lines.back(), "fake:drive0 - PASS 35/35, WRITE RANDOM-1.\n");
     ASSERT_EQ(passes.size(), 35u);
     for (size_t i = 1; i < 35; ++i) EXPECT_NE(passes[i], passes[i - 1]) << i;
-}
-
-// Each drive is erased over its own size.
-TEST_F(EraseTest, TwoDrivesOfDifferentSizesAreEachErasedWhole)
-{
-    AddDrive(0, 2 * MIB);
-    AddDrive(1, 5 * MIB);
-    m_nMethod = ERASE_ONE;
-    T_ENGINE_JOB job = Job(2);
-    job.arrDrives[1].strName = "DISK #1";
-    ASSERT_TRUE(CEraseDisk().Run(job).bOk);
-    EXPECT_EQ(m_drives[0]->Contents(), std::vector<uint8_t>(2 * MIB, 0xFF));
-    EXPECT_EQ(m_drives[1]->Contents(), std::vector<uint8_t>(5 * MIB, 0xFF));
-    EXPECT_EQ(Count("ERASE fake:drive0, DISK #1\n"), 1u);
-    EXPECT_EQ(Count("DISK #1 - 5242880 bytes wrote.\n"), 1u);
 }
 
 // The byte is changed right after the write pass stored the drive's last

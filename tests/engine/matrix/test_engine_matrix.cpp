@@ -56,30 +56,31 @@ struct T_ROW {
     bool bPostsFailure;    // a failing or stopped drive is posted to the window with its row
     ESlotVerdict eCheckFault;  // a drive whose read-back fails or is stopped
     bool bImageIsWritten;  // the image is the engine's output
+    uint32_t nImageCode;   // the progress code of the image's bar (erasing: the whole job's)
 };
 
 const T_ROW ROWS_OF_ENGINES[] = {
     {'R', "Read", Make<CDiskToImage>,
      [](EngineRig& rig, const std::vector<uint8_t>&, bool) { rig.AddImage({})->GrowOnWrite(); },
      [](EngineRig&, const std::vector<uint8_t>& old) { return old; }, false, 1, false, " bytes dumped.\n",
-     PROGRESS_DRIVE, false, false, ESlotVerdict::ReadFailed, true},
+     PROGRESS_DRIVE, false, false, ESlotVerdict::ReadFailed, true, PROGRESS_IMAGE},
     {'W', "Write", Make<CImageToDisk>,
      [](EngineRig& rig, const std::vector<uint8_t>& drive, bool bCheck) {
          rig.RawImage(drive.size());
          rig.m_options.bMD5Verify = bCheck;
      },
      [](EngineRig& rig, const std::vector<uint8_t>&) { return rig.m_pImage->Contents(); }, true, 4, true,
-     " bytes wrote.\n", PROGRESS_DRIVE, false, true, ESlotVerdict::Ok, false},
+     " bytes wrote.\n", PROGRESS_DRIVE, false, true, ESlotVerdict::Ok, false, PROGRESS_IMAGE},
     {'C', "Compare", Make<CCompareDiskImage>,
      [](EngineRig& rig, const std::vector<uint8_t>& drive, bool) { rig.AddImage(drive); },
      [](EngineRig&, const std::vector<uint8_t>& old) { return old; }, false, 4, true, " bytes checked.\n",
-     PROGRESS_DRIVE_VERIFY, false, true, ESlotVerdict::ReadFailed, false},
+     PROGRESS_DRIVE_VERIFY, false, true, ESlotVerdict::ReadFailed, false, PROGRESS_IMAGE_VERIFY},
     {'E', "Erase", Make<CEraseDisk>,
      [](EngineRig& rig, const std::vector<uint8_t>&, bool bCheck) {
          rig.m_nMethod = bCheck ? ERASE_ZERO_VERIFY : ERASE_ZERO;
      },
      [](EngineRig&, const std::vector<uint8_t>& old) { return std::vector<uint8_t>(old.size(), 0x00); }, true, 4,
-     true, " bytes wrote.\n", PROGRESS_DRIVE, true, false, ESlotVerdict::ReadFailed, false},
+     true, " bytes wrote.\n", PROGRESS_DRIVE, true, false, ESlotVerdict::ReadFailed, false, PROGRESS_TOTAL},
 };
 
 class EngineMatrix;
@@ -117,10 +118,6 @@ public:
     {
         return Drive(i) + " - " + std::to_string(nBytes) + row.pszDone;
     }
-    std::vector<int64_t> Posted(const T_ROW& row, std::vector<int64_t> rows)
-    {
-        return row.bPostsFailure ? rows : std::vector<int64_t>{};
-    }
     // Drives 0 and 1 of SIZE bytes; drive 0 waits in its first write until
     // strFailure is logged, so it cannot finish before drive 1 fails.
     T_ENGINE_RESULT RunWithFailingSecond(const T_ROW& row, bool bCheck, const std::string& strFailure,
@@ -151,7 +148,7 @@ public:
             EXPECT_EQ(m_drives[0]->Contents() == expected, !row.bFailureStopsAll);
             EXPECT_EQ(Count(Done(row, 0, SIZE)), row.bFailureStopsAll ? 0u : 1u);
         }
-        EXPECT_EQ(FailedRows(), Posted(row, {ROWS[k]}));
+        EXPECT_EQ(FailedRows(), row.bPostsFailure ? std::vector<int64_t>{ROWS[k]} : std::vector<int64_t>{});
         ExpectAllClosed();
     }
     // Runs the engine on this thread and stops it from another once
@@ -210,6 +207,8 @@ void EachDriveIsDoneInFull(EngineMatrix& t, const T_ROW& row)
     EXPECT_EQ(t.Count("  disk size=3146240 bytes.\n"), static_cast<size_t>(nDrives));
     EXPECT_EQ(t.Count("DISK #7 - 3146240" + std::string(row.pszDone)), 1u);
     EXPECT_EQ(t.m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
+    EXPECT_EQ(t.m_recorder.ProgressValues(row.nImageCode).back(), 1000);
+    EXPECT_EQ(t.CountStyled(LOG_STYLE_WARNING) + t.CountStyled(LOG_STYLE_ERROR), 0u);
     if (row.bImageIsWritten) {
         EXPECT_EQ(t.m_pImage->Contents(), t.m_old);
         EXPECT_TRUE(result.arrSlots[0].bDigest);
@@ -551,18 +550,23 @@ void ARunThatCannotStartTouchesNothing(EngineMatrix& t, const T_ROW& row)
     }
 }
 
+// An image that does not open, or is a disk device and not a regular file.
 void AnImageThatCannotBeOpenedTouchesNoDrive(EngineMatrix& t, const T_ROW& row)
 {
-    t.Drives(row, 1, MIB);
-    t.m_pImage->FailOpen(SystemError::NotReady());
-    const auto result = t.Run(row, 1);
-    EXPECT_FALSE(result.bOk);
-    EXPECT_NE(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
-    EXPECT_EQ(t.Count((row.bImageIsWritten ? "can't create file " : "can't open file ") + IMAGE + ".\n" +
-                      GetSystemErrorText(SystemError::NotReady()) + "\n"),
-              1u);
-    EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount(), 0u);
-    EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
+    for (const bool bDevice : {false, true}) {
+        t.Drives(row, 1, MIB);
+        if (bDevice) t.m_pImage->SetKind(EDeviceKind::BlockDevice);
+        else t.m_pImage->FailOpen(SystemError::NotReady());
+        const auto result = t.Run(row, 1);
+        EXPECT_FALSE(result.bOk);
+        EXPECT_NE(result.arrSlots[0].eVerdict, ESlotVerdict::Ok);
+        EXPECT_EQ(t.Count((row.bImageIsWritten ? "can't create file " : "can't open file ") + IMAGE + ".\n" +
+                          (bDevice ? "it is a disk device, not a regular file.\n"
+                                   : GetSystemErrorText(SystemError::NotReady()) + "\n")),
+                  1u) << bDevice;
+        EXPECT_EQ(t.m_drives[0]->TotalReads() + t.m_drives[0]->FlushCount() + t.m_pImage->TotalReads(), 0u);
+        EXPECT_EQ(t.m_drives[0]->Contents(), t.m_old);
+    }
 }
 
 // The image fails from 2 MiB on: eleven tries, one give-up line, and the

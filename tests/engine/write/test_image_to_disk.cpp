@@ -1,28 +1,10 @@
-// The write engine beyond the engine matrix: several drives fed by one
-// image, its log and progress, the MD5 read-back check, and the refusal
-// that concerns the image.
+// The write engine beyond the engine matrix: the MD5 read-back check, and
+// the refusal that concerns the image. (Its head lines:
+// tests/e2e/test_write_loop.sh.)
 #include "tests/engine/engine_rig.h"
-#include "tests/support/temp_dir.h"
 
 namespace engine_test {
 namespace {
-
-// The head line names the image and every drive; every drive's lines give
-// the image's size beside its own; the image's progress ends full.
-TEST_F(WriteTest, TheLogNamesTheImageAndEveryDrive)
-{
-    RawImage(5 * MIB + 512);
-    for (int i = 0; i < 4; ++i) AddDrive(i, 5 * MIB + 512);
-    T_ENGINE_JOB job = Job(4);
-    job.arrDrives[2].strName = "DISK #7";
-    const T_ENGINE_RESULT result = CImageToDisk().Run(job);
-    ASSERT_TRUE(result.bOk);
-    EXPECT_EQ(Count("WRITE " + IMAGE + " => fake:drive0, fake:drive1, DISK #7, fake:drive3\n"), 1u);
-    EXPECT_EQ(Count("  file size=5243392 bytes.\n"), 4u);
-    EXPECT_FALSE(Logged("MD5SUM"));  // no digest without the MD5 check
-    EXPECT_FALSE(result.bDigest);
-    EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_IMAGE).back(), 1000);
-}
 
 // The read-back digest of each drive is told beside the image's, whose
 // line comes first. A drive whose data change under the job gives another
@@ -90,8 +72,8 @@ TEST_F(WriteTest, TheMd5CheckTellsEachDrivesReadBackBesideTheImages)
 }
 
 // Writing a drive that holds the image would destroy the data being
-// written: refused before any write, whether the fakes or the platform's
-// own files say where the image lives.
+// written: refused before any write. (Where the platform's own files say
+// so, the same rule: tests/e2e/test_write_file.sh, the image as a drive.)
 TEST_F(WriteTest, ADriveThatHoldsTheImageIsRefused)
 {
     RawImage(2 * MIB);
@@ -110,19 +92,6 @@ TEST_F(WriteTest, ADriveThatHoldsTheImageIsRefused)
     EXPECT_EQ(pHolder->Contents(), old);
     EXPECT_EQ(m_drives[0]->FlushCount(), 0u);
     ExpectAllClosed();
-
-    // Where opens are exclusive (Windows) the image cannot be opened while
-    // it is open as a target; elsewhere the opened handles show the clash.
-    CTempDir dir;
-    const std::string strImage = dir.File("image.gmi");
-    const auto data = Pattern(2 * MIB, 3);
-    WriteWholeFile(strImage, data);
-    T_ENGINE_JOB job = Job(1);
-    job.arrDrives[0].strPath = job.strImage = strImage;
-    EXPECT_FALSE(CImageToDisk().Run(job).bOk);
-    EXPECT_TRUE(Logged("can't write disk " + strImage + ".\nthe image file " + strImage + " is stored on it.\n") ||
-                Logged("can't open file " + strImage + ".\n"));
-    EXPECT_EQ(ReadWholeFile(strImage), data);
 }
 
 }  // namespace

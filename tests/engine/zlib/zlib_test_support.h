@@ -28,33 +28,26 @@ class CTraceCapture {
 public:
     CTraceCapture()
     {
-        std::lock_guard lock(Mutex());
-        Store().clear();
         SetDebugTraceHook([](std::string_view strLine) {
-            std::lock_guard hold(Mutex());
-            Store().emplace_back(strLine);
+            std::lock_guard lock(s_mutex);
+            s_lines.emplace_back(strLine);
         });
     }
-    ~CTraceCapture() { SetDebugTraceHook(nullptr); }
-    CTraceCapture(const CTraceCapture&) = delete;
-    CTraceCapture& operator=(const CTraceCapture&) = delete;
+    ~CTraceCapture()
+    {
+        SetDebugTraceHook(nullptr);
+        std::lock_guard lock(s_mutex);
+        s_lines.clear();
+    }
     std::vector<std::string> Lines()
     {
-        std::lock_guard lock(Mutex());
-        return Store();
+        std::lock_guard lock(s_mutex);
+        return s_lines;
     }
 
 private:
-    static std::mutex& Mutex()
-    {
-        static std::mutex mutex;
-        return mutex;
-    }
-    static std::vector<std::string>& Store()
-    {
-        static std::vector<std::string> lines;
-        return lines;
-    }
+    static inline std::mutex s_mutex;
+    static inline std::vector<std::string> s_lines;
 };
 
 // The first nSize bytes of data.

@@ -1,9 +1,8 @@
 // An abort during each job kind: the job ends promptly as a failed one with
 // the error sound, every volume it locked is released, and no descriptor it
 // opened (the image file, its drives) is left open in the process.
-#include <dirent.h>
-
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "tests/jobs/job_fixture.h"
@@ -14,12 +13,8 @@ namespace {
 // The descriptors open in this process right now.
 size_t OpenDescriptors()
 {
-    size_t nCount = 0;
-    DIR* pDir = opendir("/proc/self/fd");
-    if (pDir == nullptr) return 0;
-    while (const dirent* pEntry = readdir(pDir)) nCount += pEntry->d_name[0] != '.';
-    closedir(pDir);
-    return nCount;
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<size_t>(std::distance(begin(fds), end(fds)));
 }
 
 class JobAbortTest : public JobTest {

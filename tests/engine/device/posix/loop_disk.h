@@ -1,7 +1,8 @@
 #pragma once
 // A loop device for the device and inventory tests over a temporary file:
-// 16 MiB with a DOS partition table (one partition, 1 MiB to 15 MiB),
-// attached with partition scanning, or a file attached as it is.
+// 16 MiB with a DOS partition table that sfdisk writes (one partition,
+// 1 MiB to 15 MiB), attached with partition scanning, or a file attached as
+// it is.
 // Everything it mounted is unmounted, and the device is detached, when it
 // goes out of scope, whatever the test's outcome.
 #include <sys/stat.h>
@@ -11,7 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -41,21 +41,6 @@ inline std::string FirstLineOf(const std::string& strCommand)
     return strLine;
 }
 
-// A one-partition DOS partition table in the first sector of the file.
-inline void WritePartitionTable(const std::string& strFile)
-{
-    uint8_t mbr[512] = {};
-    uint8_t* pEntry = mbr + 446;
-    pEntry[4] = 0x83;
-    const uint32_t nStart = PART_START / 512, nCount = PART_SIZE / 512;
-    std::memcpy(pEntry + 8, &nStart, 4);  // little-endian on every machine this runs on
-    std::memcpy(pEntry + 12, &nCount, 4);
-    mbr[510] = 0x55;
-    mbr[511] = 0xAA;
-    std::fstream file(strFile, std::ios::in | std::ios::out | std::ios::binary);
-    file.write(reinterpret_cast<const char*>(mbr), sizeof mbr);
-}
-
 inline bool IsBlockDevice(const std::string& strPath)
 {
     struct stat st {};
@@ -75,11 +60,15 @@ public:
 
     // Partitions strBacking (which must hold DISK_SIZE bytes) and attaches
     // it; unpartitioned, attaches it as it is (read-only when asked). False
-    // with the reason when this machine cannot (not root, no loop support,
-    // the partition never shows).
+    // with the reason when this machine cannot (not root, no sfdisk or loop
+    // support, the partition never shows).
     bool Attach(const std::string& strBacking, std::string& strWhy, bool bPartitioned = true, bool bReadOnly = false)
     {
-        if (bPartitioned) WritePartitionTable(strBacking);
+        if (bPartitioned && !RunQuietly("echo 'start=" + std::to_string(PART_START / 512) + ", size=" +
+                                        std::to_string(PART_SIZE / 512) + ", type=83' | sfdisk -q '" + strBacking + "'")) {
+            strWhy = "sfdisk could not write the partition table";
+            return false;
+        }
         m_strDisk = FirstLineOf(std::string("losetup -f --show ") + (bPartitioned ? "-P " : "") +
                                 (bReadOnly ? "-r " : "") + "'" + strBacking + "'");
         if (m_strDisk.rfind("/dev/loop", 0) != 0) {
