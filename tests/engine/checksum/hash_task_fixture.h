@@ -39,7 +39,7 @@ protected:
     void Calculate(const std::string& strPath, bool bCompressed = false)
     {
         ASSERT_TRUE(m_task.Start());
-        ASSERT_TRUE(m_task.WaitFinished(m_task.Request(strPath, bCompressed), HANG_LIMIT));
+        ASSERT_TRUE(m_task.WaitFinished(m_task.Request(strPath, bCompressed ? EImageFormat::Gzip : EImageFormat::Raw), HANG_LIMIT));
     }
 
     // The WM_CHECKSUM_RESULT messages so far as "code:value": "0:0" the

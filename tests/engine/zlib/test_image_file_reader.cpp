@@ -19,10 +19,10 @@ constexpr uint32_t BLOCK = 0x100000;
 class ImageFileReaderTest : public ::testing::Test {
 protected:
     // Reads the whole image in 1 MiB blocks; false when the reader gave up.
-    bool ReadAll(const std::string& strPath, bool bCompressed, std::vector<uint8_t>& data)
+    bool ReadAll(const std::string& strPath, EImageFormat eFormat, std::vector<uint8_t>& data)
     {
         CImageFileReader reader;
-        if (!reader.Open(m_devices, strPath, bCompressed)) return false;
+        if (!reader.Open(m_devices, strPath, eFormat)) return false;
         std::vector<uint8_t> block(BLOCK);
         for (;;) {
             uint32_t nGot = 0;
@@ -50,12 +50,12 @@ protected:
 TEST_F(ImageFileReaderTest, OnlyARegularFileIsOpenedAsAnImage)
 {
     std::vector<uint8_t> data;
-    EXPECT_FALSE(ReadAll(m_dir.File("missing.gmi"), false, data));
+    EXPECT_FALSE(ReadAll(m_dir.File("missing.gmi"), EImageFormat::Raw, data));
     EXPECT_NE(m_recorder.LogText().find("can't open file " + m_dir.File("missing.gmi") + ".\n"), std::string::npos);
     m_recorder.Clear();
     auto pDisk = FakeImage(Pattern(BLOCK, 1));
     pDisk->SetKind(EDeviceKind::BlockDevice);
-    EXPECT_FALSE(ReadAll("fake:image", false, data));
+    EXPECT_FALSE(ReadAll("fake:image", EImageFormat::Raw, data));
     EXPECT_EQ(m_recorder.CountLines("can't open file fake:image.\nit is a disk device, not a regular file.\n"), 1u);
     EXPECT_EQ(pDisk->ReadsAt(0), 0u);
 }
