@@ -21,13 +21,13 @@ namespace {
 constexpr uint32_t BLOCK = 0x100000;
 using TBytes = std::vector<uint8_t>;
 
-// 2 MiB and a bit: a random first half that does not compress (so the file
-// spans more than one 1 MiB piece of input), then a pattern that does.
+// 1.5 MiB and a bit: random bytes that do not compress (so the file spans
+// more than one 1 MiB piece of input), then a pattern that does.
 TBytes ImageData()
 {
-    TBytes data = Pattern(2 * BLOCK + 77, 5);
+    TBytes data = Pattern(BLOCK * 3 / 2 + 77, 5);
     std::mt19937 random(7);
-    for (size_t i = 0; i < data.size() / 2; ++i) data[i] = static_cast<uint8_t>(random());
+    for (size_t i = 0; i < BLOCK + BLOCK / 8; ++i) data[i] = static_cast<uint8_t>(random());
     return data;
 }
 
