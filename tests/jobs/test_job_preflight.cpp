@@ -275,7 +275,8 @@ TEST_F(PreflightTest, ARawImageOfAnotherSizeIsWrittenOnlyWhenForcedOrWhenAllItHo
     m_devices.Add(m_param.szImagePath, Image({}, gzip));
     EXPECT_EQ(Lines(DUMPTASK_WRITE), "");
     m_devices.Add(m_param.szImagePath, Image({}, image));  // the name's promise is checked, whatever the sizes
-    EXPECT_EQ(Lines(DUMPTASK_WRITE), "fake:img.gmz is not a gzip file: its first bytes are not those of a gzip stream.\n");
+    EXPECT_EQ(Lines(DUMPTASK_WRITE),
+              "fake:img.gmz is not a gzip file: its first bytes are not those of a gzip stream.\n");
     m_param.bCompressImage = false;
     m_param.szImagePath = IMAGE;
 

@@ -231,9 +231,10 @@ TEST_F(ImageDecoderTest, EveryDamageFailsTheReadWithItsReason)
                                                               << " good bytes";
             EXPECT_EQ(Reason().rfind(damage.fnReason(fixture.eFormat), 0), 0u) << Reason();
             const std::vector<T_LOG_LINE> lines = m_recorder.LogLines();
-            EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                                    [](const T_LOG_LINE& l) { return l.strText.starts_with("file compress read error ("); }),
-                      1) << "one give-up line";
+            const auto isGiveUp = [](const T_LOG_LINE& l) {
+                return l.strText.starts_with("file compress read error (");
+            };
+            EXPECT_EQ(std::count_if(lines.begin(), lines.end(), isGiveUp), 1) << "one give-up line";
         }
     }
 }
