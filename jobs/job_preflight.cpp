@@ -5,7 +5,6 @@
 
 #include <algorithm>
 
-#include "engine/codecs/codec_libraries.h"
 #include "engine/codecs/format_decision.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
@@ -63,9 +62,9 @@ bool InspectImageOf(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESU
         Refuse(result, -1, FormatText("can't open file %s: %s.\n", strImage, NO_ZLIB));
         return false;
     }
-    const std::string strUnreadable = FormatUnreadableReason(eFormat);
+    const std::string strUnreadable = FormatUnreadableRefusal(strImage, eFormat);
     if (!strUnreadable.empty()) {
-        Refuse(result, -1, FormatText("can't read %s: %s.\n", strImage, strUnreadable));
+        Refuse(result, -1, strUnreadable);
         return false;
     }
     job.image = InspectImage(run.devices, strImage, result);

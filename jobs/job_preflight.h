@@ -16,9 +16,9 @@
 //   - write and verify: a compressed image without its library (zlib,
 //     liblzma, libzstd, libbz2; then nothing is opened); an image that does
 //     not open as a regular file of known size, or whose first bytes are
-//     not those of its format; drives that do not open as disks (or files) of known
-//     size, and drives to be written that do not open for writing while
-//     their volumes stay mounted; a drive given twice; two drives written
+//     not those of its format; drives that do not open as disks (or files)
+//     of known size, and drives to be written that do not open for writing
+//     while their volumes stay mounted; a drive given twice; two drives written
 //     that share their storage; the image as a drive, on a drive written,
 //     or on a file system the job unmounts; a drive of the running system
 //     written, or unmounted; a raw image whose size differs from a drive

@@ -1,7 +1,7 @@
 // One checksum calculation: the expected digest from the .md5sum file, the
 // image read block by block (raw, or decoded: a gzip image only when it
-// carries the gzip signature) into the digest, progress at most every 250 ms, and the
-// closing reports.
+// carries the gzip signature) into the digest, progress at most every
+// 250 ms, and the closing reports.
 #include <algorithm>
 
 #include "engine/checksum/file_md5_devices.h"

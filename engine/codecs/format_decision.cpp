@@ -30,14 +30,17 @@ T_FORMAT_DECISION DecideImageFormat(IDeviceProvider& devices, const std::string&
     return decision;
 }
 
+std::string FormatUnreadableRefusal(const std::string& strPath, EImageFormat eFormat)
+{
+    const std::string strUnreadable = FormatUnreadableReason(eFormat);
+    return strUnreadable.empty() ? std::string() : FormatText("can't read %s: %s.\n", strPath, strUnreadable);
+}
+
 T_FORMAT_LOOK LookAtFormat(IDeviceProvider& devices, const std::string& strPath, EImageFormat eFormat)
 {
     T_FORMAT_LOOK look;
-    const std::string strUnreadable = FormatUnreadableReason(eFormat);
-    if (!strUnreadable.empty()) {
-        look.strRefusal = FormatText("can't read %s: %s.\n", strPath, strUnreadable);
-        return look;
-    }
+    look.strRefusal = FormatUnreadableRefusal(strPath, eFormat);
+    if (!look.strRefusal.empty()) return look;
     uint8_t bytes[FORMAT_MAGIC_BYTES] = {};
     const size_t nBytes = FirstBytes(devices, strPath, bytes);
     if (nBytes == 0) return look;

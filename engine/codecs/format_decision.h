@@ -25,6 +25,12 @@ struct T_FORMAT_DECISION {
 // LookAtFormat says of the image in that format.
 T_FORMAT_DECISION DecideImageFormat(IDeviceProvider& devices, const std::string& strPath, EFormatAsk eAsk);
 
+// The refusal of an image of eFormat that this program cannot read here
+// (its library absent, or the format not built), without opening it: "can't
+// read IMAGE: ...\n". Empty when it can be read, and for gzip, whose zlib
+// binding is checked by the callers with zlib's own line.
+std::string FormatUnreadableRefusal(const std::string& strPath, EImageFormat eFormat);
+
 // Whether the image can be read as eFormat: its library is there (gzip's
 // is checked by the callers, with zlib's own line), and its first bytes
 // are those of eFormat (a compressed format), or a warning when they look

@@ -5,8 +5,8 @@
 // of its own while another reads the file ahead (CInflatePipeline), or
 // through CZLIBIO on the caller's thread when those threads cannot be had;
 // an xz, zstd or bzip2 one through its decoder (engine/codecs) on the
-// caller's thread. The reader logs its own warnings and its give-up line; the caller
-// decides what a give-up means for the job.
+// caller's thread. The reader logs its own warnings and its give-up line;
+// the caller decides what a give-up means for the job.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -47,16 +47,16 @@ public:
     // than nLength only at the end of the data, and 0 after it. False when
     // the reader gave up (the cause logged: "file read retry out.\n" after
     // 11 failed reads of a raw block, or "file compress read error ..." with
-    // the reason on the next line)
-    // or bAbort was set while it retried (nothing logged).
+    // the reason on the next line) or bAbort was set while it retried
+    // (nothing logged).
     bool ReadBlock(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort);
 
     // Reads what the image holds from offset nFrom to its end. A compressed
     // image is decoded on from Position() (bytes before nFrom are passed
     // over) to the end of its data, so its end is checked as by ReadBlock
     // (a gzip member's CRC-32 and length, the check values of the other
-    // formats, and nothing after the last stream); a
-    // long way to go is announced in the log. A raw image is read from
+    // formats, and nothing after the last stream); a long way to go is
+    // announced in the log. A raw image is read from
     // nFrom only up to its first byte that is not zero, and the next
     // ReadBlock still starts where it did. False when the reader gave up
     // (logged as by ReadBlock) or bAbort was set.
