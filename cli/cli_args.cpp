@@ -317,6 +317,16 @@ bool WantsCompression(const T_CLI_ARGS& args)
     return strEnd == ".gmz";
 }
 
+EFormatAsk FormatAskOf(const T_CLI_ARGS& args)
+{
+    switch (args.eCompress) {
+    case ECompress::On: return EFormatAsk::Gzip;
+    case ECompress::Off: return EFormatAsk::Raw;
+    case ECompress::ByName: break;
+    }
+    return EFormatAsk::ByName;
+}
+
 T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv)
 {
     T_PARSE_RESULT result;

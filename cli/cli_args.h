@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/codecs/image_format.h"
+
 enum class ECliCommand { None, Help, List, Read, Write, Verify, Erase, Methods, Checksum };
 
 struct T_CLI_ARGS {
@@ -20,7 +22,9 @@ struct T_CLI_ARGS {
     bool bEject = false;        // read, write, verify, erase: eject the drives' media at the end
     bool bShareRead = false;    // read, write, verify: others may go on reading the drives meanwhile
     bool bMd5Sum = false;       // read: write IMAGE.md5sum beside the image afterwards
-    // --compress / --no-compress; unset: on exactly when IMAGE ends in .gmz.
+    // --compress / --no-compress: the image is gzip / raw. Unset: a read
+    // compresses exactly when IMAGE ends in .gmz; write, verify and checksum
+    // read the format IMAGE's name promises (FormatAskOf).
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
     // --buffer in MiB; 0 when not given (the settings file's "Buffer" then
     // counts: DefaultBufferMiB in cli_buffer.h).
@@ -47,9 +51,12 @@ constexpr uint32_t MAX_CLI_THREADS = 64;
 constexpr size_t MAX_CLI_DRIVES = 4;
 
 T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv);
-// Whether the image is compressed: as asked, else by its name (".gmz" in
-// any case).
+// Whether a read compresses its image: as asked, else by its name (".gmz"
+// in any case).
 bool WantsCompression(const T_CLI_ARGS& args);
+// How write, verify and checksum ask for the image's format: gzip or raw
+// as asked, else by its name.
+EFormatAsk FormatAskOf(const T_CLI_ARGS& args);
 // The full help text, and the synopsis alone (shown after a usage error):
 // of one command, or of every command for ECliCommand::None.
 std::string CliUsage();

@@ -7,6 +7,8 @@
 #include "cli/cli_job.h"
 #include "engine/checksum/hash_task.h"
 #include "engine/checksum/md5sum_file.h"
+#include "engine/codecs/format_decision.h"
+#include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "jobs/job_preflight.h"
 
@@ -31,10 +33,18 @@ void TakeReport(const T_NOTIFY_MSG& msg, T_CHECKSUM_REPORT& report)
     if (msg.wParam == CHECKSUM_DIGEST || msg.wParam == CHECKSUM_SIZE) FreeHeapString(msg.lParam);
 }
 
+// How the first line names the image's format: gzip as it always has.
+std::string CompressedNote(EImageFormat eFormat)
+{
+    if (eFormat == EImageFormat::Raw) return {};
+    if (eFormat == EImageFormat::Gzip) return " (compressed)";
+    return FormatText(" (compressed, %s)", ImageFormatName(eFormat));
+}
+
 // One request to the task, waited for on the job's background thread while
 // this thread prints; a stop cancels it. The request is made before the
 // wait starts, so that a stop can never come before it.
-void Compute(const T_CLI_ARGS& args, bool bCompressed, const T_CLI_ENV& env, CCliJob& job)
+void Compute(const T_CLI_ARGS& args, EImageFormat eFormat, const T_CLI_ENV& env, CCliJob& job)
 {
     CHashTask task;
     task.m_hNotifyWnd = &job.Queue();
@@ -45,7 +55,7 @@ void Compute(const T_CLI_ARGS& args, bool bCompressed, const T_CLI_ENV& env, CCl
         LogError("CreateThread() failed.\n");
         return;
     }
-    const uint64_t nRequest = task.Request(args.strImage, bCompressed);
+    const uint64_t nRequest = task.Request(args.strImage, eFormat);
     job.RunInBackground(
         [&] {
             while (!task.WaitFinished(nRequest, std::chrono::hours(1))) {
@@ -105,13 +115,16 @@ int RunChecksumCommand(const T_CLI_ARGS& args, const T_CLI_ENV& env)
     {
         CCliJob job(env, {});
         job.SetResultHandler([&](const T_NOTIFY_MSG& msg) { TakeReport(msg, report); });
-        const bool bCompressed = WantsCompression(args);
-        if (bCompressed && !ZlibLibraryFound()) {
+        const T_FORMAT_DECISION format = DecideImageFormat(DevicesOf(env), args.strImage, FormatAskOf(args));
+        if (format.eFormat == EImageFormat::Gzip && !ZlibLibraryFound()) {
             LogError("can't read file %s.\na compressed image needs the zlib library, and none was found.\n",
                      args.strImage);
+        } else if (!format.look.strRefusal.empty()) {
+            LogError("%s", format.look.strRefusal);
         } else {
-            LogInfo("CHECKSUM %s%s\n", args.strImage, bCompressed ? " (compressed)" : "");
-            Compute(args, bCompressed, env, job);
+            if (!format.look.strWarning.empty()) LogWarning("%s", format.look.strWarning);
+            LogInfo("CHECKSUM %s%s\n", args.strImage, CompressedNote(format.eFormat));
+            Compute(args, format.eFormat, env, job);
         }
         // A stop that came after the digest changes nothing: it was given.
         bStopped = StopRequested(env) && report.strDigest.empty();

@@ -6,6 +6,7 @@
 #include "cli/cli_prompt.h"
 #include "engine/core/job_options.h"
 #include "engine/core/log.h"
+#include "jobs/job_preflight.h"
 #include "jobs/job_runner.h"
 
 namespace {
@@ -71,6 +72,7 @@ T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vec
     param.bUnstableRead = args.bUnstable;
     param.nUnstableReadCount = args.bUnstable ? UNSTABLE_READ_AGREEMENT : 0;
     param.bCompressImage = nTask != DUMPTASK_ERASE && WantsCompression(args);
+    DecideJobImageFormat(param, FormatAskOf(args));
     param.nCompressThreads = args.nThreads;
     param.nEraseMethod = static_cast<int>(args.nMethod);
     for (size_t i = 0; i < arrSlots.size() && i < DUMPTASK_SLOTS; ++i) {

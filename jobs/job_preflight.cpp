@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/codecs/format_decision.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/zlib/zlib_io.h"
@@ -50,18 +51,38 @@ void LookAtRead(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& 
     job.arrDrives.front() = LookAtDrive(run.devices, job.arrDrives.front());
 }
 
+// A write's or a verify's image: one of a format that cannot be read here
+// ends the pre-flight before anything is opened; one that opens must start
+// as its format does.
+bool InspectImageOf(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
+{
+    const std::string& strImage = run.param.szImagePath;
+    const EImageFormat eFormat = JobImageFormat(run.param);
+    if (eFormat == EImageFormat::Gzip && !ZlibLibraryFound()) {
+        Refuse(result, -1, FormatText("can't open file %s: %s.\n", strImage, NO_ZLIB));
+        return false;
+    }
+    const std::string strUnreadable = FormatUnreadableRefusal(strImage, eFormat);
+    if (!strUnreadable.empty()) {
+        Refuse(result, -1, strUnreadable);
+        return false;
+    }
+    job.image = InspectImage(run.devices, strImage, result);
+    if (!job.image.bOpened) return true;
+    const T_FORMAT_LOOK look = LookAtFormat(run.devices, strImage, eFormat);
+    if (!look.strRefusal.empty()) Refuse(result, -1, look.strRefusal);
+    if (!look.strWarning.empty()) result.arrWarnings.push_back(look.strWarning);
+    return true;
+}
+
 // A write, a verify or an erase: the image (a compressed one only when it
 // can be read), then every drive, so that every problem shows at once.
 void InspectJob(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
 {
     const T_DUMPTASK_PARAM& param = run.param;
-    if (param.nTask != DUMPTASK_ERASE) {
-        if (param.bCompressImage && !ZlibLibraryFound()) {
-            Refuse(result, -1, FormatText("can't open file %s: %s.\n", param.szImagePath, NO_ZLIB));
-            job.arrDrives.clear();
-            return;
-        }
-        job.image = InspectImage(run.devices, param.szImagePath, result);
+    if (param.nTask != DUMPTASK_ERASE && !InspectImageOf(run, job, result)) {
+        job.arrDrives.clear();
+        return;
     }
     const bool bWrites = param.nTask == DUMPTASK_WRITE || param.nTask == DUMPTASK_ERASE;
     const EOpenMode eWrite = !bWrites            ? EOpenMode::ProbeDrive
@@ -82,7 +103,7 @@ T_PREFLIGHT_RESULT PreflightRun(const T_JOB_RUN& run, const std::atomic<bool>* p
     job.nTask = param.nTask;
     job.arrDrives = DrivesOf(run);
     job.wording = param.wording;
-    job.bCompressed = param.bCompressImage;
+    job.bCompressed = IsCompressedFormat(JobImageFormat(param));
     job.bForceWrite = param.bForceWrite;
     job.pDevices = &run.devices;
     job.pStop = pStop;
@@ -110,6 +131,7 @@ T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic
 
 bool LogRefusals(const T_PREFLIGHT_RESULT& result)
 {
+    for (const std::string& strWarning : result.arrWarnings) LogWarning("%s", strWarning);
     for (const T_PREFLIGHT_REFUSAL& refusal : result.arrRefusals) LogError("%s", refusal.strText);
     return result.Passed();
 }
@@ -120,7 +142,24 @@ bool ZlibLibraryFound()
     return zlib.IsLoaded();
 }
 
+// The front end's pass has shown the warnings already.
 bool PassPreflight(const T_JOB_RUN& run, const std::atomic<bool>& bStop)
 {
-    return LogRefusals(PreflightRun(run, &bStop));
+    T_PREFLIGHT_RESULT result = PreflightRun(run, &bStop);
+    result.arrWarnings.clear();
+    return LogRefusals(result);
+}
+
+void DecideJobImageFormat(T_DUMPTASK_PARAM& param, EFormatAsk eAsk)
+{
+    if (param.nTask != DUMPTASK_WRITE && param.nTask != DUMPTASK_VERIFY) return;
+    IDeviceProvider& devices = param.pDevices ? *param.pDevices : GetPlatformDevices();
+    const EImageFormat eFormat = DecideImageFormat(devices, param.szImagePath, eAsk).eFormat;
+    param.bCompressImage = eFormat == EImageFormat::Gzip;
+    param.eImageFormat = eFormat;
+}
+
+EImageFormat JobImageFormat(const T_DUMPTASK_PARAM& param)
+{
+    return param.bCompressImage ? EImageFormat::Gzip : param.eImageFormat;
 }

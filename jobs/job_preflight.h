@@ -13,24 +13,27 @@
 //     or the drive itself (then nothing else is looked at); a compressed
 //     image without a zlib library; an image stored on the drive read; a
 //     drive of the running system whose volumes the job would unmount;
-//   - write and verify: a compressed image without a zlib library (then
-//     nothing is opened); an image that does not open as a regular file of
-//     known size; drives that do not open as disks (or files) of known
-//     size, and drives to be written that do not open for writing while
-//     their volumes stay mounted; a drive given twice; two drives written
+//   - write and verify: a compressed image without its library (zlib,
+//     liblzma, libzstd, libbz2; then nothing is opened); an image that does
+//     not open as a regular file of known size, or whose first bytes are
+//     not those of its format; drives that do not open as disks (or files)
+//     of known size, and drives to be written that do not open for writing
+//     while their volumes stay mounted; a drive given twice; two drives written
 //     that share their storage; the image as a drive, on a drive written,
 //     or on a file system the job unmounts; a drive of the running system
 //     written, or unmounted; a raw image whose size differs from a drive
 //     written, unless forced or all it holds past drives of one size is
 //     zero;
 //   - erase: the drives' rules of a write.
-// Every problem found is reported, not only the first.
+// Every problem found is reported, not only the first. A raw image that
+// starts as a compressed format does is not refused, but warned about.
 #include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "engine/codecs/image_format.h"
 #include "jobs/job_runner_param.h"
 
 struct T_PREFLIGHT_REFUSAL {
@@ -40,6 +43,7 @@ struct T_PREFLIGHT_REFUSAL {
 
 struct T_PREFLIGHT_RESULT {
     std::vector<T_PREFLIGHT_REFUSAL> arrRefusals;
+    std::vector<std::string> arrWarnings;  // log lines, each ending in a line feed
     // Per drive of the job in slot order: its size in bytes, 0 when it was
     // not measured (a read's drive is measured by its engine).
     std::vector<uint64_t> arrDriveSizes;
@@ -55,11 +59,21 @@ struct T_PREFLIGHT_RESULT {
 // ends a long read of the image's tail early.
 T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic<bool>* pStop = nullptr);
 
-// Logs each refusal on its error line; true when the job may start.
+// Logs each warning on its warning line, then each refusal on its error
+// line; true when the job may start.
 bool LogRefusals(const T_PREFLIGHT_RESULT& result);
 
 // Whether a zlib library can be bound for compressed images.
 bool ZlibLibraryFound();
+
+// Sets the format of a write's or a verify's image (bCompressImage for
+// gzip, eImageFormat) as eAsk asks, from the image's name and first bytes
+// (DecideImageFormat, engine/codecs/format_decision.h); what those bytes
+// say against it is the pre-flight's to report. A read's and an erase's
+// description is left as it is.
+void DecideJobImageFormat(T_DUMPTASK_PARAM& param, EFormatAsk eAsk);
+// The format of a write's or a verify's image as the description holds it.
+EImageFormat JobImageFormat(const T_DUMPTASK_PARAM& param);
 
 // Paths are UTF-8 inside; a path object made from a plain string would read
 // it in the system's narrow code page on Windows.

@@ -47,6 +47,7 @@ void PublishOptions(const T_DUMPTASK_PARAM& param)
     options.nUnstableReadCount = param.nUnstableReadCount;
     options.bMakeMD5SUM = param.bMakeMD5SUM;
     options.bCompressImage = param.bCompressImage;
+    options.eImageFormat = param.eImageFormat;
     options.nCompressThreads = param.nCompressThreads;
     options.bOverwrite = false;
     PublishJobOptions(options);

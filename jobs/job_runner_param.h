@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "drives/drive_kind.h"
+#include "engine/codecs/image_format.h"
 #include "engine/core/notify.h"
 
 class IDeviceProvider;
@@ -71,7 +72,11 @@ struct T_DUMPTASK_PARAM {
     bool bUnstableRead = false;
     int nUnstableReadCount = 0;
     bool bMakeMD5SUM = false;
+    // A read writes a gzip image; a write or a verify reads one.
     bool bCompressImage = false;
+    // The format of a write's or a verify's image when it is not gzip
+    // (DecideJobImageFormat, job_preflight.h, sets both).
+    EImageFormat eImageFormat = EImageFormat::Raw;
     uint32_t nCompressThreads = 0;  // a compressed read's threads; 0: the machine's default
     IJobInventory* pDriveInfo = nullptr;  // the drives' volumes and device paths
     uint32_t dwNoScanLetters = 0;

@@ -123,7 +123,7 @@ std::optional<bool> ZeroPastEnd(const T_PREFLIGHT_JOB& job, uint64_t nDriveSize)
     T_IMAGE_TAIL tail;
     const std::atomic<bool> bNoStop{false};
     const std::atomic<bool>& bStop = job.pStop ? *job.pStop : bNoStop;
-    if (!job.pDevices || !reader.Open(*job.pDevices, job.image.strPath, false) ||
+    if (!job.pDevices || !reader.Open(*job.pDevices, job.image.strPath, EImageFormat::Raw) ||
         !reader.ReadTail(nDriveSize, tail, bStop)) {
         return {};
     }

@@ -37,14 +37,14 @@ bool CHashTask::Start()
     }
 }
 
-uint64_t CHashTask::Request(const std::string& strPath, bool bCompressed)
+uint64_t CHashTask::Request(const std::string& strPath, EImageFormat eFormat)
 {
     std::lock_guard lock(m_mutexShare);
     m_bHashAbort = true;
     m_bHashRequest = true;
     m_bHashValid = false;
     m_strHashPath = strPath;
-    m_bHashCompressed = bCompressed;
+    m_eHashFormat = eFormat;
     const uint64_t nRequest = ++m_nRequested;
     if (m_bEnded) {
         m_nFinished = nRequest;  // no thread will serve it
@@ -123,7 +123,7 @@ bool CHashTask::WaitForRequest(T_HASH_JOB& job)
     if (m_bHashQuit) return false;
     m_bHashBusy = true;
     m_bHashAbort = false;
-    job = T_HASH_JOB{m_strHashPath, m_bHashCompressed, m_nRequested};
+    job = T_HASH_JOB{m_strHashPath, m_eHashFormat, m_nRequested};
     return true;
 }
 

@@ -24,6 +24,7 @@
 #include <thread>
 
 #include "engine/checksum/md5sum_file.h"
+#include "engine/codecs/image_format.h"
 #include "engine/core/md5.h"
 #include "engine/core/notify.h"
 #include "engine/device/device.h"
@@ -40,10 +41,10 @@ public:
 
     // Starts the task's thread; false when it could not be started.
     bool Start();
-    // Asks for the digest of the image at strPath, read as a compressed
-    // image when bCompressed is set and a zlib library is bound (as raw
-    // data otherwise). Returns the request's number for WaitFinished.
-    uint64_t Request(const std::string& strPath, bool bCompressed);
+    // Asks for the digest of the image at strPath, read in eFormat (a gzip
+    // image as raw data when no zlib library is bound). Returns the
+    // request's number for WaitFinished.
+    uint64_t Request(const std::string& strPath, EImageFormat eFormat);
     void Cancel();
     void Quit();
     // Waits until the calculation of request nRequest, or of a later one,
@@ -74,7 +75,7 @@ private:
     // What one calculation works on, taken from the shared state at once.
     struct T_HASH_JOB {
         std::string strPath;
-        bool bCompressed = false;
+        EImageFormat eFormat = EImageFormat::Raw;
         uint64_t nRequest = 0;
     };
     // The counters of one calculation's reading side.
@@ -123,7 +124,7 @@ private:
     bool m_bWaiting = false;  // the thread waits for the event
     bool m_bEnded = false;    // the thread has ended, or never started
     std::string m_strHashPath;
-    bool m_bHashCompressed = false;
+    EImageFormat m_eHashFormat = EImageFormat::Raw;
     uint64_t m_nRequested = 0;  // number of the latest request
     uint64_t m_nFinished = 0;   // every request up to this one has ended
     std::thread m_hThread;

@@ -1,7 +1,7 @@
 // One checksum calculation: the expected digest from the .md5sum file, the
-// image read block by block (raw, or inflated when it carries the gzip
-// signature) into the digest, progress at most every 250 ms, and the
-// closing reports.
+// image read block by block (raw, or decoded: a gzip image only when it
+// carries the gzip signature) into the digest, progress at most every
+// 250 ms, and the closing reports.
 #include <algorithm>
 
 #include "engine/checksum/file_md5_devices.h"
@@ -72,21 +72,24 @@ bool CHashTask::ReadImage(const T_HASH_JOB& job, T_HASH_READ& read, T_MD5_DIGEST
     return bRead && side.bEnded;
 }
 
-// Compressed only when asked for and a zlib library is bound (the reader
-// holds a link to it); otherwise the file's bytes are the data. A
-// compressed image is read through fileMd5, which digests its own bytes too.
+// Compressed as asked for; a gzip image only when a zlib library is bound
+// (the reader holds a link to it), otherwise the file's bytes are the
+// data. A compressed image is read through fileMd5, which digests its own
+// bytes too.
 bool CHashTask::OpenImage(const T_HASH_JOB& job, IDeviceProvider& fileMd5, CImageFileReader& reader,
                           T_HASH_READ& read)
 {
-    if (!reader.Open(*m_pDevices, job.strPath, false)) {
+    if (!reader.Open(*m_pDevices, job.strPath, EImageFormat::Raw)) {
         DebugTrace(FormatText("taskCalcHash() - CreateFile() failed. (ERR:%08X)\n", reader.LastError()));
         return false;
     }
     if (!reader.GetFileSize(read.nFileSize)) return false;
-    read.bCompressed = job.bCompressed && ZlibBinding::IsLoaded();
+    const bool bGzip = job.eFormat == EImageFormat::Gzip;
+    read.bCompressed = IsCompressedFormat(job.eFormat) && (!bGzip || ZlibBinding::IsLoaded());
     if (read.bCompressed) {
         // Reopened, the compressed stream starts again at offset 0.
-        if (!HasSignature(job.strPath, reader) || !reader.Open(fileMd5, job.strPath, true)) return false;
+        if (bGzip && !HasSignature(job.strPath, reader)) return false;
+        if (!reader.Open(fileMd5, job.strPath, job.eFormat)) return false;
     }
     PostProgressValue(m_hNotifyWnd, WM_ENGINE_PROGRESS, PROGRESS_CHECKSUM, 0);
     PostHeapString(m_hNotifyWnd, WM_CHECKSUM_RESULT, CHECKSUM_SIZE,

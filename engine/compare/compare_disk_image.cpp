@@ -55,7 +55,7 @@ T_ENGINE_RESULT CCompareDiskImage::Run(const T_ENGINE_JOB& job)
     LogHeader();
     if (BuildPipeline()) {
         const bool bAnyDrive = OpenDrives();
-        const bool bImage = m_imageFile.Open(m_run.Devices(), m_job.strImage, m_job.options.bCompressImage);
+        const bool bImage = m_imageFile.Open(m_run.Devices(), m_job.strImage, ImageFormatOf(m_job.options));
         uint64_t nFileSize = 0;
         if (bAnyDrive && bImage && m_imageFile.GetFileSize(nFileSize) && MeasureDrives(nFileSize) &&
             !m_run.Stopped()) {
@@ -79,7 +79,7 @@ void CCompareDiskImage::MakeSlots()
         s.nRow = drive.nRow;
     }
     const T_JOB_OPTIONS& options = m_job.options;
-    m_bCommonLength = options.bCompressImage && options.bForceVerify;
+    m_bCommonLength = ImageIsCompressed(options) && options.bForceVerify;
     m_nAgreement = options.bUnstableRead ? std::max(options.nUnstableReadCount, 1) : 0;
     m_nTotal = 0;
     m_pFileReader = nullptr;
@@ -152,7 +152,7 @@ bool CCompareDiskImage::OpenDrive(T_SLOT& s)
 // image and says nothing about its data's length: the drive decides then.
 bool CCompareDiskImage::MeasureDrives(uint64_t nFileSize)
 {
-    const bool bCompressed = m_job.options.bCompressImage;
+    const bool bCompressed = ImageIsCompressed(m_job.options);
     bool bAny = false;
     uint64_t nTotal = UINT64_MAX;
     for (T_SLOT& s : m_slots) {

@@ -15,6 +15,7 @@ bool g_bOptUnstableRead = false;
 int g_nUnstableReadCount = 0;
 bool g_bOptMakeMD5SUM = false;
 bool g_bOptCompressImage = false;
+EImageFormat g_eOptImageFormat = EImageFormat::Raw;
 bool g_bOptOverwrite = false;
 uint32_t g_nOptCompressThreads = 0;
 
@@ -32,6 +33,7 @@ void PublishJobOptions(const T_JOB_OPTIONS& options)
     g_nUnstableReadCount = options.nUnstableReadCount;
     g_bOptMakeMD5SUM = options.bMakeMD5SUM;
     g_bOptCompressImage = options.bCompressImage;
+    g_eOptImageFormat = options.eImageFormat;
     g_bOptOverwrite = options.bOverwrite;
     g_nOptCompressThreads = options.nCompressThreads;
 }
@@ -51,9 +53,20 @@ T_JOB_OPTIONS PublishedJobOptions()
     options.nUnstableReadCount = g_nUnstableReadCount;
     options.bMakeMD5SUM = g_bOptMakeMD5SUM;
     options.bCompressImage = g_bOptCompressImage;
+    options.eImageFormat = g_eOptImageFormat;
     options.bOverwrite = g_bOptOverwrite;
     options.nCompressThreads = g_nOptCompressThreads;
     return options;
+}
+
+EImageFormat ImageFormatOf(const T_JOB_OPTIONS& options)
+{
+    return options.bCompressImage ? EImageFormat::Gzip : options.eImageFormat;
+}
+
+bool ImageIsCompressed(const T_JOB_OPTIONS& options)
+{
+    return IsCompressedFormat(ImageFormatOf(options));
 }
 
 void ResetJobOptions()

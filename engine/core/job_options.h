@@ -9,6 +9,8 @@
 // (PublishJobOptions). No engine reads them: each takes the value.
 #include <cstdint>
 
+#include "engine/codecs/image_format.h"
+
 struct T_JOB_OPTIONS {
     bool bVerify = false;             // a compare with the image follows the read or the write
     bool bEject = false;              // the drives' media are ejected after a good job
@@ -21,7 +23,10 @@ struct T_JOB_OPTIONS {
     bool bUnstableRead = false;       // a block counts only when several reads agree
     int nUnstableReadCount = 0;       // how many reads must agree
     bool bMakeMD5SUM = false;         // a read leaves a .md5sum file beside the image
-    bool bCompressImage = false;      // the image is a compressed one
+    bool bCompressImage = false;      // the image is a gzip one (.gmz)
+    // The format of the image a write or a verify reads when it is not
+    // gzip: raw, xz, zstd, bzip2 or zip (ImageFormatOf).
+    EImageFormat eImageFormat = EImageFormat::Raw;
     bool bOverwrite = false;          // an existing image is replaced without asking
     uint32_t nCompressThreads = 0;    // threads that compress; 0: CompressThreads chooses
 };
@@ -38,10 +43,17 @@ extern bool g_bOptUnstableRead;
 extern int g_nUnstableReadCount;
 extern bool g_bOptMakeMD5SUM;
 extern bool g_bOptCompressImage;
+extern EImageFormat g_eOptImageFormat;
 extern bool g_bOptOverwrite;
 // Threads that compress a compressed image; 0: as many as CompressThreads
 // chooses for this machine.
 extern uint32_t g_nOptCompressThreads;
+
+// The format of the image a write or a verify reads: gzip when the
+// compress option is on, else the options' format.
+EImageFormat ImageFormatOf(const T_JOB_OPTIONS& options);
+// That image is compressed: its data length shows only by decoding it.
+bool ImageIsCompressed(const T_JOB_OPTIONS& options);
 
 // Sets the snapshot to these options.
 void PublishJobOptions(const T_JOB_OPTIONS& options);

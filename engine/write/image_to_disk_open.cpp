@@ -61,7 +61,7 @@ bool CImageToDisk::Prepare()
 bool CImageToDisk::OpenImage()
 {
     CStorageWatch watch(m_run.Devices());
-    if (!m_image.Open(watch, m_job.strImage, m_job.options.bCompressImage)) {
+    if (!m_image.Open(watch, m_job.strImage, ImageFormatOf(m_job.options))) {
         m_dwReaderError = m_image.LastError();
         return false;
     }
@@ -98,7 +98,7 @@ bool CImageToDisk::RefuseConflicts()
 // the job.
 bool CImageToDisk::DecideLength(uint64_t nFileSize)
 {
-    const bool bCompressed = m_job.options.bCompressImage;
+    const bool bCompressed = ImageIsCompressed(m_job.options);
     const bool bForce = m_job.options.bForceWrite;
     std::vector<uint64_t> arrSize(m_slots.size(), 0);
     uint64_t nTotal = UINT64_MAX;
@@ -150,7 +150,7 @@ bool CImageToDisk::MeasureTarget(T_SLOT& t, uint64_t nFileSize, uint64_t& nSize)
     }
     LogInfo("%s\n", t.strName);
     LogInfo("  disk size=%I64u bytes.\n", nSize);
-    LogInfo("  file size=%I64u bytes%s.\n", nFileSize, m_job.options.bCompressImage ? "(compressed)" : "");
+    LogInfo("  file size=%I64u bytes%s.\n", nFileSize, ImageIsCompressed(m_job.options) ? "(compressed)" : "");
     return true;
 }
 

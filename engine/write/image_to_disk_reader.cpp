@@ -40,7 +40,7 @@ void CImageToDisk::ImageReaderThread()
     }
     EmptyStoppedQueues();
     bool bWhole = nRemain == 0 && !m_run.Stopped();
-    if (bWhole && m_job.options.bCompressImage && !bEndedEarly) bWhole = CheckImageEnd();
+    if (bWhole && ImageIsCompressed(m_job.options) && !bEndedEarly) bWhole = CheckImageEnd();
     m_bReaderResult = bWhole && !m_run.Stopped();
     if (bMd5Check && m_bReaderResult) FinishImageDigest(md5);
     m_image.Close();
@@ -96,7 +96,7 @@ void CImageToDisk::EmptyQueue(T_SLOT& t)
 // it was when measured has changed under the job.
 void CImageToDisk::ReportEarlyEnd(uint64_t nPos)
 {
-    if (!m_job.options.bCompressImage) {
+    if (!ImageIsCompressed(m_job.options)) {
         LogError("the image file ended at %I64u bytes, before the %I64u bytes to write.\n", nPos, m_nTotal);
         return;
     }

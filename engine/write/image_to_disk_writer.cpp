@@ -65,7 +65,7 @@ ESlotVerdict CImageToDisk::WritePhase(T_SLOT& t, uint64_t& nPos, uint64_t& nSkip
             // The image data ended before the length: only a compressed
             // image under force-write may be shorter than its targets.
             m_pBuffer->Free(pData);
-            if (!m_job.options.bCompressImage || !m_job.options.bForceWrite) return ESlotVerdict::WriteFailed;
+            if (!ImageIsCompressed(m_job.options) || !m_job.options.bForceWrite) return ESlotVerdict::WriteFailed;
             break;
         }
         const auto n = static_cast<uint32_t>(std::min(nCount, nRemain));

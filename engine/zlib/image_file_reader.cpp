@@ -24,12 +24,13 @@ CImageFileReader::~CImageFileReader()
     Close();
 }
 
-bool CImageFileReader::Open(IDeviceProvider& devices, const std::string& strPath, bool bCompressed)
+bool CImageFileReader::Open(IDeviceProvider& devices, const std::string& strPath, EImageFormat eFormat)
 {
     Close();
     m_strPath = strPath;
-    m_bCompressed = bCompressed;
+    m_eFormat = eFormat;
     m_nPosition = 0;
+    m_nDecodedFileBytes = 0;
     m_dwError = 0;
     m_hImage = devices.Open(strPath, EOpenMode::ReadImage, m_dwError);
     if (!m_hImage) {
@@ -44,9 +45,11 @@ bool CImageFileReader::Open(IDeviceProvider& devices, const std::string& strPath
     }
     // A stream that cannot start fails on its first block, with the
     // block's range in the line, like any other inflate failure.
-    if (m_bCompressed) {
+    if (m_eFormat == EImageFormat::Gzip) {
         m_bPipelined = m_inflate.Start(*m_hImage, m_zlib.EntryPoints());
         if (!m_bPipelined) m_zlib.InitRead(*m_hImage);
+    } else if (IsCompressedFormat(m_eFormat)) {
+        m_pDecoder = OpenImageDecoder(m_eFormat, *m_hImage, m_startFailure);
     }
     return true;
 }
@@ -61,8 +64,10 @@ bool CImageFileReader::GetFileSize(uint64_t& nSize)
 bool CImageFileReader::ReadBlock(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot, const std::atomic<bool>& bAbort)
 {
     nGot = 0;
-    const bool bRead =
-        m_bCompressed ? ReadCompressed(pBlock, nLength, nGot) : ReadRaw(m_nPosition, pBlock, nLength, nGot, bAbort);
+    bool bRead = false;
+    if (m_eFormat == EImageFormat::Gzip) bRead = ReadCompressed(pBlock, nLength, nGot);
+    else if (IsCompressedFormat(m_eFormat)) bRead = ReadDecoded(pBlock, nLength, nGot);
+    else bRead = ReadRaw(m_nPosition, pBlock, nLength, nGot, bAbort);
     if (bRead) m_nPosition += nGot;
     return bRead;
 }
@@ -92,9 +97,29 @@ bool CImageFileReader::ReadCompressed(uint8_t* pBlock, uint32_t nLength, uint32_
     // Damaged data have no system error of their own; the reader's error
     // code still says that the image could not be read.
     m_dwError = res.nError != 0 ? res.nError : SystemError::IoError();
-    LogError("file compress read error (%08I64X-%08I64X).\n%s\n", m_nPosition, m_nPosition + nLength - 1,
-             ZlibFailureText(res));
+    LogReadFailure(nLength, ZlibFailureText(res));
     return false;
+}
+
+bool CImageFileReader::ReadDecoded(uint8_t* pBlock, uint32_t nLength, uint32_t& nGot)
+{
+    const T_DECODE_RESULT res = m_pDecoder ? m_pDecoder->Read(pBlock, nLength, nGot) : m_startFailure;
+    if (res.bOk) return true;
+    m_dwError = res.nError != 0 ? res.nError : SystemError::IoError();
+    LogReadFailure(nLength, DecodeFailureText(m_eFormat, res));
+    return false;
+}
+
+void CImageFileReader::LogReadFailure(uint32_t nLength, const std::string& strReason)
+{
+    LogError("file compress read error (%08I64X-%08I64X).\n%s\n", m_nPosition, m_nPosition + nLength - 1, strReason);
+}
+
+uint64_t CImageFileReader::FileBytes() const
+{
+    if (m_eFormat == EImageFormat::Gzip) return m_zlib.CompressedBytes();
+    if (IsCompressedFormat(m_eFormat)) return m_pDecoder ? m_pDecoder->CompressedBytes() : m_nDecodedFileBytes;
+    return m_nPosition;
 }
 
 bool CImageFileReader::ReadTail(uint64_t nFrom, T_IMAGE_TAIL& tail, const std::atomic<bool>& bAbort)
@@ -102,7 +127,8 @@ bool CImageFileReader::ReadTail(uint64_t nFrom, T_IMAGE_TAIL& tail, const std::a
     tail = T_IMAGE_TAIL{};
     if (!m_hImage) return false;
     std::vector<uint8_t> buffer(TAIL_BLOCK);
-    return m_bCompressed ? InflateTail(nFrom, buffer, tail, bAbort) : ScanRawTail(nFrom, buffer, tail, bAbort);
+    return IsCompressedFormat(m_eFormat) ? InflateTail(nFrom, buffer, tail, bAbort)
+                                         : ScanRawTail(nFrom, buffer, tail, bAbort);
 }
 
 // A raw image's length is its file's: once a byte is not zero, nothing
@@ -128,7 +154,7 @@ bool CImageFileReader::ScanRawTail(uint64_t nFrom, std::vector<uint8_t>& buffer,
     return true;
 }
 
-// A compressed image's length shows only by inflating it, and its trailer
+// A compressed image's length shows only by decoding it, and its checks
 // only at the stream's end: it is read all the way, however far that is.
 bool CImageFileReader::InflateTail(uint64_t nFrom, std::vector<uint8_t>& buffer, T_IMAGE_TAIL& tail,
                                    const std::atomic<bool>& bAbort)
@@ -154,5 +180,8 @@ void CImageFileReader::Close()
     m_inflate.Stop();
     m_bPipelined = false;
     m_zlib.Release();
+    if (m_pDecoder) m_nDecodedFileBytes = m_pDecoder->CompressedBytes();
+    m_pDecoder.reset();  // before the file it reads
+    m_startFailure = T_DECODE_RESULT{};
     m_hImage.reset();
 }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "engine/codecs/codec_libraries.h"
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
 #include "engine/zlib/zlib_binding.h"
@@ -257,8 +258,13 @@ TEST_F(PreflightTest, ARawImageOfAnotherSizeIsWrittenOnlyWhenForcedOrWhenAllItHo
     m_param.bForceWrite = false;
     m_param.bCompressImage = true;  // its length shows only when inflated: the engine judges
     m_param.szImagePath = "fake:img.gmz";
-    m_devices.Add(m_param.szImagePath, Image({}, image));
+    std::vector<uint8_t> gzip = image;
+    gzip[0] = 0x1F, gzip[1] = 0x8B;
+    m_devices.Add(m_param.szImagePath, Image({}, gzip));
     EXPECT_EQ(Lines(DUMPTASK_WRITE), "");
+    m_devices.Add(m_param.szImagePath, Image({}, image));  // the name's promise is checked, whatever the sizes
+    EXPECT_EQ(Lines(DUMPTASK_WRITE),
+              "fake:img.gmz is not a gzip file: its first bytes are not those of a gzip stream.\n");
     m_param.bCompressImage = false;
     m_param.szImagePath = IMAGE;
 
@@ -286,7 +292,7 @@ TEST_F(PreflightTest, AStopEndsTheReadOfTheImagesTail)
     EXPECT_TRUE(result.arrRefusals.empty());
 }
 
-TEST_F(PreflightTest, ACompressedImageWithoutZlibIsRefusedBeforeAnythingIsOpened)
+TEST_F(PreflightTest, ACompressedImageWithoutItsLibraryIsRefusedBeforeAnythingIsOpened)
 {
     const auto pImage = Image({});
     const auto pDrive = Drive("fake:t0", {});
@@ -298,6 +304,13 @@ TEST_F(PreflightTest, ACompressedImageWithoutZlibIsRefusedBeforeAnythingIsOpened
     const std::string strNone = "a compressed image needs the zlib library, and none was found.\n";
     EXPECT_EQ(strWrite, "can't open file fake:img: " + strNone);
     EXPECT_EQ(strRead, "can't create file fake:img.\n" + strNone);
+    m_param.bCompressImage = false;
+    m_param.eImageFormat = EImageFormat::Bzip2;
+    CodecLibraries::SetAbsent(ECodecLibrary::Bzip2, true);
+    const std::string strVerify = Lines(DUMPTASK_VERIFY);
+    CodecLibraries::SetAbsent(ECodecLibrary::Bzip2, false);
+    EXPECT_EQ(strVerify, "can't read fake:img: the bzip2 library (libbz2) is needed to read .bz2 images and was not "
+                         "found.\n");
     EXPECT_EQ(pImage->OpenCount() + pDrive->OpenCount(), 0u);
 }
 

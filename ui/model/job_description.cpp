@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "drives/settings_keys.h"
+#include "jobs/job_preflight.h"
 #include "ui/model/row_state.h"
 
 namespace {
@@ -39,6 +40,13 @@ void FillDrives(T_DUMPTASK_PARAM& param, const std::array<T_JOB_ROW, ROW_COUNT>&
 
 }  // namespace
 
+EFormatAsk WindowFormatAsk(const std::string& strImagePath, bool bCompressBox)
+{
+    const std::optional<EImageFormat> ePromised = FormatPromisedByName(strImagePath);
+    if (ePromised && *ePromised != EImageFormat::Gzip) return EFormatAsk::ByName;
+    return bCompressBox ? EFormatAsk::Gzip : EFormatAsk::Raw;
+}
+
 T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request)
 {
     T_DUMPTASK_PARAM param;
@@ -58,6 +66,8 @@ T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request)
     FillDrives(param, request.rows);
     param.szImagePath = request.strImagePath;
     param.nTask = request.nTask;
+    param.pDevices = request.pDevices;
+    DecideJobImageFormat(param, WindowFormatAsk(param.szImagePath, param.bCompressImage));
     return param;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/codecs/image_format.h"
 #include "jobs/job_runner_param.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/window_settings.h"
@@ -37,8 +38,16 @@ struct T_JOB_REQUEST {
     uint32_t dwLockedLetters = 0;  // the letters whose volumes the window holds
     INotifyTarget* pWindow = nullptr;
     IJobInventory* pDriveInfo = nullptr;
+    IDeviceProvider* pDevices = nullptr;  // where the image is looked at; null: the platform's
 };
 
+// A write's or a verify's image format (and the checksum's) as the window
+// asks for it: the one its name promises when that is xz, zstd, bzip2 or
+// zip; else gzip when the compress box is checked (and usable), raw when not.
+EFormatAsk WindowFormatAsk(const std::string& strImagePath, bool bCompressBox);
+
+// The description; a write's and a verify's image format is decided from
+// the image's name and first bytes (DecideJobImageFormat).
 T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request);
 
 // The rows' state words once the job has started: every row with a drive

@@ -4,9 +4,11 @@
 
 #include <commdlg.h>
 
+#include "engine/codecs/format_decision.h"
 #include "engine/core/win32/text_win32.h"
 #include "ui/model/control_ids.h"
 #include "ui/model/image_history.h"
+#include "ui/model/job_description.h"
 #include "ui/win32/main_dialog.h"
 
 namespace {
@@ -48,7 +50,8 @@ bool CGravelmoorDlg::CompressedChosen() const
 
 void CGravelmoorDlg::RequestChecksum(const std::string& strPath)
 {
-    m_HashTask.Request(strPath, CompressedChosen());
+    const EFormatAsk eAsk = WindowFormatAsk(strPath, CompressedChosen());
+    m_HashTask.Request(strPath, DecideImageFormat(*m_ports.pDevices, strPath, eAsk).eFormat);
 }
 
 void CGravelmoorDlg::CancelChecksum()

@@ -109,8 +109,8 @@ T_DUMPTASK_PARAM CGravelmoorDlg::DescribeJob(int nTask)
     request.dwLockedLetters = m_VolumeControl.LockedLetters();
     request.pWindow = m_pNotify.get();
     request.pDriveInfo = &m_JobDriveInfo;
+    request.pDevices = m_ports.pDevices;
     T_DUMPTASK_PARAM param = BuildJobDescription(request);
-    param.pDevices = m_ports.pDevices;
     param.pPrompt = m_ports.pPrompt;
     return param;
 }

@@ -39,7 +39,8 @@ protected:
     void Calculate(const std::string& strPath, bool bCompressed = false)
     {
         ASSERT_TRUE(m_task.Start());
-        ASSERT_TRUE(m_task.WaitFinished(m_task.Request(strPath, bCompressed), HANG_LIMIT));
+        const EImageFormat eFormat = bCompressed ? EImageFormat::Gzip : EImageFormat::Raw;
+        ASSERT_TRUE(m_task.WaitFinished(m_task.Request(strPath, eFormat), HANG_LIMIT));
     }
 
     // The WM_CHECKSUM_RESULT messages so far as "code:value": "0:0" the

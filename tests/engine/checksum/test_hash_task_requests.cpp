@@ -20,7 +20,7 @@ protected:
     void StartSlow()
     {
         ASSERT_TRUE(m_task.Start());
-        m_task.Request("slow.gmi", false);
+        m_task.Request("slow.gmi", EImageFormat::Raw);
         ASSERT_TRUE(WaitForResult(SLOW_STARTED));
     }
 
@@ -35,7 +35,7 @@ TEST_F(HashTaskRequestTest, ANewRequestCancelsTheRunningOneAndRunsNext)
     const std::vector<uint8_t> data = Pattern(MIB + 1, 2);
     AddImage("fast.gmi", data);
     StartSlow();
-    const uint64_t nFast = m_task.Request("fast.gmi", false);
+    const uint64_t nFast = m_task.Request("fast.gmi", EImageFormat::Raw);
     EXPECT_TRUE(m_task.m_bHashBusy);
     ASSERT_TRUE(m_task.WaitFinished(nFast, HANG_LIMIT));
     EXPECT_EQ(Results(), (std::vector<std::string>{"0:0", SLOW_STARTED, "0:1", "0:0", "3:" + std::to_string(data.size()),
@@ -58,9 +58,9 @@ TEST_F(HashTaskRequestTest, CancelStopsTheRunningCalculationWithoutADigestAndDro
         const std::string strImage = bCompressed ? "slow.gmz" : "slow.gmi";
         auto pImage = AddImage(strImage, bCompressed ? CompressToMemory(data) : data);
         pImage->SetReadDelayMs(100);
-        uint64_t nId = m_task.Request(strImage, bCompressed);
+        uint64_t nId = m_task.Request(strImage, bCompressed ? EImageFormat::Gzip : EImageFormat::Raw);
         while (pImage->TotalReads() < 3) std::this_thread::sleep_for(1ms);  // a few blocks in
-        if (!bCompressed) nId = m_task.Request("next.gmi", false);
+        if (!bCompressed) nId = m_task.Request("next.gmi", EImageFormat::Raw);
         m_task.Cancel();
         ASSERT_TRUE(m_task.WaitFinished(nId, HANG_LIMIT));
         const std::vector<std::string> results = Results();
@@ -82,7 +82,7 @@ TEST_F(HashTaskRequestTest, QuittingABusyTaskEndsItWithinABlock)
     EXPECT_EQ(Results().back(), "0:1");
     EXPECT_FALSE(m_task.m_bHashBusy || m_task.m_bHashValid);
     // A request to a task that has ended is settled at once.
-    EXPECT_TRUE(m_task.WaitFinished(m_task.Request("slow.gmi", false), 0ms));
+    EXPECT_TRUE(m_task.WaitFinished(m_task.Request("slow.gmi", EImageFormat::Raw), 0ms));
 }
 
 }  // namespace

@@ -1,0 +1,117 @@
+#pragma once
+// The entry points of the three decompression libraries, one table each,
+// as zlib's are (engine/zlib/zlib_binding.h). The libraries' own headers
+// are not included here: the Windows build has none of them and binds the
+// libraries at run time, so the few types and constants the decoders use
+// are declared below, laid out exactly as the libraries' stable ABIs lay
+// them out (the POSIX adapter checks every layout against the real headers
+// when it compiles). Every call goes through a table; a table is got from
+// codec_libraries.h and is null when its library is absent.
+#include <cstddef>
+#include <cstdint>
+
+// liblzma (lzma.h, 5.4 or later for the multi-threaded decoder).
+struct T_LZMA_STREAM {
+    const uint8_t* next_in = nullptr;
+    size_t avail_in = 0;
+    uint64_t total_in = 0;
+    uint8_t* next_out = nullptr;
+    size_t avail_out = 0;
+    uint64_t total_out = 0;
+    const void* allocator = nullptr;
+    void* internal = nullptr;
+    void* reserved_ptr[4] = {};
+    uint64_t seek_pos = 0;
+    uint64_t reserved_int2 = 0;
+    size_t reserved_int3 = 0;
+    size_t reserved_int4 = 0;
+    int reserved_enum[2] = {};
+};
+
+// lzma_mt: the multi-threaded decoder's options.
+struct T_LZMA_MT {
+    uint32_t flags = 0;
+    uint32_t threads = 0;
+    uint64_t block_size = 0;
+    uint32_t timeout = 0;
+    uint32_t preset = 0;
+    const void* filters = nullptr;
+    int check = 0;
+    int reserved_enum[3] = {};
+    uint32_t reserved_int[4] = {};
+    uint64_t memlimit_threading = 0;
+    uint64_t memlimit_stop = 0;
+    uint64_t reserved_int7 = 0;
+    uint64_t reserved_int8 = 0;
+    void* reserved_ptr[4] = {};
+};
+
+namespace Lzma {
+// lzma_ret
+constexpr int OK = 0, STREAM_END = 1, MEM_ERROR = 5, MEMLIMIT_ERROR = 6, FORMAT_ERROR = 7, OPTIONS_ERROR = 8,
+              DATA_ERROR = 9, BUF_ERROR = 10;
+// lzma_action
+constexpr int RUN = 0, FINISH = 3;
+// decoder flags
+constexpr uint32_t CONCATENATED = 0x08;
+}  // namespace Lzma
+
+struct T_LZMA_ENTRY_POINTS {
+    int (*lzma_stream_decoder_mt)(T_LZMA_STREAM* strm, const T_LZMA_MT* options) = nullptr;
+    int (*lzma_code)(T_LZMA_STREAM* strm, int action) = nullptr;
+    void (*lzma_end)(T_LZMA_STREAM* strm) = nullptr;
+};
+
+// libzstd (zstd.h, zstd_errors.h).
+struct T_ZSTD_DCTX;  // ZSTD_DCtx, opaque
+struct T_ZSTD_IN_BUFFER {
+    const void* src = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+};
+struct T_ZSTD_OUT_BUFFER {
+    void* dst = nullptr;
+    size_t size = 0;
+    size_t pos = 0;
+};
+
+namespace Zstd {
+// ZSTD_ErrorCode values the decoder tells apart (stable across versions).
+constexpr int PREFIX_UNKNOWN = 10, CHECKSUM_WRONG = 22, MEMORY_ALLOCATION = 64;
+}  // namespace Zstd
+
+struct T_ZSTD_ENTRY_POINTS {
+    T_ZSTD_DCTX* (*ZSTD_createDCtx)() = nullptr;
+    size_t (*ZSTD_freeDCtx)(T_ZSTD_DCTX* dctx) = nullptr;
+    size_t (*ZSTD_decompressStream)(T_ZSTD_DCTX* dctx, T_ZSTD_OUT_BUFFER* output, T_ZSTD_IN_BUFFER* input) = nullptr;
+    unsigned (*ZSTD_isError)(size_t code) = nullptr;
+    const char* (*ZSTD_getErrorName)(size_t code) = nullptr;
+    int (*ZSTD_getErrorCode)(size_t functionResult) = nullptr;
+};
+
+// libbz2 (bzlib.h). On 64-bit Windows its WINAPI calling convention is the
+// only one there is, so the same table serves there.
+struct T_BZ_STREAM {
+    char* next_in = nullptr;
+    unsigned int avail_in = 0;
+    unsigned int total_in_lo32 = 0;
+    unsigned int total_in_hi32 = 0;
+    char* next_out = nullptr;
+    unsigned int avail_out = 0;
+    unsigned int total_out_lo32 = 0;
+    unsigned int total_out_hi32 = 0;
+    void* state = nullptr;
+    void* (*bzalloc)(void*, int, int) = nullptr;
+    void (*bzfree)(void*, void*) = nullptr;
+    void* opaque = nullptr;
+};
+
+namespace Bzip2 {
+constexpr int OK = 0, STREAM_END = 4, MEM_ERROR = -3, DATA_ERROR = -4, DATA_ERROR_MAGIC = -5;
+}  // namespace Bzip2
+
+struct T_BZIP2_ENTRY_POINTS {
+    int (*BZ2_bzDecompressInit)(T_BZ_STREAM* strm, int verbosity, int small) = nullptr;
+    int (*BZ2_bzDecompress)(T_BZ_STREAM* strm) = nullptr;
+    int (*BZ2_bzDecompressEnd)(T_BZ_STREAM* strm) = nullptr;
+};

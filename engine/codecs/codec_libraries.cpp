@@ -1,0 +1,91 @@
+#include "engine/codecs/codec_libraries.h"
+
+#include <atomic>
+
+#include "engine/codecs/codec_platform.h"
+#include "engine/core/format.h"
+
+namespace {
+
+std::atomic<bool> g_bAbsent[3];
+
+bool SeamAbsent(ECodecLibrary eLibrary)
+{
+    return g_bAbsent[static_cast<int>(eLibrary)].load();
+}
+
+struct T_LIBRARY_FACTS {
+    const char* pszWhat;  // "the xz library"
+    const char* pszEndings;  // the name endings that ask for its format
+};
+
+T_LIBRARY_FACTS FactsOf(ECodecLibrary eLibrary)
+{
+    switch (eLibrary) {
+    case ECodecLibrary::Lzma: return {"the xz library", ".xz"};
+    case ECodecLibrary::Zstd: return {"the zstd library", ".zst"};
+    case ECodecLibrary::Bzip2: return {"the bzip2 library", ".bz2"};
+    }
+    return {"", ""};
+}
+
+}  // namespace
+
+const T_LZMA_ENTRY_POINTS* LzmaEntryPoints()
+{
+    return SeamAbsent(ECodecLibrary::Lzma) ? nullptr : PlatformLzmaEntryPoints();
+}
+
+const T_ZSTD_ENTRY_POINTS* ZstdEntryPoints()
+{
+    return SeamAbsent(ECodecLibrary::Zstd) ? nullptr : PlatformZstdEntryPoints();
+}
+
+const T_BZIP2_ENTRY_POINTS* Bzip2EntryPoints()
+{
+    return SeamAbsent(ECodecLibrary::Bzip2) ? nullptr : PlatformBzip2EntryPoints();
+}
+
+std::optional<ECodecLibrary> CodecLibraryOf(EImageFormat eFormat)
+{
+    switch (eFormat) {
+    case EImageFormat::Xz: return ECodecLibrary::Lzma;
+    case EImageFormat::Zstd: return ECodecLibrary::Zstd;
+    case EImageFormat::Bzip2: return ECodecLibrary::Bzip2;
+    default: return std::nullopt;
+    }
+}
+
+bool CodecLibraryFound(ECodecLibrary eLibrary)
+{
+    switch (eLibrary) {
+    case ECodecLibrary::Lzma: return LzmaEntryPoints() != nullptr;
+    case ECodecLibrary::Zstd: return ZstdEntryPoints() != nullptr;
+    case ECodecLibrary::Bzip2: return Bzip2EntryPoints() != nullptr;
+    }
+    return false;
+}
+
+std::string CodecLibraryFileName(ECodecLibrary eLibrary)
+{
+    return PlatformCodecLibraryFileName(eLibrary);
+}
+
+std::string FormatUnreadableReason(EImageFormat eFormat)
+{
+    if (eFormat == EImageFormat::Zip) return "this build of the program reads no .zip images";
+    const std::optional<ECodecLibrary> eLibrary = CodecLibraryOf(eFormat);
+    if (!eLibrary || CodecLibraryFound(*eLibrary)) return {};
+    const T_LIBRARY_FACTS facts = FactsOf(*eLibrary);
+    return FormatText("%s (%s) is needed to read %s images and was not found", facts.pszWhat,
+                      CodecLibraryFileName(*eLibrary), facts.pszEndings);
+}
+
+namespace CodecLibraries {
+
+void SetAbsent(ECodecLibrary eLibrary, bool bAbsent)
+{
+    g_bAbsent[static_cast<int>(eLibrary)] = bAbsent;
+}
+
+}  // namespace CodecLibraries

@@ -1,0 +1,104 @@
+// POSIX adapter of the decompression libraries: they are linked, and each
+// table is filled once from the linked functions. Our declarations of their
+// types (codec_entry_points.h) are checked here against the real headers.
+#include <bzlib.h>
+#include <lzma.h>
+#include <zstd.h>
+#include <zstd_errors.h>
+
+#include <cstddef>
+
+#include "engine/codecs/codec_platform.h"
+
+namespace {
+
+#define GM_SAME_LAYOUT(ours, theirs, field) \
+    static_assert(offsetof(ours, field) == offsetof(theirs, field), #theirs "." #field " moved")
+
+static_assert(sizeof(T_LZMA_STREAM) == sizeof(lzma_stream));
+GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, next_in);
+GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, avail_in);
+GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, next_out);
+GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, avail_out);
+GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, internal);
+GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, seek_pos);
+static_assert(sizeof(T_LZMA_MT) == sizeof(lzma_mt));
+GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, flags);
+GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, threads);
+GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, timeout);
+GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, filters);
+GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, memlimit_threading);
+GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, memlimit_stop);
+static_assert(sizeof(lzma_ret) == sizeof(int) && sizeof(lzma_action) == sizeof(int));
+static_assert(Lzma::OK == LZMA_OK && Lzma::STREAM_END == LZMA_STREAM_END && Lzma::MEM_ERROR == LZMA_MEM_ERROR &&
+              Lzma::MEMLIMIT_ERROR == LZMA_MEMLIMIT_ERROR && Lzma::FORMAT_ERROR == LZMA_FORMAT_ERROR &&
+              Lzma::OPTIONS_ERROR == LZMA_OPTIONS_ERROR && Lzma::DATA_ERROR == LZMA_DATA_ERROR &&
+              Lzma::BUF_ERROR == LZMA_BUF_ERROR && Lzma::RUN == LZMA_RUN && Lzma::FINISH == LZMA_FINISH &&
+              Lzma::CONCATENATED == LZMA_CONCATENATED);
+
+static_assert(sizeof(T_ZSTD_IN_BUFFER) == sizeof(ZSTD_inBuffer) && sizeof(T_ZSTD_OUT_BUFFER) == sizeof(ZSTD_outBuffer));
+GM_SAME_LAYOUT(T_ZSTD_IN_BUFFER, ZSTD_inBuffer, pos);
+GM_SAME_LAYOUT(T_ZSTD_OUT_BUFFER, ZSTD_outBuffer, pos);
+static_assert(sizeof(ZSTD_ErrorCode) == sizeof(int));
+static_assert(Zstd::PREFIX_UNKNOWN == ZSTD_error_prefix_unknown && Zstd::CHECKSUM_WRONG == ZSTD_error_checksum_wrong &&
+              Zstd::MEMORY_ALLOCATION == ZSTD_error_memory_allocation);
+
+static_assert(sizeof(T_BZ_STREAM) == sizeof(bz_stream));
+GM_SAME_LAYOUT(T_BZ_STREAM, bz_stream, avail_in);
+GM_SAME_LAYOUT(T_BZ_STREAM, bz_stream, next_out);
+GM_SAME_LAYOUT(T_BZ_STREAM, bz_stream, avail_out);
+GM_SAME_LAYOUT(T_BZ_STREAM, bz_stream, state);
+GM_SAME_LAYOUT(T_BZ_STREAM, bz_stream, opaque);
+static_assert(Bzip2::OK == BZ_OK && Bzip2::STREAM_END == BZ_STREAM_END && Bzip2::MEM_ERROR == BZ_MEM_ERROR &&
+              Bzip2::DATA_ERROR == BZ_DATA_ERROR && Bzip2::DATA_ERROR_MAGIC == BZ_DATA_ERROR_MAGIC);
+
+#undef GM_SAME_LAYOUT
+
+// The table's pointer types take our layout-identical declarations; the
+// linked function is the same code either way.
+template <class F, class G>
+F As(G* pfn)
+{
+    return reinterpret_cast<F>(pfn);
+}
+
+}  // namespace
+
+const T_LZMA_ENTRY_POINTS* PlatformLzmaEntryPoints()
+{
+    using T = T_LZMA_ENTRY_POINTS;
+    static const T entry{As<decltype(T::lzma_stream_decoder_mt)>(&::lzma_stream_decoder_mt),
+                         As<decltype(T::lzma_code)>(&::lzma_code), As<decltype(T::lzma_end)>(&::lzma_end)};
+    return &entry;
+}
+
+const T_ZSTD_ENTRY_POINTS* PlatformZstdEntryPoints()
+{
+    using T = T_ZSTD_ENTRY_POINTS;
+    static const T entry{As<decltype(T::ZSTD_createDCtx)>(&::ZSTD_createDCtx),
+                         As<decltype(T::ZSTD_freeDCtx)>(&::ZSTD_freeDCtx),
+                         As<decltype(T::ZSTD_decompressStream)>(&::ZSTD_decompressStream),
+                         As<decltype(T::ZSTD_isError)>(&::ZSTD_isError),
+                         As<decltype(T::ZSTD_getErrorName)>(&::ZSTD_getErrorName),
+                         As<decltype(T::ZSTD_getErrorCode)>(&::ZSTD_getErrorCode)};
+    return &entry;
+}
+
+const T_BZIP2_ENTRY_POINTS* PlatformBzip2EntryPoints()
+{
+    using T = T_BZIP2_ENTRY_POINTS;
+    static const T entry{As<decltype(T::BZ2_bzDecompressInit)>(&::BZ2_bzDecompressInit),
+                         As<decltype(T::BZ2_bzDecompress)>(&::BZ2_bzDecompress),
+                         As<decltype(T::BZ2_bzDecompressEnd)>(&::BZ2_bzDecompressEnd)};
+    return &entry;
+}
+
+std::string PlatformCodecLibraryFileName(ECodecLibrary eLibrary)
+{
+    switch (eLibrary) {
+    case ECodecLibrary::Lzma: return "liblzma";
+    case ECodecLibrary::Zstd: return "libzstd";
+    case ECodecLibrary::Bzip2: return "libbz2";
+    }
+    return {};
+}

@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# End-to-end test of the compressed image formats: images made by the
+# standard tools xz, zstd and bzip2 (one block or frame, and several) are
+# written to two loop devices with a compare pass, verified and checksummed;
+# a cut and a damaged copy of each fail all three jobs. The loop devices
+# are attached to temporary files and always detached again; no other
+# device is opened.
+#
+# Usage: test_formats_loop.sh PATH-TO-gravelmoor-cli
+# Exit status: 0 every check passed, 1 a check failed, 77 skipped (not root,
+# or no loop devices or tools on this machine).
+set -Eeuo pipefail
+
+SCRATCH_NAME=test_formats_loop
+# 8 MiB and a bit: the last block is a short one.
+readonly DEVICE_BYTES=$(( 8 * 1024 * 1024 + 64 * 1024 ))
+E2E_TOOLS="xz zstd bzip2 dd"
+# shellcheck source=tests/e2e/e2e_loops.sh
+source "$(dirname "$0")/e2e_loops.sh"
+
+# 1 MiB that does not compress, then numbers that do (little random data
+# keeps the tools fast).
+DATA=$WORK/data.bin
+{ head -c 1048576 /dev/urandom; seq 1 2000000 | head -c $((DEVICE_BYTES - 1048576)) || true; } >"$DATA"
+[ "$(stat -c %s "$DATA")" -eq "$DEVICE_BYTES" ] || die "the data are not $DEVICE_BYTES bytes"
+SUM=$(md5sum <"$DATA" | cut -d' ' -f1)
+xz -1 -c "$DATA" >"$WORK/one-block.xz"
+xz -1 -T2 --block-size=1MiB -c "$DATA" >"$WORK/blocks.xz"
+zstd -q -c "$DATA" >"$WORK/frame.zst"
+zstd -q -T2 -c "$DATA" >"$WORK/threads.zst"
+bzip2 -1 -c "$DATA" >"$WORK/stream.bz2"
+attach "$WORK/a.bin" zero
+LOOP_A=$ATTACHED
+attach "$WORK/b.bin" zero
+LOOP_B=$ATTACHED
+NAME_A=$(disk_name "$LOOP_A")
+NAME_B=$(disk_name "$LOOP_B")
+echo "attached $LOOP_A ($NAME_A) and $LOOP_B ($NAME_B)"
+
+# gave_up NAME: the job failed, and the image reader said why.
+gave_up() {
+  if [ "$RC" -ne 0 ] && grep -q '^\[ERROR\] file compress read error (' "$OUT"; then
+    pass "$1: exit $RC, the reader gave up"
+  else
+    fail "$1: exit $RC, output:"
+    show
+  fi
+}
+
+for image in one-block.xz blocks.xz frame.zst threads.zst stream.bz2; do
+  IMG=$WORK/$image
+  echo "$image: write with the compare pass, verify, checksum"
+  run_cli "$image-write" write --yes --verify "$IMG" "$LOOP_A" "$LOOP_B"
+  expect "$image-write" 0 "  $NAME_A - DISK WRITE=OK, VERIFY=OK" "  $NAME_B - DISK WRITE=OK, VERIFY=OK"
+  holds "$image-write" "$LOOP_A" "$DATA"
+  holds "$image-write" "$LOOP_B" "$DATA"
+  run_cli "$image-verify" verify "$IMG" "$LOOP_A"
+  expect "$image-verify" 0 "  $NAME_A - VERIFY=OK"
+  echo "$SUM $image" >"$IMG.md5sum"
+  run_cli "$image-checksum" checksum "$IMG"
+  expect "$image-checksum" 0 "IMAGE MD5SUM=$SUM" "IMAGE DATA SIZE=$DEVICE_BYTES bytes" "  $IMG.md5sum - OK"
+
+  size=$(stat -c %s "$IMG")
+  head -c $((size * 3 / 5)) "$IMG" >"$WORK/cut-$image"
+  cp "$IMG" "$WORK/flipped-$image"
+  printf '\x55' | dd of="$WORK/flipped-$image" bs=1 seek=$((size / 2)) conv=notrunc status=none
+  for bad in "cut-$image" "flipped-$image"; do
+    run_cli "$bad-write" write --yes "$WORK/$bad" "$LOOP_B"
+    gave_up "$bad-write"
+    run_cli "$bad-verify" verify "$WORK/$bad" "$LOOP_A"
+    gave_up "$bad-verify"
+    run_cli "$bad-checksum" checksum "$WORK/$bad"
+    expect "$bad-checksum" 1 "[ERROR] the checksum of $WORK/$bad could not be computed."
+  done
+done
+
+echo "a name that promises another format is refused before anything is asked"
+cp "$WORK/one-block.xz" "$WORK/misnamed.zst"
+run_cli misnamed write --yes "$WORK/misnamed.zst" "$LOOP_B"
+expect misnamed 1 "[ERROR] $WORK/misnamed.zst is not a zstd file: its first bytes are not those of a zstd stream."
+if [ -s "$ERR" ]; then fail "misnamed: something was asked: $(cat "$ERR")"; else pass "misnamed: nothing asked"; fi
+
+echo "a raw name holds its bytes as they are, with a warning"
+head -c "$DEVICE_BYTES" /dev/zero | xz -c >"$WORK/zeros.img"
+truncate -s "$DEVICE_BYTES" "$WORK/zeros.img"
+run_cli raw-name write --yes "$WORK/zeros.img" "$LOOP_B"
+expect raw-name 0 "[WARNING] $WORK/zeros.img starts as an xz file does; it is read as a raw image, byte for byte, \
+all the same (an image is decompressed when its name ends in .xz)." "  $NAME_B - DISK WRITE=OK"
+holds raw-name "$LOOP_B" "$WORK/zeros.img"
+
+finish formats_loop

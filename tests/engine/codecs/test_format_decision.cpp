@@ -1,0 +1,91 @@
+// The one decision of an image's format from its name (or what was asked
+// for) and its first bytes: a promise the bytes do not keep is refused, a
+// raw image is never taken for a compressed one, and one that looks
+// compressed is warned about.
+#include <gtest/gtest.h>
+
+#include "engine/codecs/codec_libraries.h"
+#include "engine/codecs/format_decision.h"
+#include "tests/support/temp_dir.h"
+
+namespace {
+
+const std::vector<uint8_t> XZ = {0xFD, '7', 'z', 'X', 'Z', 0, 0, 4};
+const std::vector<uint8_t> ZSTD = {0x28, 0xB5, 0x2F, 0xFD, 0x24, 0x05};
+const std::vector<uint8_t> ZSTD_SKIPPABLE = {0x53, 0x2A, 0x4D, 0x18, 0, 0, 0, 0};
+const std::vector<uint8_t> BZIP2 = {'B', 'Z', 'h', '9', '1', 'A'};
+const std::vector<uint8_t> GZIP = {0x1F, 0x8B, 8, 0};
+const std::vector<uint8_t> ZIP = {'P', 'K', 3, 4, 20, 0};
+const std::vector<uint8_t> RAW = {0xEB, 0x3C, 0x90, 'M', 'S', 'D', 'O', 'S'};
+
+TEST(FormatDecision, TheNameOrTheAskDecidesAndTheFirstBytesMustKeepItsPromise)
+{
+    const struct {
+        const char* pszName;
+        std::vector<uint8_t> bytes;
+        EFormatAsk eAsk;
+        EImageFormat eFormat;
+        const char* pszRefusal;  // after the path; "" none
+        const char* pszWarning;  // after the path; "" none
+    } cases[] = {
+        {"disk.img.xz", XZ, EFormatAsk::ByName, EImageFormat::Xz, "", ""},
+        {"DISK.XZ", XZ, EFormatAsk::ByName, EImageFormat::Xz, "", ""},
+        {"disk.zst", ZSTD, EFormatAsk::ByName, EImageFormat::Zstd, "", ""},
+        {"disk.zstd", ZSTD_SKIPPABLE, EFormatAsk::ByName, EImageFormat::Zstd, "", ""},
+        {"disk.bz2", BZIP2, EFormatAsk::ByName, EImageFormat::Bzip2, "", ""},
+        {"disk.gz", GZIP, EFormatAsk::ByName, EImageFormat::Gzip, "", ""},
+        {"disk.gmz", GZIP, EFormatAsk::ByName, EImageFormat::Gzip, "", ""},
+        {"disk.img", GZIP, EFormatAsk::Gzip, EImageFormat::Gzip, "", ""},
+        {"disk.xz", {}, EFormatAsk::ByName, EImageFormat::Xz, "", ""},  // an image of 0 bytes
+        {"disk.iso", RAW, EFormatAsk::ByName, EImageFormat::Raw, "", ""},
+        {"disk.xz", ZSTD, EFormatAsk::ByName, EImageFormat::Xz,
+         " is not an xz file: its first bytes are not those of an xz stream.\n", ""},
+        {"disk.bz2", {'B', 'Z'}, EFormatAsk::ByName, EImageFormat::Bzip2,
+         " is not a bzip2 file: its first bytes are not those of a bzip2 stream.\n", ""},
+        {"disk.gmz", RAW, EFormatAsk::ByName, EImageFormat::Gzip,
+         " is not a gzip file: its first bytes are not those of a gzip stream.\n", ""},
+        {"disk.img", XZ, EFormatAsk::ByName, EImageFormat::Raw, "",
+         " starts as an xz file does; it is read as a raw image, byte for byte, all the same (an image is "
+         "decompressed when its name ends in .xz).\n"},
+        {"disk.gmi", ZSTD_SKIPPABLE, EFormatAsk::ByName, EImageFormat::Raw, "",
+         " starts as a zstd file does; it is read as a raw image, byte for byte, all the same (an image is "
+         "decompressed when its name ends in .zst).\n"},
+        {"disk.dd", BZIP2, EFormatAsk::ByName, EImageFormat::Raw, "",
+         " starts as a bzip2 file does; it is read as a raw image, byte for byte, all the same (an image is "
+         "decompressed when its name ends in .bz2).\n"},
+        {"disk.gmz", GZIP, EFormatAsk::Raw, EImageFormat::Raw, "",
+         " starts as a gzip file does; it is read as a raw image, byte for byte, all the same (an image is "
+         "decompressed when its name ends in .gmz).\n"},
+    };
+    for (const auto& c : cases) {
+        CTempDir dir;
+        const std::string strPath = dir.File(c.pszName);
+        WriteWholeFile(strPath, c.bytes);
+        SCOPED_TRACE(c.pszName);
+        const T_FORMAT_DECISION decision = DecideImageFormat(GetPlatformDevices(), strPath, c.eAsk);
+        EXPECT_EQ(decision.eFormat, c.eFormat);
+        EXPECT_EQ(decision.look.strRefusal, *c.pszRefusal ? strPath + c.pszRefusal : "");
+        EXPECT_EQ(decision.look.strWarning, *c.pszWarning ? strPath + c.pszWarning : "");
+    }
+}
+
+TEST(FormatDecision, AFormatThatCannotBeReadHereIsRefusedWithWhatItNeeds)
+{
+    CTempDir dir;
+    const std::string strXz = dir.File("disk.xz");
+    WriteWholeFile(strXz, XZ);
+    CodecLibraries::SetAbsent(ECodecLibrary::Lzma, true);
+    const T_FORMAT_DECISION decision = DecideImageFormat(GetPlatformDevices(), strXz, EFormatAsk::ByName);
+    CodecLibraries::SetAbsent(ECodecLibrary::Lzma, false);
+    EXPECT_EQ(decision.look.strRefusal, "can't read " + strXz +
+                                            ": the xz library (liblzma) is needed to read .xz images and was not "
+                                            "found.\n");
+    const std::string strZip = dir.File("disk.zip");
+    WriteWholeFile(strZip, ZIP);
+    EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), strZip, EFormatAsk::ByName).look.strRefusal,
+              "can't read " + strZip + ": this build of the program reads no .zip images.\n");
+    // A file that is not there is the job's own checks' to report.
+    EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), dir.File("gone.xz"), EFormatAsk::ByName).look.strRefusal, "");
+}
+
+}  // namespace
