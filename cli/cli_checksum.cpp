@@ -59,7 +59,7 @@ std::string DisagreementOf(IDeviceProvider& devices, const std::string& strImage
 {
     const T_MD5SUM_FILE file = ReadMd5SumFile(devices, strImage);
     switch (file.eState) {
-    case EMd5SumFile::Digest: return "it holds " + Md5Text(file.digest);
+    case EMd5SumFile::Digest: return "it holds " + DigestText(file.digest);
     case EMd5SumFile::NoDigest: return "it does not start with an MD5 digest";
     case EMd5SumFile::Unreadable: {
         std::string strReason = file.strReason;

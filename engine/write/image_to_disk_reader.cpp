@@ -147,5 +147,5 @@ void CImageToDisk::FinishImageDigest(CMd5& md5)
         return;
     }
     m_bImageMd5Valid = true;
-    LogInfo("IMAGE MD5SUM=%s\n", Md5Text(m_ImageMd5));
+    LogInfo("IMAGE MD5SUM=%s\n", DigestText(m_ImageMd5));
 }

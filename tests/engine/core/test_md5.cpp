@@ -22,7 +22,7 @@ TEST(Md5, KnownVectors)
         CMd5 md5;
         ASSERT_TRUE(md5.IsValid());
         md5.Update(strInput.data(), strInput.size());
-        EXPECT_EQ(Md5Text(md5.Final()), strDigest) << strInput;
+        EXPECT_EQ(DigestText(md5.Final()), strDigest) << strInput;
     }
 }
 
@@ -39,7 +39,7 @@ TEST(Md5, PiecesFedToOneReusedObjectGiveTheDigestOfTheWhole)
             md5.Update(data.data() + nPos, n);
             nPos += n;
         }
-        EXPECT_EQ(Md5Text(md5.Final()), strWhole) << "first piece " << pieces.front();
+        EXPECT_EQ(DigestText(md5.Final()), strWhole) << "first piece " << pieces.front();
     }
 }
 
