@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/checksum/digest_file.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/zlib/zlib_io.h"
@@ -50,14 +51,35 @@ void LookAtRead(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& 
     job.arrDrives.front() = LookAtDrive(run.devices, job.arrDrives.front());
 }
 
+// A write's digest file: read whole before anything else is opened, and
+// refused unless it holds a digest for the image.
+bool ReadCheckFile(const T_JOB_RUN& run, T_PREFLIGHT_RESULT& result)
+{
+    const T_DUMPTASK_PARAM& param = run.param;
+    if (param.nTask != DUMPTASK_WRITE || param.strCheckFile.empty()) return true;
+    const T_DIGEST_FILE file = ReadDigestFile(run.devices, param.strCheckFile, param.szImagePath);
+    if (file.eState == EDigestFile::Digest) {
+        result.checkDigest = file.digest;
+        return true;
+    }
+    if (file.eState == EDigestFile::Missing || file.eState == EDigestFile::Unreadable)
+        Refuse(result, -1, FormatText("can't read digest file %s.\n%s", param.strCheckFile, file.strReason));
+    else
+        Refuse(result, -1,
+               FormatText("digest file %s: %s.\n", param.strCheckFile, DigestFileProblem(file, param.szImagePath)));
+    return false;
+}
+
 // A write, a verify or an erase: the image (a compressed one only when it
 // can be read), then every drive, so that every problem shows at once.
 void InspectJob(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
 {
     const T_DUMPTASK_PARAM& param = run.param;
     if (param.nTask != DUMPTASK_ERASE) {
-        if (param.bCompressImage && !ZlibLibraryFound()) {
-            Refuse(result, -1, FormatText("can't open file %s: %s.\n", param.szImagePath, NO_ZLIB));
+        const bool bCheckFile = ReadCheckFile(run, result);
+        const bool bZlib = !param.bCompressImage || ZlibLibraryFound();
+        if (!bZlib) Refuse(result, -1, FormatText("can't open file %s: %s.\n", param.szImagePath, NO_ZLIB));
+        if (!bCheckFile || !bZlib) {
             job.arrDrives.clear();
             return;
         }
@@ -102,7 +124,7 @@ T_PREFLIGHT_RESULT PreflightRun(const T_JOB_RUN& run, const std::atomic<bool>* p
 
 T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic<bool>* pStop)
 {
-    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, {}, 16};
+    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, {}, 16, {}};
     BuildDriveList(run);
     BuildVolumeList(run);
     return PreflightRun(run, pStop);
@@ -120,7 +142,9 @@ bool ZlibLibraryFound()
     return zlib.IsLoaded();
 }
 
-bool PassPreflight(const T_JOB_RUN& run, const std::atomic<bool>& bStop)
+bool PassPreflight(T_JOB_RUN& run, const std::atomic<bool>& bStop)
 {
-    return LogRefusals(PreflightRun(run, &bStop));
+    const T_PREFLIGHT_RESULT result = PreflightRun(run, &bStop);
+    run.checkDigest = result.checkDigest;
+    return LogRefusals(result);
 }

@@ -148,8 +148,11 @@ T_DIGEST_FILE ReadDigestFile(IDeviceProvider& devices, const std::string& strPat
 {
     uint32_t nError = 0;
     std::unique_ptr<IDevice> pFile = devices.Open(strPath, EOpenMode::ReadImage, nError);
-    if (!pFile && SystemError::IsNotFound(nError)) return T_DIGEST_FILE{};
-    if (!pFile) return UnreadableFile(GetSystemErrorText(nError));
+    if (!pFile) {
+        T_DIGEST_FILE file = UnreadableFile(GetSystemErrorText(nError));
+        if (SystemError::IsNotFound(nError)) file.eState = EDigestFile::Missing;
+        return file;
+    }
     const EDeviceKind eKind = pFile->GetKind();
     if (eKind != EDeviceKind::RegularFile)
         return UnreadableFile(FormatText("it is %s, not a regular file.\n", DeviceKindText(eKind)));

@@ -27,7 +27,7 @@ enum class EDigestFile {
 struct T_DIGEST_FILE {
     EDigestFile eState = EDigestFile::Missing;
     T_DIGEST_VALUE digest;
-    std::string strReason;  // Unreadable: why, ending in a line feed
+    std::string strReason;  // Unreadable or Missing: why, ending in a line feed
 };
 
 // The most of a file that is read; a longer one is no digest file.

@@ -17,6 +17,7 @@ bool g_bOptMakeMD5SUM = false;
 bool g_bOptCompressImage = false;
 bool g_bOptOverwrite = false;
 uint32_t g_nOptCompressThreads = 0;
+std::string g_strOptCheckFile;
 
 void PublishJobOptions(const T_JOB_OPTIONS& options)
 {
@@ -34,6 +35,7 @@ void PublishJobOptions(const T_JOB_OPTIONS& options)
     g_bOptCompressImage = options.bCompressImage;
     g_bOptOverwrite = options.bOverwrite;
     g_nOptCompressThreads = options.nCompressThreads;
+    g_strOptCheckFile = options.strCheckFile;
 }
 
 T_JOB_OPTIONS PublishedJobOptions()
@@ -53,6 +55,7 @@ T_JOB_OPTIONS PublishedJobOptions()
     options.bCompressImage = g_bOptCompressImage;
     options.bOverwrite = g_bOptOverwrite;
     options.nCompressThreads = g_nOptCompressThreads;
+    options.strCheckFile = g_strOptCheckFile;
     return options;
 }
 

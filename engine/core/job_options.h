@@ -8,6 +8,7 @@
 // job's options: only the job runner writes them, once when a job starts
 // (PublishJobOptions). No engine reads them: each takes the value.
 #include <cstdint>
+#include <string>
 
 struct T_JOB_OPTIONS {
     bool bVerify = false;             // a compare with the image follows the read or the write
@@ -24,6 +25,9 @@ struct T_JOB_OPTIONS {
     bool bCompressImage = false;      // the image is a compressed one
     bool bOverwrite = false;          // an existing image is replaced without asking
     uint32_t nCompressThreads = 0;    // threads that compress; 0: CompressThreads chooses
+    // A write checks the image's digest (of the file as it is, or of its
+    // data) against the one this digest file holds; empty: no check.
+    std::string strCheckFile;
 };
 
 extern bool g_bOptVerify;
@@ -42,6 +46,8 @@ extern bool g_bOptOverwrite;
 // Threads that compress a compressed image; 0: as many as CompressThreads
 // chooses for this machine.
 extern uint32_t g_nOptCompressThreads;
+// The digest file a write checks the image against; empty: none.
+extern std::string g_strOptCheckFile;
 
 // Sets the snapshot to these options.
 void PublishJobOptions(const T_JOB_OPTIONS& options);
