@@ -74,7 +74,8 @@ bool CheckImageDigest(const T_JOB_RUN& run, const T_ENGINE_RESULT& written)
     if (image.bFile && image.bData) strComputed += " and that";
     else if (image.bData) strComputed += FormatText("the %s", pszKind);
     if (image.bData) strComputed += " of the image data is " + DigestText(image.data);
-    if (run.options.bCompressImage && !image.bData) strComputed += " (the image data's is not known: not all of them were read)";
+    if (run.options.bCompressImage && !image.bData)
+        strComputed += " (that of the image data is not known: not all of the data were read)";
     LogError("the image's digest does not match %s: it holds %s, but %s.\n", strFile, DigestText(expected),
              strComputed);
     return false;

@@ -166,7 +166,8 @@ T_DIGEST_FILE ReadDigestFile(IDeviceProvider& devices, const std::string& strPat
         nGot += io.nCount;
     }
     if (nGot > DIGEST_FILE_READ_LIMIT)
-        return UnreadableFile(FormatText("it is longer than %u bytes, which no digest file is.\n", DIGEST_FILE_READ_LIMIT));
+        return UnreadableFile(
+            FormatText("it is longer than %u bytes, which no digest file is.\n", DIGEST_FILE_READ_LIMIT));
     strText.resize(static_cast<size_t>(nGot));
     return ParseDigestFile(strText, Md5SumNameOf(strImagePath));
 }
