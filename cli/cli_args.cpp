@@ -131,6 +131,12 @@ constexpr T_VALUE_OPTION VALUE_OPTIONS[] = {
      }},
     {"--method", FOR_ERASE,
      [](const std::string& v, T_CLI_ARGS& a, std::string& e) { return ParseMethod(v, a.nMethod, e); }},
+    {"--check", FOR_WRITE,
+     [](const std::string& v, T_CLI_ARGS& a, std::string& e) {
+         if (v.empty()) e = "--check needs a digest file";
+         a.strCheckFile = v;
+         return !v.empty();
+     }},
 };
 
 const T_VALUE_OPTION* FindValueOption(const std::string& a)

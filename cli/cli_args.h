@@ -31,6 +31,7 @@ struct T_CLI_ARGS {
     uint32_t nBufferMiB = 0;
     uint32_t nMethod = 1;  // erase: the erase method's id
     uint32_t nThreads = 0;  // read: compression threads; 0: the machine's default
+    std::string strCheckFile;  // write: the digest file the image is checked against; empty: none
     // read: exactly one; write, verify and erase: 1 to MAX_CLI_DRIVES; list,
     // methods and checksum: none. Each a selector (disk:N, cdrom:N,
     // floppy:X) or a path: cli_drive_selector.h.

@@ -11,7 +11,8 @@ constexpr const char* READ_SYNOPSIS =
 constexpr const char* WRITE_SYNOPSIS =
     "gravelmoor-cli write [--yes] [--force-write] [--diff-only] [--verify | --md5-verify]\n"
     "                          [--force-verify] [--compress | --no-compress] [--unstable]\n"
-    "                          [--eject] [--share-read] [--buffer MIB] IMAGE DRIVE...\n";
+    "                          [--eject] [--share-read] [--buffer MIB] [--check DIGEST_FILE]\n"
+    "                          IMAGE DRIVE...\n";
 constexpr const char* VERIFY_SYNOPSIS =
     "gravelmoor-cli verify [--force-verify] [--unstable] [--compress | --no-compress]\n"
     "                          [--eject] [--share-read] [--buffer MIB] IMAGE DRIVE...\n";
@@ -58,8 +59,11 @@ std::string CliUsage()
            "methods lists the erase methods: id, name, log line and passes.\n"
            "checksum\n"
            "        prints the MD5 digest and the size of IMAGE's data (of the\n"
-           "        uncompressed data for a compressed image) and, when IMAGE.md5sum\n"
-           "        exists, whether the digest it holds agrees: OK or NG.\n"
+           "        uncompressed data for a compressed image) and checks each digest\n"
+           "        file beside IMAGE that exists: IMAGE.md5sum against the data's\n"
+           "        MD5; IMAGE.sha256sum and IMAGE.sha256 against the SHA-256 of the\n"
+           "        file as it is and of a compressed image's data, saying which\n"
+           "        one matched: OK or NG for each.\n"
            "\n"
            "  DRIVE         a drive as 'list' shows it: disk:N, cdrom:N or (Windows)\n"
            "                floppy:A; or a path: a whole-disk device (for example\n"
@@ -102,6 +106,15 @@ std::string CliUsage()
            "                drives while the job runs\n"
            "  --md5-verify  after the write, read every written drive back and check its\n"
            "                MD5 digest against the image's instead\n"
+           "  --check DIGEST_FILE\n"
+           "                write: check the image against a published digest while it\n"
+           "                is written: DIGEST_FILE holds lines as sha256sum or md5sum\n"
+           "                write them (the one naming IMAGE's file name is taken, or\n"
+           "                the only one) or a bare digest; 64 hexadecimal digits are a\n"
+           "                SHA-256, 32 an MD5. It may be the digest of the file as it\n"
+           "                is or of a compressed image's data. A file that cannot be\n"
+           "                read or holds no digest for IMAGE refuses the job; a digest\n"
+           "                that matches neither makes every drive NG\n"
            "  --force-verify\n"
            "                compare even where the image's length and the drive's\n"
            "                differ, over the length both have\n"
@@ -138,7 +151,7 @@ std::string CliUsage()
            "once.\n"
            "\n"
            "Exit status: 0 the job succeeded on every drive (checksum: the digest was\n"
-           "computed and no IMAGE.md5sum disagrees), 1 it failed (or was refused, or\n"
+           "computed and no digest file disagrees), 1 it failed (or was refused, or\n"
            "standard output could not be written), 2 usage error; 130, 143 or 129\n"
            "stopped by SIGINT, SIGTERM or SIGHUP.\n";
 }

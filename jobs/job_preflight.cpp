@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "engine/codecs/format_decision.h"
+#include "engine/checksum/digest_file.h"
 #include "engine/core/format.h"
 #include "engine/core/log.h"
 #include "engine/zlib/zlib_io.h"
@@ -75,12 +76,31 @@ bool InspectImageOf(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESU
     return true;
 }
 
+// A write's digest file: read whole before anything else is opened, and
+// refused unless it holds a digest for the image.
+bool ReadCheckFile(const T_JOB_RUN& run, T_PREFLIGHT_RESULT& result)
+{
+    const T_DUMPTASK_PARAM& param = run.param;
+    if (param.nTask != DUMPTASK_WRITE || param.strCheckFile.empty()) return true;
+    const T_DIGEST_FILE file = ReadDigestFile(run.devices, param.strCheckFile, param.szImagePath);
+    if (file.eState == EDigestFile::Digest) {
+        result.checkDigest = file.digest;
+        return true;
+    }
+    if (file.eState == EDigestFile::Missing || file.eState == EDigestFile::Unreadable)
+        Refuse(result, -1, FormatText("can't read digest file %s.\n%s", param.strCheckFile, file.strReason));
+    else
+        Refuse(result, -1,
+               FormatText("digest file %s: %s.\n", param.strCheckFile, DigestFileProblem(file, param.szImagePath)));
+    return false;
+}
+
 // A write, a verify or an erase: the image (a compressed one only when it
 // can be read), then every drive, so that every problem shows at once.
 void InspectJob(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
 {
     const T_DUMPTASK_PARAM& param = run.param;
-    if (param.nTask != DUMPTASK_ERASE && !InspectImageOf(run, job, result)) {
+    if (param.nTask != DUMPTASK_ERASE && (!ReadCheckFile(run, result) || !InspectImageOf(run, job, result))) {
         job.arrDrives.clear();
         return;
     }
@@ -123,7 +143,7 @@ T_PREFLIGHT_RESULT PreflightRun(const T_JOB_RUN& run, const std::atomic<bool>* p
 
 T_PREFLIGHT_RESULT PreflightJob(const T_DUMPTASK_PARAM& param, const std::atomic<bool>* pStop)
 {
-    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, {}, 16};
+    T_JOB_RUN run{param, param.pDevices ? *param.pDevices : GetPlatformDevices(), {}, {}, {}, {}, 16, {}};
     BuildDriveList(run);
     BuildVolumeList(run);
     return PreflightRun(run, pStop);
@@ -143,10 +163,11 @@ bool ZlibLibraryFound()
 }
 
 // The front end's pass has shown the warnings already.
-bool PassPreflight(const T_JOB_RUN& run, const std::atomic<bool>& bStop)
+bool PassPreflight(T_JOB_RUN& run, const std::atomic<bool>& bStop)
 {
     T_PREFLIGHT_RESULT result = PreflightRun(run, &bStop);
     result.arrWarnings.clear();
+    run.checkDigest = result.checkDigest;
     return LogRefusals(result);
 }
 

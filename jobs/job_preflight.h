@@ -13,12 +13,14 @@
 //     or the drive itself (then nothing else is looked at); a compressed
 //     image without a zlib library; an image stored on the drive read; a
 //     drive of the running system whose volumes the job would unmount;
-//   - write and verify: a compressed image without its library (zlib,
-//     liblzma, libzstd, libbz2; then nothing is opened); an image that does
-//     not open as a regular file of known size, or whose first bytes are
-//     not those of its format; drives that do not open as disks (or files)
-//     of known size, and drives to be written that do not open for writing
-//     while their volumes stay mounted; a drive given twice; two drives written
+//   - write and verify: a write's digest file (--check) that is missing,
+//     cannot be read or holds no digest for the image, and a compressed
+//     image without its library (zlib, liblzma, libzstd, libbz2; then
+//     nothing else is opened); an image that does not open as a regular
+//     file of known size, or whose first bytes are not those of its format;
+//     drives that do not open as disks (or files) of known size, and drives
+//     to be written that do not open for writing while their volumes stay
+//     mounted; a drive given twice; two drives written
 //     that share their storage; the image as a drive, on a drive written,
 //     or on a file system the job unmounts; a drive of the running system
 //     written, or unmounted; a raw image whose size differs from a drive
@@ -34,6 +36,7 @@
 #include <vector>
 
 #include "engine/codecs/image_format.h"
+#include "engine/core/digest.h"
 #include "jobs/job_runner_param.h"
 
 struct T_PREFLIGHT_REFUSAL {
@@ -49,6 +52,7 @@ struct T_PREFLIGHT_RESULT {
     std::vector<uint64_t> arrDriveSizes;
     bool bImageExists = false;  // a read's image path holds a file already: the read asks before replacing it
     bool bStopped = false;      // the stop flag ended the pre-flight before its end
+    T_DIGEST_VALUE checkDigest;  // a write with a digest file: the digest it holds for the image
     bool Passed() const { return arrRefusals.empty() && !bStopped; }
 };
 

@@ -41,6 +41,7 @@ struct T_JOB_RUN {
     std::vector<T_VOLUME_LOCK> arrVolumes;
     std::vector<bool> arrResult;  // one per drive, false at the start
     uint32_t nBlocks = 16;
+    T_DIGEST_VALUE checkDigest;  // a write with a digest file: the digest the pre-flight read from it
 
     // The job as an engine takes it: these options, the window, ids,
     // interval, devices and prompt of the job, every drive of the list with
@@ -55,7 +56,8 @@ void BuildVolumeList(T_JOB_RUN& run);
 // The pre-flight over the run's drives, volumes and image, with its lines
 // logged; true when the job may start. bStop ends it early (the job is then
 // refused with nothing said).
-bool PassPreflight(const T_JOB_RUN& run, const std::atomic<bool>& bStop);
+// A write's digest file is read here: run.checkDigest is the digest it holds.
+bool PassPreflight(T_JOB_RUN& run, const std::atomic<bool>& bStop);
 void LockVolumes(T_JOB_RUN& run);
 void ReleaseVolumes(T_JOB_RUN& run);
 

@@ -49,6 +49,7 @@ void PublishOptions(const T_DUMPTASK_PARAM& param)
     options.bCompressImage = param.bCompressImage;
     options.eImageFormat = param.eImageFormat;
     options.nCompressThreads = param.nCompressThreads;
+    options.strCheckFile = param.strCheckFile;
     options.bOverwrite = false;
     PublishJobOptions(options);
 }
@@ -108,7 +109,7 @@ int32_t RunDumpTask(T_DUMPTASK_PARAM* pParam)
     g_bAbortRequested = false;
     if (pParam->nTask < DUMPTASK_READ || pParam->nTask > DUMPTASK_ERASE) return -1;
     T_JOB_RUN run{*pParam, pParam->pDevices ? *pParam->pDevices : GetPlatformDevices(), PublishedJobOptions(), {}, {},
-                  {}, 16};
+                  {}, 16, {}};
     run.nBlocks = static_cast<uint32_t>(pParam->nBufferMiB < MIN_BUFFER_MIB ? MIN_BUFFER_MIB : pParam->nBufferMiB);
     BuildDriveList(run);
     BuildVolumeList(run);

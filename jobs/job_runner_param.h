@@ -78,6 +78,7 @@ struct T_DUMPTASK_PARAM {
     // (DecideJobImageFormat, job_preflight.h, sets both).
     EImageFormat eImageFormat = EImageFormat::Raw;
     uint32_t nCompressThreads = 0;  // a compressed read's threads; 0: the machine's default
+    std::string strCheckFile;  // a write: the digest file the image is checked against; empty: none
     IJobInventory* pDriveInfo = nullptr;  // the drives' volumes and device paths
     uint32_t dwNoScanLetters = 0;
     uint32_t dwLockedLetters = 0;  // volumes the window holds locked: left alone

@@ -1,10 +1,13 @@
 #pragma once
 // The image checksum task: one long-lived thread that, on request, reads an
 // image file (inflating a compressed one), computes the MD5 digest of its
-// data on a second thread and compares it with the image's .md5sum file. It
+// data on a second thread and compares it with the image's .md5sum file.
+// When IMAGE.sha256sum or IMAGE.sha256 holds a SHA-256 digest, the same
+// pass computes the SHA-256 of the file as it is and of a compressed
+// image's data, and tells each such file which of them it holds. It
 // reports only by posted messages: WM_CHECKSUM_RESULT (started, cancelled,
-// failed, size, digest, verdict) and WM_ENGINE_PROGRESS 1200 at most every
-// 250 ms.
+// failed, size, digests, verdicts) and WM_ENGINE_PROGRESS 1200 at most
+// every 250 ms.
 //
 // Requests: Request stops the calculation in progress (after its current
 // block) and makes the new one the next; the latest request wins. Cancel
@@ -22,7 +25,9 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "engine/checksum/digest_file.h"
 #include "engine/checksum/md5sum_file.h"
 #include "engine/codecs/image_format.h"
 #include "engine/core/md5.h"
@@ -84,18 +89,34 @@ private:
         uint64_t nFileSize = 0;
         uint64_t nDataBytes = 0;  // bytes of image data delivered to the digest
         uint32_t dwLastReport = 0;
-        bool bFileDigest = false;  // fileDigest is a compressed image's own digest
-        T_MD5_DIGEST fileDigest{};
+        bool bSha256 = false;  // a file beside the image holds a SHA-256 digest: the SHA-256 digests are asked for
+        // The digests of the file as it is: its MD5 for a compressed image,
+        // its SHA-256 when asked for; each valid only when its flag is set.
+        bool bFileMd5 = false;
+        T_DIGEST_VALUE fileMd5;
+        bool bFileSha256 = false;
+        T_DIGEST_VALUE fileSha256;
+        bool bDataSha256 = false;  // dataSha256 is a compressed image's data's SHA-256
+        T_DIGEST_VALUE dataSha256;
+    };
+    // The digest files beside the image, read as the calculation starts.
+    struct T_HASH_EXPECTED {
+        T_MD5SUM_FILE md5sum;
+        std::vector<T_DIGEST_FILE> arrSha256;  // in the order of Sha256FilePathsOf
     };
 
     // One calculation's digest side: a stage of the run that takes the
-    // blocks from the queue into MD5 until the end-of-data item, or, when no
-    // thread can be had, the reading side itself, right after each block.
+    // blocks from the queue into MD5 (and SHA-256 when asked for) until the
+    // end-of-data item, or, when no thread can be had, the reading side
+    // itself, right after each block.
     struct T_DIGEST {
         CQueue* pQueue = nullptr;
-        std::unique_ptr<CMd5> pInLineMd5;  // set when the reading side digests
-        bool bEnded = false;  // the end-of-data item was taken: digest holds the digest
+        bool bInLine = false;  // the reading side digests
+        CMd5 md5;
+        std::unique_ptr<CDigest> pSha256;  // set when the data's SHA-256 is asked for
+        bool bEnded = false;  // the end-of-data item was taken: digest (and sha256) hold the digests
         T_MD5_DIGEST digest{};
+        T_DIGEST_VALUE sha256;
     };
     enum class EDigestStep { More, End, Failed };
 
@@ -105,14 +126,15 @@ private:
 
     void Calculate(const T_HASH_JOB& job);
     bool ReadImage(const T_HASH_JOB& job, T_HASH_READ& read, T_MD5_DIGEST& digest);
-    bool OpenImage(const T_HASH_JOB& job, IDeviceProvider& fileMd5, CImageFileReader& reader, T_HASH_READ& read);
+    bool OpenImage(const T_HASH_JOB& job, IDeviceProvider& fileDigests, CImageFileReader& reader, T_HASH_READ& read);
     bool HasSignature(const std::string& strPath, CImageFileReader& reader);
     bool ReadBlocks(CImageFileReader& reader, T_DIGEST& digest, T_HASH_READ& read);
     bool PutBlock(T_DIGEST& digest, uint8_t* pBlock, uint64_t nCount);
     void DigestStage(T_DIGEST& digest);
-    EDigestStep DigestNext(T_DIGEST& digest, CMd5& md5);
+    EDigestStep DigestNext(T_DIGEST& digest);
     void ReportProgress(const CImageFileReader& reader, T_HASH_READ& read);
-    void ReportSuccess(const T_MD5_DIGEST& digest, const T_HASH_READ& read, const T_MD5SUM_FILE& expected);
+    void ReportSuccess(const T_MD5_DIGEST& digest, const T_HASH_READ& read, const T_HASH_EXPECTED& expected);
+    void ReportSha256(const T_HASH_READ& read, const T_HASH_EXPECTED& expected);
     void ReportFailure();
     void PostState(LPARAM_T nState);
 

@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "engine/checksum/digest_file.h"
 #include "engine/core/format.h"
 #include "engine/core/system_error.h"
 
@@ -32,14 +33,6 @@ std::string Escaped(const std::string& strName)
         }
     }
     return strOut;
-}
-
-int HexValue(char c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
 }
 
 bool EndsDigest(char c)
@@ -90,7 +83,7 @@ std::string Md5SumText(const T_MD5_DIGEST& digest, const std::string& strImagePa
     const std::string strName = Md5SumNameOf(strImagePath);
     const bool bEscape = NeedsEscape(strName);
     std::string strText = bEscape ? "\\" : "";
-    strText += Md5Text(digest);
+    strText += DigestText(digest);
     strText += ' ';
     if (!strName.empty() && (strName[0] == ' ' || strName[0] == '*')) strText += ' ';
     strText += bEscape ? Escaped(strName) : strName;
@@ -148,15 +141,7 @@ bool ParseMd5SumLine(std::string_view strText, T_MD5_DIGEST& digest)
     if (!strText.empty() && strText.front() == '\\') strText.remove_prefix(1);
     if (strText.size() < DIGEST_DIGITS) return false;
     if (strText.size() > DIGEST_DIGITS && !EndsDigest(strText[DIGEST_DIGITS])) return false;
-    T_MD5_DIGEST parsed{};
-    for (size_t i = 0; i < parsed.size(); ++i) {
-        const int nHigh = HexValue(strText[2 * i]);
-        const int nLow = HexValue(strText[2 * i + 1]);
-        if (nHigh < 0 || nLow < 0) return false;
-        parsed[i] = static_cast<uint8_t>(nHigh * 16 + nLow);
-    }
-    digest = parsed;
-    return true;
+    return ParseHexDigits(strText.substr(0, DIGEST_DIGITS), digest.data());
 }
 
 std::string_view Md5SumLineEnd()

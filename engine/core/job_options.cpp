@@ -18,6 +18,7 @@ bool g_bOptCompressImage = false;
 EImageFormat g_eOptImageFormat = EImageFormat::Raw;
 bool g_bOptOverwrite = false;
 uint32_t g_nOptCompressThreads = 0;
+std::string g_strOptCheckFile;
 
 void PublishJobOptions(const T_JOB_OPTIONS& options)
 {
@@ -36,6 +37,7 @@ void PublishJobOptions(const T_JOB_OPTIONS& options)
     g_eOptImageFormat = options.eImageFormat;
     g_bOptOverwrite = options.bOverwrite;
     g_nOptCompressThreads = options.nCompressThreads;
+    g_strOptCheckFile = options.strCheckFile;
 }
 
 T_JOB_OPTIONS PublishedJobOptions()
@@ -56,6 +58,7 @@ T_JOB_OPTIONS PublishedJobOptions()
     options.eImageFormat = g_eOptImageFormat;
     options.bOverwrite = g_bOptOverwrite;
     options.nCompressThreads = g_nOptCompressThreads;
+    options.strCheckFile = g_strOptCheckFile;
     return options;
 }
 

@@ -8,6 +8,7 @@
 // job's options: only the job runner writes them, once when a job starts
 // (PublishJobOptions). No engine reads them: each takes the value.
 #include <cstdint>
+#include <string>
 
 #include "engine/codecs/image_format.h"
 
@@ -29,6 +30,9 @@ struct T_JOB_OPTIONS {
     EImageFormat eImageFormat = EImageFormat::Raw;
     bool bOverwrite = false;          // an existing image is replaced without asking
     uint32_t nCompressThreads = 0;    // threads that compress; 0: CompressThreads chooses
+    // A write checks the image's digest (of the file as it is, or of its
+    // data) against the one this digest file holds; empty: no check.
+    std::string strCheckFile;
 };
 
 extern bool g_bOptVerify;
@@ -48,6 +52,8 @@ extern bool g_bOptOverwrite;
 // Threads that compress a compressed image; 0: as many as CompressThreads
 // chooses for this machine.
 extern uint32_t g_nOptCompressThreads;
+// The digest file a write checks the image against; empty: none.
+extern std::string g_strOptCheckFile;
 
 // The format of the image a write or a verify reads: gzip when the
 // compress option is on, else the options' format.

@@ -27,6 +27,24 @@ constexpr LPARAM_T CHECKSUM_STATE_FAILED = 2;
 constexpr LPARAM_T CHECKSUM_VERDICT_DIFFERS = 1;
 // It holds the digest of the compressed image's own bytes, not of its data.
 constexpr LPARAM_T CHECKSUM_VERDICT_OF_FILE = 2;
+// The SHA-256 reports, when a file the checksum looks at for the image's
+// SHA-256 (IMAGE.sha256sum, IMAGE.sha256) is there: the digests as heap
+// strings of 64 lower-case hexadecimal digits, of the file as it is and of
+// a compressed image's data, then one verdict per such file.
+constexpr WPARAM_T CHECKSUM_FILE_SHA256 = 4;
+constexpr WPARAM_T CHECKSUM_DATA_SHA256 = 5;
+constexpr WPARAM_T CHECKSUM_VERDICT_SHA256SUM = 6;  // lParam: IMAGE.sha256sum's, one of the values below
+constexpr WPARAM_T CHECKSUM_VERDICT_SHA256 = 7;     // lParam: IMAGE.sha256's, one of the values below
+constexpr LPARAM_T SHA256_VERDICT_DATA = 0;     // it holds the SHA-256 of the image's data
+constexpr LPARAM_T SHA256_VERDICT_FILE = 1;     // it holds the SHA-256 of the file as it is
+constexpr LPARAM_T SHA256_VERDICT_NEITHER = 2;  // it holds neither (or no SHA-256 digest at all)
+
+// The checksum reports whose lParam is a heap string.
+inline bool ChecksumReportCarriesString(WPARAM_T nKind)
+{
+    return nKind == CHECKSUM_DIGEST || nKind == CHECKSUM_SIZE || nKind == CHECKSUM_FILE_SHA256 ||
+           nKind == CHECKSUM_DATA_SHA256;
+}
 
 // Defaults an engine's constructor sets before a job fills in the real ids.
 constexpr uint32_t DEFAULT_PROGRESS_MSG = 0x400;

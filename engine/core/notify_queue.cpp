@@ -39,6 +39,6 @@ void CNotifyQueue::Release(const T_NOTIFY_MSG& msg) const
 bool NotifyCarriesString(const T_NOTIFY_MSG& msg, uint32_t uLogMsg, uint32_t uProgressMsg)
 {
     if (msg.uMsg == uLogMsg) return true;
-    if (msg.uMsg == WM_CHECKSUM_RESULT) return msg.wParam == CHECKSUM_DIGEST || msg.wParam == CHECKSUM_SIZE;
+    if (msg.uMsg == WM_CHECKSUM_RESULT) return ChecksumReportCarriesString(msg.wParam);
     return msg.uMsg == uProgressMsg && IsProgressText(static_cast<uint32_t>(msg.wParam));
 }

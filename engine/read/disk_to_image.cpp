@@ -89,7 +89,7 @@ void CDiskToImage::StartWorkers()
 // always stand in the same order: the digest, then the image's byte count.
 void CDiskToImage::ReportResult()
 {
-    if (m_digestStage.bSuccess) LogInfo("DISK MD5SUM=%s\n", Md5Text(m_digest));
+    if (m_digestStage.bSuccess) LogInfo("DISK MD5SUM=%s\n", DigestText(m_digest));
     if (m_writer.bSuccess) LogInfo("%s - %I64u bytes dumped.\n", m_strDiskName, m_nImageBytes.load());
 }
 

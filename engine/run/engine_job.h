@@ -5,6 +5,7 @@
 // in the job's order, and the run's own verdict.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,6 +57,19 @@ struct T_ENGINE_JOB {
     // A compare that is the verify pass of a read or a write: the second
     // half of its job's progress.
     bool bVerifyPass = false;
+    // A write computes the image's digests of this kind as it reads it: of
+    // the file as it is and, for a compressed image, of its data. None: no
+    // such digests.
+    std::optional<EDigestKind> imageDigests;
+};
+
+// The image's own digests (T_ENGINE_JOB::imageDigests); each is valid only
+// when its flag is set.
+struct T_IMAGE_DIGESTS {
+    bool bFile = false;  // of the image file's bytes, all of them
+    T_DIGEST_VALUE file;
+    bool bData = false;  // of a compressed image's data, all of them
+    T_DIGEST_VALUE data;
 };
 
 // What became of one drive.
@@ -89,6 +103,7 @@ struct T_ENGINE_RESULT {
     bool bDigest = false;  // the digest of the data the run took in (the image's) is known
     T_MD5_DIGEST digest{};
     std::vector<T_SLOT_RESULT> arrSlots;  // one per drive of the job
+    T_IMAGE_DIGESTS imageDigests;  // the image's digests, when the job asked for them
 
     // Drive i's digest equals the run's: both were computed and agree.
     bool DigestMatches(size_t i) const

@@ -54,6 +54,7 @@ void CImageToDisk::MakeSlots()
     m_dwReaderError = 0;
     m_bReaderResult = m_bImageMd5Valid = false;
     m_nTotal = 0;
+    PrepareImageDigests();
     // A stop takes every slot's blocks away: no writer takes another one.
     m_run.WakeOnStop([this] {
         for (T_SLOT& t : m_slots) t.bStopped = true;
@@ -98,6 +99,7 @@ void CImageToDisk::StartWorkers()
     m_dReaderSpeed = 0.0;
     for (T_SLOT& t : m_slots) t.nRemain = t.nMd5Remain = m_nTotal;
     m_nRemainMax = m_nMd5RemainMax = m_nTotal;
+    StartDataDigest();
     T_RUN_STAGE& reader = m_run.StartStage([this] { ImageReaderThread(); });
     if (!reader.bStarted) {
         m_dwReaderError = reader.dwError;
@@ -130,6 +132,7 @@ T_ENGINE_RESULT CImageToDisk::Results() const
     result.nTotal = m_nTotal;
     result.bDigest = m_bImageMd5Valid;
     result.digest = m_ImageMd5;
+    result.imageDigests = m_imageDigests;
     for (const T_SLOT& t : m_slots) {
         T_SLOT_RESULT slot;
         slot.eVerdict = t.eVerdict;

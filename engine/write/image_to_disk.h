@@ -7,7 +7,10 @@
 // to the end, and the run's result is false. On request a writer first
 // compares the drive's data and skips units that are already equal, and
 // after the write reads its range back for an MD5 digest that must equal
-// the image's.
+// the image's. When the job asks for them, the image's own digests are
+// computed on the way: the file's from its bytes as they are read, a
+// compressed image's data's on a digest stage that takes every block as a
+// writer does.
 //
 // Nothing is written before everything that can be checked has been: every
 // target opened, of the right kind and measured, the image opened and
@@ -23,6 +26,7 @@
 #include "engine/core/md5.h"
 #include "engine/core/queue.h"
 #include "engine/device/device.h"
+#include "engine/device/file_digest_devices.h"
 #include "engine/run/engine_run.h"
 #include "engine/zlib/image_file_reader.h"
 
@@ -112,6 +116,17 @@ private:
     bool CheckImageEnd();
     void FinishImageDigest(CMd5& md5);
 
+    // The image's own digests (image_to_disk_digests.cpp).
+    void PrepareImageDigests();
+    IDeviceProvider& ImageDevices();
+    void StartDataDigest();
+    void FeedDataDigest(uint8_t* pBlock, uint32_t nGot);
+    void EndDataDigest(bool bWhole, uint64_t nZeroTail);
+    void DataDigestStage();
+    void FinishDataDigest(uint64_t nZeroTail);
+    void ReadRestForFileDigest();
+    void FinishFileDigest();
+
     // The writers (image_to_disk_writer.cpp).
     void DiskWriterThread(T_SLOT& t);
     ESlotVerdict WritePhase(T_SLOT& t, uint64_t& nPos, uint64_t& nSkipped);
@@ -137,6 +152,17 @@ private:
     T_MD5_DIGEST m_ImageMd5{};
     uint64_t m_nTotal = 0;  // bytes written to every target, fixed before the threads start
     bool m_bOneSize = false;  // every target is of one size
+    // The image's own digests, when the job asks for them: the tap on the
+    // image file, and the data's digest, on its stage fed through
+    // m_pDigestQueue (or by the reader itself when no thread could be had).
+    std::unique_ptr<CFileDigestDevices> m_pFileDigests;
+    uint64_t m_nImageFileSize = 0;
+    std::unique_ptr<CDigest> m_pDataDigest;  // a compressed image's only
+    CQueue* m_pDigestQueue = nullptr;
+    bool m_bDigestInLine = false;
+    bool m_bDataWhole = false;  // every byte of the data reached the digest (set before its end item)
+    T_IMAGE_DIGESTS m_imageDigests;
+    T_IMAGE_TAIL m_imageTail;  // what a compressed image held past the length written
     uint64_t m_nRemainMax = 0;     // largest nRemain of the live targets (poll only)
     uint64_t m_nMd5RemainMax = 0;  // largest nMd5Remain of the live targets (poll only)
 };

@@ -55,12 +55,13 @@ bool CImageToDisk::Prepare()
         m_dwReaderError = m_image.LastError();
         return false;
     }
+    m_nImageFileSize = nFileSize;
     return DecideLength(nFileSize);
 }
 
 bool CImageToDisk::OpenImage()
 {
-    CStorageWatch watch(m_run.Devices());
+    CStorageWatch watch(ImageDevices());
     if (!m_image.Open(watch, m_job.strImage, ImageFormatOf(m_job.options))) {
         m_dwReaderError = m_image.LastError();
         return false;

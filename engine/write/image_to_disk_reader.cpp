@@ -1,6 +1,7 @@
 // The image reader: reads the image once, in order, and hands every block
 // by reference to each writer that still takes blocks. With the MD5 check
-// it also computes the digest of exactly the data it handed out.
+// it also computes the digest of exactly the data it handed out; the
+// image's own digests, when asked for, are fed and ended here.
 #include <algorithm>
 
 #include "engine/core/log.h"
@@ -32,6 +33,7 @@ void CImageToDisk::ImageReaderThread()
         m_dReaderSpeed = StageSpeed(m_dReaderSpeed, nPos + nGot, dwStart, m_run.Tick());
         const bool bTaken = HandOut(pBlock, nGot);
         if (bMd5Check) md5.Update(pBlock, nGot);
+        FeedDataDigest(pBlock, nGot);
         m_pBuffer->Free(pBlock);
         if (!bTaken) break;
         nRemain = bEndedEarly ? 0 : nRemain - nGot;
@@ -43,7 +45,11 @@ void CImageToDisk::ImageReaderThread()
     if (bWhole && ImageIsCompressed(m_job.options) && !bEndedEarly) bWhole = CheckImageEnd();
     m_bReaderResult = bWhole && !m_run.Stopped();
     if (bMd5Check && m_bReaderResult) FinishImageDigest(md5);
+    const bool bZeroTail = m_imageTail.bAllZero;
+    EndDataDigest(m_bReaderResult && bZeroTail, bZeroTail ? m_imageTail.nBytes : 0);
+    if (m_bReaderResult) ReadRestForFileDigest();
     m_image.Close();
+    FinishFileDigest();
     m_dReaderSpeed = 0.0;
 }
 
@@ -112,7 +118,7 @@ void CImageToDisk::ReportEarlyEnd(uint64_t nPos)
 // end of targets all of one size: nothing is lost when they are left out.
 bool CImageToDisk::CheckImageEnd()
 {
-    T_IMAGE_TAIL tail;
+    T_IMAGE_TAIL& tail = m_imageTail;
     if (!m_image.ReadTail(m_nTotal, tail, m_run.StopFlag())) {
         m_dwReaderError = m_image.LastError();
         m_run.Stop();
@@ -147,5 +153,5 @@ void CImageToDisk::FinishImageDigest(CMd5& md5)
         return;
     }
     m_bImageMd5Valid = true;
-    LogInfo("IMAGE MD5SUM=%s\n", Md5Text(m_ImageMd5));
+    LogInfo("IMAGE MD5SUM=%s\n", DigestText(m_ImageMd5));
 }

@@ -117,7 +117,7 @@ void CImageToDisk::ReadBack(T_SLOT& t, uint64_t nLength)
     if (!ReadBackDigest(t, nLength, digest) || !m_run.WaitFor(*m_pReader)) return;
     t.digest = digest;
     t.bDigest = true;
-    LogInfo("%s MD5SUM=%s\n", t.strName, Md5Text(digest));
+    LogInfo("%s MD5SUM=%s\n", t.strName, DigestText(digest));
 }
 
 // The digest of the target's first nLength bytes. False, with the cause

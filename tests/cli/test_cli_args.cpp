@@ -26,13 +26,14 @@ TEST(CliArgs, EachCommandTakesItsOperandsInOrderWithOptionsAnywhere)
     EXPECT_EQ(r.args.strImage, "disk.gmi");
 
     r = Parse({"write", "-y", "--force-write", "--diff-only", "--verify", "--force-verify", "--eject", "--share-read",
-               "img.gmz", "a", "b", "c", "d"});
+               "--check=SHA256SUMS", "img.gmz", "a", "b", "c", "d"});
     ASSERT_TRUE(r.bOk) << r.strError;
     EXPECT_EQ(r.args.eCommand, ECliCommand::Write);
     EXPECT_TRUE(r.args.bYes && r.args.bForceWrite && r.args.bDiffOnly && r.args.bVerify && r.args.bForceVerify &&
                 r.args.bEject && r.args.bShareRead);
     EXPECT_FALSE(r.args.bMd5Verify || r.args.bMd5Sum || r.args.bUnstable);
     EXPECT_EQ(r.args.strImage, "img.gmz");
+    EXPECT_EQ(r.args.strCheckFile, "SHA256SUMS");
     EXPECT_EQ(r.args.arrDrives, (TWords{"a", "b", "c", "d"}));
 
     EXPECT_EQ(Parse({"verify", "img.dd", "a", "--", "--yes"}).args.arrDrives, (TWords{"a", "--yes"}));
@@ -89,6 +90,8 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"verify", "--yes", "img", "a"}, "verify does not take the option --yes"},
         {{"erase", "--share-read", "a"}, "erase does not take the option --share-read"},
         {{"list", "--yes"}, "list does not take the option --yes"},
+        {{"verify", "--check", "sums", "img", "a"}, "verify does not take the option --check"},
+        {{"write", "--check=", "img", "a"}, "--check needs a digest file"},
     };
     for (const auto& [args, pSays] : cases) {
         const T_PARSE_RESULT r = Parse(args);

@@ -6,7 +6,8 @@
 # file the way the job runner does. Checks the digests against md5sum and
 # zcat | md5sum and against the read command's DISK MD5SUM=, the .md5sum
 # files we write against md5sum -c, the verdicts, and .md5sum files that
-# hold no digest.
+# hold no digest; SHA-256 files made by sha256sum, of a raw image and of a
+# .gmz's data.
 set -Eeuo pipefail
 
 # shellcheck source=tests/e2e/e2e_checks.sh
@@ -17,7 +18,7 @@ if [ $# -eq 3 ]; then RUNNER=("$1"); shift; fi
 absolute() { echo "$(cd "$(dirname "$1")" && pwd)/$(basename "$1")"; }
 CLI=$(absolute "$1")
 WRITER=$(absolute "$2")
-for tool in md5sum gzip zcat timeout; do
+for tool in md5sum sha256sum gzip zcat timeout; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/gm-e2e-checksum.XXXXXX")
@@ -54,7 +55,7 @@ gzip -6 -c drive.bin >named.gmz  # with the file name in the header
 
 run_cli checksum image.gmi
 check "raw image = md5sum" 0 "IMAGE MD5SUM=$sum" "IMAGE DATA SIZE=$size bytes" \
-  "  image.gmi.md5sum - none, nothing to compare with."
+  "  image.gmi.md5sum, .sha256sum, .sha256 - none, nothing to compare with."
 run_cli checksum image.gmz
 check "gzip -n image = zcat | md5sum" 0 "IMAGE MD5SUM=$(zcat image.gmz | digest_of)" "IMAGE DATA SIZE=$size bytes"
 run_cli checksum --no-compress image.gmz
@@ -135,6 +136,23 @@ if [ ${#RUNNER[@]} -eq 0 ]; then
     fail "a FIFO as .md5sum: exit $RC: $(cat out.txt)"
   fi
 fi
+
+# Published SHA-256 files: sha256sum of the file, zcat | sha256sum of a
+# .gmz, a wrong digest; and beside an .md5sum, each file has its line.
+rm -f image.gmi.md5sum
+sha256sum image.gmi >image.gmi.sha256sum
+run_cli checksum image.gmi
+check "sha256sum of a raw image is OK" 0 "IMAGE SHA256SUM=$(sha256sum <image.gmi | cut -c1-64)" \
+  "  image.gmi.sha256sum - OK (the SHA-256 of the file matches)"
+zcat image.gmz | sha256sum | cut -c1-64 >image.gmz.sha256
+run_cli checksum image.gmz
+check "zcat | sha256sum of a .gmz is OK" 0 "  image.gmz.sha256 - OK (the SHA-256 of the image data matches)"
+printf '%064d  image.gmi\r\n' 0 >image.gmi.sha256sum
+"${RUNNER[@]}" "$WRITER" image.gmi "$sum" </dev/null || die "the .md5sum writer failed"
+run_cli checksum image.gmi
+check "a wrong SHA-256 is NG beside a good .md5sum" 1 "  image.gmi.md5sum - OK" \
+  "  image.gmi.sha256sum - NG (it holds $(printf '%064d' 0))"
+rm -f image.gmi.md5sum image.gmi.sha256sum image.gmz.sha256
 
 run_cli checksum
 check "no image is a usage error" 2

@@ -13,7 +13,7 @@ set -Eeuo pipefail
 SCRATCH_NAME=test_write_loop
 # Not a multiple of the 1 MiB block size, so the last block is a short one.
 readonly DEVICE_BYTES=$(( 12 * 1024 * 1024 + 256 * 1024 ))
-E2E_TOOLS="gzip"
+E2E_TOOLS="gzip zcat sha256sum"
 # shellcheck source=tests/e2e/e2e_loops.sh
 source "$(dirname "$0")/e2e_loops.sh"
 
@@ -54,6 +54,15 @@ echo "write, then the MD5 read-back"
 digest=$(md5sum <"$IMG" | cut -d' ' -f1)
 run_cli md5 write --yes --md5-verify "$IMG" "$LOOP_A" "$LOOP_B"
 expect md5 0 "IMAGE MD5SUM=$digest" "$NAME_A MD5SUM=$digest" "$NAME_B MD5SUM=$digest" "  $NAME_A - DISK WRITE=OK, MD5SUM CHECK=OK"
+
+echo "a .gmz checked against the published SHA-256 of its data"
+gzip -n -c "$OTHER" >"$WORK/other.gmz"
+(cd "$WORK" && zcat other.gmz | sha256sum | sed 's/-$/other.gmz/' >SHA256SUMS)
+run_cli check write --yes --check "$WORK/SHA256SUMS" "$WORK/other.gmz" "$LOOP_A"
+expect check 0 "the SHA-256 of the image data matches $WORK/SHA256SUMS." "  $NAME_A - DISK WRITE=OK, IMAGE CHECK=OK"
+holds check "$LOOP_A" "$OTHER"
+run_cli restore-a write --yes "$IMG" "$LOOP_A"
+expect restore-a 0 "  $NAME_A - DISK WRITE=OK"
 
 echo "differences only, on a drive that already holds the image"
 run_cli diff-only write --yes --diff-only "$IMG" "$LOOP_A"

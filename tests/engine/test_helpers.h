@@ -85,7 +85,14 @@ inline std::string Md5Of(const std::vector<uint8_t>& data)
 {
     CMd5 md5;
     md5.Update(data.data(), data.size());
-    return Md5Text(md5.Final());
+    return DigestText(md5.Final());
+}
+
+inline std::string Sha256Of(const std::vector<uint8_t>& data)
+{
+    CSha256 sha256;
+    sha256.Update(data.data(), data.size());
+    return DigestText(sha256.Final());
 }
 
 // A temporary folder, and opening through the platform's adapter with the

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <thread>
 
+#include "engine/core/digest.h"
 #include "engine/core/log.h"
 #include "engine/core/system_error.h"
 #include "tests/engine/zlib/zlib_test_support.h"
@@ -144,6 +145,55 @@ TEST_F(JobTest, AWriteWhoseCheckFailsGivesTheDriveNg)
         EXPECT_EQ(std::vector(posted.end() - 2, posted.end()),
                   (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{1, 0}, {0, 1}}));
         EXPECT_EQ(m_sound.m_arrPlayed.back(), "C:\\tools\\Error.wav");
+    }
+}
+
+// A write checked against a digest file: the digest it holds is the image
+// file's or a compressed image's data's (the line says which, and of what
+// kind), or neither: every drive is NG. A file that holds no digest
+// refuses the job before any drive is opened.
+TEST_F(JobTest, AWriteChecksTheImageAgainstTheDigestFile)
+{
+    const std::vector<uint8_t> data = CFakeDisk::WithPattern(2 * MIB, 9)->Contents();
+    const std::vector<uint8_t> gmz = CompressToMemory(data);
+    const auto Of = [](EDigestKind eKind, const std::vector<uint8_t>& bytes) {
+        CDigest digest(eKind);
+        digest.Update(bytes.data(), bytes.size());
+        return DigestText(digest.Final());
+    };
+    const struct {
+        bool bCompressed;
+        std::string strSum;
+        const char* pszLine;
+        bool bOk;
+    } cases[] = {
+        {false, Of(EDigestKind::Sha256, data) + "  disk.gmi\n", "the SHA-256 of the image file matches ", true},
+        {true, Of(EDigestKind::Sha256, data) + "  disk.gmz\n", "the SHA-256 of the image data matches ", true},
+        {true, Of(EDigestKind::Sha256, gmz) + " *disk.gmz\n", "the SHA-256 of the image file matches ", true},
+        {true, Of(EDigestKind::Md5, data), "the MD5 of the image data matches ", true},
+        {true, std::string(64, 'F') + "\r\n", "the image's digest does not match ", false},
+        {false, "no digest\n", "digest file ", false},
+    };
+    m_param.nTask = DUMPTASK_WRITE;
+    m_param.strCheckFile = m_dir.File("SHA256SUMS");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.strSum);
+        m_recorder.Clear();
+        const auto pFirst = AddDisk(0, 0, 2 * MIB), pSecond = AddDisk(1, 1, 2 * MIB);
+        m_param.szImagePath = m_dir.File(c.bCompressed ? "disk.gmz" : "disk.gmi");
+        m_param.bCompressImage = c.bCompressed;
+        WriteWholeFile(m_param.szImagePath, c.bCompressed ? gmz : data);
+        WriteWholeFile(m_param.strCheckFile, std::vector<uint8_t>(c.strSum.begin(), c.strSum.end()));
+        EXPECT_EQ(RunDumpTask(&m_param), 0);
+        const std::string strLog = m_recorder.LogText();
+        EXPECT_NE(strLog.find(c.pszLine + m_param.strCheckFile), std::string::npos) << strLog;
+        const auto posted = Posted(WM_USER_ERROR);
+        ASSERT_GE(posted.size(), 2u);
+        EXPECT_EQ(std::vector(posted.end() - 2, posted.end()),
+                  (std::vector<std::pair<WPARAM_T, LPARAM_T>>{{c.bOk, 0}, {c.bOk, 1}}));
+        const bool bRefused = c.strSum == "no digest\n";
+        EXPECT_EQ(pFirst->OpenCount() + pSecond->OpenCount() == 0, bRefused);
+        EXPECT_EQ(pFirst->Contents() == data, !bRefused) << "a mismatch is found only once the drive is written";
     }
 }
 

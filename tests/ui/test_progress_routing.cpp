@@ -44,7 +44,8 @@ TEST(ProgressRouting, RemainingTimeIsRoundedMoreCoarselyAsItGrows)
 
 TEST(ChecksumDisplay, EachReportChangesItsOwnControlAndEveryHeapStringIsFreed)
 {
-    for (WPARAM_T nKind : {CHECKSUM_STATE, CHECKSUM_DIGEST, CHECKSUM_VERDICT, CHECKSUM_SIZE}) {
+    for (WPARAM_T nKind : {CHECKSUM_STATE, CHECKSUM_DIGEST, CHECKSUM_VERDICT, CHECKSUM_SIZE, CHECKSUM_FILE_SHA256,
+                           CHECKSUM_DATA_SHA256, CHECKSUM_VERDICT_SHA256SUM}) {
         EXPECT_EQ(ChecksumViewOf(nKind, 0, "x").bFreeString, ChecksumReportHasString(nKind)) << nKind;
         EXPECT_EQ(ChecksumReportHasString(nKind), NotifyCarriesString({WM_CHECKSUM_RESULT, nKind, 1}, 0, 0));
     }

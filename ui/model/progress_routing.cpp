@@ -71,7 +71,7 @@ std::string RemainText(int64_t nSeconds)
 
 bool ChecksumReportHasString(WPARAM_T nKind)
 {
-    return nKind == CHECKSUM_DIGEST || nKind == CHECKSUM_SIZE;
+    return ChecksumReportCarriesString(nKind);
 }
 
 T_CHECKSUM_VIEW ChecksumViewOf(WPARAM_T nKind, LPARAM_T lValue, const std::string& strText)

@@ -50,7 +50,7 @@ protected:
         std::vector<std::string> results;
         for (const T_NOTIFY_MSG& msg : m_recorder.Messages()) {
             if (msg.uMsg != WM_CHECKSUM_RESULT) continue;
-            const bool bText = msg.wParam == CHECKSUM_DIGEST || msg.wParam == CHECKSUM_SIZE;
+            const bool bText = ChecksumReportCarriesString(msg.wParam);
             results.push_back(std::to_string(msg.wParam) + ":" +
                               (bText ? std::string(HeapStringOf(msg.lParam)) : std::to_string(msg.lParam)));
         }

@@ -54,6 +54,43 @@ TEST_F(HashTaskCompressedTest, ACompressedImageHasItsDatasDigestAndItsMd5sumAgre
     EXPECT_TRUE(m_task.m_bHashValid);
 }
 
+// A SHA-256 file beside a raw image or a .gmz holds the digest of the file
+// as it is, or of a compressed image's data, or neither: the same pass
+// computes both and the verdict says which one it holds. Both files are
+// looked at; one that is not there gets no verdict.
+TEST_F(HashTaskCompressedTest, ASha256FileIsToldWhetherItHoldsTheFilesOrTheDatasDigest)
+{
+    const std::vector<uint8_t> data = Pattern(2 * MIB + 99, 5), gmz = CompressToMemory(data);
+    const std::string DATA = Sha256Of(data), FILE = Sha256Of(gmz), OTHER(64, 'e');
+    const auto Bytes = [](const std::string& s) { return std::vector<uint8_t>(s.begin(), s.end()); };
+    const struct {
+        bool bCompressed;
+        std::string strSha256sum, strSha256;  // "": not there
+        std::vector<std::string> tail;  // the last results: digests, then verdicts
+    } cases[] = {
+        {false, DATA + "  disk.gmi\n", "", {"4:" + DATA, "6:1"}},
+        {false, OTHER + "\n", DATA, {"4:" + DATA, "6:2", "7:1"}},
+        {true, DATA + "  disk.gmz\n", "", {"4:" + FILE, "5:" + DATA, "6:0"}},
+        {true, "", FILE, {"4:" + FILE, "5:" + DATA, "7:1"}},
+        {true, OTHER + " *disk.gmz\n", "", {"4:" + FILE, "5:" + DATA, "6:2"}},
+        {true, "", "no digest\n", {"1:" + Md5Of(data), "7:2"}},  // nothing to compute a SHA-256 for
+    };
+    int i = 0;
+    for (const auto& c : cases) {
+        const std::string strImage = std::to_string(i++) + (c.bCompressed ? "/disk.gmz" : "/disk.gmi");
+        AddImage(strImage, c.bCompressed ? gmz : data);
+        if (!c.strSha256sum.empty()) AddImage(strImage + ".sha256sum", Bytes(c.strSha256sum));
+        if (!c.strSha256.empty()) AddImage(strImage + ".sha256", Bytes(c.strSha256));
+        m_recorder.Clear();
+        Calculate(strImage, c.bCompressed);
+        const std::vector<std::string> results = Results();
+        ASSERT_GE(results.size(), c.tail.size());
+        EXPECT_EQ(std::vector<std::string>(results.end() - static_cast<ptrdiff_t>(c.tail.size()), results.end()),
+                  c.tail)
+            << c.strSha256sum << c.strSha256;
+    }
+}
+
 // The window shows "エラー" and nothing reaches the operator's log: the
 // reasons go to the developer trace.
 TEST_F(HashTaskCompressedTest, ImagesThatCannotBeHashedFailWithoutLogLines)

@@ -1,8 +1,12 @@
 // The .md5sum file: a name with a carriage return, what reading takes for
 // a digest and what it makes of a file without a line end or one that
-// cannot be read, and a write that fails half-way.
+// cannot be read, and a write that fails half-way. Digest files as
+// published: which line is the image's, and what is no digest.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "engine/checksum/digest_file.h"
 #include "engine/checksum/md5sum_file.h"
 #include "engine/core/system_error.h"
 #include "engine/device/fake/fake_device.h"
@@ -74,6 +78,70 @@ TEST(Md5SumFile, ReadingSaysWhatTheFileHoldsFromItsFirstBytesAlone)
         EXPECT_LE(pFile->TotalReads(), 1u);
         EXPECT_EQ(file.strReason.empty(), c.eState != EMd5SumFile::Unreadable) << file.strReason;
     }
+}
+
+TEST(DigestFile, TheImagesLineOrTheOnlyLineOrABareDigestIsTakenAndNothingElse)
+{
+    const std::string A(64, 'a'), B = "0123456789ABCDEF" + std::string(48, 'b'), C(64, 'c');
+    const struct {
+        std::string strText;
+        EDigestFile eState;
+        std::string strDigest;  // lower case
+    } cases[] = {
+        {A + "  disk.img\n", EDigestFile::Digest, A},
+        {B + " *other.iso\r\n", EDigestFile::Digest, "0123456789abcdef" + std::string(48, 'b')},  // the only line
+        {A + "  a.iso\n" + C + " *disk.img\n\n" + B + "  b.iso\n", EDigestFile::Digest, C},
+        {A + "  amd64/a.iso\r\n" + C + "  ./amd64/disk.img\r\n", EDigestFile::Digest, C},
+        {A + "  a.iso\n" + C + "  disk.img.zst\n", EDigestFile::NoLineForImage, ""},
+        {C + "\r\n", EDigestFile::Digest, C},
+        {"\xEF\xBB\xBF" + C, EDigestFile::Digest, C},  // a byte order mark first
+        {HEX + " disk.img\n", EDigestFile::Digest, HEX},  // our own .md5sum line
+        {A + "  disk.img\nsigned by nobody\n", EDigestFile::NoDigest, ""},
+        {"<html><body>Not Found</body></html>\n", EDigestFile::NoDigest, ""},
+        {"", EDigestFile::NoDigest, ""},
+        {" \r\n\n", EDigestFile::NoDigest, ""},
+        {std::string(40, 'a') + "  disk.img\n", EDigestFile::NoDigest, ""},  // SHA-1
+        {A.substr(1) + "\n", EDigestFile::NoDigest, ""},
+        {A + "  \n", EDigestFile::Digest, A},
+        {A + "x  disk.img\n", EDigestFile::NoDigest, ""},
+    };
+    for (const auto& c : cases) {
+        const T_DIGEST_FILE file = ParseDigestFile(c.strText, "disk.img");
+        EXPECT_EQ(file.eState, c.eState) << c.strText;
+        if (c.eState != EDigestFile::Digest) continue;
+        EXPECT_EQ(DigestText(file.digest), c.strDigest) << c.strText;
+        EXPECT_EQ(file.digest.eKind, c.strDigest.size() == 32 ? EDigestKind::Md5 : EDigestKind::Sha256);
+    }
+}
+
+// Only a regular file is read, and a file far longer than any digest file
+// is not taken for one.
+TEST(DigestFile, ReadingSaysWhyAFileGivesNoDigest)
+{
+    const std::string strSum = std::string(64, 'a') + "  disk.img\n";
+    const struct {
+        std::string strContents;
+        EDeviceKind eKind;
+        uint32_t nReadError;
+        EDigestFile eState;
+    } cases[] = {
+        {strSum, EDeviceKind::RegularFile, 0, EDigestFile::Digest},
+        {strSum, EDeviceKind::Directory, 0, EDigestFile::Unreadable},
+        {strSum, EDeviceKind::RegularFile, SystemError::IoError(), EDigestFile::Unreadable},
+        {strSum + std::string(DIGEST_FILE_READ_LIMIT, '\n'), EDeviceKind::RegularFile, 0, EDigestFile::Unreadable},
+    };
+    for (const auto& c : cases) {
+        auto pFile = std::make_shared<CFakeDisk>(std::vector<uint8_t>(c.strContents.begin(), c.strContents.end()));
+        pFile->SetKind(c.eKind);
+        if (c.nReadError) pFile->FailReads(0, 1, c.nReadError);
+        CFakeDeviceProvider devices;
+        devices.Add("sums", pFile);
+        const T_DIGEST_FILE file = ReadDigestFile(devices, "sums", "dir/disk.img");
+        EXPECT_EQ(file.eState, c.eState) << c.strContents.size();
+        EXPECT_EQ(DigestFileProblem(file, "disk.img").empty(), c.eState == EDigestFile::Digest) << file.strReason;
+    }
+    CFakeDeviceProvider none;
+    EXPECT_EQ(ReadDigestFile(none, "sums", "disk.img").eState, EDigestFile::Missing);
 }
 
 }  // namespace

@@ -212,7 +212,7 @@ void EachDriveIsDoneInFull(EngineMatrix& t, const T_ROW& row)
     if (row.bImageIsWritten) {
         EXPECT_EQ(t.m_pImage->Contents(), t.m_old);
         EXPECT_TRUE(result.arrSlots[0].bDigest);
-        EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(t.m_old));
+        EXPECT_EQ(DigestText(result.arrSlots[0].digest), Md5Of(t.m_old));
     }
     EXPECT_TRUE(t.FailedRows().empty());
 }

@@ -18,7 +18,7 @@ TEST_F(ReadTest, TheLogNamesTheDriveAndTheImageAndGivesTheDigestOfWhatTheMediumH
     ASSERT_TRUE(result.bOk);
     const auto data = Head(pDisk->Contents(), 3 * MIB + 4096);
     EXPECT_EQ(ImageData(), data);
-    EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(data));
+    EXPECT_EQ(DigestText(result.arrSlots[0].digest), Md5Of(data));
     EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
     EXPECT_EQ(result.nTotal, 6 * MIB);
     const std::vector<std::string> lines = {
@@ -146,7 +146,7 @@ TEST_F(ReadTest, AnImageIsReplacedOnlyWhenAllowedAndLosesItsOldContentsOnlyWithT
             const auto data = Head(pDisk->Contents(), static_cast<uint64_t>(c.nImage));
             EXPECT_EQ(ImageData(), data);
             EXPECT_EQ(result.arrSlots[0].nBytes, data.size());
-            EXPECT_TRUE(!c.bOk || Md5Text(result.arrSlots[0].digest) == Md5Of(data));
+            EXPECT_TRUE(!c.bOk || DigestText(result.arrSlots[0].digest) == Md5Of(data));
         } else if (c.nImage == KEPT) {
             EXPECT_EQ(ImageData(), old);
         }

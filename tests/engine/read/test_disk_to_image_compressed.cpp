@@ -51,7 +51,7 @@ TEST_F(CompressedReadTest, OneMemberOfTheDrivesBytesOnOneTwoOrEightThreads)
             const T_ENGINE_RESULT result = Read();
             ASSERT_TRUE(result.bOk);
             const auto data = Head(drive, nEnd);
-            EXPECT_EQ(Md5Text(result.arrSlots[0].digest), Md5Of(data));
+            EXPECT_EQ(DigestText(result.arrSlots[0].digest), Md5Of(data));
             EXPECT_EQ(result.arrSlots[0].nBytes, nEnd);
             EXPECT_EQ(Count(Drive(0) + " - " + std::to_string(nEnd) + " bytes dumped.\n"), 1u);
             const std::vector<uint8_t> image = ImageData();

@@ -55,7 +55,7 @@ TEST_F(WriteTest, TheMd5CheckTellsEachDrivesReadBackBesideTheImages)
         const T_ENGINE_RESULT result = Write(2);
         ASSERT_TRUE(result.bOk && result.bDigest);
         const std::string strDigest = Md5Of(held), strLog = m_recorder.LogText();
-        EXPECT_EQ(Md5Text(result.digest), strDigest);
+        EXPECT_EQ(DigestText(result.digest), strDigest);
         EXPECT_EQ(Count("IMAGE MD5SUM=" + strDigest + "\n"), 1u);
         for (int i : {0, 1}) {
             const bool bMatches = i == 0 || c.bSecondMatches;

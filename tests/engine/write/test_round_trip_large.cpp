@@ -135,7 +135,7 @@ TEST_F(LongRoundTrip, ADriveOfMoreThan4GiBGoesIntoACompressedImageAndBackWhole)
     EXPECT_EQ(write.arrSlots[0].nBytes, DRIVE_SIZE);
     EXPECT_EQ(Count("big:drive - " + std::to_string(DRIVE_SIZE) + " bytes wrote.\n"), 1u);
     EXPECT_TRUE(write.DigestMatches(0));
-    EXPECT_EQ(Md5Text(write.digest), Md5Text(read.arrSlots[0].digest));
+    EXPECT_EQ(DigestText(write.digest), DigestText(read.arrSlots[0].digest));
     EXPECT_EQ(m_recorder.ProgressValues(PROGRESS_TOTAL).back(), 1000);
 }
 

@@ -61,7 +61,7 @@ TEST(WindowChecksum, AChosenImageShowsItsSizeAndDigestAndTheMd5sumFilesVerdict)
         return harness.Text(IDC_IMAGE_VERDICT);
     };
     EXPECT_EQ(verdictAfterChoosing(""), "") << "no .md5sum file";
-    EXPECT_EQ(harness.Text(IDC_IMAGE_DIGEST), Md5Text(digest));
+    EXPECT_EQ(harness.Text(IDC_IMAGE_DIGEST), DigestText(digest));
     uint32_t nError = 0;
     ASSERT_TRUE(WriteMd5SumFile(harness.m_devices, strImage, digest, nError));
     EXPECT_EQ(verdictAfterChoosing("OK"), "OK");

@@ -1,11 +1,11 @@
-// MD5 over the system's CNG (bcrypt). The hash object's memory is ours and
-// is allocated once per CMd5, so Update never allocates.
+// The digests over the system's CNG (bcrypt). The hash object's memory is
+// ours and is allocated once per CDigest, so Update never allocates.
 #include <windows.h>
 #include <bcrypt.h>
 
 #include <vector>
 
-#include "engine/core/md5.h"
+#include "engine/core/digest.h"
 
 namespace {
 
@@ -14,16 +14,20 @@ bool Succeeded(NTSTATUS status)
     return status >= 0;
 }
 
-// One algorithm provider for the whole process; CNG lets any number of
-// threads create hashes from it.
-BCRYPT_ALG_HANDLE Md5Provider()
+BCRYPT_ALG_HANDLE OpenProvider(LPCWSTR pszAlgorithm)
 {
-    static const BCRYPT_ALG_HANDLE hProvider = [] {
-        BCRYPT_ALG_HANDLE h = nullptr;
-        if (!Succeeded(::BCryptOpenAlgorithmProvider(&h, BCRYPT_MD5_ALGORITHM, nullptr, 0))) h = nullptr;
-        return h;
-    }();
-    return hProvider;
+    BCRYPT_ALG_HANDLE h = nullptr;
+    if (!Succeeded(::BCryptOpenAlgorithmProvider(&h, pszAlgorithm, nullptr, 0))) h = nullptr;
+    return h;
+}
+
+// One algorithm provider per kind for the whole process; CNG lets any
+// number of threads create hashes from it.
+BCRYPT_ALG_HANDLE Provider(EDigestKind eKind)
+{
+    static const BCRYPT_ALG_HANDLE hMd5 = OpenProvider(BCRYPT_MD5_ALGORITHM);
+    static const BCRYPT_ALG_HANDLE hSha256 = OpenProvider(BCRYPT_SHA256_ALGORITHM);
+    return eKind == EDigestKind::Md5 ? hMd5 : hSha256;
 }
 
 ULONG HashObjectLength(BCRYPT_ALG_HANDLE hProvider)
@@ -38,14 +42,15 @@ ULONG HashObjectLength(BCRYPT_ALG_HANDLE hProvider)
 
 }  // namespace
 
-struct CMd5::TImpl {
+struct CDigest::TImpl {
+    BCRYPT_ALG_HANDLE hProvider = nullptr;
     std::vector<UCHAR> object;
     BCRYPT_HASH_HANDLE hHash = nullptr;
     bool bFailed = false;  // a call failed since the last Init
 
-    TImpl()
+    explicit TImpl(EDigestKind eKind) : hProvider(Provider(eKind))
     {
-        if (BCRYPT_ALG_HANDLE hProvider = Md5Provider()) object.resize(HashObjectLength(hProvider));
+        if (hProvider) object.resize(HashObjectLength(hProvider));
     }
     ~TImpl() { Close(); }
     TImpl(const TImpl&) = delete;
@@ -61,7 +66,6 @@ struct CMd5::TImpl {
     void Restart()
     {
         Close();
-        BCRYPT_ALG_HANDLE hProvider = Md5Provider();
         if (!hProvider || object.empty()) return;
         if (!Succeeded(::BCryptCreateHash(hProvider, &hHash, object.data(), static_cast<ULONG>(object.size()),
                                           nullptr, 0, 0)))
@@ -69,25 +73,25 @@ struct CMd5::TImpl {
     }
 };
 
-CMd5::CMd5() : m_pImpl(std::make_unique<TImpl>())
+CDigest::CDigest(EDigestKind eKind) : m_eKind(eKind), m_pImpl(std::make_unique<TImpl>(eKind))
 {
     Init();
 }
 
-CMd5::~CMd5() = default;
+CDigest::~CDigest() = default;
 
-bool CMd5::IsValid() const
+bool CDigest::IsValid() const
 {
     return !m_pImpl->bFailed;
 }
 
-void CMd5::Init()
+void CDigest::Init()
 {
     m_pImpl->Restart();
     m_pImpl->bFailed = m_pImpl->hHash == nullptr;
 }
 
-void CMd5::Update(const void* pData, size_t nSize)
+void CDigest::Update(const void* pData, size_t nSize)
 {
     if (m_pImpl->bFailed) return;
     // BCryptHashData counts in ULONG; larger inputs go in slices.
@@ -104,13 +108,15 @@ void CMd5::Update(const void* pData, size_t nSize)
     }
 }
 
-T_MD5_DIGEST CMd5::Final()
+T_DIGEST_VALUE CDigest::Final()
 {
-    T_MD5_DIGEST digest{};
+    T_DIGEST_VALUE digest;
+    digest.eKind = m_eKind;
     if (m_pImpl->bFailed) return digest;
-    if (!Succeeded(::BCryptFinishHash(m_pImpl->hHash, digest.data(), static_cast<ULONG>(digest.size()), 0))) {
+    if (!Succeeded(::BCryptFinishHash(m_pImpl->hHash, digest.bytes.data(), static_cast<ULONG>(DigestSize(m_eKind)),
+                                      0))) {
         m_pImpl->bFailed = true;
-        digest.fill(0);
+        digest.bytes.fill(0);
         return digest;
     }
     // A finished CNG hash takes no more data; start the next digest now.

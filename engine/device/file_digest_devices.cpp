@@ -1,10 +1,10 @@
 // The digesting device port: every call passes through; reads are also fed
-// to the digest while they come in order.
-#include "engine/checksum/file_md5_devices.h"
+// to the digests as far as they extend the digested part.
+#include "engine/device/file_digest_devices.h"
 
-class CFileMd5Devices::CDevice : public IDevice {
+class CFileDigestDevices::CDevice : public IDevice {
 public:
-    CDevice(std::unique_ptr<IDevice> pDevice, CFileMd5Devices& owner) : m_pDevice(std::move(pDevice)), m_owner(owner)
+    CDevice(std::unique_ptr<IDevice> pDevice, CFileDigestDevices& owner) : m_pDevice(std::move(pDevice)), m_owner(owner)
     {
     }
 
@@ -51,31 +51,40 @@ public:
 
 private:
     std::unique_ptr<IDevice> m_pDevice;
-    CFileMd5Devices& m_owner;
+    CFileDigestDevices& m_owner;
 };
 
-std::unique_ptr<IDevice> CFileMd5Devices::Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError)
+CFileDigestDevices::CFileDigestDevices(IDeviceProvider& devices, const std::vector<EDigestKind>& arrKinds)
+    : m_devices(devices)
+{
+    for (const EDigestKind eKind : arrKinds) m_digests.push_back(std::make_unique<CDigest>(eKind));
+}
+
+std::unique_ptr<IDevice> CFileDigestDevices::Open(const std::string& strPath, EOpenMode eMode, uint32_t& nError)
 {
     std::unique_ptr<IDevice> pDevice = m_devices.Open(strPath, eMode, nError);
     if (!pDevice) return nullptr;
-    m_md5.Init();
+    for (const auto& pDigest : m_digests) pDigest->Init();
     m_nDigested = 0;
-    m_bInOrder = true;
     return std::make_unique<CDevice>(std::move(pDevice), *this);
 }
 
-void CFileMd5Devices::Take(uint64_t nOffset, const void* pData, uint32_t nCount)
+void CFileDigestDevices::Take(uint64_t nOffset, const void* pData, uint32_t nCount)
 {
-    if (nCount == 0) return;
-    if (nOffset != m_nDigested) m_bInOrder = false;
-    if (!m_bInOrder) return;
-    m_md5.Update(pData, nCount);
-    m_nDigested += nCount;
+    if (nOffset > m_nDigested || nOffset + nCount <= m_nDigested) return;
+    const uint64_t nSkip = m_nDigested - nOffset;
+    for (const auto& pDigest : m_digests)
+        pDigest->Update(static_cast<const uint8_t*>(pData) + nSkip, static_cast<size_t>(nCount - nSkip));
+    m_nDigested = nOffset + nCount;
 }
 
-bool CFileMd5Devices::Digest(uint64_t nFileSize, T_MD5_DIGEST& digest)
+bool CFileDigestDevices::Digest(EDigestKind eKind, uint64_t nFileSize, T_DIGEST_VALUE& digest)
 {
-    if (!m_bInOrder || m_nDigested != nFileSize || !m_md5.IsValid()) return false;
-    digest = m_md5.Final();
-    return true;
+    for (const auto& pDigest : m_digests) {
+        if (pDigest->Kind() != eKind) continue;
+        if (m_nDigested != nFileSize || !pDigest->IsValid()) return false;
+        digest = pDigest->Final();
+        return pDigest->IsValid();
+    }
+    return false;
 }
