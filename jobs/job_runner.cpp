@@ -49,6 +49,7 @@ void PublishOptions(const T_DUMPTASK_PARAM& param)
     options.bCompressImage = param.bCompressImage;
     options.eImageFormat = param.eImageFormat;
     options.nCompressThreads = param.nCompressThreads;
+    options.nCompressLevel = param.nCompressLevel;
     options.bOverwrite = false;
     PublishJobOptions(options);
 }

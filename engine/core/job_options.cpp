@@ -18,6 +18,7 @@ bool g_bOptCompressImage = false;
 EImageFormat g_eOptImageFormat = EImageFormat::Raw;
 bool g_bOptOverwrite = false;
 uint32_t g_nOptCompressThreads = 0;
+int g_nOptCompressLevel = 0;
 
 void PublishJobOptions(const T_JOB_OPTIONS& options)
 {
@@ -36,6 +37,7 @@ void PublishJobOptions(const T_JOB_OPTIONS& options)
     g_eOptImageFormat = options.eImageFormat;
     g_bOptOverwrite = options.bOverwrite;
     g_nOptCompressThreads = options.nCompressThreads;
+    g_nOptCompressLevel = options.nCompressLevel;
 }
 
 T_JOB_OPTIONS PublishedJobOptions()
@@ -56,6 +58,7 @@ T_JOB_OPTIONS PublishedJobOptions()
     options.eImageFormat = g_eOptImageFormat;
     options.bOverwrite = g_bOptOverwrite;
     options.nCompressThreads = g_nOptCompressThreads;
+    options.nCompressLevel = g_nOptCompressLevel;
     return options;
 }
 
@@ -84,4 +87,15 @@ uint32_t CompressThreads(uint32_t nOption)
 {
     if (nOption > 0) return std::min(nOption, MAX_COMPRESS_THREADS);
     return DefaultCompressThreads(std::thread::hardware_concurrency());
+}
+
+int ZstdLevel(int nOption)
+{
+    return nOption > 0 ? std::min(nOption, MAX_ZSTD_LEVEL) : DEFAULT_ZSTD_LEVEL;
+}
+
+uint32_t ZstdWorkers(uint32_t nOption)
+{
+    const uint32_t nWorkers = nOption > 0 ? nOption : std::max(std::thread::hardware_concurrency(), 1u);
+    return std::min(nWorkers, MAX_COMPRESS_THREADS);
 }

@@ -10,7 +10,7 @@
 // is not a good read.
 //
 // The image writer writes each block at its offset of a raw image file, or
-// into the compressed stream of a compressed one. A raw write that stores
+// into the compressed stream (gzip or zstd) of a compressed one. A raw write that stores
 // part of a block carries on with the rest; a write that fails is tried
 // again, 11 failed tries in all for a block, except when the file system
 // has no room left, which no retry can change.
@@ -122,7 +122,7 @@ void CDiskToImage::WriterThread()
     uint64_t p = 0;
     uint64_t r = m_nTotal;
     m_writer.dwStartTick = m_run.Tick();
-    const bool bCompress = m_job.options.bCompressImage;
+    const bool bCompress = IsCompressedFormat(m_eFormat);
     if (bCompress) StartCompressed();
     bool bCommitted = false;
     bool bFailed = false;
