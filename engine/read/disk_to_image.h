@@ -80,6 +80,7 @@ private:
     // The three stages (disk_to_image_stages.cpp).
     void ReaderThread();
     bool HandOut(uint8_t* pBlock, uint32_t nGot);
+    void EndConsumersShort();
     bool TakeBlock(CQueue& queue, T_STAGE& stage, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
     void DigestThread();
     void WriterThread();

@@ -3,7 +3,8 @@
 // The drive reader fills pool blocks from the drive, retrying a block that
 // fails, and in the unstable-media mode reading each 4096-byte block until
 // enough consecutive reads agree. Every block goes to the image writer and
-// to the digest thread, one reference each.
+// to the digest thread, one reference each. A block given up ends the read;
+// what was read before it still reaches the image.
 //
 // The digest thread feeds the same blocks to MD5. A digest the platform
 // refuses to compute fails the job at once: a read whose digest is missing
@@ -41,7 +42,7 @@ void CDiskToImage::ReaderThread()
             if (pBlock) m_pBuffer->Free(pBlock);
             if (eRead == CDriveBlockReader::EResult::GaveUp) {
                 m_bReadGaveUp = true;
-                m_run.Stop();
+                EndConsumersShort();
             }
             break;
         }
@@ -75,6 +76,14 @@ bool CDiskToImage::HandOut(uint8_t* pBlock, uint32_t nGot)
         return false;
     }
     return true;
+}
+
+// After a block was given up: the writer and the digest thread take every
+// block handed so far, then a null block ends them short of the drive's
+// end, so the image keeps all that was read before the block given up.
+void CDiskToImage::EndConsumersShort()
+{
+    if (!m_pWriteQueue->Put(nullptr, 0) || !m_pDigestQueue->Put(nullptr, 0)) m_run.Stop();
 }
 
 // A consumer's next block. False ends the consumer: the queue failed or
