@@ -50,6 +50,7 @@ extern bool g_bOptOverwrite;
 // Threads that compress a compressed image; 0: as many as CompressThreads
 // chooses for this machine.
 extern uint32_t g_nOptCompressThreads;
+// A zstd image's level; 0: the default.
 extern int g_nOptCompressLevel;
 
 // The format of the image a read writes, or a write or a verify reads:
