@@ -1,7 +1,10 @@
 #include "cli/cli_args.h"
 
-#include <cctype>
 #include <charconv>
+#include <optional>
+
+#include "engine/core/format.h"
+#include "engine/core/job_options.h"
 
 namespace {
 
@@ -80,13 +83,14 @@ bool ParseCount(const std::string& strOption, const std::string& strValue, uint3
     uint64_t n = 0;
     const char* pEnd = strValue.data() + strValue.size();
     auto [ptr, ec] = std::from_chars(strValue.data(), pEnd, n);
+    const std::string strUnit = *pszUnit ? std::string(" ") + pszUnit : std::string();
     if (strValue.empty() || ec != std::errc() || ptr != pEnd) {
-        strError = strOption + " needs a whole number of " + pszUnit + ", not \"" + strValue + "\"";
+        strError = strOption + " needs a whole number" + (*pszUnit ? " of" + strUnit : strUnit) + ", not \"" +
+                   strValue + "\"";
         return false;
     }
     if (n < nMin || n > nMax) {
-        strError = strOption + " must be between " + std::to_string(nMin) + " and " + std::to_string(nMax) + " " +
-                   pszUnit;
+        strError = strOption + " must be between " + std::to_string(nMin) + " and " + std::to_string(nMax) + strUnit;
         return false;
     }
     nValue = static_cast<uint32_t>(n);
@@ -128,6 +132,10 @@ constexpr T_VALUE_OPTION VALUE_OPTIONS[] = {
     {"--threads", FOR_READ,
      [](const std::string& v, T_CLI_ARGS& a, std::string& e) {
          return ParseCount("--threads", v, 1, MAX_CLI_THREADS, "threads", a.nThreads, e);
+     }},
+    {"--level", FOR_READ,
+     [](const std::string& v, T_CLI_ARGS& a, std::string& e) {
+         return ParseCount("--level", v, MIN_ZSTD_LEVEL, MAX_ZSTD_LEVEL, "", a.nLevel, e);
      }},
     {"--method", FOR_ERASE,
      [](const std::string& v, T_CLI_ARGS& a, std::string& e) { return ParseMethod(v, a.nMethod, e); }},
@@ -262,6 +270,27 @@ bool CheckNotEmpty(const T_CLI_ARGS& args, std::string& strError)
     return true;
 }
 
+// A read's image format: --compress or --no-compress for a name that
+// promises another format than gzip contradicts the name, and --level is
+// for zstd images alone.
+bool CheckReadFormat(const T_CLI_ARGS& args, std::string& strError)
+{
+    const std::optional<EImageFormat> ePromised = FormatPromisedByName(args.strImage);
+    if (args.eCompress != ECompress::ByName && ePromised && *ePromised != EImageFormat::Gzip) {
+        strError = FormatText("%s asks for %s image, but the name %s promises %s one: give one of them",
+                              args.eCompress == ECompress::On ? "--compress" : "--no-compress",
+                              ImageFormatWithArticle(ImageFormatAsked(args)), args.strImage,
+                              ImageFormatWithArticle(*ePromised));
+        return false;
+    }
+    if (args.nLevel != 0 && ImageFormatAsked(args) != EImageFormat::Zstd) {
+        strError = FormatText("--level is the level of a zstd image (.zst), and %s is made as %s image",
+                              args.strImage, ImageFormatWithArticle(ImageFormatAsked(args)));
+        return false;
+    }
+    return true;
+}
+
 // Combinations that ask for two contradicting things.
 bool CheckCombination(const T_CLI_ARGS& args, std::string& strError)
 {
@@ -269,7 +298,7 @@ bool CheckCombination(const T_CLI_ARGS& args, std::string& strError)
         strError = "--verify and --md5-verify are two ways of checking the write: give one of them";
         return false;
     }
-    return true;
+    return args.eCommand != ECliCommand::Read || CheckReadFormat(args, strError);
 }
 
 // Reads the options and operands that follow the command word.
@@ -313,14 +342,9 @@ T_PARSE_RESULT ParseCommand(ECliCommand eCommand, const std::vector<std::string>
 
 }  // namespace
 
-bool WantsCompression(const T_CLI_ARGS& args)
+EImageFormat ImageFormatAsked(const T_CLI_ARGS& args)
 {
-    if (args.eCompress != ECompress::ByName) return args.eCompress == ECompress::On;
-    const std::string& s = args.strImage;
-    if (s.size() < 4) return false;
-    std::string strEnd = s.substr(s.size() - 4);
-    for (char& c : strEnd) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return strEnd == ".gmz";
+    return FormatAsked(args.strImage, FormatAskOf(args));
 }
 
 EFormatAsk FormatAskOf(const T_CLI_ARGS& args)

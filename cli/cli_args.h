@@ -22,9 +22,9 @@ struct T_CLI_ARGS {
     bool bEject = false;        // read, write, verify, erase: eject the drives' media at the end
     bool bShareRead = false;    // read, write, verify: others may go on reading the drives meanwhile
     bool bMd5Sum = false;       // read: write IMAGE.md5sum beside the image afterwards
-    // --compress / --no-compress: the image is gzip / raw. Unset: a read
-    // compresses exactly when IMAGE ends in .gmz; write, verify and checksum
-    // read the format IMAGE's name promises (FormatAskOf).
+    // --compress / --no-compress: the image is gzip / raw. Unset: the format
+    // IMAGE's name promises (ImageFormatAsked); a read refuses either option
+    // for a name that promises another format than gzip.
     enum class ECompress { ByName, On, Off } eCompress = ECompress::ByName;
     // --buffer in MiB; 0 when not given (the settings file's "Buffer" then
     // counts: DefaultBufferMiB in cli_buffer.h).
@@ -32,6 +32,7 @@ struct T_CLI_ARGS {
     uint32_t nMethod = 1;  // erase: the erase method's id
     uint32_t nThreads = 0;  // read: compression threads; 0: the machine's default
     std::string strCheckFile;  // write: the digest file the image is checked against; empty: none
+    uint32_t nLevel = 0;    // read: a zstd image's level; 0: not given (the default)
     // read: exactly one; write, verify and erase: 1 to MAX_CLI_DRIVES; list,
     // methods and checksum: none. Each a selector (disk:N, cdrom:N,
     // floppy:X) or a path: cli_drive_selector.h.
@@ -52,9 +53,10 @@ constexpr uint32_t MAX_CLI_THREADS = 64;
 constexpr size_t MAX_CLI_DRIVES = 4;
 
 T_PARSE_RESULT ParseCliArgs(const std::vector<std::string>& argv);
-// Whether a read compresses its image: as asked, else by its name (".gmz"
-// in any case).
-bool WantsCompression(const T_CLI_ARGS& args);
+// The image's format as asked: gzip or raw by --compress / --no-compress,
+// else the one its name promises (.gmz and .gz gzip, .zst zstd, ... in any
+// case; raw when it promises none).
+EImageFormat ImageFormatAsked(const T_CLI_ARGS& args);
 // How write, verify and checksum ask for the image's format: gzip or raw
 // as asked, else by its name.
 EFormatAsk FormatAskOf(const T_CLI_ARGS& args);

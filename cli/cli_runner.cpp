@@ -71,10 +71,10 @@ T_DUMPTASK_PARAM MakeTaskParam(const T_CLI_ARGS& args, int nTask, const std::vec
     param.bMD5Verify = args.bMd5Verify;
     param.bUnstableRead = args.bUnstable;
     param.nUnstableReadCount = args.bUnstable ? UNSTABLE_READ_AGREEMENT : 0;
-    param.bCompressImage = nTask != DUMPTASK_ERASE && WantsCompression(args);
     DecideJobImageFormat(param, FormatAskOf(args));
     param.nCompressThreads = args.nThreads;
     param.strCheckFile = args.strCheckFile;
+    param.nCompressLevel = static_cast<int>(args.nLevel);
     param.nEraseMethod = static_cast<int>(args.nMethod);
     for (size_t i = 0; i < arrSlots.size() && i < DUMPTASK_SLOTS; ++i) {
         param.nDriveKind[i] = arrSlots[i].nKind;

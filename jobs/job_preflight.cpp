@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "engine/codecs/codec_libraries.h"
 #include "engine/codecs/format_decision.h"
 #include "engine/checksum/digest_file.h"
 #include "engine/core/format.h"
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr const char* NO_ZLIB = "a compressed image needs the zlib library, and none was found";
+constexpr const char* WRITTEN_FORMATS = "this program writes images as raw (.gmi, .dd), gzip (.gmz, .gz) or zstd (.zst)";
 
 // The drives the job will use: a read reads its first drive only. A drive
 // is released when the job locks and unmounts volumes of it.
@@ -37,15 +39,24 @@ std::vector<T_PREFLIGHT_DRIVE> DrivesOf(const T_JOB_RUN& run)
     return arrDrives;
 }
 
-// A read: the image path first (nothing else is looked at when it holds
-// something the read may not replace), then the zlib library, then where
-// the drive and the image (or the folder it will be created in) live.
+// A read: the image's format (one this program does not write ends the
+// pre-flight before anything is opened), the image path (nothing else is
+// looked at when it holds something the read may not replace), then the
+// format's library, then where the drive and the image (or the folder it
+// will be created in) live.
 void LookAtRead(const T_JOB_RUN& run, T_PREFLIGHT_JOB& job, T_PREFLIGHT_RESULT& result)
 {
     const std::string& strImage = run.param.szImagePath;
+    const EImageFormat eFormat = JobImageFormat(run.param);
+    if (!IsWrittenFormat(eFormat)) {
+        Refuse(result, -1, FormatText("can't make %s: %s.\n", strImage, WRITTEN_FORMATS));
+        return;
+    }
     if (job.arrDrives.empty() || !LookAtImagePath(job.arrDrives.front().strPath, strImage, result)) return;
-    if (run.param.bCompressImage && !ZlibLibraryFound()) {
-        Refuse(result, -1, FormatText("can't create file %s.\n%s.\n", strImage, NO_ZLIB));
+    const std::string strUnwritable =
+        eFormat == EImageFormat::Gzip && !ZlibLibraryFound() ? NO_ZLIB : FormatUnwritableReason(eFormat);
+    if (!strUnwritable.empty()) {
+        Refuse(result, -1, FormatText("can't create file %s.\n%s.\n", strImage, strUnwritable));
         return;
     }
     job.image = LookAtNewImage(run.devices, strImage);
@@ -173,9 +184,15 @@ bool PassPreflight(T_JOB_RUN& run, const std::atomic<bool>& bStop)
 
 void DecideJobImageFormat(T_DUMPTASK_PARAM& param, EFormatAsk eAsk)
 {
-    if (param.nTask != DUMPTASK_WRITE && param.nTask != DUMPTASK_VERIFY) return;
-    IDeviceProvider& devices = param.pDevices ? *param.pDevices : GetPlatformDevices();
-    const EImageFormat eFormat = DecideImageFormat(devices, param.szImagePath, eAsk).eFormat;
+    EImageFormat eFormat = EImageFormat::Raw;
+    if (param.nTask == DUMPTASK_READ) {
+        eFormat = FormatAsked(param.szImagePath, eAsk);  // a new image: its name alone
+    } else if (param.nTask == DUMPTASK_WRITE || param.nTask == DUMPTASK_VERIFY) {
+        IDeviceProvider& devices = param.pDevices ? *param.pDevices : GetPlatformDevices();
+        eFormat = DecideImageFormat(devices, param.szImagePath, eAsk).eFormat;
+    } else {
+        return;
+    }
     param.bCompressImage = eFormat == EImageFormat::Gzip;
     param.eImageFormat = eFormat;
 }

@@ -9,9 +9,11 @@
 // names: where the data of each drive and of the image live.
 //
 // What it refuses, by job kind:
-//   - read: an image path that holds something other than a regular file,
-//     or the drive itself (then nothing else is looked at); a compressed
-//     image without a zlib library; an image stored on the drive read; a
+//   - read: an image in a format this program does not write (xz, bzip2,
+//     zip; then nothing is opened); an image path that holds something
+//     other than a regular file, or the drive itself (then nothing else is
+//     looked at); a gzip image without a zlib library, a zstd one without
+//     a libzstd that compresses; an image stored on the drive read; a
 //     drive of the running system whose volumes the job would unmount;
 //   - write and verify: a write's digest file (--check) that is missing,
 //     cannot be read or holds no digest for the image, and a compressed
@@ -70,13 +72,14 @@ bool LogRefusals(const T_PREFLIGHT_RESULT& result);
 // Whether a zlib library can be bound for compressed images.
 bool ZlibLibraryFound();
 
-// Sets the format of a write's or a verify's image (bCompressImage for
-// gzip, eImageFormat) as eAsk asks, from the image's name and first bytes
-// (DecideImageFormat, engine/codecs/format_decision.h); what those bytes
-// say against it is the pre-flight's to report. A read's and an erase's
-// description is left as it is.
+// Sets the format of the job's image (bCompressImage for gzip,
+// eImageFormat) as eAsk asks: a read's from the new image's name alone
+// (FormatAsked), a write's or a verify's from the image's name and first
+// bytes (DecideImageFormat, engine/codecs/format_decision.h); what those
+// bytes say against it, and a format a read does not write, are the
+// pre-flight's to report. An erase's description is left as it is.
 void DecideJobImageFormat(T_DUMPTASK_PARAM& param, EFormatAsk eAsk);
-// The format of a write's or a verify's image as the description holds it.
+// The format of the job's image as the description holds it.
 EImageFormat JobImageFormat(const T_DUMPTASK_PARAM& param);
 
 // Paths are UTF-8 inside; a path object made from a plain string would read

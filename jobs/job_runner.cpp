@@ -50,6 +50,7 @@ void PublishOptions(const T_DUMPTASK_PARAM& param)
     options.eImageFormat = param.eImageFormat;
     options.nCompressThreads = param.nCompressThreads;
     options.strCheckFile = param.strCheckFile;
+    options.nCompressLevel = param.nCompressLevel;
     options.bOverwrite = false;
     PublishJobOptions(options);
 }

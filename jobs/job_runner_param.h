@@ -74,11 +74,13 @@ struct T_DUMPTASK_PARAM {
     bool bMakeMD5SUM = false;
     // A read writes a gzip image; a write or a verify reads one.
     bool bCompressImage = false;
-    // The format of a write's or a verify's image when it is not gzip
-    // (DecideJobImageFormat, job_preflight.h, sets both).
+    // The format of the image when it is not gzip: a read's (raw or zstd),
+    // a write's or a verify's (DecideJobImageFormat, job_preflight.h, sets
+    // both).
     EImageFormat eImageFormat = EImageFormat::Raw;
     uint32_t nCompressThreads = 0;  // a compressed read's threads; 0: the machine's default
     std::string strCheckFile;  // a write: the digest file the image is checked against; empty: none
+    int nCompressLevel = 0;         // a zstd read's level; 0: the default
     IJobInventory* pDriveInfo = nullptr;  // the drives' volumes and device paths
     uint32_t dwNoScanLetters = 0;
     uint32_t dwLockedLetters = 0;  // volumes the window holds locked: left alone

@@ -64,6 +64,7 @@ struct T_LZMA_ENTRY_POINTS {
 
 // libzstd (zstd.h, zstd_errors.h).
 struct T_ZSTD_DCTX;  // ZSTD_DCtx, opaque
+struct T_ZSTD_CCTX;  // ZSTD_CCtx, opaque
 struct T_ZSTD_IN_BUFFER {
     const void* src = nullptr;
     size_t size = 0;
@@ -78,6 +79,9 @@ struct T_ZSTD_OUT_BUFFER {
 namespace Zstd {
 // ZSTD_ErrorCode values the decoder tells apart (stable across versions).
 constexpr int PREFIX_UNKNOWN = 10, CHECKSUM_WRONG = 22, MEMORY_ALLOCATION = 64;
+// ZSTD_cParameter values the image writer sets, and ZSTD_EndDirective.
+constexpr int C_COMPRESSION_LEVEL = 100, C_CHECKSUM_FLAG = 201, C_NB_WORKERS = 400;
+constexpr int E_CONTINUE = 0, E_END = 2;
 }  // namespace Zstd
 
 struct T_ZSTD_ENTRY_POINTS {
@@ -87,6 +91,15 @@ struct T_ZSTD_ENTRY_POINTS {
     unsigned (*ZSTD_isError)(size_t code) = nullptr;
     const char* (*ZSTD_getErrorName)(size_t code) = nullptr;
     int (*ZSTD_getErrorCode)(size_t functionResult) = nullptr;
+
+    // Compression, for reading a drive into a .zst image. A library that
+    // lacks any of these still decodes; it writes no image.
+    T_ZSTD_CCTX* (*ZSTD_createCCtx)() = nullptr;
+    size_t (*ZSTD_freeCCtx)(T_ZSTD_CCTX* cctx) = nullptr;
+    size_t (*ZSTD_CCtx_setParameter)(T_ZSTD_CCTX* cctx, int param, int value) = nullptr;
+    size_t (*ZSTD_compressStream2)(T_ZSTD_CCTX* cctx, T_ZSTD_OUT_BUFFER* output, T_ZSTD_IN_BUFFER* input,
+                                   int endOp) = nullptr;
+    size_t (*ZSTD_CStreamOutSize)() = nullptr;
 };
 
 // libbz2 (bzlib.h). On 64-bit Windows its WINAPI calling convention is the

@@ -1,6 +1,7 @@
 #include "engine/codecs/codec_libraries.h"
 
 #include <atomic>
+#include <utility>
 
 #include "engine/codecs/codec_platform.h"
 #include "engine/core/format.h"
@@ -79,6 +80,33 @@ std::string FormatUnreadableReason(EImageFormat eFormat)
     const T_LIBRARY_FACTS facts = FactsOf(*eLibrary);
     return FormatText("%s (%s) is needed to read %s images and was not found", facts.pszWhat,
                       CodecLibraryFileName(*eLibrary), facts.pszEndings);
+}
+
+std::string MissingZstdCompression(const T_ZSTD_ENTRY_POINTS& zstd)
+{
+    const std::pair<bool, const char*> entries[] = {
+        {zstd.ZSTD_createCCtx != nullptr, "ZSTD_createCCtx"},
+        {zstd.ZSTD_freeCCtx != nullptr, "ZSTD_freeCCtx"},
+        {zstd.ZSTD_CCtx_setParameter != nullptr, "ZSTD_CCtx_setParameter"},
+        {zstd.ZSTD_compressStream2 != nullptr, "ZSTD_compressStream2"},
+        {zstd.ZSTD_CStreamOutSize != nullptr, "ZSTD_CStreamOutSize"},
+    };
+    std::string strMissing;
+    for (const auto& [bThere, pszName] : entries) {
+        if (!bThere) strMissing += (strMissing.empty() ? "" : ", ") + std::string(pszName);
+    }
+    return strMissing;
+}
+
+std::string FormatUnwritableReason(EImageFormat eFormat)
+{
+    if (eFormat != EImageFormat::Zstd) return {};
+    const std::string strFile = CodecLibraryFileName(ECodecLibrary::Zstd);
+    const T_ZSTD_ENTRY_POINTS* pZstd = ZstdEntryPoints();
+    if (!pZstd) return FormatText("the zstd library (%s) is needed to write .zst images and was not found", strFile);
+    const std::string strMissing = MissingZstdCompression(*pZstd);
+    if (strMissing.empty()) return {};
+    return FormatText("the zstd library (%s) cannot write .zst images: it lacks %s", strFile, strMissing);
 }
 
 namespace CodecLibraries {

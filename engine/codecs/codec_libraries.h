@@ -32,6 +32,17 @@ std::string CodecLibraryFileName(ECodecLibrary eLibrary);
 // read, and for gzip, whose zlib binding is checked by the callers.
 std::string FormatUnreadableReason(EImageFormat eFormat);
 
+// Writing images (a read into a .zst): the compression entry points the
+// zstd table lacks, as a list of names ("ZSTD_createCCtx, ..."); empty when
+// it has them all.
+std::string MissingZstdCompression(const T_ZSTD_ENTRY_POINTS& zstd);
+// Why this program cannot write an image of eFormat here, as the rest of a
+// line that starts "can't create file IMAGE.\n" (no line feed): the zstd
+// library is absent or cannot compress. Empty when it can be written, and
+// for raw and gzip (zlib is checked by the callers) and the formats this
+// program never writes (the pre-flight refuses those by name).
+std::string FormatUnwritableReason(EImageFormat eFormat);
+
 namespace CodecLibraries {
 // Test seam: the library counts as absent, as if it could not be loaded,
 // until it is set present again.

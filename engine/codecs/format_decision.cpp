@@ -21,11 +21,7 @@ size_t FirstBytes(IDeviceProvider& devices, const std::string& strPath, uint8_t*
 T_FORMAT_DECISION DecideImageFormat(IDeviceProvider& devices, const std::string& strPath, EFormatAsk eAsk)
 {
     T_FORMAT_DECISION decision;
-    switch (eAsk) {
-    case EFormatAsk::Gzip: decision.eFormat = EImageFormat::Gzip; break;
-    case EFormatAsk::Raw: decision.eFormat = EImageFormat::Raw; break;
-    case EFormatAsk::ByName: decision.eFormat = FormatPromisedByName(strPath).value_or(EImageFormat::Raw); break;
-    }
+    decision.eFormat = FormatAsked(strPath, eAsk);
     decision.look = LookAtFormat(devices, strPath, decision.eFormat);
     return decision;
 }

@@ -102,6 +102,16 @@ std::optional<EImageFormat> FormatPromisedByName(const std::string& strPath)
     return std::nullopt;
 }
 
+EImageFormat FormatAsked(const std::string& strPath, EFormatAsk eAsk)
+{
+    switch (eAsk) {
+    case EFormatAsk::Gzip: return EImageFormat::Gzip;
+    case EFormatAsk::Raw: return EImageFormat::Raw;
+    case EFormatAsk::ByName: break;
+    }
+    return FormatPromisedByName(strPath).value_or(EImageFormat::Raw);
+}
+
 EImageFormat FormatShownByBytes(const uint8_t* pBytes, size_t nCount)
 {
     for (const T_MAGIC& magic : MAGICS) {

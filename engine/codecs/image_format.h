@@ -19,6 +19,12 @@ constexpr bool IsCompressedFormat(EImageFormat eFormat)
     return eFormat != EImageFormat::Raw;
 }
 
+// The formats a read writes its image in.
+constexpr bool IsWrittenFormat(EImageFormat eFormat)
+{
+    return eFormat == EImageFormat::Raw || eFormat == EImageFormat::Gzip || eFormat == EImageFormat::Zstd;
+}
+
 // The format's name as the log lines use it ("xz"), with its article
 // ("an xz"), and the name ending that asks for it (".xz").
 const char* ImageFormatName(EImageFormat eFormat);
@@ -30,6 +36,10 @@ const char* ImageFormatSuffix(EImageFormat eFormat);
 // raw ones (.gmi, .dd, .img, .iso, .bin, .raw) among them: such an image is
 // raw.
 std::optional<EImageFormat> FormatPromisedByName(const std::string& strPath);
+
+// The format eAsk asks for: gzip or raw whatever the name, or the one the
+// name promises (raw when it promises none).
+EImageFormat FormatAsked(const std::string& strPath, EFormatAsk eAsk);
 
 // How many first bytes tell the formats apart.
 constexpr size_t FORMAT_MAGIC_BYTES = 6;

@@ -19,6 +19,7 @@ EImageFormat g_eOptImageFormat = EImageFormat::Raw;
 bool g_bOptOverwrite = false;
 uint32_t g_nOptCompressThreads = 0;
 std::string g_strOptCheckFile;
+int g_nOptCompressLevel = 0;
 
 void PublishJobOptions(const T_JOB_OPTIONS& options)
 {
@@ -38,6 +39,7 @@ void PublishJobOptions(const T_JOB_OPTIONS& options)
     g_bOptOverwrite = options.bOverwrite;
     g_nOptCompressThreads = options.nCompressThreads;
     g_strOptCheckFile = options.strCheckFile;
+    g_nOptCompressLevel = options.nCompressLevel;
 }
 
 T_JOB_OPTIONS PublishedJobOptions()
@@ -59,6 +61,7 @@ T_JOB_OPTIONS PublishedJobOptions()
     options.bOverwrite = g_bOptOverwrite;
     options.nCompressThreads = g_nOptCompressThreads;
     options.strCheckFile = g_strOptCheckFile;
+    options.nCompressLevel = g_nOptCompressLevel;
     return options;
 }
 
@@ -87,4 +90,15 @@ uint32_t CompressThreads(uint32_t nOption)
 {
     if (nOption > 0) return std::min(nOption, MAX_COMPRESS_THREADS);
     return DefaultCompressThreads(std::thread::hardware_concurrency());
+}
+
+int ZstdLevel(int nOption)
+{
+    return nOption > 0 ? std::min(nOption, MAX_ZSTD_LEVEL) : DEFAULT_ZSTD_LEVEL;
+}
+
+uint32_t ZstdWorkers(uint32_t nOption)
+{
+    const uint32_t nWorkers = nOption > 0 ? nOption : std::max(std::thread::hardware_concurrency(), 1u);
+    return std::min(nWorkers, MAX_COMPRESS_THREADS);
 }

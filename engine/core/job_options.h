@@ -25,14 +25,16 @@ struct T_JOB_OPTIONS {
     int nUnstableReadCount = 0;       // how many reads must agree
     bool bMakeMD5SUM = false;         // a read leaves a .md5sum file beside the image
     bool bCompressImage = false;      // the image is a gzip one (.gmz)
-    // The format of the image a write or a verify reads when it is not
-    // gzip: raw, xz, zstd, bzip2 or zip (ImageFormatOf).
+    // The format of the image when it is not gzip: raw or zstd for a read
+    // (which writes no other), also xz, bzip2 or zip for the image a write
+    // or a verify reads (ImageFormatOf).
     EImageFormat eImageFormat = EImageFormat::Raw;
     bool bOverwrite = false;          // an existing image is replaced without asking
     uint32_t nCompressThreads = 0;    // threads that compress; 0: CompressThreads chooses
     // A write checks the image's digest (of the file as it is, or of its
     // data) against the one this digest file holds; empty: no check.
     std::string strCheckFile;
+    int nCompressLevel = 0;           // a zstd image's level; 0: the default
 };
 
 extern bool g_bOptVerify;
@@ -54,9 +56,11 @@ extern bool g_bOptOverwrite;
 extern uint32_t g_nOptCompressThreads;
 // The digest file a write checks the image against; empty: none.
 extern std::string g_strOptCheckFile;
+// A zstd image's level; 0: the default.
+extern int g_nOptCompressLevel;
 
-// The format of the image a write or a verify reads: gzip when the
-// compress option is on, else the options' format.
+// The format of the image a read writes, or a write or a verify reads:
+// gzip when the compress option is on, else the options' format.
 EImageFormat ImageFormatOf(const T_JOB_OPTIONS& options);
 // That image is compressed: its data length shows only by decoding it.
 bool ImageIsCompressed(const T_JOB_OPTIONS& options);
@@ -79,3 +83,13 @@ constexpr uint32_t MAX_COMPRESS_THREADS = 64;
 // than two; never more than MAX_COMPRESS_THREADS.
 uint32_t CompressThreads(uint32_t nOption);
 uint32_t DefaultCompressThreads(uint32_t nCores);
+
+// The levels of a zstd image.
+constexpr int MIN_ZSTD_LEVEL = 1;
+constexpr int MAX_ZSTD_LEVEL = 19;
+constexpr int DEFAULT_ZSTD_LEVEL = 3;
+// A zstd image's level: nOption when set, else DEFAULT_ZSTD_LEVEL.
+int ZstdLevel(int nOption);
+// libzstd's worker threads for a zstd image: nOption when set, else one
+// per core; never more than MAX_COMPRESS_THREADS.
+uint32_t ZstdWorkers(uint32_t nOption);

@@ -29,7 +29,7 @@ T_ENGINE_RESULT CDiskToImage::Run(const T_ENGINE_JOB& job)
 
     bool bResult = false;
     m_bDiskReady = OpenDisk() && MeasureDisk();
-    m_bStarted = m_bDiskReady && BuildPipeline() && !m_run.Stopped() && OpenImage();
+    m_bStarted = m_bDiskReady && FormatWritten() && BuildPipeline() && !m_run.Stopped() && OpenImage();
     if (m_bStarted) {
         StartWorkers();
         m_run.PollUntilDone([this](bool) { PostProgress(); });

@@ -1,5 +1,6 @@
 #pragma once
-// Reads one whole drive into one image file (raw, or a compressed .gmz)
+// Reads one whole drive into one image file (raw, or a compressed .gmz or
+// .zst)
 // while computing the drive's MD5 digest: a reader thread fills 1 MiB pool
 // blocks from the drive and hands each block by reference to the image
 // writer and to the digest thread.
@@ -19,8 +20,7 @@
 #include "engine/core/queue.h"
 #include "engine/device/device.h"
 #include "engine/run/engine_run.h"
-#include "engine/zlib/parallel_deflate.h"
-#include "engine/zlib/zlib_io.h"
+#include "engine/codecs/compressed_image_writer.h"
 
 class CDiskToImage {
 public:
@@ -31,7 +31,8 @@ public:
 
     // Reads the job's one drive into job.strImage with the job's pool
     // blocks (at least 16). The options it follows: shared read, unstable
-    // media, compressed image and its threads, overwrite (an existing image
+    // media, the image's format (raw, gzip or zstd; the engine writes no
+    // other) with its threads and zstd level, overwrite (an existing image
     // is replaced without asking wiring.pPrompt), and verify (a compare
     // follows: the read is the first half of the job's progress). bOk only
     // when the whole length was read and written and the digest produced.
@@ -79,6 +80,7 @@ private:
     // The three stages (disk_to_image_stages.cpp).
     void ReaderThread();
     bool HandOut(uint8_t* pBlock, uint32_t nGot);
+    void EndConsumersShort();
     bool TakeBlock(CQueue& queue, T_STAGE& stage, uint8_t*& pData, uint64_t& nCount, uint64_t& nRemain);
     void DigestThread();
     void WriterThread();
@@ -86,10 +88,11 @@ private:
     bool FlushImage();
 
     // The compressed image (disk_to_image_compress.cpp).
+    bool FormatWritten();
     void StartCompressed();
     bool WriteCompressedBlock(const uint8_t* pData, uint64_t nPos, uint32_t nCount, bool bLast);
     bool CommitCompressed();
-    bool CompressFailed(const CZLIBIO::T_RESULT& res, const std::string& strWhere);
+    bool CompressFailed(const T_IMAGE_WRITE_RESULT& res, const std::string& strWhere);
     bool EndCompressed(bool bComplete, bool bCommitted, bool bFailed, uint64_t nHanded);
     bool EndWhereWritten(uint64_t nFileBytes, uint64_t& nHeld);
     void ReleaseCompressed();
@@ -105,8 +108,9 @@ private:
     T_STAGE m_reader;
     T_STAGE m_writer;
     T_STAGE m_digestStage;
-    CZLIBIO m_zlib;  // the compressed image stream, used by the writer alone
-    CParallelDeflate m_parallelDeflate;  // the same stream on several threads, when it can be had
+    EImageFormat m_eFormat = EImageFormat::Raw;  // the image's format
+    std::unique_ptr<ICompressedImageWriter> m_pCompressed;  // a compressed image's stream, the writer's alone
+    T_IMAGE_WRITE_RESULT m_startFailure;  // why m_pCompressed could not be had
     uint64_t m_nTotal = 0;  // the drive's size
     std::atomic<uint64_t> m_nImageBytes{0};  // written by the image writer
     bool m_bDigestValid = false;
@@ -115,7 +119,6 @@ private:
     bool m_bDiskReady = false;  // the drive was opened, is a disk and was measured
     bool m_bStarted = false;    // the pool was built and the image opened: the stages ran
     bool m_bReadGaveUp = false;  // the reader gave a block up
-    bool m_bParallelDeflate = false;  // the writer's stream is m_parallelDeflate's
     bool m_bImageCreated = false;   // the image is a new file of this run
     bool m_bImageReplaced = false;  // an existing image whose old contents are still there
     bool m_bNoRoom = false;         // a compressed write found the file system full

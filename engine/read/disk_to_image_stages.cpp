@@ -3,14 +3,15 @@
 // The drive reader fills pool blocks from the drive, retrying a block that
 // fails, and in the unstable-media mode reading each 4096-byte block until
 // enough consecutive reads agree. Every block goes to the image writer and
-// to the digest thread, one reference each.
+// to the digest thread, one reference each. A block given up ends the read;
+// what was read before it still reaches the image.
 //
 // The digest thread feeds the same blocks to MD5. A digest the platform
 // refuses to compute fails the job at once: a read whose digest is missing
 // is not a good read.
 //
 // The image writer writes each block at its offset of a raw image file, or
-// into the compressed stream of a compressed one. A raw write that stores
+// into the compressed stream (gzip or zstd) of a compressed one. A raw write that stores
 // part of a block carries on with the rest; a write that fails is tried
 // again, 11 failed tries in all for a block, except when the file system
 // has no room left, which no retry can change.
@@ -41,7 +42,7 @@ void CDiskToImage::ReaderThread()
             if (pBlock) m_pBuffer->Free(pBlock);
             if (eRead == CDriveBlockReader::EResult::GaveUp) {
                 m_bReadGaveUp = true;
-                m_run.Stop();
+                EndConsumersShort();
             }
             break;
         }
@@ -75,6 +76,14 @@ bool CDiskToImage::HandOut(uint8_t* pBlock, uint32_t nGot)
         return false;
     }
     return true;
+}
+
+// After a block was given up: the writer and the digest thread take every
+// block handed so far, then a null block ends them short of the drive's
+// end, so the image keeps all that was read before the block given up.
+void CDiskToImage::EndConsumersShort()
+{
+    if (!m_pWriteQueue->Put(nullptr, 0) || !m_pDigestQueue->Put(nullptr, 0)) m_run.Stop();
 }
 
 // A consumer's next block. False ends the consumer: the queue failed or
@@ -122,7 +131,7 @@ void CDiskToImage::WriterThread()
     uint64_t p = 0;
     uint64_t r = m_nTotal;
     m_writer.dwStartTick = m_run.Tick();
-    const bool bCompress = m_job.options.bCompressImage;
+    const bool bCompress = IsCompressedFormat(m_eFormat);
     if (bCompress) StartCompressed();
     bool bCommitted = false;
     bool bFailed = false;

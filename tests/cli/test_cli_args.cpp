@@ -54,20 +54,24 @@ TEST(CliArgs, EachCommandTakesItsOperandsInOrderWithOptionsAnywhere)
     EXPECT_TRUE(r.args.arrDrives.empty());
 }
 
-TEST(CliArgs, CompressionFollowsTheNameUnlessAskedOtherwise)
+TEST(CliArgs, TheFormatFollowsTheNameUnlessAskedOtherwise)
 {
-    const std::pair<TWords, bool> cases[] = {
-        {{"read", "d", "x.gmz"}, true},
-        {{"read", "d", "X.GmZ"}, true},
-        {{"read", "d", "x.gmz.dd"}, false},
-        {{"write", "--compress", "x.dd", "d"}, true},
-        {{"checksum", "--compress", "--no-compress", "x.gmz"}, false},  // the last one counts
+    const std::pair<TWords, EImageFormat> cases[] = {
+        {{"read", "d", "x.gmz"}, EImageFormat::Gzip},
+        {{"read", "d", "X.GmZ"}, EImageFormat::Gzip},
+        {{"read", "d", "x.gz"}, EImageFormat::Gzip},
+        {{"read", "d", "x.gmz.dd"}, EImageFormat::Raw},
+        {{"read", "--level=19", "d", "x.ZST"}, EImageFormat::Zstd},
+        {{"read", "--no-compress", "d", "x.gmz"}, EImageFormat::Raw},
+        {{"write", "--compress", "x.dd", "d"}, EImageFormat::Gzip},
+        {{"checksum", "--compress", "--no-compress", "x.gmz"}, EImageFormat::Raw},  // the last one counts
     };
-    for (const auto& [args, bCompress] : cases) {
+    for (const auto& [args, eFormat] : cases) {
         const T_PARSE_RESULT r = Parse(args);
         ASSERT_TRUE(r.bOk) << r.strError;
-        EXPECT_EQ(WantsCompression(r.args), bCompress) << ::testing::PrintToString(args);
+        EXPECT_EQ(ImageFormatAsked(r.args), eFormat) << ::testing::PrintToString(args);
     }
+    EXPECT_EQ(Parse({"read", "--level", "1", "d", "x.zstd"}).args.nLevel, 1u);
 }
 
 // (A missing image and a fifth drive: tests/e2e.)
@@ -78,6 +82,16 @@ TEST(CliArgs, UsageErrorsSayWhatIsWrong)
         {{"read", "a", "b", "c", "d"}, "too many arguments: \"c\" \"d\""},
         {{"read", "--buffer", "15", "a", "b"}, "--buffer must be between 16 and 65536 MiB"},
         {{"read", "--threads=65", "a", "b"}, "--threads must be between 1 and 64 threads"},
+        {{"read", "--level", "0", "a", "b.zst"}, "--level must be between 1 and 19"},
+        {{"read", "--level=20", "a", "b.zst"}, "--level must be between 1 and 19"},
+        {{"read", "--level", "abc", "a", "b.zst"}, "--level needs a whole number, not \"abc\""},
+        {{"read", "--level", "5", "a", "b.gmz"}, "--level is the level of a zstd image (.zst), and b.gmz is made as "
+                                                   "a gzip image"},
+        {{"read", "--level", "5", "a", "b.gmi"}, "and b.gmi is made as a raw image"},
+        {{"read", "--no-compress", "a", "b.zst"}, "--no-compress asks for a raw image, but the name b.zst promises "
+                                                   "a zstd one: give one of them"},
+        {{"read", "--compress", "a", "b.xz"}, "--compress asks for a gzip image, but the name b.xz promises an xz"},
+        {{"write", "--level", "3", "b.zst", "a"}, "write does not take the option --level"},
         {{"write", "--yes", "img"}, "missing DRIVE after the IMAGE img (write takes 1 to 4 drives)"},
         {{"write", "--verify", "--md5-verify", "img", "a"}, "--verify and --md5-verify"},
         {{"write", "--frobnicate", "img", "a"}, "unknown option --frobnicate"},

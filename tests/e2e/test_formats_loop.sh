@@ -2,9 +2,11 @@
 # End-to-end test of the compressed image formats: images made by the
 # standard tools xz, zstd and bzip2 (one block or frame, and several) are
 # written to two loop devices with a compare pass, verified and checksummed;
-# a cut and a damaged copy of each fail all three jobs. The loop devices
-# are attached to temporary files and always detached again; no other
-# device is opened.
+# a cut and a damaged copy of each fail all three jobs. A loop device read
+# into a .zst gives one frame of its bytes that zstd takes and that writes
+# back; a read into .zst stopped by SIGTERM leaves a whole frame of what it
+# says; a read into .xz is refused. The loop devices are attached to
+# temporary files and always detached again; no other device is opened.
 #
 # Usage: test_formats_loop.sh PATH-TO-gravelmoor-cli
 # Exit status: 0 every check passed, 1 a check failed, 77 skipped (not root,
@@ -73,6 +75,46 @@ for image in one-block.xz blocks.xz frame.zst threads.zst stream.bz2; do
     expect "$bad-checksum" 1 "[ERROR] the checksum of $WORK/$bad could not be computed."
   done
 done
+
+echo "read into .zst: one frame of the device with its checksum, the device's digest; written back and verified"
+run_cli read-zst read --md5sum --verify "$LOOP_A" "$WORK/read.zst"
+expect read-zst 0 "DISK MD5SUM=$SUM" "$NAME_A - $DEVICE_BYTES bytes dumped." "  $NAME_A - GRAVELMOOR=OK, VERIFY=OK"
+if zstd -q -t "$WORK/read.zst" && zstd -dc "$WORK/read.zst" | cmp -s - "$DATA" &&
+   zstd -lv "$WORK/read.zst" 2>/dev/null | grep -q -x "# Zstandard Frames: 1" &&
+   zstd -lv "$WORK/read.zst" 2>/dev/null | grep -q "^Check: XXH64"; then
+  pass "read-zst: zstd -t takes its one frame, with a checksum, and it decodes to the device"
+else
+  fail "read-zst: zstd says: $(zstd -lv "$WORK/read.zst" 2>&1 | tr '\n' '|')"
+fi
+if [ "$(cut -d' ' -f1 "$WORK/read.zst.md5sum")" = "$SUM" ]; then pass "read-zst: the .md5sum holds the data's digest"
+else fail "read-zst: .md5sum: $(cat "$WORK/read.zst.md5sum")"; fi
+dd if=/dev/zero of="$LOOP_B" bs=1M count=1 conv=notrunc status=none
+run_cli read-zst-back write --yes --verify "$WORK/read.zst" "$LOOP_B"
+expect read-zst-back 0 "  $NAME_B - DISK WRITE=OK, VERIFY=OK"
+holds read-zst-back "$LOOP_B" "$DATA"
+run_cli read-xz read --yes "$LOOP_A" "$WORK/new.xz"
+expect read-xz 1 "[ERROR] can't make $WORK/new.xz: this program writes images as raw (.gmi, .dd), gzip (.gmz, .gz) \
+or zstd (.zst)."
+if [ -e "$WORK/new.xz" ] || [ -s "$ERR" ]; then fail "read-xz: a file was made or something asked"
+else pass "read-xz: nothing made, nothing asked"; fi
+
+echo "a read into .zst stopped by SIGTERM leaves a whole frame of what it says it holds"
+truncate -s 64G "$WORK/endless.bin"
+LC_ALL=C "$CLI" read --yes "$WORK/endless.bin" "$WORK/stop.zst" </dev/null >"$WORK/stop.out" 2>&1 &
+STOP_PID=$!
+sleep 2
+kill -s TERM "$STOP_PID"
+RC=0
+wait "$STOP_PID" || RC=$?
+held=$(sed -n 's/^\[ERROR\] stopped by SIGTERM.*: the image .* is incomplete; it holds \([0-9]*\) of the drive.*/\1/p' \
+  "$WORK/stop.out")
+if [ "$RC" -eq 143 ] && [ -n "$held" ] && zstd -q -t "$WORK/stop.zst" &&
+   [ "$(zstd -dc "$WORK/stop.zst" | wc -c)" -eq "$held" ]; then
+  pass "stop-zst: exit 143, zstd -t takes it, and it decodes to the $held bytes the stop line says"
+else
+  fail "stop-zst: exit $RC, held '$held':"; sed 's/^/    /' "$WORK/stop.out"
+fi
+rm -f "$WORK/endless.bin" "$WORK/stop.zst"
 
 echo "a name that promises another format is refused before anything is asked"
 cp "$WORK/one-block.xz" "$WORK/misnamed.zst"

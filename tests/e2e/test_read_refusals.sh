@@ -21,7 +21,7 @@ readonly CLI_TIMEOUT=${GM_E2E_CLI_TIMEOUT:-60}
 CLI=$1
 [ -x "$CLI" ] || die "not an executable: $CLI"
 [ "$(id -u)" -eq 0 ] || skip "needs root to attach loop devices and mount"
-for tool in losetup mkfs.ext4 mount umount mountpoint md5sum cmp timeout setsid mkfifo script; do
+for tool in losetup mkfs.ext4 mount umount mountpoint md5sum cmp timeout setsid mkfifo script zstd; do
   command -v "$tool" >/dev/null 2>&1 || skip "$tool is not installed"
 done
 [ -e /dev/loop-control ] || skip "no /dev/loop-control (loop driver not loaded)"
@@ -153,6 +153,16 @@ if [ -n "$held" ] && [ "$held" -gt 0 ] && gzip -t "$WORK/small/part.gmz" &&
 else
   fail "part-gmz: claims '${held}' bytes:"; sed 's/^/    /' "$OUT"
 fi
+rm -f "$WORK/small/part.gmz"
+run_cli part-zst "$WORK/drive.bin" "$WORK/small/part.zst"
+held=$(sed -n 's/.*part.zst; it holds \([0-9]*\) bytes\./\1/p' "$OUT")
+if [ "$RC" -eq 1 ] && [ -n "$held" ] && [ "$held" -gt 0 ] && zstd -q -t "$WORK/small/part.zst" &&
+   [ "$(zstd -dc "$WORK/small/part.zst" | wc -c)" -eq "$held" ]; then
+  pass "part-zst: a whole frame of the $held bytes it claims"
+else
+  fail "part-zst: claims '${held}' bytes:"; sed 's/^/    /' "$OUT"
+fi
+rm -f "$WORK/small/part.zst"
 
 echo "a .md5sum that cannot be written fails the job"
 mkfifo "$WORK/sum.gmi.md5sum"

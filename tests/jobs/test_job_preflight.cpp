@@ -311,6 +311,19 @@ TEST_F(PreflightTest, ACompressedImageWithoutItsLibraryIsRefusedBeforeAnythingIs
     CodecLibraries::SetAbsent(ECodecLibrary::Bzip2, false);
     EXPECT_EQ(strVerify, "can't read fake:img: the bzip2 library (libbz2) is needed to read .bz2 images and was not "
                          "found.\n");
+    // A read into zstd without libzstd; into a format no read writes.
+    m_param.eImageFormat = EImageFormat::Zstd;
+    CodecLibraries::SetAbsent(ECodecLibrary::Zstd, true);
+    const std::string strZstdRead = Lines(DUMPTASK_READ);
+    CodecLibraries::SetAbsent(ECodecLibrary::Zstd, false);
+    EXPECT_EQ(strZstdRead, "can't create file fake:img.\nthe zstd library (" +
+                               CodecLibraryFileName(ECodecLibrary::Zstd) +
+                               ") is needed to write .zst images and was not found.\n");
+    for (const EImageFormat eFormat : {EImageFormat::Xz, EImageFormat::Bzip2, EImageFormat::Zip}) {
+        m_param.eImageFormat = eFormat;
+        EXPECT_EQ(Lines(DUMPTASK_READ), "can't make fake:img: this program writes images as raw (.gmi, .dd), gzip "
+                                        "(.gmz, .gz) or zstd (.zst).\n");
+    }
     EXPECT_EQ(pImage->OpenCount() + pDrive->OpenCount(), 0u);
 }
 

@@ -5,6 +5,7 @@
 
 #include "drives/drive_kind.h"
 #include "engine/erase/erase_methods.h"
+#include "jobs/job_preflight.h"
 #include "ui/model/job_description.h"
 #include "ui/model/row_state.h"
 
@@ -76,6 +77,29 @@ TEST(JobDescription, EachOptionBoxSetsItsOwnFieldAndNoOther)
     request.options.bCompressImage = true;
     request.bZlibLoaded = false;  // compressed images need the library
     EXPECT_FALSE(BuildJobDescription(request).bCompressImage);
+}
+
+// A read's image: a .zst name makes a zstd image whatever the compress box
+// says; the box decides for the other names; a name of a format no read
+// makes keeps it, for the pre-flight to refuse.
+TEST(JobDescription, AReadsFormatComesFromAZstdNameElseFromTheCompressBox)
+{
+    const struct {
+        const char* pszImage;
+        bool bBox;
+        EImageFormat eFormat;
+    } cases[] = {
+        {"D:\\a.zst", false, EImageFormat::Zstd}, {"D:\\a.ZSTD", true, EImageFormat::Zstd},
+        {"D:\\a.gmz", true, EImageFormat::Gzip},  {"D:\\a.gmz", false, EImageFormat::Raw},
+        {"D:\\a.gmi", true, EImageFormat::Gzip},  {"D:\\a.xz", true, EImageFormat::Xz},
+    };
+    for (const auto& c : cases) {
+        T_JOB_REQUEST request = TwoDiskRequest(DUMPTASK_READ);
+        request.strImagePath = c.pszImage;
+        request.options.bCompressImage = c.bBox;
+        request.bZlibLoaded = true;
+        EXPECT_EQ(JobImageFormat(BuildJobDescription(request)), c.eFormat) << c.pszImage << " " << c.bBox;
+    }
 }
 
 TEST(JobDescription, AnEraseDialogChoiceOutsideItsListIsTheFirstMethod)

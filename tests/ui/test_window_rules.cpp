@@ -36,12 +36,26 @@ TEST(RefreshRules, TheSecondTimerAsksOnlyRemovableDrivesWithoutAMediumAndAsksThe
     EXPECT_TRUE(RecheckImageAfterJob(DUMPTASK_VERIFY, true));
 }
 
-TEST(ImageHistory, TheFileDialogProposesANameOnlyWithoutAFolderAndPutsTheChosenKindFirst)
+// The kinds a read makes come first, the chosen one of raw and .gmz
+// leading, then .zst; then every kind the other jobs read; then all files.
+TEST(ImageHistory, TheFileDialogProposesANameOnlyWithoutAFolderAndOffersTheKindsTheJobsUse)
 {
     EXPECT_EQ(BrowseProposal("", false).strFileName, "diskimage");
     EXPECT_EQ(BrowseProposal("\\", false).strFileName, "\\diskimage");
     EXPECT_EQ(BrowseProposal("D:\\images\\", false).strFileName, "D:\\images\\");
-    const T_BROWSE_PROPOSAL raw = BrowseProposal("D:\\a.gmi", false), gz = BrowseProposal("D:\\a.gmi", true);
-    EXPECT_EQ(raw.strDefaultExt + gz.strDefaultExt, "gmigmz");
-    EXPECT_LT(gz.strFilter.find("*.gmz"), gz.strFilter.find("*.gmi"));
+    const std::string strRaw = "Gravelmoor Image Files(*.gmi; *.dd)|*.gmi; *.dd|";
+    const std::string strGzip = "Compressed Gravelmoor Image Files(*.gmz)|*.gmz|";
+    const std::string strRest = "Zstandard Image Files(*.zst)|*.zst|Readable Image Files(*.gmi; *.dd; *.img; "
+                                "*.iso; *.gmz; *.gz; *.xz; *.zst; *.bz2; *.zip)|*.gmi; *.dd; *.img; *.iso; *.gmz; "
+                                "*.gz; *.xz; *.zst; *.zstd; *.bz2; *.zip|All Files (*.*)|*.*||";
+    const struct {
+        bool bCompressed;
+        const char* pszExt;
+        std::string strFilter;
+    } cases[] = {{false, "gmi", strRaw + strGzip + strRest}, {true, "gmz", strGzip + strRaw + strRest}};
+    for (const auto& c : cases) {
+        const T_BROWSE_PROPOSAL proposal = BrowseProposal("D:\\a.gmi", c.bCompressed);
+        EXPECT_EQ(proposal.strDefaultExt, c.pszExt);
+        EXPECT_EQ(proposal.strFilter, c.strFilter);
+    }
 }

@@ -40,8 +40,14 @@ T_BROWSE_PROPOSAL BrowseProposal(std::string_view strBoxText, bool bCompressed)
         proposal.strFileName += "diskimage";
     const std::string strRaw = "Gravelmoor Image Files(*.gmi; *.dd)|*.gmi; *.dd|";
     const std::string strCompressed = "Compressed Gravelmoor Image Files(*.gmz)|*.gmz|";
+    // The kinds a read makes come first (the chosen one leading); then every
+    // kind a write, a verify or the checksum reads.
+    const std::string strZstd = "Zstandard Image Files(*.zst)|*.zst|";
+    const std::string strReadable = "Readable Image Files(*.gmi; *.dd; *.img; *.iso; *.gmz; *.gz; *.xz; *.zst; *.bz2; "
+                                    "*.zip)|*.gmi; *.dd; *.img; *.iso; *.gmz; *.gz; *.xz; *.zst; *.zstd; *.bz2; *.zip|";
     const std::string strAll = "All Files (*.*)|*.*||";
     proposal.strDefaultExt = bCompressed ? "gmz" : "gmi";
-    proposal.strFilter = bCompressed ? strCompressed + strRaw + strAll : strRaw + strCompressed + strAll;
+    const std::string strMade = bCompressed ? strCompressed + strRaw : strRaw + strCompressed;
+    proposal.strFilter = strMade + strZstd + strReadable + strAll;
     return proposal;
 }

@@ -18,5 +18,8 @@ struct T_BROWSE_PROPOSAL {
 };
 // From the box's text and whether compressed images are chosen (and can be
 // written): a text without a folder ("\" after its first character) gets
-// the name "diskimage" appended.
+// the name "diskimage" appended. The filter offers the kinds a read makes
+// (the chosen one of raw and .gmz first, then .zst), then every kind the
+// other jobs read, then all files: the dialog is opened before the job is
+// chosen.
 T_BROWSE_PROPOSAL BrowseProposal(std::string_view strBoxText, bool bCompressed);

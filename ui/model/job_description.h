@@ -41,13 +41,14 @@ struct T_JOB_REQUEST {
     IDeviceProvider* pDevices = nullptr;  // where the image is looked at; null: the platform's
 };
 
-// A write's or a verify's image format (and the checksum's) as the window
-// asks for it: the one its name promises when that is xz, zstd, bzip2 or
-// zip; else gzip when the compress box is checked (and usable), raw when not.
+// The image's format (a read's, a write's, a verify's, the checksum's) as
+// the window asks for it: the one its name promises when that is xz, zstd,
+// bzip2 or zip; else gzip when the compress box is checked (and usable),
+// raw when not.
 EFormatAsk WindowFormatAsk(const std::string& strImagePath, bool bCompressBox);
 
-// The description; a write's and a verify's image format is decided from
-// the image's name and first bytes (DecideJobImageFormat).
+// The description; the image's format is decided from the image's name
+// (and, for a write and a verify, its first bytes: DecideJobImageFormat).
 T_DUMPTASK_PARAM BuildJobDescription(const T_JOB_REQUEST& request);
 
 // The rows' state words once the job has started: every row with a drive

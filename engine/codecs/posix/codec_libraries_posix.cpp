@@ -42,6 +42,11 @@ GM_SAME_LAYOUT(T_ZSTD_OUT_BUFFER, ZSTD_outBuffer, pos);
 static_assert(sizeof(ZSTD_ErrorCode) == sizeof(int));
 static_assert(Zstd::PREFIX_UNKNOWN == ZSTD_error_prefix_unknown && Zstd::CHECKSUM_WRONG == ZSTD_error_checksum_wrong &&
               Zstd::MEMORY_ALLOCATION == ZSTD_error_memory_allocation);
+// The image writer's parameters and directives.
+static_assert(sizeof(ZSTD_cParameter) == sizeof(int) && sizeof(ZSTD_EndDirective) == sizeof(int));
+static_assert(Zstd::C_COMPRESSION_LEVEL == ZSTD_c_compressionLevel && Zstd::C_CHECKSUM_FLAG == ZSTD_c_checksumFlag &&
+              Zstd::C_NB_WORKERS == ZSTD_c_nbWorkers && Zstd::E_CONTINUE == ZSTD_e_continue &&
+              Zstd::E_END == ZSTD_e_end);
 
 static_assert(sizeof(T_BZ_STREAM) == sizeof(bz_stream));
 GM_SAME_LAYOUT(T_BZ_STREAM, bz_stream, avail_in);
@@ -80,7 +85,13 @@ const T_ZSTD_ENTRY_POINTS* PlatformZstdEntryPoints()
                          As<decltype(T::ZSTD_decompressStream)>(&::ZSTD_decompressStream),
                          As<decltype(T::ZSTD_isError)>(&::ZSTD_isError),
                          As<decltype(T::ZSTD_getErrorName)>(&::ZSTD_getErrorName),
-                         As<decltype(T::ZSTD_getErrorCode)>(&::ZSTD_getErrorCode)};
+                         As<decltype(T::ZSTD_getErrorCode)>(&::ZSTD_getErrorCode),
+                         // compression
+                         As<decltype(T::ZSTD_createCCtx)>(&::ZSTD_createCCtx),
+                         As<decltype(T::ZSTD_freeCCtx)>(&::ZSTD_freeCCtx),
+                         As<decltype(T::ZSTD_CCtx_setParameter)>(&::ZSTD_CCtx_setParameter),
+                         As<decltype(T::ZSTD_compressStream2)>(&::ZSTD_compressStream2),
+                         As<decltype(T::ZSTD_CStreamOutSize)>(&::ZSTD_CStreamOutSize)};
     return &entry;
 }
 

@@ -88,4 +88,16 @@ TEST(FormatDecision, AFormatThatCannotBeReadHereIsRefusedWithWhatItNeeds)
     EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), dir.File("gone.xz"), EFormatAsk::ByName).look.strRefusal, "");
 }
 
+// A library that decodes but lacks a compression entry point writes no
+// .zst image, and the refusal names what it lacks.
+TEST(FormatDecision, AZstdLibraryThatCannotCompressNamesWhatItLacks)
+{
+    EXPECT_EQ(FormatUnwritableReason(EImageFormat::Zstd), "");
+    T_ZSTD_ENTRY_POINTS partial = *ZstdEntryPoints();
+    EXPECT_EQ(MissingZstdCompression(partial), "");
+    partial.ZSTD_createCCtx = nullptr;
+    partial.ZSTD_compressStream2 = nullptr;
+    EXPECT_EQ(MissingZstdCompression(partial), "ZSTD_createCCtx, ZSTD_compressStream2");
+}
+
 }  // namespace
