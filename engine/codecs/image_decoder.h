@@ -1,5 +1,5 @@
 #pragma once
-// One compressed image (xz, zstd, bzip2; later zip) decoded as one stream of
+// One compressed image (xz, zstd, bzip2, zip) decoded as one stream of
 // the drive's bytes: the image file, opened through the device port, is
 // read strictly in order from offset 0 by the thread that takes the data
 // out, block by block. The decoder checks everything its format carries
@@ -25,6 +25,7 @@ enum class EDecodeFailure {
     NotThisFormat,  // the file does not start as the format does
     NoMemory,
     NoLibrary,    // the format's library is absent (or the format not built)
+    Unsupported,  // the data need what the library cannot do here (a zip member encrypted, or its method)
     Unusable,     // a read after a failure
 };
 
