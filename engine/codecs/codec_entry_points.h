@@ -1,5 +1,5 @@
 #pragma once
-// The entry points of the three decompression libraries, one table each,
+// The entry points of the decompression libraries, one table each,
 // as zlib's are (engine/zlib/zlib_binding.h). The libraries' own headers
 // are not included here: the Windows build has none of them and binds the
 // libraries at run time, so the few types and constants the decoders use

@@ -5,7 +5,7 @@
 
 namespace {
 
-// One read of the file: libarchive keeps what it does not take yet.
+// One read of the file; libarchive works in the buffer until the next read.
 constexpr uint32_t READ_SIZE = 0x100000;
 
 }  // namespace
@@ -39,6 +39,9 @@ T_DECODE_RESULT CZipArchive::Next(T_ZIP_MEMBER& member, bool& bEnd)
     const int nResult = m_archive.archive_read_next_header(m_pArchive, &pEntry);
     bEnd = nResult == Archive::END;
     if (bEnd) return T_DECODE_RESULT{};
+    // WARN: a name that could not be converted, or values the local header
+    // gives otherwise than the directory; the data are still checked by the
+    // CRC-32 and sizes of the header they follow.
     if (nResult != Archive::OK && nResult != Archive::WARN) return FailureOf(nResult);
     const char* pszName = m_archive.archive_entry_pathname_utf8(pEntry);
     if (!pszName) pszName = m_archive.archive_entry_pathname(pEntry);

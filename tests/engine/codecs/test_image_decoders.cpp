@@ -11,6 +11,8 @@
 #include <random>
 
 #include "engine/codecs/codec_libraries.h"
+#include "engine/core/system_error.h"
+#include "engine/device/fake/fake_device.h"
 #include "engine/zlib/image_file_reader.h"
 #include "tests/engine/codecs/zip_test_archive.h"
 #include "tests/engine/test_helpers.h"
@@ -293,6 +295,28 @@ TEST_F(ImageDecoderTest, AZipMemberThatCannotBeReadHereFailsWithLibarchivesReaso
         EXPECT_FALSE(ReadAll(c.file, EImageFormat::Zip, got));
         EXPECT_EQ(Reason(), c.pszReason);
         EXPECT_TRUE(got.empty());
+    }
+}
+
+// A read of a zip archive that fails, in its directory or in the image
+// file's data, fails the read with the system's error.
+TEST_F(ImageDecoderTest, AZipArchiveWhoseReadFailsGivesTheSystemsError)
+{
+    const TBytes file = Zip(Pattern(3 * BLOCK, 2), true);
+    for (const uint64_t nAt : {uint64_t{BLOCK}, uint64_t{file.size() - 10}}) {
+        const auto pDisk = std::make_shared<CFakeDisk>(file);
+        pDisk->SetKind(EDeviceKind::RegularFile);
+        pDisk->FailReads(nAt, nAt + 1, SystemError::IoError());
+        CFakeDeviceProvider devices;
+        devices.Add("fake:disk.zip", pDisk);
+        m_recorder.Clear();
+        CImageFileReader reader;
+        ASSERT_TRUE(reader.Open(devices, "fake:disk.zip", EImageFormat::Zip));
+        TBytes block(BLOCK);
+        uint32_t nGot = BLOCK;
+        while (nGot == BLOCK && reader.ReadBlock(block.data(), BLOCK, nGot, m_bAbort)) {}
+        EXPECT_EQ(reader.LastError(), SystemError::IoError());
+        EXPECT_EQ(Reason() + "\n", GetSystemErrorText(SystemError::IoError()));
     }
 }
 
