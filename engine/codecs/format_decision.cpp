@@ -8,20 +8,26 @@
 
 namespace {
 
+// An archive of no file is its directory's end record alone, which
+// libarchive does not list.
+bool EmptyZipArchive(IDevice& file)
+{
+    uint8_t head[4] = {};
+    const T_IO_RESULT read = file.ReadAt(0, head, sizeof head);
+    return read.bOk && read.nCount == sizeof head && std::memcmp(head, "PK\x05\x06", sizeof head) == 0;
+}
+
 // A zip image is looked at by its directory, not its first bytes: it must
 // list as a zip archive and hold one image file (zip_member_choice.h).
 std::string ZipRefusal(IDeviceProvider& devices, const std::string& strPath)
 {
     uint32_t nError = 0;
     const std::unique_ptr<IDevice> pFile = devices.Open(strPath, EOpenMode::ReadImage, nError);
-    if (!pFile || pFile->GetKind() != EDeviceKind::RegularFile) return {};
+    const T_ARCHIVE_ENTRY_POINTS* pArchive = ArchiveEntryPoints();
+    if (!pFile || pFile->GetKind() != EDeviceKind::RegularFile || !pArchive) return {};
     std::vector<T_ZIP_MEMBER> members;
-    const T_DECODE_RESULT listed = ListZipArchive(*pFile, *ArchiveEntryPoints(), members);
-    uint8_t head[4] = {};
-    const T_IO_RESULT read = pFile->ReadAt(0, head, sizeof head);
-    // libarchive lists no archive of no file, which is its end record alone.
-    const bool bEmpty = read.bOk && read.nCount == sizeof head && std::memcmp(head, "PK\x05\x06", 4) == 0;
-    if (!listed.bOk && !bEmpty)
+    const T_DECODE_RESULT listed = ListZipArchive(*pFile, *pArchive, members);
+    if (!listed.bOk && !EmptyZipArchive(*pFile))
         return FormatText("can't read %s: %s", strPath, DecodeFailureText(EImageFormat::Zip, listed));
     if (ChooseZipImage(members)) return {};
     return FormatText("can't read %s: %s", strPath, ZipChoiceRefusal(members));

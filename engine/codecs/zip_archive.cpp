@@ -1,5 +1,6 @@
 #include "engine/codecs/zip_archive.h"
 
+#include <cctype>
 #include <cstdio>
 #include <new>
 
@@ -96,6 +97,7 @@ T_DECODE_RESULT CZipArchive::FailureOf(int64_t nResult, const char* pszWhat) con
     if (m_nReadError != 0) return T_DECODE_RESULT{false, EDecodeFailure::FileRead, m_nReadError, {}};
     const char* pszError = m_archive.archive_error_string(m_pArchive);
     std::string strDetail = pszError ? pszError : "libarchive gave no reason";
+    while (!strDetail.empty() && std::isspace(static_cast<unsigned char>(strDetail.back()))) strDetail.pop_back();
     if (*pszWhat) strDetail = std::string(pszWhat) + " (" + strDetail + ")";
     const EDecodeFailure eFailure = nResult == Archive::FAILED ? EDecodeFailure::Unsupported : EDecodeFailure::Damaged;
     return T_DECODE_RESULT{false, eFailure, 0, std::move(strDetail)};
