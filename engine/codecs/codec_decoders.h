@@ -1,5 +1,5 @@
 #pragma once
-// The decoders of the three libraries, made by OpenImageDecoder
+// The decoders of the four libraries, made by OpenImageDecoder
 // (image_decoder.cpp) once it has the library's table. Each returns null,
 // with the reason in failure, when its library cannot start a stream.
 #include <memory>
@@ -13,3 +13,6 @@ std::unique_ptr<IImageDecoder> MakeZstdDecoder(IDevice& file, const T_ZSTD_ENTRY
                                                T_DECODE_RESULT& failure);
 std::unique_ptr<IImageDecoder> MakeBzip2Decoder(IDevice& file, const T_BZIP2_ENTRY_POINTS& bzip2,
                                                 T_DECODE_RESULT& failure);
+// The zip decoder reads the archive's one image file (zip_member_choice.h).
+std::unique_ptr<IImageDecoder> MakeZipDecoder(IDevice& file, const T_ARCHIVE_ENTRY_POINTS& archive,
+                                              T_DECODE_RESULT& failure);

@@ -1,5 +1,5 @@
 #pragma once
-// The entry points of the three decompression libraries, one table each,
+// The entry points of the decompression libraries, one table each,
 // as zlib's are (engine/zlib/zlib_binding.h). The libraries' own headers
 // are not included here: the Windows build has none of them and binds the
 // libraries at run time, so the few types and constants the decoders use
@@ -127,4 +127,39 @@ struct T_BZIP2_ENTRY_POINTS {
     int (*BZ2_bzDecompressInit)(T_BZ_STREAM* strm, int verbosity, int small) = nullptr;
     int (*BZ2_bzDecompress)(T_BZ_STREAM* strm) = nullptr;
     int (*BZ2_bzDecompressEnd)(T_BZ_STREAM* strm) = nullptr;
+};
+
+// libarchive (archive.h, archive_entry.h, 3.2 or later), for zip images
+// only: its seekable zip reader over read and seek callbacks of ours.
+struct T_ARCHIVE;        // struct archive, opaque
+struct T_ARCHIVE_ENTRY;  // struct archive_entry, opaque
+// la_ssize_t is a ptrdiff_t and la_int64_t an int64_t on both platforms.
+using PFN_ARCHIVE_READ = ptrdiff_t (*)(T_ARCHIVE* pArchive, void* pClient, const void** ppBuffer);
+using PFN_ARCHIVE_SEEK = int64_t (*)(T_ARCHIVE* pArchive, void* pClient, int64_t nOffset, int nWhence);
+
+namespace Archive {
+// Results; END is ARCHIVE_EOF. FAILED: this entry cannot be read, the
+// archive can; FATAL: the archive cannot be read on.
+constexpr int END = 1, OK = 0, WARN = -20, FAILED = -25, FATAL = -30;
+// File types of archive_entry_filetype.
+constexpr unsigned IFMT = 0170000, IFREG = 0100000, IFDIR = 0040000;
+}  // namespace Archive
+
+struct T_ARCHIVE_ENTRY_POINTS {
+    T_ARCHIVE* (*archive_read_new)() = nullptr;
+    int (*archive_read_support_format_zip_seekable)(T_ARCHIVE* a) = nullptr;
+    int (*archive_read_set_read_callback)(T_ARCHIVE* a, PFN_ARCHIVE_READ pfnRead) = nullptr;
+    int (*archive_read_set_seek_callback)(T_ARCHIVE* a, PFN_ARCHIVE_SEEK pfnSeek) = nullptr;
+    int (*archive_read_set_callback_data)(T_ARCHIVE* a, void* pClient) = nullptr;
+    int (*archive_read_open1)(T_ARCHIVE* a) = nullptr;
+    int (*archive_read_next_header)(T_ARCHIVE* a, T_ARCHIVE_ENTRY** ppEntry) = nullptr;
+    ptrdiff_t (*archive_read_data)(T_ARCHIVE* a, void* pBuffer, size_t nSize) = nullptr;
+    const char* (*archive_error_string)(T_ARCHIVE* a) = nullptr;
+    int (*archive_read_free)(T_ARCHIVE* a) = nullptr;
+    const char* (*archive_entry_pathname)(T_ARCHIVE_ENTRY* e) = nullptr;
+    const char* (*archive_entry_pathname_utf8)(T_ARCHIVE_ENTRY* e) = nullptr;
+    int64_t (*archive_entry_size)(T_ARCHIVE_ENTRY* e) = nullptr;
+    // mode_t on POSIX, unsigned short on Windows, int from libarchive 4: only
+    // the bits under Archive::IFMT are read, which every one of them returns.
+    unsigned (*archive_entry_filetype)(T_ARCHIVE_ENTRY* e) = nullptr;
 };

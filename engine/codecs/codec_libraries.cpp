@@ -8,7 +8,7 @@
 
 namespace {
 
-std::atomic<bool> g_bAbsent[3];
+std::atomic<bool> g_bAbsent[4];
 
 bool SeamAbsent(ECodecLibrary eLibrary)
 {
@@ -26,6 +26,7 @@ T_LIBRARY_FACTS FactsOf(ECodecLibrary eLibrary)
     case ECodecLibrary::Lzma: return {"the xz library", ".xz"};
     case ECodecLibrary::Zstd: return {"the zstd library", ".zst"};
     case ECodecLibrary::Bzip2: return {"the bzip2 library", ".bz2"};
+    case ECodecLibrary::Archive: return {"the zip library", ".zip"};
     }
     return {"", ""};
 }
@@ -47,12 +48,18 @@ const T_BZIP2_ENTRY_POINTS* Bzip2EntryPoints()
     return SeamAbsent(ECodecLibrary::Bzip2) ? nullptr : PlatformBzip2EntryPoints();
 }
 
+const T_ARCHIVE_ENTRY_POINTS* ArchiveEntryPoints()
+{
+    return SeamAbsent(ECodecLibrary::Archive) ? nullptr : PlatformArchiveEntryPoints();
+}
+
 std::optional<ECodecLibrary> CodecLibraryOf(EImageFormat eFormat)
 {
     switch (eFormat) {
     case EImageFormat::Xz: return ECodecLibrary::Lzma;
     case EImageFormat::Zstd: return ECodecLibrary::Zstd;
     case EImageFormat::Bzip2: return ECodecLibrary::Bzip2;
+    case EImageFormat::Zip: return ECodecLibrary::Archive;
     default: return std::nullopt;
     }
 }
@@ -63,6 +70,7 @@ bool CodecLibraryFound(ECodecLibrary eLibrary)
     case ECodecLibrary::Lzma: return LzmaEntryPoints() != nullptr;
     case ECodecLibrary::Zstd: return ZstdEntryPoints() != nullptr;
     case ECodecLibrary::Bzip2: return Bzip2EntryPoints() != nullptr;
+    case ECodecLibrary::Archive: return ArchiveEntryPoints() != nullptr;
     }
     return false;
 }
@@ -74,10 +82,14 @@ std::string CodecLibraryFileName(ECodecLibrary eLibrary)
 
 std::string FormatUnreadableReason(EImageFormat eFormat)
 {
-    if (eFormat == EImageFormat::Zip) return "this build of the program reads no .zip images";
     const std::optional<ECodecLibrary> eLibrary = CodecLibraryOf(eFormat);
     if (!eLibrary || CodecLibraryFound(*eLibrary)) return {};
     const T_LIBRARY_FACTS facts = FactsOf(*eLibrary);
+    const std::string strProblem = PlatformCodecLibraryProblem(*eLibrary);
+    if (!strProblem.empty()) {
+        return FormatText("%s (%s) is needed to read %s images, and %s", facts.pszWhat,
+                          CodecLibraryFileName(*eLibrary), facts.pszEndings, strProblem);
+    }
     return FormatText("%s (%s) is needed to read %s images and was not found", facts.pszWhat,
                       CodecLibraryFileName(*eLibrary), facts.pszEndings);
 }

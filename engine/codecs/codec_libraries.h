@@ -11,14 +11,15 @@
 #include "engine/codecs/codec_entry_points.h"
 #include "engine/codecs/image_format.h"
 
-enum class ECodecLibrary { Lzma, Zstd, Bzip2 };
+enum class ECodecLibrary { Lzma, Zstd, Bzip2, Archive };
 
 const T_LZMA_ENTRY_POINTS* LzmaEntryPoints();
 const T_ZSTD_ENTRY_POINTS* ZstdEntryPoints();
 const T_BZIP2_ENTRY_POINTS* Bzip2EntryPoints();
+const T_ARCHIVE_ENTRY_POINTS* ArchiveEntryPoints();
 
-// The library a format needs; empty for raw, gzip (zlib has its own
-// binding) and zip.
+// The library a format needs; empty for raw and gzip (zlib has its own
+// binding).
 std::optional<ECodecLibrary> CodecLibraryOf(EImageFormat eFormat);
 // Whether the library is there to be used.
 bool CodecLibraryFound(ECodecLibrary eLibrary);

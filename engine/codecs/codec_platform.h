@@ -9,4 +9,8 @@
 const T_LZMA_ENTRY_POINTS* PlatformLzmaEntryPoints();
 const T_ZSTD_ENTRY_POINTS* PlatformZstdEntryPoints();
 const T_BZIP2_ENTRY_POINTS* PlatformBzip2EntryPoints();
+const T_ARCHIVE_ENTRY_POINTS* PlatformArchiveEntryPoints();
 std::string PlatformCodecLibraryFileName(ECodecLibrary eLibrary);
+// Why an absent library could not be used although its file was found
+// ("C:\tools\liblzma.dll lacks lzma_stream_decoder_mt"); empty otherwise.
+std::string PlatformCodecLibraryProblem(ECodecLibrary eLibrary);

@@ -1,9 +1,37 @@
 #include "engine/codecs/format_decision.h"
 
+#include <cstring>
+
 #include "engine/codecs/codec_libraries.h"
+#include "engine/codecs/zip_archive.h"
 #include "engine/core/format.h"
 
 namespace {
+
+// An archive of no file is its directory's end record alone, which
+// libarchive does not list.
+bool EmptyZipArchive(IDevice& file)
+{
+    uint8_t head[4] = {};
+    const T_IO_RESULT read = file.ReadAt(0, head, sizeof head);
+    return read.bOk && read.nCount == sizeof head && std::memcmp(head, "PK\x05\x06", sizeof head) == 0;
+}
+
+// A zip image is looked at by its directory, not its first bytes: it must
+// list as a zip archive and hold one image file (zip_member_choice.h).
+std::string ZipRefusal(IDeviceProvider& devices, const std::string& strPath)
+{
+    uint32_t nError = 0;
+    const std::unique_ptr<IDevice> pFile = devices.Open(strPath, EOpenMode::ReadImage, nError);
+    const T_ARCHIVE_ENTRY_POINTS* pArchive = ArchiveEntryPoints();
+    if (!pFile || pFile->GetKind() != EDeviceKind::RegularFile || !pArchive) return {};
+    std::vector<T_ZIP_MEMBER> members;
+    const T_DECODE_RESULT listed = ListZipArchive(*pFile, *pArchive, members);
+    if (!listed.bOk && !EmptyZipArchive(*pFile))
+        return FormatText("can't read %s: %s", strPath, DecodeFailureText(EImageFormat::Zip, listed));
+    if (ChooseZipImage(members)) return {};
+    return FormatText("can't read %s: %s", strPath, ZipChoiceRefusal(members));
+}
 
 // The first bytes of a regular file, fewer when it is shorter; none when it
 // does not open or is no regular file.
@@ -37,6 +65,10 @@ T_FORMAT_LOOK LookAtFormat(IDeviceProvider& devices, const std::string& strPath,
     T_FORMAT_LOOK look;
     look.strRefusal = FormatUnreadableRefusal(strPath, eFormat);
     if (!look.strRefusal.empty()) return look;
+    if (eFormat == EImageFormat::Zip) {
+        look.strRefusal = ZipRefusal(devices, strPath);
+        return look;
+    }
     uint8_t bytes[FORMAT_MAGIC_BYTES] = {};
     const size_t nBytes = FirstBytes(devices, strPath, bytes);
     if (nBytes == 0) return look;

@@ -18,6 +18,9 @@ std::unique_ptr<IImageDecoder> OpenImageDecoder(EImageFormat eFormat, IDevice& f
     case EImageFormat::Bzip2:
         if (const T_BZIP2_ENTRY_POINTS* pBzip2 = Bzip2EntryPoints()) return MakeBzip2Decoder(file, *pBzip2, failure);
         break;
+    case EImageFormat::Zip:
+        if (const T_ARCHIVE_ENTRY_POINTS* pZip = ArchiveEntryPoints()) return MakeZipDecoder(file, *pZip, failure);
+        break;
     default: failure.strDetail = FormatText("%s images have no decoder here", ImageFormatName(eFormat)); break;
     }
     return nullptr;
@@ -38,6 +41,7 @@ std::string DecodeFailureText(EImageFormat eFormat, const T_DECODE_RESULT& failu
         return FormatText("the file does not start as %s stream does.\n", ImageFormatWithArticle(eFormat));
     case EDecodeFailure::NoMemory: return "out of memory.\n";
     case EDecodeFailure::NoLibrary: return failure.strDetail + ".\n";
+    case EDecodeFailure::Unsupported: return FormatText("the %s data cannot be read here%s.\n", pszName, strDetail);
     case EDecodeFailure::Unusable: return FormatText("the %s stream is not usable after a failure.\n", pszName);
     case EDecodeFailure::None: break;
     }

@@ -1,13 +1,15 @@
 #pragma once
-// One compressed image (xz, zstd, bzip2; later zip) decoded as one stream of
+// One compressed image (xz, zstd, bzip2, zip) decoded as one stream of
 // the drive's bytes: the image file, opened through the device port, is
 // read strictly in order from offset 0 by the thread that takes the data
-// out, block by block. The decoder checks everything its format carries
+// out, block by block (a zip archive's directory at its end first, then its
+// image file in order). The decoder checks everything its format carries
 // (check values, lengths, what follows the end) as it goes, so an image is
 // accepted only as a whole: a truncated file, damaged data, a failed check
 // and bytes after the last stream that are not another stream of the same
 // format are read failures, never a shorter good image. An empty file is an
-// image of 0 bytes. gzip images keep their own reader (engine/zlib).
+// image of 0 bytes (but no zip archive). gzip images keep their own reader
+// (engine/zlib).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -25,6 +27,7 @@ enum class EDecodeFailure {
     NotThisFormat,  // the file does not start as the format does
     NoMemory,
     NoLibrary,    // the format's library is absent (or the format not built)
+    Unsupported,  // the data need what the library cannot do here (a zip member encrypted, or its method)
     Unusable,     // a read after a failure
 };
 

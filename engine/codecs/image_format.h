@@ -2,7 +2,8 @@
 // The formats an image file comes in, and how each one shows: by the end of
 // its name and by its first bytes. A raw image is the drive's bytes as they
 // are; every other format is one compressed stream (or, for xz, zstd and
-// bzip2, several of them one after another) of those bytes.
+// bzip2, several of them one after another) of those bytes, or for zip an
+// archive that holds them as one of its files.
 #include <cstddef>
 #include <cstdint>
 #include <optional>

@@ -2,11 +2,14 @@
 # End-to-end test of the compressed image formats: images made by the
 # standard tools xz, zstd and bzip2 (one block or frame, and several) are
 # written to two loop devices with a compare pass, verified and checksummed;
-# a cut and a damaged copy of each fail all three jobs. A loop device read
-# into a .zst gives one frame of its bytes that zstd takes and that writes
-# back; a read into .zst stopped by SIGTERM leaves a whole frame of what it
-# says; a read into .xz is refused. The loop devices are attached to
-# temporary files and always detached again; no other device is opened.
+# a cut and a damaged copy of each fail all three jobs. Zip archives made by
+# zip: the image alone or beside a README is written, verified and
+# checksummed; one of two images is refused with what it holds; a damaged
+# one fails all three jobs. A loop device read into a .zst gives one frame
+# of its bytes that zstd takes and that writes back; a read into .zst
+# stopped by SIGTERM leaves a whole frame of what it says; a read into .xz
+# is refused. The loop devices are attached to temporary files and always
+# detached again; no other device is opened.
 #
 # Usage: test_formats_loop.sh PATH-TO-gravelmoor-cli
 # Exit status: 0 every check passed, 1 a check failed, 77 skipped (not root,
@@ -16,7 +19,7 @@ set -Eeuo pipefail
 SCRATCH_NAME=test_formats_loop
 # 8 MiB and a bit: the last block is a short one.
 readonly DEVICE_BYTES=$(( 8 * 1024 * 1024 + 64 * 1024 ))
-E2E_TOOLS="xz zstd bzip2 dd"
+E2E_TOOLS="xz zstd bzip2 zip dd"
 # shellcheck source=tests/e2e/e2e_loops.sh
 source "$(dirname "$0")/e2e_loops.sh"
 
@@ -129,5 +132,45 @@ run_cli raw-name write --yes "$WORK/zeros.img" "$LOOP_B"
 expect raw-name 0 "[WARNING] $WORK/zeros.img starts as an xz file does; it is read as a raw image, byte for byte, \
 all the same (an image is decompressed when its name ends in .xz)." "  $NAME_B - DISK WRITE=OK"
 holds raw-name "$LOOP_B" "$WORK/zeros.img"
+
+echo "zip archives: the image alone, or beside a README; two images; a damaged member"
+mkdir "$WORK/zip"
+cp "$DATA" "$WORK/zip/disk.img"
+echo "Write disk.img to a stick of 8 MiB or more." >"$WORK/zip/README.txt"
+(
+  cd "$WORK/zip"
+  zip -q ../alone.zip disk.img
+  zip -q ../readme.zip README.txt disk.img
+  cp disk.img disk2.img
+  zip -q -0 ../two.zip disk.img disk2.img
+)
+for image in alone.zip readme.zip; do
+  IMG=$WORK/$image
+  run_cli "$image-write" write --yes --verify "$IMG" "$LOOP_A"
+  expect "$image-write" 0 "  $NAME_A - DISK WRITE=OK, VERIFY=OK"
+  holds "$image-write" "$LOOP_A" "$DATA"
+  echo "$SUM $image" >"$IMG.md5sum"
+  run_cli "$image-checksum" checksum "$IMG"
+  expect "$image-checksum" 0 "CHECKSUM $IMG (compressed, zip)" "IMAGE MD5SUM=$SUM" \
+    "IMAGE DATA SIZE=$DEVICE_BYTES bytes" "  $IMG.md5sum - OK"
+done
+run_cli zip-verify verify "$WORK/readme.zip" "$LOOP_A"
+expect zip-verify 0 "  $NAME_A - VERIFY=OK"
+run_cli two-images write --yes "$WORK/two.zip" "$LOOP_B"
+expect two-images 1 "[ERROR] can't read $WORK/two.zip: a zip image must hold one file, or one file named .img, \
+.iso, .bin, .dd or .gmi beside files of at most 1 MiB; this one holds 2:" "  disk.img ($DEVICE_BYTES bytes)" \
+  "  disk2.img ($DEVICE_BYTES bytes)"
+if [ -s "$ERR" ]; then fail "two-images: something was asked: $(cat "$ERR")"; else pass "two-images: nothing asked"; fi
+size=$(stat -c %s "$WORK/readme.zip")
+cp "$WORK/readme.zip" "$WORK/flipped.zip"
+printf '\x55\xAA' | dd of="$WORK/flipped.zip" bs=1 seek=$((size / 2)) conv=notrunc status=none
+run_cli flipped.zip-write write --yes "$WORK/flipped.zip" "$LOOP_B"
+gave_up flipped.zip-write
+# (its CRC-32 is checked at the member's end: the compare may find the
+# damage first)
+run_cli flipped.zip-verify verify "$WORK/flipped.zip" "$LOOP_A"
+expect flipped.zip-verify 1 "  $NAME_A - VERIFY=NG"
+run_cli flipped.zip-checksum checksum "$WORK/flipped.zip"
+expect flipped.zip-checksum 1 "[ERROR] the checksum of $WORK/flipped.zip could not be computed."
 
 finish formats_loop

@@ -47,4 +47,14 @@ has_line "[ERROR] can't write disk image.gmi: it is the image file itself." || f
 rc=0; run_cli write --yes image.gmi d1.bin d2.bin d1.bin d2.bin d1.bin || rc=$?
 [ "$rc" -eq 2 ] || fail "five drives exited $rc, not 2"
 [ "$(md5sum <d1.bin)" = "$before" ] || fail "a refused write changed a drive"
+# The Windows program reads an .xz image only with liblzma's DLL beside it,
+# and the build puts none there: the write is refused, naming the DLL.
+if [ ${#RUNNER[@]} -gt 0 ]; then
+  xz -1 -c image.gmi >image.xz
+  rc=0; run_cli write --yes image.xz d1.bin || rc=$?
+  [ "$rc" -eq 1 ] || fail "an .xz image without liblzma's DLL exited $rc, not 1"
+  has_line "[ERROR] can't read image.xz: the xz library (liblzma.dll) is needed to read .xz images and was not \
+found." || fail "$(cat out.txt)"
+  [ "$(md5sum <d1.bin)" = "$before" ] || fail "a refused .xz write changed a drive"
+fi
 echo "PASS: write and verify of files as drives"

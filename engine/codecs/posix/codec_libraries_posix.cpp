@@ -1,12 +1,15 @@
 // POSIX adapter of the decompression libraries: they are linked, and each
 // table is filled once from the linked functions. Our declarations of their
 // types (codec_entry_points.h) are checked here against the real headers.
+#include <archive.h>
+#include <archive_entry.h>
 #include <bzlib.h>
 #include <lzma.h>
 #include <zstd.h>
 #include <zstd_errors.h>
 
 #include <cstddef>
+#include <type_traits>
 
 #include "engine/codecs/codec_platform.h"
 
@@ -110,6 +113,71 @@ std::string PlatformCodecLibraryFileName(ECodecLibrary eLibrary)
     case ECodecLibrary::Lzma: return "liblzma";
     case ECodecLibrary::Zstd: return "libzstd";
     case ECodecLibrary::Bzip2: return "libbz2";
+    case ECodecLibrary::Archive: return "libarchive";
     }
     return {};
+}
+
+std::string PlatformCodecLibraryProblem(ECodecLibrary)
+{
+    return {};  // linked: a library is always whole
+}
+
+// ---- libarchive ----------------------------------------------------------
+// Each entry point's type is ours with the opaque structs swapped for
+// libarchive's, so the table's declarations are checked one by one.
+namespace {
+
+template <class T>
+struct TTheirs {
+    using type = T;
+};
+template <>
+struct TTheirs<T_ARCHIVE*> {
+    using type = archive*;
+};
+template <>
+struct TTheirs<T_ARCHIVE_ENTRY*> {
+    using type = archive_entry*;
+};
+template <>
+struct TTheirs<T_ARCHIVE_ENTRY**> {
+    using type = archive_entry**;
+};
+template <class R, class... A>
+struct TTheirs<R (*)(A...)> {
+    using type = typename TTheirs<R>::type (*)(typename TTheirs<A>::type...);
+};
+
+static_assert(Archive::END == ARCHIVE_EOF && Archive::OK == ARCHIVE_OK && Archive::WARN == ARCHIVE_WARN &&
+              Archive::FAILED == ARCHIVE_FAILED && Archive::FATAL == ARCHIVE_FATAL);
+static_assert(Archive::IFMT == AE_IFMT && Archive::IFREG == AE_IFREG && Archive::IFDIR == AE_IFDIR);
+
+}  // namespace
+
+const T_ARCHIVE_ENTRY_POINTS* PlatformArchiveEntryPoints()
+{
+    using T = T_ARCHIVE_ENTRY_POINTS;
+#define GM_ARCHIVE_ENTRY(name)                                                                      \
+    [] {                                                                                            \
+        static_assert(std::is_same_v<typename TTheirs<decltype(T::name)>::type, decltype(&::name)>, \
+                      #name " is declared otherwise in libarchive's headers");                      \
+        return As<decltype(T::name)>(&::name);                                                      \
+    }()
+    static const T entry{GM_ARCHIVE_ENTRY(archive_read_new),
+                         GM_ARCHIVE_ENTRY(archive_read_support_format_zip_seekable),
+                         GM_ARCHIVE_ENTRY(archive_read_set_read_callback),
+                         GM_ARCHIVE_ENTRY(archive_read_set_seek_callback),
+                         GM_ARCHIVE_ENTRY(archive_read_set_callback_data),
+                         GM_ARCHIVE_ENTRY(archive_read_open1),
+                         GM_ARCHIVE_ENTRY(archive_read_next_header),
+                         GM_ARCHIVE_ENTRY(archive_read_data),
+                         GM_ARCHIVE_ENTRY(archive_error_string),
+                         GM_ARCHIVE_ENTRY(archive_read_free),
+                         GM_ARCHIVE_ENTRY(archive_entry_pathname),
+                         GM_ARCHIVE_ENTRY(archive_entry_pathname_utf8),
+                         GM_ARCHIVE_ENTRY(archive_entry_size),
+                         GM_ARCHIVE_ENTRY(archive_entry_filetype)};
+#undef GM_ARCHIVE_ENTRY
+    return &entry;
 }

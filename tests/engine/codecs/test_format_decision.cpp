@@ -6,6 +6,8 @@
 
 #include "engine/codecs/codec_libraries.h"
 #include "engine/codecs/format_decision.h"
+#include "engine/codecs/zip_member_choice.h"
+#include "tests/engine/codecs/zip_test_archive.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -82,8 +84,11 @@ TEST(FormatDecision, AFormatThatCannotBeReadHereIsRefusedWithWhatItNeeds)
                                             "found.\n");
     const std::string strZip = dir.File("disk.zip");
     WriteWholeFile(strZip, ZIP);
+    CodecLibraries::SetAbsent(ECodecLibrary::Archive, true);
     EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), strZip, EFormatAsk::ByName).look.strRefusal,
-              "can't read " + strZip + ": this build of the program reads no .zip images.\n");
+              "can't read " + strZip + ": the zip library (libarchive) is needed to read .zip images and was not "
+                                       "found.\n");
+    CodecLibraries::SetAbsent(ECodecLibrary::Archive, false);
     // A file that is not there is the job's own checks' to report.
     EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), dir.File("gone.xz"), EFormatAsk::ByName).look.strRefusal, "");
 }
@@ -98,6 +103,57 @@ TEST(FormatDecision, AZstdLibraryThatCannotCompressNamesWhatItLacks)
     partial.ZSTD_createCCtx = nullptr;
     partial.ZSTD_compressStream2 = nullptr;
     EXPECT_EQ(MissingZstdCompression(partial), "ZSTD_createCCtx, ZSTD_compressStream2");
+}
+
+// A zip image is the archive's one file, or its one file named as an image
+// among small side files; any other archive is refused before anything is
+// asked, with what it holds.
+TEST(FormatDecision, AZipImageIsItsOneImageFileAndAnyOtherArchiveIsRefusedWithWhatItHolds)
+{
+    const std::vector<uint8_t> small(100, 'x');
+    const std::vector<uint8_t> big(ZIP_SIDE_FILE_BYTES + 1, 0);
+    std::vector<T_ZIP_TEST_FILE> many;
+    std::string strMany = "this one holds 12:\n";
+    for (int i = 0; i < 12; ++i) {
+        many.push_back({"part" + std::to_string(i) + ".img", small});
+        if (i < 10) strMany += "  part" + std::to_string(i) + ".img (100 bytes)\n";
+    }
+    strMany += "  and 2 more.\n";
+    const struct {
+        const char* pszName;
+        std::vector<uint8_t> file;
+        std::string strRefusal;  // after the rule; "" none
+    } cases[] = {
+        {"one file", MakeZip({{"disk.raw", big}}), ""},
+        {"an image among small side files",
+         MakeZip({{"README.txt", small}, {"Disk.IMG", big}, {"disk.img.sha256", small}}), ""},
+        {"an image in a folder", MakeZip({{"images/", {}}, {"images/disk.iso", small}}), ""},
+        {"two images", MakeZip({{"a.img", small}, {"b.dd", small}}),
+         "this one holds 2:\n  a.img (100 bytes)\n  b.dd (100 bytes)\n"},
+        {"a big side file", MakeZip({{"disk.gmi", small}, {"notes.txt", big}}),
+         "this one holds 2:\n  disk.gmi (100 bytes)\n  notes.txt (1048577 bytes)\n"},
+        {"no image among the files", MakeZip({{"a.txt", small}, {"b.txt", small}}),
+         "this one holds 2:\n  a.txt (100 bytes)\n  b.txt (100 bytes)\n"},
+        {"only a folder", MakeZip({{"images/", {}}}), "this one holds no file.\n"},
+        {"nothing", MakeZip({}), "this one holds no file.\n"},
+        {"twelve images", MakeZip(many), strMany},
+    };
+    const std::string strRule = "a zip image must hold one file, or one file named .img, .iso, .bin, .dd or .gmi "
+                                "beside files of at most 1 MiB; ";
+    CTempDir dir;
+    const std::string strPath = dir.File("disk.zip");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        WriteWholeFile(strPath, c.file);
+        const T_FORMAT_DECISION decision = DecideImageFormat(GetPlatformDevices(), strPath, EFormatAsk::ByName);
+        EXPECT_EQ(decision.eFormat, EImageFormat::Zip);
+        EXPECT_EQ(decision.look.strRefusal,
+                  c.strRefusal.empty() ? "" : "can't read " + strPath + ": " + strRule + c.strRefusal);
+    }
+    WriteWholeFile(strPath, ZIP);
+    EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), strPath, EFormatAsk::ByName).look.strRefusal,
+              "can't read " + strPath + ": the zip data are damaged: its directory, at the end of the file, cannot be "
+                                        "read (Unrecognized archive format).\n");
 }
 
 }  // namespace

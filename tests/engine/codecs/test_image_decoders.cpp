@@ -1,7 +1,7 @@
-// xz, zstd and bzip2 images read through the shared image-file reader: a
-// whole file decodes byte for byte, and every kind of damage fails the read
-// with its reason, never as a shorter good image. The images are made here
-// with the linked libraries.
+// xz, zstd, bzip2 and zip images read through the shared image-file reader:
+// a whole file decodes byte for byte, and every kind of damage fails the
+// read with its reason, never as a shorter good image. The images are made
+// here with the linked libraries.
 #include <bzlib.h>
 #include <gtest/gtest.h>
 #include <lzma.h>
@@ -11,7 +11,10 @@
 #include <random>
 
 #include "engine/codecs/codec_libraries.h"
+#include "engine/core/system_error.h"
+#include "engine/device/fake/fake_device.h"
 #include "engine/zlib/image_file_reader.h"
+#include "tests/engine/codecs/zip_test_archive.h"
 #include "tests/engine/test_helpers.h"
 #include "tests/support/recorder.h"
 #include "tests/support/temp_dir.h"
@@ -98,12 +101,25 @@ TBytes Bzip2Twice(const TBytes& data)
     return out;
 }
 
+// The image in a zip archive: beside a README (deflated), or alone (stored).
+TBytes Zip(const TBytes& data, bool bStored)
+{
+    const TBytes readme = {'R', 'e', 'a', 'd', ' ', 'm', 'e', '\n'};
+    if (bStored) return MakeZip({{"disk.img", data}}, "zip:compression=store");
+    return MakeZip({{"README.txt", readme}, {"images/", {}}, {"images/disk.img", data}});
+}
+
 // Where each file keeps a check value over the data (the first xz block's
 // is in front of the index, whose size the stream footer gives; a zstd
-// frame's last 4 bytes; the first bzip2 block's CRC right after its magic).
+// frame's last 4 bytes; the first bzip2 block's CRC right after its magic;
+// the image's CRC-32 in the zip directory, whose last entry it is).
 size_t CheckOffset(EImageFormat eFormat, const TBytes& file)
 {
     switch (eFormat) {
+    case EImageFormat::Zip: {
+        const uint8_t entry[] = {'P', 'K', 1, 2};
+        return static_cast<size_t>(std::find_end(file.begin(), file.end(), entry, entry + 4) - file.begin()) + 16;
+    }
     case EImageFormat::Xz: {
         const size_t nFooter = file.size() - 12;
         const uint32_t nBackward = file[nFooter + 4] | file[nFooter + 5] << 8 | file[nFooter + 6] << 16 |
@@ -128,6 +144,8 @@ const T_FIXTURE FIXTURES[] = {
     {"zstd, several frames", EImageFormat::Zstd, [](const TBytes& d) { return Zstd(d, 3); }},
     {"bzip2, one stream", EImageFormat::Bzip2, Bzip2},
     {"bzip2, two streams", EImageFormat::Bzip2, Bzip2Twice},
+    {"zip, deflated, beside a README", EImageFormat::Zip, [](const TBytes& d) { return Zip(d, false); }},
+    {"zip, stored", EImageFormat::Zip, [](const TBytes& d) { return Zip(d, true); }},
 };
 
 class ImageDecoderTest : public ::testing::Test {
@@ -193,6 +211,10 @@ TEST_F(ImageDecoderTest, AWholeImageDecodesByteForByteAndItsTailIsCheckedToTheEn
 // Each damage is made to every image, and must fail the read with its
 // reason: a cut file, a byte flipped in the middle, bytes that are not
 // another stream behind the last one, a check value that does not match.
+// A zip archive is found from its end, where its directory is: a cut one
+// has none, while bytes behind the directory, or a directory's end record
+// without the last byte of its comment's length, leave the archive whole
+// (a reason of "": the image reads as it is).
 TEST_F(ImageDecoderTest, EveryDamageFailsTheReadWithItsReason)
 {
     struct T_DAMAGE {
@@ -201,16 +223,21 @@ TEST_F(ImageDecoderTest, EveryDamageFailsTheReadWithItsReason)
         std::function<std::string(EImageFormat)> fnReason;
     };
     const auto name = [](EImageFormat e) { return std::string(ImageFormatName(e)); };
+    const auto cut = [&](EImageFormat e) {
+        return e == EImageFormat::Zip
+                   ? "the zip data are damaged: its directory, at the end of the file, cannot be read"
+                   : "the " + name(e) + " data end too soon (the file is cut short).";
+    };
     const T_DAMAGE damages[] = {
-        {"cut short", [](TBytes& f, EImageFormat) { f.resize(f.size() * 3 / 5); },
-         [&](EImageFormat e) { return "the " + name(e) + " data end too soon (the file is cut short)."; }},
+        {"cut short", [](TBytes& f, EImageFormat) { f.resize(f.size() * 3 / 5); }, cut},
         {"cut before its last byte", [](TBytes& f, EImageFormat) { f.pop_back(); },
-         [&](EImageFormat e) { return "the " + name(e) + " data end too soon (the file is cut short)."; }},
+         [&](EImageFormat e) { return e == EImageFormat::Zip ? "" : cut(e); }},
         {"a byte flipped in the middle", [](TBytes& f, EImageFormat) { f[f.size() / 2] ^= 0x40; },
          [&](EImageFormat e) { return "the " + name(e) + " data are damaged"; }},
         {"garbage behind it",  // (xz takes fewer than 12 bytes for a stream cut short, as xz -t does)
          [](TBytes& f, EImageFormat) { f.insert(f.end(), 24, 'g'); },
-         [&](EImageFormat e) {
+         [&](EImageFormat e) -> std::string {
+             if (e == EImageFormat::Zip) return "";
              return e == EImageFormat::Xz ? "the xz data are damaged: a check value does not match, the data break "
                                             "the format's rules, or bytes that are not xz follow the last stream."
                                           : "the file goes on after its " + name(e) +
@@ -227,15 +254,69 @@ TEST_F(ImageDecoderTest, EveryDamageFailsTheReadWithItsReason)
             TBytes file = good;
             damage.fnDamage(file, fixture.eFormat);
             TBytes got;
+            const std::string strReason = damage.fnReason(fixture.eFormat);
+            if (strReason.empty()) {
+                EXPECT_TRUE(ReadAll(file, fixture.eFormat, got) && got == data) << m_recorder.LogText();
+                continue;
+            }
             EXPECT_FALSE(ReadAll(file, fixture.eFormat, got)) << "a damaged image passed as " << got.size()
                                                               << " good bytes";
-            EXPECT_EQ(Reason().rfind(damage.fnReason(fixture.eFormat), 0), 0u) << Reason();
+            EXPECT_EQ(Reason().rfind(strReason, 0), 0u) << Reason();
             const std::vector<T_LOG_LINE> lines = m_recorder.LogLines();
             const auto isGiveUp = [](const T_LOG_LINE& l) {
                 return l.strText.starts_with("file compress read error (");
             };
             EXPECT_EQ(std::count_if(lines.begin(), lines.end(), isGiveUp), 1) << "one give-up line";
         }
+    }
+}
+
+// A zip member libarchive cannot read here fails the read with its reason.
+TEST_F(ImageDecoderTest, AZipMemberThatCannotBeReadHereFailsWithLibarchivesReason)
+{
+    const TBytes data = Pattern(5000, 3);
+    TBytes method = Zip(data, true);  // the stored member's method, in both headers, made 1 (shrunk)
+    for (const uint8_t sig : {3, 1}) {
+        const uint8_t header[] = {'P', 'K', sig, static_cast<uint8_t>(sig + 1)};
+        const size_t nAt = static_cast<size_t>(std::search(method.begin(), method.end(), header, header + 4) -
+                                               method.begin());
+        method[nAt + (sig == 3 ? 8 : 10)] = 1;
+    }
+    const struct {
+        TBytes file;
+        const char* pszReason;
+    } cases[] = {
+        {MakeZip({{"disk.img", data}}, "zip:encryption=zipcrypt", "secret"),
+         "the zip data cannot be read here: Passphrase required for this entry."},
+        {method, "the zip data cannot be read here: Unsupported ZIP compression method (1: shrinking)."},
+    };
+    for (const auto& c : cases) {
+        TBytes got;
+        EXPECT_FALSE(ReadAll(c.file, EImageFormat::Zip, got));
+        EXPECT_EQ(Reason(), c.pszReason);
+        EXPECT_TRUE(got.empty());
+    }
+}
+
+// A read of a zip archive that fails, in its directory or in the image
+// file's data, fails the read with the system's error.
+TEST_F(ImageDecoderTest, AZipArchiveWhoseReadFailsGivesTheSystemsError)
+{
+    const TBytes file = Zip(Pattern(3 * BLOCK, 2), true);
+    for (const uint64_t nAt : {uint64_t{BLOCK}, uint64_t{file.size() - 10}}) {
+        const auto pDisk = std::make_shared<CFakeDisk>(file);
+        pDisk->SetKind(EDeviceKind::RegularFile);
+        pDisk->FailReads(nAt, nAt + 1, SystemError::IoError());
+        CFakeDeviceProvider devices;
+        devices.Add("fake:disk.zip", pDisk);
+        m_recorder.Clear();
+        CImageFileReader reader;
+        ASSERT_TRUE(reader.Open(devices, "fake:disk.zip", EImageFormat::Zip));
+        TBytes block(BLOCK);
+        uint32_t nGot = BLOCK;
+        while (nGot == BLOCK && reader.ReadBlock(block.data(), BLOCK, nGot, m_bAbort)) {}
+        EXPECT_EQ(reader.LastError(), SystemError::IoError());
+        EXPECT_EQ(Reason() + "\n", GetSystemErrorText(SystemError::IoError()));
     }
 }
 
@@ -261,6 +342,8 @@ TEST_F(ImageDecoderTest, AnAbsentLibraryFailsTheFirstBlockAndSaysWhichOneIsNeede
          "the zstd library (libzstd) is needed to read .zst images and was not found."},
         {EImageFormat::Bzip2, ECodecLibrary::Bzip2,
          "the bzip2 library (libbz2) is needed to read .bz2 images and was not found."},
+        {EImageFormat::Zip, ECodecLibrary::Archive,
+         "the zip library (libarchive) is needed to read .zip images and was not found."},
     };
     const TBytes data = Pattern(1000, 1);
     for (const auto& c : cases) {
