@@ -54,7 +54,7 @@ for (( run = 1; run <= RUNS; run++ )); do
     case $tool in
       zstd)
         rm -f -- "$REF"
-        bench_timed zstd "$run" zstd -3 -T2 -q -o "$REF" -- "$DRIVE"
+        bench_timed zstd "$run" zstd -3 -T2 -q -f -o "$REF" -- "$DRIVE"  # -f: the drive is a block device
         ;;
       cli)
         rm -f -- "$OUT"

@@ -80,7 +80,7 @@ namespace Zstd {
 // ZSTD_ErrorCode values the decoder tells apart (stable across versions).
 constexpr int PREFIX_UNKNOWN = 10, CHECKSUM_WRONG = 22, MEMORY_ALLOCATION = 64;
 // ZSTD_cParameter values the image writer sets, and ZSTD_EndDirective.
-constexpr int C_COMPRESSION_LEVEL = 100, C_CHECKSUM_FLAG = 201, C_NB_WORKERS = 400;
+constexpr int C_COMPRESSION_LEVEL = 100, C_CHECKSUM_FLAG = 201, C_NB_WORKERS = 400, C_JOB_SIZE = 401;
 constexpr int E_CONTINUE = 0, E_END = 2;
 }  // namespace Zstd
 

@@ -24,6 +24,7 @@
 namespace {
 
 constexpr size_t OUTPUT_SIZE = 0x100000;
+constexpr int JOB_SIZE = 0x400000;  // data per job of libzstd's workers
 constexpr size_t HEADER_SIZE = 3;  // a block header: last flag, type, size
 constexpr uint8_t EMPTY_LAST_BLOCK[HEADER_SIZE] = {0x01, 0x00, 0x00};  // raw, 0 bytes, last
 constexpr uint8_t CHECKSUM_FLAG = 0x04;  // in the frame header descriptor, the frame's fifth byte
@@ -67,12 +68,16 @@ public:
             const size_t nResult = m_zstd.ZSTD_CCtx_setParameter(m_pContext, nParam, nValue);
             if (m_zstd.ZSTD_isError(nResult)) return LibraryFailure(nResult);
         }
-        // A library built without threads refuses workers: it compresses here.
+        // A library built without threads refuses workers: it compresses
+        // here. Jobs of 4 MiB keep the workers' buffers to about the pool's
+        // size (the default of the low levels is twice that), for a few
+        // tenths of a per cent of size.
         uint32_t nWorkers = settings.nWorkers;
         if (nWorkers > 0 && m_zstd.ZSTD_isError(m_zstd.ZSTD_CCtx_setParameter(m_pContext, Zstd::C_NB_WORKERS,
                                                                                static_cast<int>(nWorkers)))) {
             nWorkers = 0;
         }
+        if (nWorkers > 0) m_zstd.ZSTD_CCtx_setParameter(m_pContext, Zstd::C_JOB_SIZE, JOB_SIZE);
         DebugTrace(FormatText("CZstdImageWriter: level %d, %u workers\n", settings.nLevel, nWorkers));
         m_bOpen = true;
         return {};

@@ -48,7 +48,8 @@ static_assert(Zstd::PREFIX_UNKNOWN == ZSTD_error_prefix_unknown && Zstd::CHECKSU
 // The image writer's parameters and directives.
 static_assert(sizeof(ZSTD_cParameter) == sizeof(int) && sizeof(ZSTD_EndDirective) == sizeof(int));
 static_assert(Zstd::C_COMPRESSION_LEVEL == ZSTD_c_compressionLevel && Zstd::C_CHECKSUM_FLAG == ZSTD_c_checksumFlag &&
-              Zstd::C_NB_WORKERS == ZSTD_c_nbWorkers && Zstd::E_CONTINUE == ZSTD_e_continue &&
+              Zstd::C_NB_WORKERS == ZSTD_c_nbWorkers && Zstd::C_JOB_SIZE == ZSTD_c_jobSize &&
+              Zstd::E_CONTINUE == ZSTD_e_continue &&
               Zstd::E_END == ZSTD_e_end);
 
 static_assert(sizeof(T_BZ_STREAM) == sizeof(bz_stream));
