@@ -26,6 +26,8 @@ SIZE_ARG=1G
 SIZE=0
 RUNS=3
 BUFFER=""
+DRIVE_SPEED=""       # MB/s each target takes writes at, when given
+THROTTLE_CGROUP=""
 STRICT=0
 CLI_OPTS=()          # --buffer MIB when given
 BLOCKS=$BENCH_DEFAULT_BLOCKS
@@ -45,6 +47,12 @@ bench_options_help() {
   --runs N       runs of each tool, interleaved; the best time counts (default: 3)
   --buffer MIB   pass --buffer MIB to the CLI (pool of MIB blocks of 1 MiB;
                  the CLI's default is 16)
+  --drive-speed MB/S
+                 every drive written takes at most MB/S megabytes (10^6 bytes)
+                 a second, as a real stick or card does, instead of the speed
+                 of tmpfs; the measured commands run in a block-I/O cgroup
+                 that throttles each drive's writes (benchmarks that write
+                 drives only; needs the cgroup v1 blkio controller)
   --strict       exit 3 when a target is missed (otherwise only PASS/FAIL is printed)
   -h, --help     this text
 Exit status: 0 done, 1 wrong result (data or digest differs, a command
@@ -55,11 +63,11 @@ EOF
 bench_parse_args() {
   while [ $# -gt 0 ]; do
     case $1 in
-      --cli|--build-dir|--size|--runs|--buffer)
+      --cli|--build-dir|--size|--runs|--buffer|--drive-speed)
         [ $# -ge 2 ] || die "$1 needs a value"
         case $1 in
           --cli) CLI=$2 ;; --build-dir) BUILD_DIR=$2 ;; --size) SIZE_ARG=$2 ;;
-          --runs) RUNS=$2 ;; --buffer) BUFFER=$2 ;;
+          --runs) RUNS=$2 ;; --buffer) BUFFER=$2 ;; --drive-speed) DRIVE_SPEED=$2 ;;
         esac
         shift 2 ;;
       --strict) STRICT=1; shift ;;
@@ -73,6 +81,7 @@ bench_parse_args() {
     die "--size must be a positive multiple of 512"
   fi
   [[ $RUNS =~ ^[1-9][0-9]*$ ]] || die "bad --runs: $RUNS"
+  [ -z "$DRIVE_SPEED" ] || [[ $DRIVE_SPEED =~ ^[1-9][0-9]*$ ]] || die "bad --drive-speed: $DRIVE_SPEED"
   if [ -n "${BENCH_COUNT_NAME:-}" ]; then
     if ! [[ $BENCH_COUNT =~ ^[1-9][0-9]*$ ]] || [ "$BENCH_COUNT" -gt 64 ]; then
       die "$BENCH_COUNT_NAME must be 1 to 64"
@@ -168,6 +177,10 @@ bench_cleanup() {
     umount "$MOUNT_DIR" || echo "$BENCH_NAME: could not unmount $MOUNT_DIR" >&2
     MOUNT_DIR=""
   fi
+  if [ -n "$THROTTLE_CGROUP" ]; then
+    rmdir "$THROTTLE_CGROUP" || echo "$BENCH_NAME: could not remove $THROTTLE_CGROUP" >&2
+    THROTTLE_CGROUP=""
+  fi
   for dev in "${LOOP_DEVS[@]}"; do
     losetup -d "$dev" || echo "$BENCH_NAME: could not detach $dev" >&2
   done
@@ -221,6 +234,23 @@ bench_targets() {
     TARGETS+=("$ATTACHED")
     TARGET_FILES+=("$file")
   done
+  [ -z "$DRIVE_SPEED" ] || bench_throttle_targets
+}
+
+# bench_throttle_targets: a blkio cgroup in which every target takes writes
+# at DRIVE_SPEED MB/s at most (each on its own); bench_start runs the
+# measured commands in it. The throttle holds for direct writes, which the
+# CLI and the reference dd make.
+bench_throttle_targets() {
+  local root=/sys/fs/cgroup/blkio dev
+  [ -w "$root/blkio.throttle.write_bps_device" ] || die "--drive-speed needs the cgroup v1 blkio controller at $root"
+  THROTTLE_CGROUP=$root/gm-$BENCH_NAME.$$
+  mkdir "$THROTTLE_CGROUP" || die "could not make $THROTTLE_CGROUP"
+  for dev in "${TARGETS[@]}"; do
+    echo "$(lsblk -dno MAJ:MIN "$dev" | tr -d ' ') $(( DRIVE_SPEED * 1000000 ))" \
+      >"$THROTTLE_CGROUP/blkio.throttle.write_bps_device" || die "could not throttle $dev"
+  done
+  echo "drives:  writes throttled to $DRIVE_SPEED MB/s each (blkio cgroup $THROTTLE_CGROUP)"
 }
 
 # bench_blank_targets: every target reads zeros again, and its pages are
@@ -344,7 +374,10 @@ bench_begin() {
 bench_start() {
   local base=$WORK/$RUN_NAME.$RUN_NO.$1
   shift
-  bench_spawn /usr/bin/time -v -o "$base.time" "$@" </dev/null >"$base.out" 2>"$base.err"
+  local enter=()
+  # shellcheck disable=SC2016  # expanded by the inner shell
+  [ -z "$THROTTLE_CGROUP" ] || enter=(sh -c 'echo $$ >"$0/cgroup.procs" && exec "$@"' "$THROTTLE_CGROUP")
+  bench_spawn "${enter[@]}" /usr/bin/time -v -o "$base.time" "$@" </dev/null >"$base.out" 2>"$base.err"
   RUN_PIDS+=("$SPAWNED")
   RUN_BASES+=("$base")
 }

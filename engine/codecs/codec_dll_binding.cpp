@@ -68,6 +68,7 @@ void BindAll(T_LOOKUP& l, T_ARCHIVE_ENTRY_POINTS& e)
     GM_BIND(l, e, archive_entry_pathname_utf8);
     GM_BIND(l, e, archive_entry_size);
     GM_BIND(l, e, archive_entry_filetype);
+    GM_BIND(l, e, archive_entry_is_data_encrypted);
 }
 
 #undef GM_BIND

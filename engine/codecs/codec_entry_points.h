@@ -162,4 +162,7 @@ struct T_ARCHIVE_ENTRY_POINTS {
     // mode_t on POSIX, unsigned short on Windows, int from libarchive 4: only
     // the bits under Archive::IFMT are read, which every one of them returns.
     unsigned (*archive_entry_filetype)(T_ARCHIVE_ENTRY* e) = nullptr;
+    // 1 when the entry's data are encrypted, 0 when not, -1 when the format
+    // cannot tell before the data are read.
+    int (*archive_entry_is_data_encrypted)(T_ARCHIVE_ENTRY* e) = nullptr;
 };

@@ -29,8 +29,10 @@ std::string ZipRefusal(IDeviceProvider& devices, const std::string& strPath)
     const T_DECODE_RESULT listed = ListZipArchive(*pFile, *pArchive, members);
     if (!listed.bOk && !EmptyZipArchive(*pFile))
         return FormatText("can't read %s: %s", strPath, DecodeFailureText(EImageFormat::Zip, listed));
-    if (ChooseZipImage(members)) return {};
-    return FormatText("can't read %s: %s", strPath, ZipChoiceRefusal(members));
+    const std::optional<size_t> nImage = ChooseZipImage(members);
+    if (!nImage) return FormatText("can't read %s: %s", strPath, ZipChoiceRefusal(members));
+    const std::string strRefusal = ZipImageRefusal(members[*nImage]);
+    return strRefusal.empty() ? std::string() : FormatText("can't read %s: %s", strPath, strRefusal);
 }
 
 // The first bytes of a regular file, fewer when it is shorter; none when it

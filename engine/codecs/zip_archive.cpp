@@ -49,7 +49,8 @@ T_DECODE_RESULT CZipArchive::Next(T_ZIP_MEMBER& member, bool& bEnd)
     const int64_t nSize = m_archive.archive_entry_size(pEntry);
     const unsigned nType = m_archive.archive_entry_filetype(pEntry) & Archive::IFMT;
     member = T_ZIP_MEMBER{pszName ? pszName : "", nSize > 0 ? static_cast<uint64_t>(nSize) : 0,
-                          nType == Archive::IFDIR, nType == Archive::IFREG};
+                          nType == Archive::IFDIR, nType == Archive::IFREG,
+                          m_archive.archive_entry_is_data_encrypted(pEntry) == 1};
     return T_DECODE_RESULT{};
 }
 

@@ -46,6 +46,14 @@ std::optional<size_t> ChooseZipImage(const std::vector<T_ZIP_MEMBER>& members)
     return static_cast<size_t>(pImage - members.data());
 }
 
+std::string ZipImageRefusal(const T_ZIP_MEMBER& image)
+{
+    if (!image.bEncrypted) return {};
+    return FormatText("its image file, %s, is encrypted (the archive has a password), and encrypted zip files "
+                      "cannot be read here.\n",
+                      image.strName);
+}
+
 std::string ZipChoiceRefusal(const std::vector<T_ZIP_MEMBER>& members)
 {
     const std::vector<const T_ZIP_MEMBER*> files = FilesOf(members);

@@ -16,6 +16,7 @@ struct T_ZIP_MEMBER {
     uint64_t nSize = 0;   // its data's size, as the directory gives it
     bool bFolder = false;
     bool bRegular = true;  // a regular file, not a link or another kind
+    bool bEncrypted = false;  // its data are encrypted (a zip with a password)
 };
 
 // The largest side file beside the image.
@@ -31,3 +32,7 @@ std::optional<size_t> ChooseZipImage(const std::vector<T_ZIP_MEMBER>& members);
 // line that starts "can't read IMAGE: ", ending in a line feed: the rule,
 // then one line per file (at most ZIP_FILES_LISTED, then how many more).
 std::string ZipChoiceRefusal(const std::vector<T_ZIP_MEMBER>& members);
+
+// Why the chosen image cannot be read, as the rest of such a line; empty
+// when it can be, as far as the directory tells.
+std::string ZipImageRefusal(const T_ZIP_MEMBER& image);

@@ -178,7 +178,8 @@ const T_ARCHIVE_ENTRY_POINTS* PlatformArchiveEntryPoints()
                          GM_ARCHIVE_ENTRY(archive_entry_pathname),
                          GM_ARCHIVE_ENTRY(archive_entry_pathname_utf8),
                          GM_ARCHIVE_ENTRY(archive_entry_size),
-                         GM_ARCHIVE_ENTRY(archive_entry_filetype)};
+                         GM_ARCHIVE_ENTRY(archive_entry_filetype),
+                         GM_ARCHIVE_ENTRY(archive_entry_is_data_encrypted)};
 #undef GM_ARCHIVE_ENTRY
     return &entry;
 }

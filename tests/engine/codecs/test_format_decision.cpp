@@ -8,6 +8,7 @@
 #include "engine/codecs/format_decision.h"
 #include "engine/codecs/zip_member_choice.h"
 #include "tests/engine/codecs/zip_test_archive.h"
+#include "tests/engine/test_helpers.h"
 #include "tests/support/temp_dir.h"
 
 namespace {
@@ -154,6 +155,26 @@ TEST(FormatDecision, AZipImageIsItsOneImageFileAndAnyOtherArchiveIsRefusedWithWh
     EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), strPath, EFormatAsk::ByName).look.strRefusal,
               "can't read " + strPath + ": the zip data are damaged: its directory, at the end of the file, cannot be "
                                         "read (Unrecognized archive format).\n");
+}
+
+// An archive with a password is refused before anything is asked, not at
+// its first read, with the drives already taken; the pattern is readable
+// where only a side file is encrypted.
+TEST(FormatDecision, AZipImageWithAPasswordIsRefusedByName)
+{
+    CTempDir dir;
+    const std::string strPath = dir.File("disk.zip");
+    for (const char* pszMethod : {"zip:encryption=zipcrypt", "zip:encryption=aes256"}) {
+        SCOPED_TRACE(pszMethod);
+        WriteWholeFile(strPath, MakeZip({{"README.txt", {'r'}}, {"disk.img", Pattern(5000, 1)}}, pszMethod, "pw"));
+        EXPECT_EQ(DecideImageFormat(GetPlatformDevices(), strPath, EFormatAsk::ByName).look.strRefusal,
+                  "can't read " + strPath +
+                      ": its image file, disk.img, is encrypted (the archive has a password), and encrypted zip "
+                      "files cannot be read here.\n");
+    }
+    std::vector<T_ZIP_MEMBER> members = {{"notes.txt", 10, false, true, true}, {"disk.img", 5000, false, true, false}};
+    EXPECT_EQ(ChooseZipImage(members), 1u);
+    EXPECT_EQ(ZipImageRefusal(members[1]), "");
 }
 
 }  // namespace
