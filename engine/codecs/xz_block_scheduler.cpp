@@ -9,10 +9,13 @@
 
 namespace {
 
-// What a block behind the head leaves free for the head: two chunks of
-// output the reader has not taken yet and two of input its worker has not.
-constexpr uint64_t HEAD_ROOM = 4 * CXzBlockScheduler::CHUNK;
+// The head takes without asking for the budget: a chunk of output while
+// the reader has fewer than HEAD_CHUNKS of it waiting, and compressed
+// bytes up to HEAD_CHUNKS chunks waiting for its worker. So it holds at most
+// HEAD_CHUNKS + 1 chunks of each (the one being filled, the one being
+// decoded) beside its decoder, which is what a block behind it leaves free.
 constexpr size_t HEAD_CHUNKS = 2;
+constexpr uint64_t HEAD_ROOM = 2 * (HEAD_CHUNKS + 1) * CXzBlockScheduler::CHUNK;
 
 }  // namespace
 
@@ -107,7 +110,7 @@ bool CXzBlockScheduler::InputRoom(size_t nBytes) const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_pFilling) return false;
-    if (IsHead(*m_pFilling) && m_pFilling->nInputQueued < HEAD_CHUNKS * CHUNK) return true;
+    if (IsHead(*m_pFilling) && m_pFilling->nInputQueued + nBytes <= HEAD_CHUNKS * CHUNK) return true;
     // Only into the blocks a worker could be decoding now.
     unsigned nUndone = 0;
     for (const auto& pItem : m_items) {
