@@ -10,12 +10,17 @@
 namespace {
 
 // The head takes without asking for the budget: a chunk of output while
-// the reader has fewer than HEAD_CHUNKS of it waiting, and compressed
-// bytes up to HEAD_CHUNKS chunks waiting for its worker. So it holds at most
-// HEAD_CHUNKS + 1 chunks of each (the one being filled, the one being
-// decoded) beside its decoder, which is what a block behind it leaves free.
+// the reader has fewer than HEAD_CHUNKS of it waiting, and a chunk of
+// input while fewer than HEAD_CHUNKS wait for its worker. So it holds at
+// most HEAD_CHUNKS + 1 chunks of each (with the one being filled, the one
+// being decoded) beside its decoder, which is what a block behind it
+// leaves free.
 constexpr size_t HEAD_CHUNKS = 2;
 constexpr uint64_t HEAD_ROOM = 2 * (HEAD_CHUNKS + 1) * CXzBlockScheduler::CHUNK;
+// Chunks given back are kept for the next ones, up to this many (still
+// held), so that the same memory goes round instead of through malloc,
+// whose arenas would keep more than the budget resident.
+constexpr size_t MAX_SPARE = 4;
 
 }  // namespace
 
@@ -55,7 +60,6 @@ struct CXzBlockScheduler::T_ITEM {
     T_BLOCK_HEADER header;
     bool bFiltersHeld = false;
     std::deque<std::vector<uint8_t>> input;
-    size_t nInputQueued = 0;
     bool bInputClosed = false;
     T_DECODE_RESULT inputFailure;  // why no more input comes, when it was cut off
     std::deque<std::vector<uint8_t>> output;
@@ -106,27 +110,32 @@ bool CXzBlockScheduler::AddBlock(T_BLOCK_HEADER& header, T_DECODE_RESULT& failur
     return true;
 }
 
-bool CXzBlockScheduler::InputRoom(size_t nBytes) const
+bool CXzBlockScheduler::InputRoom() const
 {
     const std::lock_guard<std::mutex> lock(m_mutex);
     if (!m_pFilling) return false;
-    if (IsHead(*m_pFilling) && m_pFilling->nInputQueued + nBytes <= HEAD_CHUNKS * CHUNK) return true;
+    if (IsHead(*m_pFilling) && m_pFilling->input.size() < HEAD_CHUNKS) return true;
     // Only into the blocks a worker could be decoding now.
     unsigned nUndone = 0;
     for (const auto& pItem : m_items) {
         if (pItem == m_pFilling) break;
         if (pItem->eKind == T_ITEM::EKind::Block && !pItem->bDone) ++nUndone;
     }
-    return nUndone < m_nWorkers && Fits(nBytes);
+    return nUndone < m_nWorkers && Fits(ChunkCost());
 }
 
-void CXzBlockScheduler::AddInput(std::vector<uint8_t> bytes)
+void CXzBlockScheduler::AddInput(const uint8_t* pBytes, size_t nBytes)
 {
+    std::vector<uint8_t> chunk;
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        ChargeLocked(bytes.size());
-        m_pFilling->nInputQueued += bytes.size();
-        m_pFilling->input.push_back(std::move(bytes));
+        chunk = TakeChunk();
+    }
+    chunk.reserve(CHUNK);
+    chunk.assign(pBytes, pBytes + nBytes);
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        m_pFilling->input.push_back(std::move(chunk));
         Changed();
     }
     m_cvChange.notify_all();
@@ -199,7 +208,7 @@ CXzBlockScheduler::EHead CXzBlockScheduler::Take(uint8_t* pOut, size_t nOut, siz
         case T_ITEM::EKind::Failure: failure = head.result; return EHead::Failed;
         case T_ITEM::EKind::Block: break;
         }
-        size_t nReleased = 0;
+        bool bGaveBack = false;
         while (nTaken < nOut && !head.output.empty()) {
             const std::vector<uint8_t>& chunk = head.output.front();
             const size_t n = std::min(nOut - nTaken, chunk.size() - head.nOutputPos);
@@ -207,13 +216,13 @@ CXzBlockScheduler::EHead CXzBlockScheduler::Take(uint8_t* pOut, size_t nOut, siz
             nTaken += n;
             head.nOutputPos += n;
             if (head.nOutputPos == chunk.size()) {
-                nReleased += chunk.size();
+                GiveBackChunk(std::move(head.output.front()));
                 head.output.pop_front();
                 head.nOutputPos = 0;
+                bGaveBack = true;
             }
         }
-        if (nReleased) {
-            m_nHeld -= nReleased;
+        if (bGaveBack) {
             Changed();
             lock.unlock();
             m_cvChange.notify_all();
@@ -272,23 +281,34 @@ void CXzBlockScheduler::StartWorkers()
     }
 }
 
+// Each worker keeps its decoder from block to block, so that liblzma keeps
+// its dictionary (as long as the budget holds it; nRetained is charged).
 void CXzBlockScheduler::WorkerMain()
 {
-    while (const std::shared_ptr<T_ITEM> pItem = NextBlock()) {
+    T_LZMA_STREAM stream;
+    uint64_t nRetained = 0;
+    while (const std::shared_ptr<T_ITEM> pItem = NextBlock(nRetained)) {
         T_DECODE_RESULT result;
         try {
-            result = Decode(*pItem);
+            result = Decode(*pItem, stream);
         } catch (const std::bad_alloc&) {
             result = XzFailure(EDecodeFailure::NoMemory);
         }
-        Finish(*pItem, result);
+        if (Finish(*pItem, result)) {
+            m_lzma.lzma_end(&stream);
+            stream = T_LZMA_STREAM{};
+            Release(nRetained);
+            nRetained = 0;
+        }
     }
+    m_lzma.lzma_end(&stream);
 }
 
 // The earliest block no worker has taken, once the budget has room for its
-// decoder and a chunk of output (at once when it is the head). Null when
-// the scheduler stops.
-std::shared_ptr<CXzBlockScheduler::T_ITEM> CXzBlockScheduler::NextBlock()
+// decoder (beyond the one this worker keeps, nRetained, which it becomes)
+// and a chunk of output; at once when it is the head. Null when the
+// scheduler stops.
+std::shared_ptr<CXzBlockScheduler::T_ITEM> CXzBlockScheduler::NextBlock(uint64_t& nRetained)
 {
     TLock lock(m_mutex);
     std::shared_ptr<T_ITEM> pNext;
@@ -298,37 +318,36 @@ std::shared_ptr<CXzBlockScheduler::T_ITEM> CXzBlockScheduler::NextBlock()
             return p->eKind == T_ITEM::EKind::Block && !p->bTaken;
         });
         if (it == m_items.end()) return false;
-        if (!IsHead(**it) && !Fits((*it)->header.nDecoderMemory + CHUNK)) return false;
+        const uint64_t nMemory = (*it)->header.nDecoderMemory;
+        if (!IsHead(**it) && !Fits((nMemory > nRetained ? nMemory - nRetained : 0) + ChunkCost())) return false;
         pNext = *it;
         return true;
     });
     if (m_bStop) return nullptr;
     pNext->bTaken = true;
     ChargeLocked(pNext->header.nDecoderMemory);
+    m_nHeld -= nRetained;
+    nRetained = pNext->header.nDecoderMemory;
     m_stats.nMostDecoding = std::max(m_stats.nMostDecoding, ++m_nDecoding);
     return pNext;
 }
 
 // Decodes the whole block into chunks of output; the result is the
 // block's (or a stop's, Unusable, which no reader sees).
-T_DECODE_RESULT CXzBlockScheduler::Decode(T_ITEM& item)
+T_DECODE_RESULT CXzBlockScheduler::Decode(T_ITEM& item, T_LZMA_STREAM& stream)
 {
-    T_LZMA_STREAM stream;
     const int nStart = m_lzma.lzma_block_decoder(&stream, &item.header.block);
     m_lzma.lzma_filters_free(item.header.filters, nullptr);  // the decoder keeps what it needs of them
     item.bFiltersHeld = false;
-    if (nStart != Lzma::OK) {
-        m_lzma.lzma_end(&stream);
-        return LzmaFailure(nStart, "a block header names filters that cannot be used");
-    }
+    if (nStart != Lzma::OK) return LzmaFailure(nStart, "a block header names filters that cannot be used");
     std::vector<uint8_t> in, out;
     size_t nInPos = 0, nOutPos = 0;
     bool bLast = false;  // no input comes after in
     T_DECODE_RESULT result = XzFailure(EDecodeFailure::Unusable);
     for (;;) {
         if (nInPos == in.size() && !bLast) {
-            if (!in.empty()) Release(in.size());
-            in.clear();
+            if (in.capacity()) GiveBack(std::move(in));
+            in = {};
             nInPos = 0;
             if (!TakeInput(item, in, bLast)) break;
         }
@@ -369,12 +388,12 @@ T_DECODE_RESULT CXzBlockScheduler::Decode(T_ITEM& item)
             break;
         }
     }
-    if (!in.empty()) Release(in.size());
-    m_lzma.lzma_end(&stream);
+    if (in.capacity()) GiveBack(std::move(in));
+    if (out.capacity()) GiveBack(std::move(out));
     return result;
 }
 
-// The next piece of the block's input, waiting for the reader. bLast: no
+// The next chunk of the block's input, waiting for the reader. bLast: no
 // more comes after it (in may then be empty). False when stopping.
 bool CXzBlockScheduler::TakeInput(T_ITEM& item, std::vector<uint8_t>& in, bool& bLast)
 {
@@ -384,7 +403,6 @@ bool CXzBlockScheduler::TakeInput(T_ITEM& item, std::vector<uint8_t>& in, bool& 
     if (!item.input.empty()) {
         in = std::move(item.input.front());
         item.input.pop_front();
-        item.nInputQueued -= in.size();
         Changed();
     }
     bLast = item.bInputClosed && item.input.empty();
@@ -393,47 +411,63 @@ bool CXzBlockScheduler::TakeInput(T_ITEM& item, std::vector<uint8_t>& in, bool& 
     return true;
 }
 
-// A chunk of output, charged: at once for the head while the reader has
-// not fallen two chunks behind it, otherwise when the budget has room.
-// False when stopping.
+// A chunk of output: at once for the head while the reader has fewer
+// than HEAD_CHUNKS of its output waiting, otherwise when the budget has
+// room. False when stopping.
 bool CXzBlockScheduler::AllocateOutput(T_ITEM& item, std::vector<uint8_t>& out)
 {
     {
         TLock lock(m_mutex);
         m_cvChange.wait(lock, [&] {
-            return m_bStop || (IsHead(item) && item.output.size() < HEAD_CHUNKS) || Fits(CHUNK);
+            return m_bStop || (IsHead(item) && item.output.size() < HEAD_CHUNKS) || Fits(ChunkCost());
         });
         if (m_bStop) return false;
-        ChargeLocked(CHUNK);
+        out = TakeChunk();
     }
-    out.resize(CHUNK);  // (a failure to allocate is the worker's NoMemory; the charge goes with the item)
+    out.resize(CHUNK);  // (a failure to allocate is the worker's NoMemory)
     return true;
 }
 
-// Queues the decoded bytes for the reader; an empty chunk is dropped.
+// Queues the decoded bytes for the reader; an empty chunk goes back.
 void CXzBlockScheduler::PutOutput(T_ITEM& item, std::vector<uint8_t>& out)
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
-        m_nHeld -= CHUNK - out.size();
-        if (!out.empty()) item.output.push_back(std::move(out));
+        if (out.empty()) {
+            GiveBackChunk(std::move(out));
+        } else {
+            item.output.push_back(std::move(out));
+        }
         Changed();
     }
     out = {};
     m_cvChange.notify_all();
 }
 
-void CXzBlockScheduler::Finish(T_ITEM& item, const T_DECODE_RESULT& result)
+void CXzBlockScheduler::GiveBack(std::vector<uint8_t> chunk)
+{
+    {
+        const std::lock_guard<std::mutex> lock(m_mutex);
+        GiveBackChunk(std::move(chunk));
+        Changed();
+    }
+    m_cvChange.notify_all();
+}
+
+// The block is done. True when its worker is to let its decoder's memory
+// go: after a failure, or when keeping it would hold more than the budget.
+bool CXzBlockScheduler::Finish(T_ITEM& item, const T_DECODE_RESULT& result)
 {
     {
         const std::lock_guard<std::mutex> lock(m_mutex);
         item.result = result;
         item.bDone = true;
-        m_nHeld -= item.header.nDecoderMemory;
         --m_nDecoding;
         Changed();
     }
     m_cvChange.notify_all();
+    const std::lock_guard<std::mutex> lock(m_mutex);
+    return !result.bOk || m_nHeld > m_nBudget;
 }
 
 // ---- the budget (under the lock) -------------------------------------------
@@ -451,6 +485,34 @@ bool CXzBlockScheduler::Fits(uint64_t nBytes) const
     if (!m_items.empty() && m_items.front()->eKind == T_ITEM::EKind::Block && !m_items.front()->bTaken)
         nReserve += m_items.front()->header.nDecoderMemory;
     return m_nHeld + nBytes + nReserve <= m_nBudget;
+}
+
+// A chunk to fill: a spare one, or a new one charged (empty, its memory
+// reserved by the caller outside the lock).
+std::vector<uint8_t> CXzBlockScheduler::TakeChunk()
+{
+    if (m_spare.empty()) {
+        ChargeLocked(CHUNK);
+        return {};
+    }
+    std::vector<uint8_t> chunk = std::move(m_spare.back());
+    m_spare.pop_back();
+    return chunk;
+}
+
+void CXzBlockScheduler::GiveBackChunk(std::vector<uint8_t> chunk)
+{
+    if (m_spare.size() < MAX_SPARE) {
+        chunk.clear();
+        m_spare.push_back(std::move(chunk));
+    } else {
+        m_nHeld -= CHUNK;
+    }
+}
+
+uint64_t CXzBlockScheduler::ChunkCost() const
+{
+    return m_spare.empty() ? CHUNK : 0;
 }
 
 void CXzBlockScheduler::ChargeLocked(uint64_t nBytes)

@@ -6,9 +6,9 @@
 // blocks one whole block each, earliest first; the reader takes the decoded
 // bytes out in order from the item at the head of the queue.
 //
-// Everything held (each started block's decoder state with its dictionary,
-// compressed bytes waiting for a worker, decoded bytes waiting for the
-// reader) is charged to one budget. A block behind the head gets a decoder,
+// Everything held (each worker's decoder state with its dictionary, the
+// chunks of compressed bytes waiting for a worker and of decoded bytes
+// waiting for the reader, a few spare chunks) is charged to one budget. A block behind the head gets a decoder,
 // an output chunk or more input only while the budget has room for that
 // and for what the head may still need; the head never waits for the
 // budget (so a block that alone needs more than the budget still decodes,
@@ -76,10 +76,10 @@ public:
     // its filters. Starts the workers with the first one. False, with the
     // reason, when no worker could start.
     bool AddBlock(T_BLOCK_HEADER& header, T_DECODE_RESULT& failure);
-    // Whether nBytes more compressed bytes of the last block queued may be
-    // held now.
-    bool InputRoom(size_t nBytes) const;
-    void AddInput(std::vector<uint8_t> bytes);
+    // Whether a chunk more of compressed bytes (up to CHUNK of them) of the
+    // last block queued may be held now.
+    bool InputRoom() const;
+    void AddInput(const uint8_t* pBytes, size_t nBytes);
     // The last block has had all its bytes; or, with a failure, gets no more
     // and fails with it when its decoder runs out.
     void CloseInput(const T_DECODE_RESULT& result);
@@ -107,15 +107,19 @@ private:
 
     void StartWorkers();
     void WorkerMain();
-    std::shared_ptr<T_ITEM> NextBlock();
-    T_DECODE_RESULT Decode(T_ITEM& item);
+    std::shared_ptr<T_ITEM> NextBlock(uint64_t& nRetained);
+    T_DECODE_RESULT Decode(T_ITEM& item, T_LZMA_STREAM& stream);
     bool TakeInput(T_ITEM& item, std::vector<uint8_t>& in, bool& bLast);
     bool AllocateOutput(T_ITEM& item, std::vector<uint8_t>& out);
     void PutOutput(T_ITEM& item, std::vector<uint8_t>& out);
-    void Finish(T_ITEM& item, const T_DECODE_RESULT& result);
+    void GiveBack(std::vector<uint8_t> chunk);
+    bool Finish(T_ITEM& item, const T_DECODE_RESULT& result);
 
     bool IsHead(const T_ITEM& item) const;
     bool Fits(uint64_t nBytes) const;
+    std::vector<uint8_t> TakeChunk();
+    void GiveBackChunk(std::vector<uint8_t> chunk);
+    uint64_t ChunkCost() const;
     void ChargeLocked(uint64_t nBytes);
     void Changed();
 
@@ -127,6 +131,7 @@ private:
     std::condition_variable m_cvChange;
     std::deque<std::shared_ptr<T_ITEM>> m_items;  // in file order; the front is the head
     std::shared_ptr<T_ITEM> m_pFilling;           // the block the reader adds input to
+    std::vector<std::vector<uint8_t>> m_spare;    // chunks given back, for the next ones
     uint64_t m_nHeld = 0;
     uint64_t m_nChanges = 0;
     unsigned m_nDecoding = 0;

@@ -133,9 +133,8 @@ bool CXzContainerReader::StepBlockHeader()
 bool CXzContainerReader::StepBlockData()
 {
     const size_t nBytes = static_cast<size_t>(std::min<uint64_t>(Avail(), m_nBlockLeft));
-    if (!m_scheduler.InputRoom(nBytes)) return false;
-    const uint8_t* pFrom = m_pPiece.get() + m_nPiecePos;
-    m_scheduler.AddInput(std::vector<uint8_t>(pFrom, pFrom + nBytes));
+    if (!m_scheduler.InputRoom()) return false;
+    m_scheduler.AddInput(m_pPiece.get() + m_nPiecePos, nBytes);
     m_nPiecePos += nBytes;
     m_nBlockLeft -= nBytes;
     if (m_nBlockLeft == 0) {
