@@ -325,8 +325,8 @@ std::shared_ptr<CXzBlockScheduler::T_ITEM> CXzBlockScheduler::NextBlock(uint64_t
     });
     if (m_bStop) return nullptr;
     pNext->bTaken = true;
+    m_nHeld -= nRetained;  // liblzma reuses the decoder's memory where it can
     ChargeLocked(pNext->header.nDecoderMemory);
-    m_nHeld -= nRetained;
     nRetained = pNext->header.nDecoderMemory;
     m_stats.nMostDecoding = std::max(m_stats.nMostDecoding, ++m_nDecoding);
     return pNext;
@@ -455,7 +455,8 @@ void CXzBlockScheduler::GiveBack(std::vector<uint8_t> chunk)
 }
 
 // The block is done. True when its worker is to let its decoder's memory
-// go: after a failure, or when keeping it would hold more than the budget.
+// go: after a failure, or when keeping it would leave the head less than
+// its room within the budget.
 bool CXzBlockScheduler::Finish(T_ITEM& item, const T_DECODE_RESULT& result)
 {
     {
@@ -467,7 +468,7 @@ bool CXzBlockScheduler::Finish(T_ITEM& item, const T_DECODE_RESULT& result)
     }
     m_cvChange.notify_all();
     const std::lock_guard<std::mutex> lock(m_mutex);
-    return !result.bOk || m_nHeld > m_nBudget;
+    return !result.bOk || m_nHeld + HEAD_ROOM > m_nBudget;
 }
 
 // ---- the budget (under the lock) -------------------------------------------

@@ -25,10 +25,13 @@
 #include "engine/codecs/image_decoder.h"
 
 // The decoder's limits: the budget, and the worker threads (0: one per core,
-// at most MAX_WORKERS).
+// at most MAX_WORKERS). The whole program is to stay within 64 MiB beside
+// its block pool while it decodes; the program itself (code, stacks, the
+// engines' own buffers, the allocator's slack) takes a few MiB of them, the
+// decoder the rest.
 struct T_XZ_LIMITS {
     static constexpr unsigned MAX_WORKERS = 4;
-    uint64_t nBudget = 64ull << 20;
+    uint64_t nBudget = 56ull << 20;
     unsigned nWorkers = 0;
 };
 

@@ -1,11 +1,12 @@
 // xz images: the container is walked here and every block is decoded whole
 // by liblzma's block decoder. A file written in blocks that record their
 // sizes (xz -T) is decoded on up to one worker thread per core (at most
-// four), as many blocks at once as 64 MiB hold: each started block's
-// decoder and dictionary, and the bytes it has waiting in and out. The
-// block whose bytes are handed out next may go beyond that alone, so a
-// file whose every block needs more (xz -9's 64 MiB dictionary) decodes on
-// one thread. A block without its sizes (single-threaded xz) is decoded on
+// four), as many blocks at once as the budget holds (56 MiB, so that the
+// program stays within 64 MiB beside its block pool): each worker's
+// decoder and dictionary, and the bytes waiting in and out. The block
+// whose bytes are handed out next may go beyond that alone, so a file
+// whose every block needs more (xz -9's 64 MiB dictionary) decodes one
+// block at a time. A block without its sizes (single-threaded xz) is decoded on
 // this thread when its turn comes. Several streams one after another, with
 // their padding, are one image, as xz -d takes them; every block's check
 // value and sizes, every stream's index and footer are verified, and bytes
