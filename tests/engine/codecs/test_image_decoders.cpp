@@ -668,6 +668,35 @@ TEST_F(XzDecoderTest, WhatFollowsTheLastStreamIsCheckedAsXzChecksIt)
     }
 }
 
+// The file's first bytes: an empty file and a stream of no blocks are
+// images of 0 bytes; anything else that is not a whole stream header fails.
+TEST_F(XzDecoderTest, TheStreamHeaderDecidesWhatTheFileIs)
+{
+    const TBytes empty = XzStream({}, {{BLOCK}}).bytes;
+    TBytes badCrc = empty;
+    badCrc[8] ^= 0x01;
+    const struct {
+        const char* pszName;
+        TBytes file;
+        EDecodeFailure eFailure;  // None: an image of 0 bytes
+    } cases[] = {
+        {"an empty file", {}, EDecodeFailure::None},
+        {"a stream of no blocks", empty, EDecodeFailure::None},
+        {"a stream header cut short", TBytes(empty.begin(), empty.begin() + 7), EDecodeFailure::Truncated},
+        {"a stream header whose check fails", badCrc, EDecodeFailure::Damaged},
+        {"a file that is not xz", TBytes(40, 'x'), EDecodeFailure::NotThisFormat},
+        {"a few bytes that are not xz", {'P', 'K'}, EDecodeFailure::NotThisFormat},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        const auto pDecoder = Open(c.file);
+        TBytes got;
+        EXPECT_EQ(ReadAll(*pDecoder, got, {BLOCK}).eFailure, c.eFailure);
+        EXPECT_TRUE(got.empty());
+        EXPECT_EQ(pDecoder->CompressedBytes(), c.file.size());
+    }
+}
+
 // The budget holds everything the decoder keeps, and blocks decode at once
 // as far as it allows: a budget with room for two blocks' decoders and
 // their chunks decodes two blocks at once, one without room decodes them
