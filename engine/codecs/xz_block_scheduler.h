@@ -42,6 +42,7 @@ struct T_XZ_STATS {
     unsigned nMostDecoding = 0;
 };
 
+// A failure of the xz decoder (no system error code).
 T_DECODE_RESULT XzFailure(EDecodeFailure eFailure, std::string strDetail = {});
 // liblzma's result as our failure; pszDamage says what DATA_ERROR means at
 // the call that returned it.
