@@ -24,9 +24,21 @@ void Bind(T_LOOKUP& lookup, const char* pszName, F& pfn, bool bRequired)
 
 void BindAll(T_LOOKUP& l, T_LZMA_ENTRY_POINTS& e)
 {
-    GM_BIND(l, e, lzma_stream_decoder_mt);
     GM_BIND(l, e, lzma_code);
     GM_BIND(l, e, lzma_end);
+    GM_BIND(l, e, lzma_stream_header_decode);
+    GM_BIND(l, e, lzma_stream_footer_decode);
+    GM_BIND(l, e, lzma_stream_flags_compare);
+    GM_BIND(l, e, lzma_block_header_decode);
+    GM_BIND(l, e, lzma_block_decoder);
+    GM_BIND(l, e, lzma_block_unpadded_size);
+    GM_BIND(l, e, lzma_filters_free);
+    GM_BIND(l, e, lzma_raw_decoder_memusage);
+    GM_BIND(l, e, lzma_index_hash_init);
+    GM_BIND(l, e, lzma_index_hash_append);
+    GM_BIND(l, e, lzma_index_hash_decode);
+    GM_BIND(l, e, lzma_index_hash_size);
+    GM_BIND(l, e, lzma_index_hash_end);
 }
 
 void BindAll(T_LOOKUP& l, T_ZSTD_ENTRY_POINTS& e)

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-// liblzma (lzma.h, 5.4 or later for the multi-threaded decoder).
+// liblzma (lzma.h, 5.4 or later for lzma_filters_free).
 struct T_LZMA_STREAM {
     const uint8_t* next_in = nullptr;
     size_t avail_in = 0;
@@ -28,38 +28,75 @@ struct T_LZMA_STREAM {
     int reserved_enum[2] = {};
 };
 
-// lzma_mt: the multi-threaded decoder's options.
-struct T_LZMA_MT {
-    uint32_t flags = 0;
-    uint32_t threads = 0;
-    uint64_t block_size = 0;
-    uint32_t timeout = 0;
-    uint32_t preset = 0;
-    const void* filters = nullptr;
+// lzma_stream_flags: a stream header's or footer's fields.
+struct T_LZMA_STREAM_FLAGS {
+    uint32_t version = 0;
+    uint64_t backward_size = 0;
     int check = 0;
-    int reserved_enum[3] = {};
-    uint32_t reserved_int[4] = {};
-    uint64_t memlimit_threading = 0;
-    uint64_t memlimit_stop = 0;
-    uint64_t reserved_int7 = 0;
-    uint64_t reserved_int8 = 0;
-    void* reserved_ptr[4] = {};
+    int reserved_enum[4] = {};
+    unsigned char reserved_bool[8] = {};
+    uint32_t reserved_int[2] = {};
 };
+
+// lzma_filter: one filter of a block's chain; the chain ends with an id of
+// Lzma::VLI_UNKNOWN.
+struct T_LZMA_FILTER {
+    uint64_t id = 0;
+    void* options = nullptr;
+};
+
+// lzma_block: a block header's fields, and the block decoder's options.
+struct T_LZMA_BLOCK {
+    uint32_t version = 0;
+    uint32_t header_size = 0;
+    int check = 0;
+    uint64_t compressed_size = 0;
+    uint64_t uncompressed_size = 0;
+    T_LZMA_FILTER* filters = nullptr;
+    uint8_t raw_check[64] = {};
+    void* reserved_ptr[3] = {};
+    uint32_t reserved_int[2] = {};
+    uint64_t reserved_vli[6] = {};
+    int reserved_enum[4] = {};
+    unsigned char ignore_check = 0;
+    unsigned char reserved_bool[7] = {};
+};
+
+struct T_LZMA_INDEX_HASH;  // lzma_index_hash, opaque
 
 namespace Lzma {
 // lzma_ret
-constexpr int OK = 0, STREAM_END = 1, MEM_ERROR = 5, MEMLIMIT_ERROR = 6, FORMAT_ERROR = 7, OPTIONS_ERROR = 8,
-              DATA_ERROR = 9, BUF_ERROR = 10;
+constexpr int OK = 0, STREAM_END = 1, UNSUPPORTED_CHECK = 3, MEM_ERROR = 5, MEMLIMIT_ERROR = 6, FORMAT_ERROR = 7,
+              OPTIONS_ERROR = 8, DATA_ERROR = 9, BUF_ERROR = 10;
 // lzma_action
 constexpr int RUN = 0, FINISH = 3;
-// decoder flags
-constexpr uint32_t CONCATENATED = 0x08;
+// The vli that stands for "not recorded" (a size a block header leaves out).
+constexpr uint64_t VLI_UNKNOWN = UINT64_MAX;
+// A stream header's and footer's length; the longest filter chain.
+constexpr size_t STREAM_HEADER_SIZE = 12, FILTERS_MAX = 4;
 }  // namespace Lzma
 
+// The block-level calls: the xz decoder parses the container itself and
+// decodes whole blocks on threads of its own (xz_decoder.cpp). The
+// allocator arguments are always null (malloc and free).
 struct T_LZMA_ENTRY_POINTS {
-    int (*lzma_stream_decoder_mt)(T_LZMA_STREAM* strm, const T_LZMA_MT* options) = nullptr;
     int (*lzma_code)(T_LZMA_STREAM* strm, int action) = nullptr;
     void (*lzma_end)(T_LZMA_STREAM* strm) = nullptr;
+    int (*lzma_stream_header_decode)(T_LZMA_STREAM_FLAGS* options, const uint8_t* in) = nullptr;
+    int (*lzma_stream_footer_decode)(T_LZMA_STREAM_FLAGS* options, const uint8_t* in) = nullptr;
+    int (*lzma_stream_flags_compare)(const T_LZMA_STREAM_FLAGS* a, const T_LZMA_STREAM_FLAGS* b) = nullptr;
+    int (*lzma_block_header_decode)(T_LZMA_BLOCK* block, const void* allocator, const uint8_t* in) = nullptr;
+    int (*lzma_block_decoder)(T_LZMA_STREAM* strm, T_LZMA_BLOCK* block) = nullptr;
+    uint64_t (*lzma_block_unpadded_size)(const T_LZMA_BLOCK* block) = nullptr;
+    void (*lzma_filters_free)(T_LZMA_FILTER* filters, const void* allocator) = nullptr;
+    uint64_t (*lzma_raw_decoder_memusage)(const T_LZMA_FILTER* filters) = nullptr;
+    T_LZMA_INDEX_HASH* (*lzma_index_hash_init)(T_LZMA_INDEX_HASH* index_hash, const void* allocator) = nullptr;
+    int (*lzma_index_hash_append)(T_LZMA_INDEX_HASH* index_hash, uint64_t unpadded_size,
+                                  uint64_t uncompressed_size) = nullptr;
+    int (*lzma_index_hash_decode)(T_LZMA_INDEX_HASH* index_hash, const uint8_t* in, size_t* in_pos,
+                                  size_t in_size) = nullptr;
+    uint64_t (*lzma_index_hash_size)(const T_LZMA_INDEX_HASH* index_hash) = nullptr;
+    void (*lzma_index_hash_end)(T_LZMA_INDEX_HASH* index_hash, const void* allocator) = nullptr;
 };
 
 // libzstd (zstd.h, zstd_errors.h).

@@ -12,5 +12,5 @@ const T_BZIP2_ENTRY_POINTS* PlatformBzip2EntryPoints();
 const T_ARCHIVE_ENTRY_POINTS* PlatformArchiveEntryPoints();
 std::string PlatformCodecLibraryFileName(ECodecLibrary eLibrary);
 // Why an absent library could not be used although its file was found
-// ("C:\tools\liblzma.dll lacks lzma_stream_decoder_mt"); empty otherwise.
+// ("C:\tools\liblzma.dll lacks lzma_block_decoder"); empty otherwise.
 std::string PlatformCodecLibraryProblem(ECodecLibrary eLibrary);

@@ -25,19 +25,32 @@ GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, next_out);
 GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, avail_out);
 GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, internal);
 GM_SAME_LAYOUT(T_LZMA_STREAM, lzma_stream, seek_pos);
-static_assert(sizeof(T_LZMA_MT) == sizeof(lzma_mt));
-GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, flags);
-GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, threads);
-GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, timeout);
-GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, filters);
-GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, memlimit_threading);
-GM_SAME_LAYOUT(T_LZMA_MT, lzma_mt, memlimit_stop);
+static_assert(sizeof(T_LZMA_STREAM_FLAGS) == sizeof(lzma_stream_flags));
+GM_SAME_LAYOUT(T_LZMA_STREAM_FLAGS, lzma_stream_flags, backward_size);
+GM_SAME_LAYOUT(T_LZMA_STREAM_FLAGS, lzma_stream_flags, check);
+static_assert(offsetof(T_LZMA_STREAM_FLAGS, reserved_bool) == offsetof(lzma_stream_flags, reserved_bool1) &&
+              offsetof(T_LZMA_STREAM_FLAGS, reserved_int) == offsetof(lzma_stream_flags, reserved_int1));
+static_assert(sizeof(T_LZMA_FILTER) == sizeof(lzma_filter));
+GM_SAME_LAYOUT(T_LZMA_FILTER, lzma_filter, options);
+static_assert(sizeof(T_LZMA_BLOCK) == sizeof(lzma_block));
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, header_size);
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, check);
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, compressed_size);
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, uncompressed_size);
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, filters);
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, raw_check);
+static_assert(offsetof(T_LZMA_BLOCK, reserved_vli) == offsetof(lzma_block, reserved_int3) &&
+              offsetof(T_LZMA_BLOCK, reserved_enum) == offsetof(lzma_block, reserved_enum1));
+GM_SAME_LAYOUT(T_LZMA_BLOCK, lzma_block, ignore_check);
 static_assert(sizeof(lzma_ret) == sizeof(int) && sizeof(lzma_action) == sizeof(int));
-static_assert(Lzma::OK == LZMA_OK && Lzma::STREAM_END == LZMA_STREAM_END && Lzma::MEM_ERROR == LZMA_MEM_ERROR &&
+static_assert(sizeof(lzma_check) == sizeof(int) && sizeof(lzma_bool) == sizeof(unsigned char));
+static_assert(Lzma::OK == LZMA_OK && Lzma::STREAM_END == LZMA_STREAM_END &&
+              Lzma::UNSUPPORTED_CHECK == LZMA_UNSUPPORTED_CHECK && Lzma::MEM_ERROR == LZMA_MEM_ERROR &&
               Lzma::MEMLIMIT_ERROR == LZMA_MEMLIMIT_ERROR && Lzma::FORMAT_ERROR == LZMA_FORMAT_ERROR &&
               Lzma::OPTIONS_ERROR == LZMA_OPTIONS_ERROR && Lzma::DATA_ERROR == LZMA_DATA_ERROR &&
-              Lzma::BUF_ERROR == LZMA_BUF_ERROR && Lzma::RUN == LZMA_RUN && Lzma::FINISH == LZMA_FINISH &&
-              Lzma::CONCATENATED == LZMA_CONCATENATED);
+              Lzma::BUF_ERROR == LZMA_BUF_ERROR && Lzma::RUN == LZMA_RUN && Lzma::FINISH == LZMA_FINISH);
+static_assert(Lzma::VLI_UNKNOWN == LZMA_VLI_UNKNOWN && Lzma::STREAM_HEADER_SIZE == LZMA_STREAM_HEADER_SIZE &&
+              Lzma::FILTERS_MAX == LZMA_FILTERS_MAX && sizeof(T_LZMA_BLOCK::raw_check) == LZMA_CHECK_SIZE_MAX);
 
 static_assert(sizeof(T_ZSTD_IN_BUFFER) == sizeof(ZSTD_inBuffer) && sizeof(T_ZSTD_OUT_BUFFER) == sizeof(ZSTD_outBuffer));
 GM_SAME_LAYOUT(T_ZSTD_IN_BUFFER, ZSTD_inBuffer, pos);
@@ -73,13 +86,70 @@ F As(G* pfn)
 
 }  // namespace
 
+// ---- liblzma ---------------------------------------------------------------
+// Each entry point's type is checked against liblzma's declaration: our
+// structs stand for theirs, int for their enums of the same size, and
+// const void* for the allocator.
+namespace {
+
+template <class Ours, class Theirs>
+struct TLzmaSame : std::is_same<Ours, Theirs> {};
+template <class Theirs>
+struct TLzmaSame<int, Theirs> : std::bool_constant<std::is_enum_v<Theirs> && sizeof(Theirs) == sizeof(int)> {};
+template <>
+struct TLzmaSame<const void*, const lzma_allocator*> : std::true_type {};
+template <>
+struct TLzmaSame<T_LZMA_STREAM, lzma_stream> : std::true_type {};
+template <>
+struct TLzmaSame<T_LZMA_STREAM_FLAGS, lzma_stream_flags> : std::true_type {};
+template <>
+struct TLzmaSame<T_LZMA_BLOCK, lzma_block> : std::true_type {};
+template <>
+struct TLzmaSame<T_LZMA_FILTER, lzma_filter> : std::true_type {};
+template <>
+struct TLzmaSame<T_LZMA_INDEX_HASH, lzma_index_hash> : std::true_type {};
+template <class Ours, class Theirs>
+struct TLzmaSame<Ours*, Theirs*> : TLzmaSame<Ours, Theirs> {};
+template <class Ours, class Theirs>
+struct TLzmaSame<const Ours, const Theirs> : TLzmaSame<Ours, Theirs> {};
+template <class R, class... A, class S, class... B>
+struct TLzmaSame<R (*)(A...), S (*)(B...) noexcept>
+    : std::bool_constant<sizeof...(A) == sizeof...(B) && TLzmaSame<R, S>::value && (TLzmaSame<A, B>::value && ...)> {};
+
+}  // namespace
+
+// (liblzma's declarations carry attributes, pure and warn_unused_result,
+// that a template argument drops.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wignored-attributes"
 const T_LZMA_ENTRY_POINTS* PlatformLzmaEntryPoints()
 {
     using T = T_LZMA_ENTRY_POINTS;
-    static const T entry{As<decltype(T::lzma_stream_decoder_mt)>(&::lzma_stream_decoder_mt),
-                         As<decltype(T::lzma_code)>(&::lzma_code), As<decltype(T::lzma_end)>(&::lzma_end)};
+#define GM_LZMA_ENTRY(name)                                                                        \
+    [] {                                                                                           \
+        static_assert(TLzmaSame<decltype(T::name), decltype(&::name)>::value,                      \
+                      #name " is declared otherwise in liblzma's headers");                        \
+        return As<decltype(T::name)>(&::name);                                                     \
+    }()
+    static const T entry{GM_LZMA_ENTRY(lzma_code),
+                         GM_LZMA_ENTRY(lzma_end),
+                         GM_LZMA_ENTRY(lzma_stream_header_decode),
+                         GM_LZMA_ENTRY(lzma_stream_footer_decode),
+                         GM_LZMA_ENTRY(lzma_stream_flags_compare),
+                         GM_LZMA_ENTRY(lzma_block_header_decode),
+                         GM_LZMA_ENTRY(lzma_block_decoder),
+                         GM_LZMA_ENTRY(lzma_block_unpadded_size),
+                         GM_LZMA_ENTRY(lzma_filters_free),
+                         GM_LZMA_ENTRY(lzma_raw_decoder_memusage),
+                         GM_LZMA_ENTRY(lzma_index_hash_init),
+                         GM_LZMA_ENTRY(lzma_index_hash_append),
+                         GM_LZMA_ENTRY(lzma_index_hash_decode),
+                         GM_LZMA_ENTRY(lzma_index_hash_size),
+                         GM_LZMA_ENTRY(lzma_index_hash_end)};
+#undef GM_LZMA_ENTRY
     return &entry;
 }
+#pragma GCC diagnostic pop
 
 const T_ZSTD_ENTRY_POINTS* PlatformZstdEntryPoints()
 {

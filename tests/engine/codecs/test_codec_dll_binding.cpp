@@ -21,7 +21,7 @@ TEST(CodecDllBinding, ALibraryIsBoundOnlyWithEveryEntryPointEachUnderItsName)
 
     const T_CODEC_BINDING<T_LZMA_ENTRY_POINTS> lzma = BindLzmaLibrary({PARTIAL});
     EXPECT_FALSE(lzma.bBound);
-    EXPECT_TRUE(lzma.entry.lzma_stream_decoder_mt == nullptr && lzma.entry.lzma_code == nullptr);
+    EXPECT_TRUE(lzma.entry.lzma_block_decoder == nullptr && lzma.entry.lzma_code == nullptr);
     EXPECT_EQ(lzma.strProblem, PARTIAL + " lacks lzma_end");
 
     const T_CODEC_BINDING<T_ZSTD_ENTRY_POINTS> zstd = BindZstdLibrary({"gm-no-such-library"});
