@@ -32,3 +32,9 @@ uint32_t JobBlockCount(uint32_t nAskedMiB, uint64_t nAvailableMiB);
 // The memory the machine can give the job's blocks right now, in MiB; 0
 // when it cannot be told (the platform's answer: posix/, win32/).
 uint64_t AvailableMemoryMiB();
+
+// Makes every large buffer (a block of the pool, a decoder's chunk or
+// dictionary) come from the system and go back to it when freed, so that
+// what the program keeps resident is what it holds, not what an allocator
+// keeps for later. Call it in main, before any thread starts.
+void ReturnLargeBuffersToSystem();

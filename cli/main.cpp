@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/cli_args.h"
+#include "cli/cli_buffer.h"
 #include "cli/cli_commands.h"
 #include "cli/cli_inventory.h"
 #include "cli/cli_output.h"
@@ -18,7 +19,9 @@ int main(int argc, char** argv)
         WriteOut(EStream::Error, "gravelmoor-cli: can't open the null device for a closed standard stream.\n");
         return 1;
     }
-    UseUserLocale();  // before any thread starts
+    // Both before any thread starts.
+    ReturnLargeBuffersToSystem();
+    UseUserLocale();
     PrepareConsole();
     const std::vector<std::string> args = GetUtf8Arguments(argc, argv);
     const T_PARSE_RESULT parsed = ParseCliArgs(args);

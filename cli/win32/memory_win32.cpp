@@ -13,3 +13,7 @@ uint64_t AvailableMemoryMiB()
     if (!::GlobalMemoryStatusEx(&status)) return 0;
     return std::min(status.ullAvailPhys, status.ullAvailVirtual) / (1024 * 1024);
 }
+
+// The Windows heap already gives blocks of this size their own virtual
+// memory and returns it when they are freed.
+void ReturnLargeBuffersToSystem() {}
