@@ -68,7 +68,7 @@ for image in one-block.xz blocks.xz frame.zst threads.zst stream.bz2; do
   size=$(stat -c %s "$IMG")
   head -c $((size * 3 / 5)) "$IMG" >"$WORK/cut-$image"
   cp "$IMG" "$WORK/flipped-$image"
-  printf '\x55' | dd of="$WORK/flipped-$image" bs=1 seek=$((size / 2)) conv=notrunc status=none
+  flip "$WORK/flipped-$image" $((size / 2))
   for bad in "cut-$image" "flipped-$image"; do
     run_cli "$bad-write" write --yes "$WORK/$bad" "$LOOP_B"
     gave_up "$bad-write"
@@ -163,7 +163,7 @@ expect two-images 1 "[ERROR] can't read $WORK/two.zip: a zip image must hold one
 if [ -s "$ERR" ]; then fail "two-images: something was asked: $(cat "$ERR")"; else pass "two-images: nothing asked"; fi
 size=$(stat -c %s "$WORK/readme.zip")
 cp "$WORK/readme.zip" "$WORK/flipped.zip"
-printf '\x55\xAA' | dd of="$WORK/flipped.zip" bs=1 seek=$((size / 2)) conv=notrunc status=none
+flip "$WORK/flipped.zip" $((size / 2))
 run_cli flipped.zip-write write --yes "$WORK/flipped.zip" "$LOOP_B"
 gave_up flipped.zip-write
 # (its CRC-32 is checked at the member's end: the compare may find the

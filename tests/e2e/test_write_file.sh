@@ -32,7 +32,11 @@ run_cli write --yes --verify image.gmi d1.bin d2.bin || fail "write --verify exi
 cmp -s image.gmi d1.bin && cmp -s image.gmi d2.bin || fail "a drive differs from the image"
 has_line "  d1.bin - DISK WRITE=OK, VERIFY=OK" && has_line "  d2.bin - DISK WRITE=OK, VERIFY=OK" || fail "no OK summary: $(cat out.txt)"
 
-printf 'X' | dd of=d2.bin bs=1 seek=2000000 conv=notrunc status=none
+# One byte made other than it was (the image is random: a fixed byte would
+# be the same as the image's one time in 256).
+byte=$(od -An -tu1 -j 2000000 -N 1 d2.bin | tr -d ' ')
+printf "\\$(printf '%03o' $(( byte ^ 0xff )))" | dd of=d2.bin bs=1 seek=2000000 conv=notrunc status=none
+cmp -s image.gmi d2.bin && fail "the drive was not changed"
 rc=0; run_cli verify image.gmi d1.bin d2.bin || rc=$?
 [ "$rc" -eq 1 ] || fail "verify of a changed drive exited $rc, not 1"
 has_line "  d1.bin - VERIFY=OK" && has_line "  d2.bin - VERIFY=NG" || fail "wrong summary: $(cat out.txt)"
