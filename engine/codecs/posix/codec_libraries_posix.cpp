@@ -86,6 +86,16 @@ F As(G* pfn)
 
 }  // namespace
 
+// The table T's entry point NAME, its type checked against the library's
+// own declaration: SAME<ours, theirs>::value says whether our declaration
+// stands for theirs; LIBRARY names the headers in the message.
+#define GM_CHECKED_ENTRY(SAME, LIBRARY, NAME)                                  \
+    [] {                                                                       \
+        static_assert(SAME<decltype(T::NAME), decltype(&::NAME)>::value,       \
+                      #NAME " is declared otherwise in " LIBRARY "'s headers"); \
+        return As<decltype(T::NAME)>(&::NAME);                                 \
+    }()
+
 // ---- liblzma ---------------------------------------------------------------
 // Each entry point's type is checked against liblzma's declaration: our
 // structs stand for theirs, int for their enums of the same size, and
@@ -125,12 +135,7 @@ struct TLzmaSame<R (*)(A...), S (*)(B...) noexcept>
 const T_LZMA_ENTRY_POINTS* PlatformLzmaEntryPoints()
 {
     using T = T_LZMA_ENTRY_POINTS;
-#define GM_LZMA_ENTRY(name)                                                                        \
-    [] {                                                                                           \
-        static_assert(TLzmaSame<decltype(T::name), decltype(&::name)>::value,                      \
-                      #name " is declared otherwise in liblzma's headers");                        \
-        return As<decltype(T::name)>(&::name);                                                     \
-    }()
+#define GM_LZMA_ENTRY(name) GM_CHECKED_ENTRY(TLzmaSame, "liblzma", name)
     static const T entry{GM_LZMA_ENTRY(lzma_code),
                          GM_LZMA_ENTRY(lzma_end),
                          GM_LZMA_ENTRY(lzma_stream_header_decode),
@@ -219,6 +224,8 @@ template <class R, class... A>
 struct TTheirs<R (*)(A...)> {
     using type = typename TTheirs<R>::type (*)(typename TTheirs<A>::type...);
 };
+template <class Ours, class Theirs>
+struct TArchiveSame : std::is_same<typename TTheirs<Ours>::type, Theirs> {};
 
 static_assert(Archive::END == ARCHIVE_EOF && Archive::OK == ARCHIVE_OK && Archive::WARN == ARCHIVE_WARN &&
               Archive::FAILED == ARCHIVE_FAILED && Archive::FATAL == ARCHIVE_FATAL);
@@ -229,12 +236,7 @@ static_assert(Archive::IFMT == AE_IFMT && Archive::IFREG == AE_IFREG && Archive:
 const T_ARCHIVE_ENTRY_POINTS* PlatformArchiveEntryPoints()
 {
     using T = T_ARCHIVE_ENTRY_POINTS;
-#define GM_ARCHIVE_ENTRY(name)                                                                      \
-    [] {                                                                                            \
-        static_assert(std::is_same_v<typename TTheirs<decltype(T::name)>::type, decltype(&::name)>, \
-                      #name " is declared otherwise in libarchive's headers");                      \
-        return As<decltype(T::name)>(&::name);                                                      \
-    }()
+#define GM_ARCHIVE_ENTRY(name) GM_CHECKED_ENTRY(TArchiveSame, "libarchive", name)
     static const T entry{GM_ARCHIVE_ENTRY(archive_read_new),
                          GM_ARCHIVE_ENTRY(archive_read_support_format_zip_seekable),
                          GM_ARCHIVE_ENTRY(archive_read_set_read_callback),
@@ -253,3 +255,5 @@ const T_ARCHIVE_ENTRY_POINTS* PlatformArchiveEntryPoints()
 #undef GM_ARCHIVE_ENTRY
     return &entry;
 }
+
+#undef GM_CHECKED_ENTRY
